@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/file_error.h"
+
+namespace kavendrum {
+
+// Which file a path names, so that two paths to one file can be told apart from two files.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// An open file. Every open is exclusive (nobody else may read or write the file while it is
+// held) unless it says otherwise; the handle is closed when the object goes.
+class File {
+  public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    static FileResult<File> OpenForReading(const std::string& path);
+    // Creates the file or empties an existing one, but only once it is held exclusively, so a
+    // file that somebody else holds is never emptied.
+    static FileResult<File> OpenForWriting(const std::string& path);
+    // As OpenForWriting, for a file that others may read and write at the same time.
+    static FileResult<File> OpenSharedForWriting(const std::string& path);
+
+    bool IsOpen() const { return m_handle >= 0; }
+    const std::string& Path() const { return m_path; }
+
+    FileResult<std::uint64_t> Length() const;
+    FileResult<FileIdentity> Identity() const;
+    // Reads until `size` bytes are in or the file ends; the count tells which.
+    FileResult<std::size_t> Read(void* buffer, std::size_t size);
+    // Writes all `size` bytes; a device that takes fewer is full.
+    FileStatus Write(const void* buffer, std::size_t size);
+    // Puts the bytes written so far on stable storage.
+    FileStatus Flush();
+    FileStatus Close();
+
+  private:
+    File(int handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    static FileResult<File> OpenForWritingImpl(const std::string& path, bool exclusive);
+
+    int m_handle = -1;
+    std::string m_path;
+};
+
+}  // namespace kavendrum

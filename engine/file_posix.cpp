@@ -1,0 +1,167 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/file.h"
+#include "engine/posix_error.h"
+
+namespace kavendrum {
+
+namespace {
+
+int OpenRetrying(const char* path, int flags) {
+    int handle;
+    do {
+        handle = ::open(path, flags | O_CLOEXEC, 0666);
+    } while (handle < 0 && errno == EINTR);
+    return handle;
+}
+
+// Another holder of the lock makes the open fail as a sharing violation would.
+bool LockExclusive(int handle) {
+    int result;
+    do {
+        result = ::flock(handle, LOCK_EX | LOCK_NB);
+    } while (result < 0 && errno == EINTR);
+    return result == 0;
+}
+
+}  // namespace
+
+File::~File() {
+    Close();
+}
+
+File::File(File&& other) noexcept : m_handle(other.m_handle), m_path(std::move(other.m_path)) {
+    other.m_handle = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        m_path = std::move(other.m_path);
+        other.m_handle = -1;
+    }
+    return *this;
+}
+
+FileResult<File> File::OpenForReading(const std::string& path) {
+    const int handle = OpenRetrying(path.c_str(), O_RDONLY);
+    if (handle < 0) {
+        return ErrnoError(path);
+    }
+    File file(handle, path);
+    if (!LockExclusive(handle)) {
+        return ErrnoError(path);
+    }
+    return file;
+}
+
+FileResult<File> File::OpenForWriting(const std::string& path) {
+    return OpenForWritingImpl(path, true);
+}
+
+FileResult<File> File::OpenSharedForWriting(const std::string& path) {
+    return OpenForWritingImpl(path, false);
+}
+
+FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive) {
+    // No O_TRUNC: the file is emptied only once it is known that nobody else holds it.
+    const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT);
+    if (handle < 0) {
+        return ErrnoError(path);
+    }
+    File file(handle, path);
+    if (exclusive && !LockExclusive(handle)) {
+        return ErrnoError(path);
+    }
+    struct stat info {};
+    if (::fstat(handle, &info) != 0) {
+        return ErrnoError(path);
+    }
+    if (info.st_size != 0 && ::ftruncate(handle, 0) != 0) {
+        return ErrnoError(path);
+    }
+    return file;
+}
+
+FileResult<std::uint64_t> File::Length() const {
+    struct stat info {};
+    if (::fstat(m_handle, &info) != 0) {
+        return ErrnoError(m_path);
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+FileResult<FileIdentity> File::Identity() const {
+    struct stat info {};
+    if (::fstat(m_handle, &info) != 0) {
+        return ErrnoError(m_path);
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
+FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
+    auto* at = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(m_handle, at + done, size - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoError(m_path);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+FileStatus File::Write(const void* buffer, std::size_t size) {
+    const auto* at = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(m_handle, at + done, size - done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ErrnoError(m_path);
+        }
+        if (put == 0) {
+            return FileError{FileErrorCause::DiskFull, m_path};
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return std::nullopt;
+}
+
+FileStatus File::Flush() {
+    if (::fdatasync(m_handle) != 0) {
+        return ErrnoError(m_path);
+    }
+    return std::nullopt;
+}
+
+FileStatus File::Close() {
+    if (m_handle < 0) {
+        return std::nullopt;
+    }
+    const int handle = m_handle;
+    m_handle = -1;
+    // The descriptor is gone even when close reports an error, so it is never retried.
+    if (::close(handle) != 0 && errno != EINTR) {
+        return ErrnoError(m_path);
+    }
+    return std::nullopt;
+}
+
+}  // namespace kavendrum

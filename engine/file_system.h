@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/file.h"
+#include "engine/file_error.h"
+
+namespace kavendrum {
+
+// True when anything, file or folder, stands at the path.
+bool FileExists(const std::string& path);
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+FileStatus RemoveFile(const std::string& path);
+// True when a search in the folder finds at least one entry: it exists and is a folder.
+bool FolderHasEntries(const std::string& folder);
+// Creates one folder level; its parent must exist.
+FileStatus CreateOneFolder(const std::string& path);
+// Puts everything written to the folder's file system, the folder's own entries included, on
+// stable storage.
+FileStatus FlushFolder(const std::string& folder);
+// True when a new file could be created in the folder.
+bool FolderIsWritable(const std::string& folder);
+// Full path of the running program's executable file.
+FileResult<std::string> ProgramPath();
+
+}  // namespace kavendrum

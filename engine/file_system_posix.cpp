@@ -1,0 +1,88 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "engine/file_system.h"
+#include "engine/posix_error.h"
+
+namespace kavendrum {
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
+FileStatus RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return ErrnoError(path);
+    }
+    return std::nullopt;
+}
+
+bool FolderHasEntries(const std::string& folder) {
+    DIR* search = ::opendir(folder.c_str());
+    if (search == nullptr) {
+        return false;
+    }
+    const bool found = ::readdir(search) != nullptr;
+    ::closedir(search);
+    return found;
+}
+
+FileStatus CreateOneFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        return ErrnoError(path);
+    }
+    return std::nullopt;
+}
+
+FileStatus FlushFolder(const std::string& folder) {
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) {
+        return ErrnoError(folder);
+    }
+    // One call covers every file written there, however many pieces a split made.
+#ifdef __linux__
+    int result = ::syncfs(handle);
+#else
+    ::sync();
+    int result = 0;
+#endif
+    if (result == 0) {
+        result = ::fsync(handle);
+    }
+    FileStatus status;
+    if (result != 0) {
+        status = ErrnoError(folder);
+    }
+    ::close(handle);
+    return status;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
+
+FileResult<std::string> ProgramPath() {
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
+        return ErrnoError("/proc/self/exe");
+    }
+    return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+}  // namespace kavendrum

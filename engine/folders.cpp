@@ -1,0 +1,34 @@
+#include "engine/folders.h"
+
+#include "engine/file_system.h"
+#include "engine/paths.h"
+
+namespace kavendrum {
+
+std::string GetProgramFolder() {
+    auto path = ProgramPath();
+    return path.ok() ? GetFolderPart(path.value()) : std::string();
+}
+
+bool FolderExists(const std::string& path) {
+    return FolderHasEntries(WithTrailingSeparator(path));
+}
+
+FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionSet& options,
+                         OperationHost& host) {
+    if (FolderExists(path)) {
+        return FolderCheck::Ready;
+    }
+    const auto mode = side == FolderSide::Split ? options.splitFolderMode : options.mergeFolderMode;
+    if (mode != 0 &&
+        !host.AskOkCancel("Folder doesn't exist, do you want to create it?", "Message")) {
+        return FolderCheck::Declined;
+    }
+    if (CreateOneFolder(StripTrailingSeparator(path))) {
+        host.ShowMessage("Can not create folder!", "Error");
+        return FolderCheck::Failed;
+    }
+    return FolderCheck::Ready;
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "engine/file_error.h"
+
+namespace kavendrum {
+
+// Everything an operation says to the user goes through its host: the form that started it, the
+// command line, or a test.
+class OperationHost {
+  public:
+    virtual ~OperationHost() = default;
+
+    // A box with one OK button and no icon.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // A box with OK and Cancel and no icon; true for OK.
+    virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
+    // A read or write failure that the operation does not handle itself: the stop icon, the
+    // caption "Kavendrum" and FileErrorText(error).
+    virtual void ReportFileError(const FileError& error) = 0;
+
+    // The progress bar in the status bar pane.
+    virtual bool ShowInPane(const std::string& label, int widthPercent, int upperBound,
+                            int pane) = 0;
+    virtual bool SetWidthPercent(int percent) = 0;
+    virtual bool SetStepRange(int lower, int upper, int step) = 0;
+    virtual int SetPosition(int position) = 0;
+    virtual int Advance() = 0;
+
+    // A form places its bar on its first run and keeps it for the later ones.
+    void PlaceProgressOnce() {
+        if (!m_bProgressCreated) {
+            ShowInPane("Operation Processing", 100, 100, 0);
+            m_bProgressCreated = true;
+        }
+    }
+
+  private:
+    bool m_bProgressCreated = false;
+};
+
+}  // namespace kavendrum

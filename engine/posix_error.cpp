@@ -1,0 +1,46 @@
+#include "engine/posix_error.h"
+
+#include <cerrno>
+
+namespace kavendrum {
+
+FileErrorCause CauseFromErrno(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return FileErrorCause::DiskFull;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return FileErrorCause::AccessDenied;
+        case ENOENT:
+            return FileErrorCause::FileNotFound;
+        case ENAMETOOLONG:
+        case ENOTDIR:
+        case EISDIR:
+            return FileErrorCause::BadPath;
+        case EMFILE:
+        case ENFILE:
+            return FileErrorCause::TooManyOpenFiles;
+        case EBADF:
+            return FileErrorCause::InvalidFile;
+        case EIO:
+            return FileErrorCause::HardwareIo;
+        case EWOULDBLOCK:
+            return FileErrorCause::SharingViolation;
+        case ENOLCK:
+        case EDEADLK:
+            return FileErrorCause::LockViolation;
+        case ESPIPE:
+            return FileErrorCause::SeekFailed;
+        default:
+            return FileErrorCause::Generic;
+    }
+}
+
+FileError ErrnoError(const std::string& path) {
+    return FileError{CauseFromErrno(errno), path};
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "engine/file_error.h"
+
+namespace kavendrum {
+
+FileErrorCause CauseFromErrno(int error);
+FileError ErrnoError(const std::string& path);  // from the current errno
+
+}  // namespace kavendrum

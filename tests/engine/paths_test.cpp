@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "engine/folders.h"
+#include "engine/paths.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+
+namespace kavendrum {
+namespace {
+
+using testing::RecordingHost;
+using testing::TempFolder;
+
+TEST(PathsTest, FileNameIsTheTextAfterTheLastSeparator) {
+    EXPECT_EQ(GetFileName("movie.avi"), "movie.avi");
+    EXPECT_EQ(GetFileName("/data/movie.avi"), "movie.avi");
+    EXPECT_EQ(GetFileName("/data/"), "");
+}
+
+TEST(PathsTest, BaseNameCutsAtTheLastDot) {
+    EXPECT_EQ(SplitBaseName("archive.tar.gz").base, "archive.tar");
+    EXPECT_EQ(SplitBaseName("archive.tar.gz").extension, "gz");
+    EXPECT_EQ(SplitBaseName("notes.").base, "notes");
+    EXPECT_EQ(SplitBaseName("notes.").extension, "");
+    EXPECT_EQ(SplitBaseName("/out/movie.kdh").base, "/out/movie");
+    // Without a dot of its own, or with only a leading one, the whole name is the base.
+    EXPECT_EQ(SplitBaseName("README").base, "README");
+    EXPECT_EQ(SplitBaseName("README").extension, "");
+    EXPECT_EQ(SplitBaseName(".profile").base, ".profile");
+    EXPECT_EQ(SplitBaseName(".profile").extension, "");
+}
+
+TEST(PathsTest, RebuiltNameHasADotOnlyWithAnExtension) {
+    EXPECT_EQ(RebuiltFileName("movie", "avi"), "movie.avi");
+    EXPECT_EQ(RebuiltFileName("README", ""), "README");
+}
+
+TEST(PathsTest, FolderPartDropsSurroundingQuotes) {
+    EXPECT_EQ(GetFolderPart("\"/opt/Tool Box/tool\""), "/opt/Tool Box/");
+    EXPECT_EQ(GetFolderPart("tool"), "");
+}
+
+TEST(PathsTest, OnlyTheRootIsUsedWithoutAFolderCheck) {
+    EXPECT_TRUE(IsUncheckedDestination("/"));
+    EXPECT_FALSE(IsUncheckedDestination("/a"));
+    EXPECT_FALSE(IsUncheckedDestination("/ab/"));
+}
+
+TEST(FoldersTest, FolderExistsWithOrWithoutTrailingSeparatorButNotForAFile) {
+    TempFolder temp;
+    testing::WriteBytes(temp / "file", std::vector<char>{'x'});
+    EXPECT_TRUE(FolderExists(temp.path()));
+    EXPECT_TRUE(FolderExists(temp.path() + "/"));
+    EXPECT_FALSE(FolderExists(temp / "file"));
+    EXPECT_FALSE(FolderExists(temp / "missing"));
+}
+
+TEST(FoldersTest, EnsureFolderCreatesOneLevelSilentlyWithModeZero) {
+    TempFolder temp;
+    RecordingHost host;
+    EXPECT_EQ(EnsureFolder(temp / "out/", FolderSide::Split, OptionSet{}, host),
+              FolderCheck::Ready);
+    EXPECT_TRUE(FolderExists(temp / "out"));
+    EXPECT_TRUE(host.questions.empty());
+
+    EXPECT_EQ(EnsureFolder(temp / "a/b", FolderSide::Split, OptionSet{}, host),
+              FolderCheck::Failed);
+    EXPECT_FALSE(testing::Exists(temp / "a"));
+    EXPECT_EQ(host.Errors(), std::vector<std::string>{"Can not create folder!"});
+}
+
+TEST(FoldersTest, EnsureFolderAsksFirstForTheSideThatSaysSo) {
+    TempFolder temp;
+    OptionSet options;
+    options.mergeFolderMode = -1;
+    RecordingHost host;
+    host.AnswerNext(false);
+    // The split side's option is 0, so only the merge side asks.
+    EXPECT_EQ(EnsureFolder(temp / "m", FolderSide::Merge, options, host), FolderCheck::Declined);
+    EXPECT_FALSE(FolderExists(temp / "m"));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(EnsureFolder(temp / "s", FolderSide::Split, options, host), FolderCheck::Ready);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0].text, "Folder doesn't exist, do you want to create it?");
+    EXPECT_EQ(host.questions[0].caption, "Message");
+
+    testing::WriteBytes(temp / "taken", std::vector<char>{'x'});
+    EXPECT_EQ(EnsureFolder(temp / "taken", FolderSide::Split, options, host), FolderCheck::Failed);
+}
+
+}  // namespace
+}  // namespace kavendrum

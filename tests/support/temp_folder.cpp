@@ -1,0 +1,64 @@
+#include "support/temp_folder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace kavendrum::testing {
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kavendrum-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    m_path = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempFolder::operator/(const std::string& name) const {
+    return m_path + "/" + name;
+}
+
+std::vector<char> RandomBytes(std::size_t size, std::uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::vector<char> bytes(size);
+    for (auto& byte : bytes) {
+        byte = static_cast<char>(generator());
+    }
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    WriteBytes(path, std::vector<char>(bytes.begin(), bytes.end()));
+}
+
+std::vector<char> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+    return std::filesystem::file_size(path);
+}
+
+}  // namespace kavendrum::testing
