@@ -1,0 +1,309 @@
+#include "engine/merge_operation.h"
+
+#include <optional>
+#include <vector>
+
+#include "engine/file.h"
+#include "engine/file_system.h"
+#include "engine/folders.h"
+#include "engine/head_file.h"
+#include "engine/paths.h"
+#include "engine/progress_counter.h"
+
+namespace kavendrum {
+
+namespace {
+
+// Pieces copied since the output was last flushed are removed only after the next flush: never
+// before their bytes are on stable storage, yet without a flush for every small piece.
+constexpr std::uint64_t kBytesPerFlush = 64ull << 20;
+
+void ShowError(OperationHost& host, const char* text) {
+    host.ShowMessage(text, "Error");
+}
+
+// The head file's name less its last four characters: the ".kdh" it is expected to end with.
+std::string PieceBaseName(const std::string& headPath) {
+    const std::string name = GetFileName(headPath);
+    return name.size() < 4 ? std::string() : name.substr(0, name.size() - 4);
+}
+
+// Creating the output empties it, so it must be none of the files it is built from.
+bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
+                     const std::string& stem, std::uint32_t pieceCount) {
+    const auto output = IdentityOf(outputPath);
+    if (!output) {
+        return false;
+    }
+    if (IdentityOf(headPath) == output) {
+        return true;
+    }
+    for (std::uint32_t number = 1; number <= pieceCount; ++number) {
+        if (IdentityOf(PiecePath(stem, number)) == output) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The copy from the first piece to the closed output.
+class MergeRun {
+  public:
+    MergeRun(const HeadFileInfo& info, const std::string& stem, const OptionSet& options,
+             OperationHost& host, File& output)
+        : m_info(info), m_stem(stem), m_options(options), m_host(host), m_output(output) {}
+
+    bool CopyPieces();
+    bool EveryPieceRemoved() const { return !m_removalFailed; }
+
+  private:
+    bool CopyPiece(std::uint32_t number, ProgressCounter& progress);
+    bool CopyBlock(File& piece, std::size_t size);
+    bool ReadPiece(File& piece, std::size_t size);
+    bool WriteOutput(std::size_t size);
+    bool PieceCopied(std::uint32_t number, std::uint64_t size);
+    bool RemovePendingPieces();
+    bool Fail(const char* text);
+    bool Fail(const FileError& error);
+
+    const HeadFileInfo& m_info;
+    const std::string& m_stem;
+    const OptionSet& m_options;
+    OperationHost& m_host;
+    File& m_output;
+    std::vector<char> m_buffer;
+    std::vector<std::uint32_t> m_pendingRemoval;
+    std::uint64_t m_unflushedBytes = 0;
+    bool m_removalFailed = false;
+};
+
+bool MergeRun::CopyPieces() {
+    const bool wholePieces = m_info.copyUnit == m_info.pieceSize;
+    const std::uint32_t lastSize = LastPieceSize(m_info);
+    m_buffer.resize(wholePieces ? m_info.pieceSize : m_info.copyUnit);
+    const std::uint64_t steps =
+        wholePieces ? m_info.pieceCount
+                    : std::uint64_t{m_info.pieceSize / m_info.copyUnit} * (m_info.pieceCount - 1) +
+                          lastSize / m_info.copyUnit;
+    ProgressCounter progress(m_host, steps);
+    for (std::uint32_t number = 1; number <= m_info.pieceCount; ++number) {
+        if (!CopyPiece(number, progress)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
+    const bool last = number == m_info.pieceCount;
+    const std::uint32_t size = last ? LastPieceSize(m_info) : m_info.pieceSize;
+    auto piece = File::OpenForReading(PiecePath(m_stem, number));
+    if (!piece.ok()) {
+        return Fail("Read file error!");
+    }
+    if (m_info.copyUnit == m_info.pieceSize) {
+        if (!ReadPiece(piece.value(), size)) {
+            return false;
+        }
+        piece.value().Close();
+        if (!last) {
+            progress.Step();
+        }
+        if (!WriteOutput(size) || !PieceCopied(number, size)) {
+            return false;
+        }
+    } else {
+        const std::uint32_t blocks = size / m_info.copyUnit;
+        for (std::uint32_t block = 0; block < blocks; ++block) {
+            if (!CopyBlock(piece.value(), m_info.copyUnit)) {
+                return false;
+            }
+            progress.Step();
+        }
+        const std::uint32_t rest = size - blocks * m_info.copyUnit;
+        if (!ReadPiece(piece.value(), rest)) {
+            return false;
+        }
+        piece.value().Close();
+        if (!WriteOutput(rest) || !PieceCopied(number, size)) {
+            return false;
+        }
+    }
+    if (!last) {
+        return true;
+    }
+    if (!RemovePendingPieces()) {
+        return false;
+    }
+    if (auto failure = m_output.Close()) {
+        m_host.ReportFileError(*failure);
+        return false;
+    }
+    if (m_info.copyUnit == m_info.pieceSize) {
+        progress.Step();
+    }
+    return true;
+}
+
+bool MergeRun::CopyBlock(File& piece, std::size_t size) {
+    return ReadPiece(piece, size) && WriteOutput(size);
+}
+
+bool MergeRun::ReadPiece(File& piece, std::size_t size) {
+    auto got = piece.Read(m_buffer.data(), size);
+    if (!got.ok()) {
+        return Fail(got.error());
+    }
+    // A short piece: the bytes it lacks must not be made up.
+    if (got.value() < size) {
+        return Fail("Read file error!");
+    }
+    return true;
+}
+
+bool MergeRun::WriteOutput(std::size_t size) {
+    if (auto failure = m_output.Write(m_buffer.data(), size)) {
+        return Fail(*failure);
+    }
+    return true;
+}
+
+bool MergeRun::PieceCopied(std::uint32_t number, std::uint64_t size) {
+    if (m_options.deleteAfterMerge == 0) {
+        return true;
+    }
+    m_pendingRemoval.push_back(number);
+    m_unflushedBytes += size;
+    return m_unflushedBytes < kBytesPerFlush || RemovePendingPieces();
+}
+
+bool MergeRun::RemovePendingPieces() {
+    if (m_pendingRemoval.empty()) {
+        return true;
+    }
+    if (auto failure = m_output.Flush()) {
+        m_pendingRemoval.clear();
+        m_host.ReportFileError(*failure);
+        return false;
+    }
+    for (const auto number : m_pendingRemoval) {
+        if (RemoveFile(PiecePath(m_stem, number))) {
+            m_removalFailed = true;
+            ShowError(m_host,
+                      number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!");
+        }
+    }
+    m_pendingRemoval.clear();
+    m_unflushedBytes = 0;
+    return true;
+}
+
+// A run that stops leaves the pieces it has copied removed, as it would have had it removed each
+// one at once, but only once the output holding their bytes is flushed.
+bool MergeRun::Fail(const char* text) {
+    if (RemovePendingPieces()) {
+        ShowError(m_host, text);
+    }
+    return false;
+}
+
+bool MergeRun::Fail(const FileError& error) {
+    if (RemovePendingPieces()) {
+        m_host.ReportFileError(error);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host) {
+    if (request.headPath.empty()) {
+        ShowError(host, "Head File Name must be filled in!");
+        return false;
+    }
+    if (request.destinationFolder.empty()) {
+        ShowError(host, "Destination folder must be filled in!");
+        return false;
+    }
+    if (!File::OpenForReading(request.headPath).ok()) {
+        ShowError(host, "Head file doesn't existed or can not be opened!");
+        return false;
+    }
+    return true;
+}
+
+Outcome RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host,
+                 const MergeVerifier& verify) {
+    host.PlaceProgressOnce();
+    if (!ValidateMergeInputs(request, host)) {
+        return Outcome::Failed;
+    }
+    auto head = File::OpenForReading(request.headPath);
+    if (!head.ok()) {
+        ShowError(host, "Open head file error!");
+        return Outcome::Failed;
+    }
+    const HeadRead read = ReadHeadFile(head.value());
+    head.value().Close();
+    if (read.status == HeadReadStatus::Failed) {
+        host.ReportFileError(read.error);
+        return Outcome::Failed;
+    }
+    if (read.status != HeadReadStatus::Read) {
+        ShowError(host, "Read info from head file error!");
+        return Outcome::Failed;
+    }
+    if (options == nullptr) {
+        ShowError(host, "Get MainFrame Error!");
+        return Outcome::Failed;
+    }
+    const std::string stem = GetFolderPart(request.headPath) + PieceBaseName(request.headPath);
+
+    if (!IsUncheckedDestination(request.destinationFolder)) {
+        switch (EnsureFolder(request.destinationFolder, FolderSide::Merge, *options, host)) {
+            case FolderCheck::Ready:
+                break;
+            case FolderCheck::Declined:
+                return Outcome::Cancelled;
+            case FolderCheck::Failed:
+                return Outcome::Failed;
+        }
+    }
+    if (options->overwriteMode == 1 && FileExists(request.outputPath) &&
+        !host.AskOkCancel("Do you want to overwrite same name file?", "Overwrite Warning")) {
+        return Outcome::Cancelled;
+    }
+    if (options->verifyBeforeMerge != 0) {
+        const VerifyOutcome verified =
+            verify ? verify() : VerifyPieces(request.headPath, host).outcome;
+        if (verified != VerifyOutcome::Passed) {
+            return Outcome::Failed;
+        }
+    }
+    if (OutputIsAnInput(request.outputPath, request.headPath, stem, read.info.pieceCount)) {
+        ShowError(host, "Create file error,merge failed!");
+        return Outcome::Failed;
+    }
+    auto output = File::OpenForWriting(request.outputPath);
+    if (!output.ok()) {
+        ShowError(host, "Create file error,merge failed!");
+        return Outcome::Failed;
+    }
+    bool clean = true;
+    {
+        MergeRun run(read.info, stem, *options, host, output.value());
+        if (!run.CopyPieces()) {
+            return Outcome::Failed;
+        }
+        clean = run.EveryPieceRemoved();
+    }
+    host.ShowMessage("Merge files successfully!", "Message");
+    if (options->deleteAfterMerge != 0 && RemoveFile(request.headPath)) {
+        ShowError(host, "Remove file error!");
+        clean = false;
+    }
+    host.SetPosition(0);
+    return clean ? Outcome::Succeeded : Outcome::Failed;
+}
+
+}  // namespace kavendrum

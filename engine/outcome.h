@@ -1,0 +1,9 @@
+#pragma once
+
+namespace kavendrum {
+
+// How a run ended, for hosts that need more than the messages it showed. A run that reported
+// any error, even after its main work was done, has not succeeded.
+enum class Outcome { Succeeded, Failed, Cancelled };
+
+}  // namespace kavendrum

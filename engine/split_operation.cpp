@@ -1,0 +1,290 @@
+#include "engine/split_operation.h"
+
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "engine/batch_file.h"
+#include "engine/file.h"
+#include "engine/file_system.h"
+#include "engine/folders.h"
+#include "engine/paths.h"
+#include "engine/progress_counter.h"
+
+namespace kavendrum {
+
+namespace {
+
+void ShowError(OperationHost& host, const char* text) {
+    host.ShowMessage(text, "Error");
+}
+
+// Opens an output of the split. A path that leads to the source itself cannot be created: the
+// split would otherwise empty the file it is reading.
+FileResult<File> CreateOutput(const std::string& path, const FileIdentity& source) {
+    if (IdentityOf(path) == source) {
+        return FileError{FileErrorCause::SharingViolation, path};
+    }
+    return File::OpenForWriting(path);
+}
+
+// One split from its first copied byte to its end; the checks before it are in RunSplit.
+class SplitRun {
+  public:
+    SplitRun(const SplitRequest& request, const OptionSet& options, OperationHost& host,
+             File& source, FileIdentity sourceIdentity)
+        : m_request(request),
+          m_options(options),
+          m_host(host),
+          m_source(source),
+          m_sourceIdentity(sourceIdentity) {}
+
+    Outcome Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
+                std::uint32_t pieceCount, File& head);
+
+  private:
+    bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
+    bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
+    std::optional<File> CreatePiece(std::uint32_t number, const char* failureText);
+    bool ReadSource(std::size_t size);
+    bool CopyBlock(File& piece, std::size_t size);
+    bool WritePiece(File& piece, std::size_t size);
+    bool ClosePiece(File& piece);
+    bool WriteHeadRecord(File& head, const HeadFileInfo& info);
+    bool DeleteSource();
+
+    const SplitRequest& m_request;
+    const OptionSet& m_options;
+    OperationHost& m_host;
+    File& m_source;
+    FileIdentity m_sourceIdentity;
+    std::string m_folder;
+    std::string m_base;
+    std::vector<std::string> m_pieceNames;
+    std::vector<char> m_buffer;
+};
+
+Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
+                      std::uint32_t pieceCount, File& head) {
+    m_folder = folder;
+    m_base = names.base;
+    const std::uint32_t pieceSize = m_request.pieceSize;
+    const auto lastSize =
+        static_cast<std::uint32_t>(fileSize - std::uint64_t{pieceCount - 1} * pieceSize);
+
+    const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
+                                                  : CopyPiecesBlockMode(pieceCount, lastSize);
+    if (!copied) {
+        return Outcome::Failed;
+    }
+    const std::string batchPath = folder + kPathSeparator + m_base + ".bat";
+    m_host.ShowMessage(
+        "Split file successfully!\r\nTo Re-Join, run the file: \"" + batchPath + "\"", "Message");
+    if (!WriteHeadRecord(head,
+                         MakeHeadFileInfo(fileSize, pieceCount, pieceSize, names.extension))) {
+        return Outcome::Failed;
+    }
+    bool clean =
+        WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
+    m_buffer = std::vector<char>();
+    if (m_options.deleteAfterSplit != 0) {
+        clean = DeleteSource() && clean;
+    }
+    m_host.SetPosition(0);
+    return clean ? Outcome::Succeeded : Outcome::Failed;
+}
+
+bool SplitRun::CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize) {
+    const std::uint32_t pieceSize = m_request.pieceSize;
+    m_buffer.resize(pieceSize);
+    ProgressCounter progress(m_host, pieceCount);
+    for (std::uint32_t number = 1; number <= pieceCount; ++number) {
+        const bool last = number == pieceCount;
+        const std::size_t size = last ? lastSize : pieceSize;
+        if (!ReadSource(size)) {
+            return false;
+        }
+        auto piece = CreatePiece(number, last ? "Create file error,split failed!"
+                                              : "Can not create file, split failed!");
+        if (!piece || !WritePiece(*piece, size) || !ClosePiece(*piece)) {
+            return false;
+        }
+        if (last) {
+            m_source.Close();
+        }
+        progress.Step();
+    }
+    return true;
+}
+
+bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize) {
+    const std::uint32_t pieceSize = m_request.pieceSize;
+    const std::uint32_t blocks = pieceSize / kMaxCopyUnit;
+    const std::uint32_t rest = pieceSize % kMaxCopyUnit;
+    const std::uint32_t lastBlocks = lastSize / kMaxCopyUnit;
+    const std::uint32_t lastRest = lastSize % kMaxCopyUnit;
+    m_buffer.resize(kMaxCopyUnit);
+    ProgressCounter progress(m_host, std::uint64_t{blocks} * (pieceCount - 1) + lastBlocks);
+    for (std::uint32_t number = 1; number <= pieceCount; ++number) {
+        const bool last = number == pieceCount;
+        auto piece = CreatePiece(number, last ? "Can not create file, split failed!"
+                                              : "Can not create file,split file failed!");
+        if (!piece) {
+            return false;
+        }
+        for (std::uint32_t block = 0; block < (last ? lastBlocks : blocks); ++block) {
+            if (!CopyBlock(*piece, kMaxCopyUnit)) {
+                return false;
+            }
+            progress.Step();
+        }
+        if (!CopyBlock(*piece, last ? lastRest : rest) || !ClosePiece(*piece)) {
+            return false;
+        }
+    }
+    m_source.Close();
+    return true;
+}
+
+std::optional<File> SplitRun::CreatePiece(std::uint32_t number, const char* failureText) {
+    const std::string name = m_base + "_" + std::to_string(number) + ".skf";
+    auto piece = CreateOutput(m_folder + kPathSeparator + name, m_sourceIdentity);
+    if (!piece.ok()) {
+        ShowError(m_host, failureText);
+        return std::nullopt;
+    }
+    m_pieceNames.push_back(name);
+    return std::move(piece.value());
+}
+
+bool SplitRun::ReadSource(std::size_t size) {
+    auto got = m_source.Read(m_buffer.data(), size);
+    if (!got.ok()) {
+        m_host.ReportFileError(got.error());
+        return false;
+    }
+    // The source shrank under us: what is missing must not be made up.
+    if (got.value() < size) {
+        ShowError(m_host, "Read file error!");
+        return false;
+    }
+    return true;
+}
+
+bool SplitRun::CopyBlock(File& piece, std::size_t size) {
+    return ReadSource(size) && WritePiece(piece, size);
+}
+
+bool SplitRun::WritePiece(File& piece, std::size_t size) {
+    if (auto failure = piece.Write(m_buffer.data(), size)) {
+        m_host.ReportFileError(*failure);
+        return false;
+    }
+    return true;
+}
+
+bool SplitRun::ClosePiece(File& piece) {
+    if (auto failure = piece.Close()) {
+        m_host.ReportFileError(*failure);
+        return false;
+    }
+    return true;
+}
+
+bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
+    const auto bytes = EncodeHeadFile(info);
+    if (head.Write(bytes.data(), bytes.size()) || head.Close()) {
+        ShowError(m_host, "Write to head file error!");
+        return false;
+    }
+    return true;
+}
+
+bool SplitRun::DeleteSource() {
+    // The source is the only copy until the pieces are on stable storage.
+    if (auto failure = FlushFolder(WithTrailingSeparator(m_folder))) {
+        m_host.ReportFileError(*failure);
+        return false;
+    }
+    if (RemoveFile(m_request.sourcePath)) {
+        ShowError(m_host, "Can not remove original files!");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
+    if (request.sourcePath.empty()) {
+        ShowError(host, "File to split must be filled in!");
+        return false;
+    }
+    if (request.destinationFolder.empty()) {
+        ShowError(host, "Destination folder must be filled in!");
+        return false;
+    }
+    if (!File::OpenForReading(request.sourcePath).ok()) {
+        ShowError(host, "File doesn't existed or can not be open!");
+        return false;
+    }
+    return true;
+}
+
+Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+    host.PlaceProgressOnce();
+    if (!ValidateInputs(request, host)) {
+        return Outcome::Failed;
+    }
+    auto source = File::OpenForReading(request.sourcePath);
+    if (!source.ok()) {
+        ShowError(host, "Read file error!");
+        return Outcome::Failed;
+    }
+    const auto fileSize = source.value().Length();
+    const auto sourceIdentity = source.value().Identity();
+    if (!fileSize.ok() || !sourceIdentity.ok()) {
+        host.ReportFileError(fileSize.ok() ? sourceIdentity.error() : fileSize.error());
+        return Outcome::Failed;
+    }
+    if (options == nullptr) {
+        ShowError(host, "Get MainFrame error!");
+        return Outcome::Failed;
+    }
+    const BaseName names = SplitBaseName(GetFileName(request.sourcePath));
+
+    // The head file counts pieces in 32 bits.
+    if (request.pieceSize == 0 ||
+        fileSize.value() / request.pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
+        ShowError(host, "Split size is too small for this file!");
+        return Outcome::Failed;
+    }
+    const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
+
+    if (!IsUncheckedDestination(request.destinationFolder)) {
+        switch (EnsureFolder(request.destinationFolder, FolderSide::Split, *options, host)) {
+            case FolderCheck::Ready:
+                break;
+            case FolderCheck::Declined:
+                return Outcome::Cancelled;
+            case FolderCheck::Failed:
+                return Outcome::Failed;
+        }
+    }
+    const std::string folder = StripTrailingSeparator(request.destinationFolder);
+    const std::string headPath = folder + kPathSeparator + names.base + ".kdh";
+    if (options->overwriteMode == 1 && FileExists(headPath) &&
+        !host.AskOkCancel("There are same name files in this folder,overwrite it?",
+                          "Overwrite Warning")) {
+        return Outcome::Cancelled;
+    }
+    auto head = CreateOutput(headPath, sourceIdentity.value());
+    if (!head.ok()) {
+        ShowError(host, "Can not create head file, split failed!");
+        return Outcome::Failed;
+    }
+    SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
+    return run.Run(folder, names, fileSize.value(), pieceCount, head.value());
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/head_file.h"
+#include "engine/operation_host.h"
+#include "engine/outcome.h"
+#include "options/option_set.h"
+
+namespace kavendrum {
+
+inline constexpr std::uint32_t kDefaultPieceSize = 1457664;
+inline constexpr std::uint32_t kLargestCustomPieceSize = 629145600;
+
+struct SplitRequest {
+    std::string sourcePath;
+    std::string destinationFolder;  // may end with a separator
+    std::uint32_t pieceSize = kDefaultPieceSize;
+};
+
+// The split's input check: the first failure is shown and false returned.
+bool ValidateInputs(const SplitRequest& request, OperationHost& host);
+
+// Cuts the source into base_1.skf … in the destination, with base.kdh and base.bat beside them.
+// `options` is the option set in force, read at the moment each value is needed; without one the
+// split stops with "Get MainFrame error!". Every outcome is reported through the host.
+Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host);
+
+}  // namespace kavendrum

@@ -1,0 +1,218 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/head_file.h"
+#include "engine/merge_operation.h"
+#include "engine/split_operation.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+
+namespace kavendrum {
+namespace {
+
+using testing::RecordingHost;
+using testing::TempFolder;
+using Bytes = std::vector<char>;
+using Texts = std::vector<std::string>;
+
+class MergeTest : public ::testing::Test {
+  protected:
+    // Writes x.kdh and pieces cut from `whole` as the record says.
+    void Prepare(const Bytes& wholeBytes, HeadFileInfo info) {
+        whole = wholeBytes;
+        testing::WriteBytes(temp / "x.kdh", EncodeHeadFile(info));
+        for (std::uint32_t i = 0; i < info.pieceCount; ++i) {
+            const std::size_t from = std::size_t{i} * info.pieceSize;
+            const std::size_t size = std::min<std::size_t>(info.pieceSize, whole.size() - from);
+            WritePiece(i + 1, Bytes(whole.begin() + from, whole.begin() + from + size));
+        }
+    }
+    void WritePiece(int number, const Bytes& bytes) {
+        testing::WriteBytes(PiecePath(number), bytes);
+    }
+    std::string PiecePath(int number) const {
+        return temp / ("x_" + std::to_string(number) + ".skf");
+    }
+    Outcome Merge(const std::string& output = "out.bin") {
+        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host);
+    }
+
+    TempFolder temp;
+    OptionSet options;
+    RecordingHost host;
+    Bytes whole;
+};
+
+TEST_F(MergeTest, JoinsWholePiecesInOrder) {
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    ASSERT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), whole);
+    EXPECT_EQ(host.messages,
+              (std::vector<testing::Shown>{{"Merge files successfully!", "Message"}}));
+    EXPECT_EQ(host.progress, (Texts{"ShowInPane(Operation Processing,100,100,0)",
+                                    "SetWidthPercent(100)", "SetStepRange(0,3,1)", "SetPosition(0)",
+                                    "Advance", "Advance", "Advance", "SetPosition(0)"}));
+}
+
+TEST_F(MergeTest, BlockModeCopiesUnitsAndRests) {
+    Prepare(testing::RandomBytes(3000000), {3000000, 2, 2097152, 1457664, "bin"});
+    ASSERT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), whole);
+    EXPECT_EQ(host.progress[2], "SetStepRange(0,1,1)");
+    EXPECT_EQ(host.AdvanceCount(), 1);
+}
+
+TEST_F(MergeTest, DeleteAfterMergeRemovesPiecesAndHeadFileAlsoAnEmptyLastPiece) {
+    options.deleteAfterMerge = 1;
+    Prepare(testing::RandomBytes(2000), {2000, 3, 1000, 1000, "bin"});
+    ASSERT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), whole);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_FALSE(testing::Exists(PiecePath(i)));
+    }
+    EXPECT_FALSE(testing::Exists(temp / "x.kdh"));
+}
+
+TEST_F(MergeTest, PiecesAreLookedForBesideTheHeadFileWithoutLeadingZeros) {
+    Prepare(testing::RandomBytes(100), {100, 10, 11, 11, "bin"});
+    ::mkdir((temp / "dest").c_str(), 0777);
+    ASSERT_EQ(RunMerge({temp / "x.kdh", temp / "dest", temp / "dest/r.bin"}, &options, host),
+              Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "dest/r.bin"), whole);
+    EXPECT_TRUE(testing::Exists(temp / "x_10.skf"));
+}
+
+TEST_F(MergeTest, InputsAreCheckedInOrderAndNothingIsCreated) {
+    RunMerge({"", "", ""}, &options, host);
+    RunMerge({temp / "x.kdh", "", ""}, &options, host);
+    RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host);
+    Prepare(testing::RandomBytes(100), {100, 1, 200, 200, "bin"});
+    RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, nullptr, host);
+    EXPECT_EQ(host.Errors(),
+              (Texts{"Head File Name must be filled in!", "Destination folder must be filled in!",
+                     "Head file doesn't existed or can not be opened!", "Get MainFrame Error!"}));
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+}
+
+TEST_F(MergeTest, MalformedHeadFilesAreRefusedBeforeTheOutputExists) {
+    options.verifyBeforeMerge = 0;
+    for (const HeadFileInfo& info :
+         {HeadFileInfo{100, 0, 100, 100, ""}, HeadFileInfo{100, 1, 0, 0, ""},
+          HeadFileInfo{3000000, 2, 2097152, 2097152, ""}, HeadFileInfo{9000, 3, 1000, 1000, ""},
+          HeadFileInfo{1500, 3, 1000, 1000, ""}}) {
+        testing::WriteBytes(temp / "x.kdh", EncodeHeadFile(info));
+        EXPECT_EQ(Merge(), Outcome::Failed);
+        EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    }
+    testing::WriteBytes(temp / "x.kdh", Bytes());
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts(6, "Read info from head file error!"));
+}
+
+TEST_F(MergeTest, FailedVerificationCreatesNothing) {
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    ::unlink(PiecePath(2).c_str());
+    VerifyOutcome seen = VerifyOutcome::Passed;
+    std::optional<std::vector<PieceEntry>> rows;
+    const MergeVerifier verify = [&] {
+        const Verification verification = VerifyPieces(temp / "x.kdh", host);
+        rows = verification.pieces;
+        return seen = verification.outcome;
+    };
+    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host, verify),
+              Outcome::Failed);
+    EXPECT_EQ(seen, VerifyOutcome::Failed);
+    EXPECT_EQ(rows.value()[1].mark, PieceMark::Bad);
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(MergeTest, OverwriteIsAskedOnlyWhenTheOptionSaysSo) {
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    testing::WriteBytes(temp / "out.bin", Bytes{'o', 'l', 'd'});
+    host.AnswerNext(false);
+    EXPECT_EQ(Merge(), Outcome::Cancelled);
+    EXPECT_EQ(host.questions,
+              (std::vector<testing::Shown>{
+                  {"Do you want to overwrite same name file?", "Overwrite Warning"}}));
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), (Bytes{'o', 'l', 'd'}));
+
+    options.overwriteMode = 0;
+    EXPECT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), whole);
+}
+
+TEST_F(MergeTest, ShortPiecesStopTheMergeWithoutMadeUpBytes) {
+    options.verifyBeforeMerge = 0;
+    options.deleteAfterMerge = 1;
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    WritePiece(2, Bytes(whole.begin() + 1000, whole.begin() + 1600));
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), Bytes(whole.begin(), whole.begin() + 1000));
+    // The piece whose bytes are in the output is gone; the short one and the head file stay.
+    EXPECT_FALSE(testing::Exists(PiecePath(1)));
+    EXPECT_TRUE(testing::Exists(PiecePath(2)));
+    EXPECT_TRUE(testing::Exists(temp / "x.kdh"));
+    EXPECT_NE(host.progress.back(), "SetPosition(0)");
+}
+
+TEST_F(MergeTest, AMissingPieceLeavesTheOutputWithThePiecesBeforeIt) {
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(3000000), {3000000, 2, 2097152, 1457664, "bin"});
+    ::unlink(PiecePath(2).c_str());
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), Bytes(whole.begin(), whole.begin() + 2097152));
+}
+
+TEST_F(MergeTest, LongerPiecesContributeOnlyTheirExpectedBytes) {
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    Bytes longer(whole.begin(), whole.begin() + 1000);
+    longer.push_back('!');
+    WritePiece(1, longer);
+    ASSERT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), whole);
+}
+
+TEST_F(MergeTest, TheOutputMayNotBeOneOfItsInputs) {
+    options.overwriteMode = 0;
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    const auto head = testing::ReadBytes(temp / "x.kdh");
+    EXPECT_EQ(Merge("x_2.skf"), Outcome::Failed);
+    EXPECT_EQ(Merge("x.kdh"), Outcome::Failed);
+    ASSERT_EQ(::symlink(PiecePath(3).c_str(), (temp / "link.bin").c_str()), 0);
+    EXPECT_EQ(Merge("link.bin"), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts(3, "Create file error,merge failed!"));
+    EXPECT_EQ(testing::ReadBytes(PiecePath(2)), Bytes(whole.begin() + 1000, whole.begin() + 2000));
+    EXPECT_EQ(testing::ReadBytes(PiecePath(3)), Bytes(whole.begin() + 2000, whole.end()));
+    EXPECT_EQ(testing::ReadBytes(temp / "x.kdh"), head);
+}
+
+TEST(RoundTripTest, SplitThenMergeGivesTheSameBytesInBothCopyModes) {
+    for (const std::uint32_t pieceSize : {4096u, 1457664u, 1457665u, 4194304u}) {
+        TempFolder temp;
+        const Bytes source = testing::RandomBytes(3 * 1457664 + 777, pieceSize);
+        testing::WriteBytes(temp / "data.tar.gz", source);
+        RecordingHost host;
+        OptionSet options;
+        options.deleteAfterMerge = 1;
+        ASSERT_EQ(RunSplit({temp / "data.tar.gz", temp / "pieces", pieceSize}, &options, host),
+                  Outcome::Succeeded);
+        ASSERT_EQ(RunMerge({temp / "pieces/data.tar.kdh", temp / "back", temp / "back/data.tar.gz"},
+                           &options, host),
+                  Outcome::Succeeded)
+            << pieceSize;
+        EXPECT_EQ(testing::ReadBytes(temp / "back/data.tar.gz"), source) << pieceSize;
+        EXPECT_FALSE(testing::Exists(temp / "pieces/data.tar_1.skf"));
+        EXPECT_TRUE(host.Errors().empty());
+    }
+}
+
+}  // namespace
+}  // namespace kavendrum
