@@ -1,0 +1,135 @@
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace kavendrum {
+namespace {
+
+using testing::TempFolder;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    // Runs the program with the arguments (a shell word list) and no terminal attached.
+    CliRun Cli(const std::string& arguments, const std::string& prefix = "") {
+        const std::string command = prefix + "'" KAVENDRUM_CLI_PATH "' --options-file '" +
+                                    (temp / "k.opt") + "' " + arguments + " </dev/null >'" +
+                                    (temp / "stdout") + "' 2>'" + (temp / "stderr") + "'";
+        const int raw = std::system(("cd '" + temp.path() + "' && " + command).c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(temp / "stdout"),
+                Slurp(temp / "stderr")};
+    }
+
+    TempFolder temp;
+};
+
+TEST_F(CliTest, SplitVerifyAndMergeFromTheTerminal) {
+    const auto source = testing::RandomBytes(100000);
+    testing::WriteBytes(temp / "movie.avi", source);
+    CliRun split = Cli("split movie.avi pieces --size 32768");
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_EQ(split.out,
+              "Split file successfully!\nTo Re-Join, run the file: \"pieces/movie.bat\"\n");
+    EXPECT_EQ(split.err, "");  // no terminal, no progress line
+
+    CliRun verify = Cli("verify pieces/movie.kdh");
+    EXPECT_EQ(verify.status, 0);
+    EXPECT_EQ(verify.out,
+              "Good\t32768\tpieces/movie_1.skf\nGood\t32768\tpieces/movie_2.skf\n"
+              "Good\t32768\tpieces/movie_3.skf\nGood\t1696\tpieces/movie_4.skf\nPassed\n");
+
+    CliRun merge = Cli("merge pieces/movie.kdh --dest back --prefix clip");
+    ASSERT_EQ(merge.status, 0) << merge.err;
+    EXPECT_EQ(merge.out, "Merge files successfully!\n");
+    EXPECT_EQ(testing::ReadBytes(temp / "back/clip.avi"), source);
+
+    // Beside the head file, under its own name, is the default.
+    ASSERT_EQ(Cli("merge pieces/movie.kdh").status, 0);
+    EXPECT_EQ(testing::ReadBytes(temp / "pieces/movie.avi"), source);
+}
+
+TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    CliRun missing = Cli("split nothing.bin out");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Error: File doesn't existed or can not be open!\n");
+
+    EXPECT_EQ(Cli("split a.bin out --size 0").status, 2);
+    EXPECT_EQ(Cli("split a.bin out --size 629145601").status, 2);
+    EXPECT_EQ(Cli("frobnicate").status, 2);
+    EXPECT_EQ(Cli("options set noSuchField=1").status, 2);
+
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    // Without a terminal to answer, a question is answered Cancel.
+    EXPECT_EQ(Cli("split a.bin out").status, 3);
+    EXPECT_EQ(Cli("--no split a.bin out").status, 3);
+    EXPECT_EQ(Cli("--yes split a.bin out").status, 0);
+
+    ::unlink((temp / "out/a_1.skf").c_str());
+    CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.out, "Bad\t10\tout/a_1.skf\nFailed\n");
+    CliRun merge = Cli("merge out/a.kdh");
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\n");
+}
+
+TEST_F(CliTest, OptionsAreShownSetAndReset) {
+    CliRun shown = Cli("options");
+    EXPECT_EQ(shown.out,
+              "splitFolderMode=0\ndeleteAfterSplit=0\nmergeFolderMode=0\ndeleteAfterMerge=0\n"
+              "verifyBeforeMerge=1\noverwriteMode=1\n");
+    CliRun set = Cli("options set deleteAfterSplit=1 overwriteMode=-1");
+    EXPECT_EQ(set.status, 0);
+    EXPECT_EQ(set.out, "Change options successfully!\n");
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=1\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("overwriteMode=-1\n"), std::string::npos);
+
+    // The option now in force deletes the source after a split.
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    EXPECT_FALSE(testing::Exists(temp / "a.bin"));
+
+    EXPECT_EQ(Cli("options reset").status, 3);
+    EXPECT_EQ(Cli("--yes options reset").status, 0);
+    EXPECT_EQ(testing::SizeOf(temp / "k.opt"), 24u);
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=0\n"), std::string::npos);
+}
+
+TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
+    testing::WriteBytes(temp / "k.opt", std::vector<char>(23));
+    CliRun run = Cli("options show");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error: Init failed!\n");
+}
+
+TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
+    const auto source = testing::RandomBytes(3 << 20);
+    testing::WriteBytes(temp / "big.bin", source);
+    // Files may not grow past 1 MiB, so the first 2 MiB piece's write fails for real.
+    CliRun run = Cli("split big.bin out --size 2097152", "trap '' XFSZ; ulimit -f 1024; exec ");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Kavendrum: Disk full while accessing out/big_1.skf.\n");
+    EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
+}
+
+}  // namespace
+}  // namespace kavendrum
