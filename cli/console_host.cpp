@@ -80,24 +80,16 @@ bool ConsoleHost::SetWidthPercent(int) {
 }
 
 bool ConsoleHost::SetStepRange(int, int upper, int) {
-    m_upper = upper;
-    m_position = 0;
     m_progress.SetRange(upper);
     return true;
 }
 
 int ConsoleHost::SetPosition(int position) {
-    const int previous = m_position;
-    m_position = position;
-    m_progress.SetPosition(position);
-    return previous;
+    return m_progress.SetPosition(position);
 }
 
 int ConsoleHost::Advance() {
-    const int previous = m_position;
-    m_position = m_position >= m_upper ? 0 : m_position + 1;
-    m_progress.Advance();
-    return previous;
+    return m_progress.Advance();
 }
 
 }  // namespace kavendrum

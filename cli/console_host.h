@@ -32,8 +32,6 @@ class ConsoleHost : public OperationHost {
   private:
     Answering m_answering;
     ProgressLine m_progress;
-    int m_position = 0;
-    int m_upper = 0;
 };
 
 // A message's text as lines for the terminal: CR LF becomes a plain line end.

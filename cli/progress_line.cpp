@@ -29,20 +29,24 @@ void ProgressLine::SetRange(int upper) {
     m_started = std::chrono::steady_clock::now();
 }
 
-void ProgressLine::SetPosition(int position) {
-    const bool finished = position == 0 && m_position != 0;
+int ProgressLine::SetPosition(int position) {
+    const int previous = m_position;
     m_position = position;
-    if (finished) {
+    // Back to empty: the run is over.
+    if (position == 0 && previous != 0) {
         Clear();
     } else {
         Draw(false);
     }
+    return previous;
 }
 
-void ProgressLine::Advance() {
+int ProgressLine::Advance() {
+    const int previous = m_position;
     // Past its end the bar starts again from empty, as the progress control does.
     m_position = m_position >= m_upper ? 0 : m_position + 1;
     Draw(m_position == m_upper);
+    return previous;
 }
 
 void ProgressLine::Clear() {

@@ -15,8 +15,9 @@ class ProgressLine {
     // Bytes the whole run moves; a step stands for its share of them.
     void SetTotalBytes(std::uint64_t bytes) { m_totalBytes = bytes; }
     void SetRange(int upper);
-    void SetPosition(int position);
-    void Advance();
+    // Both give the position before the call, as the progress control does.
+    int SetPosition(int position);
+    int Advance();
     // Takes the line off the screen, so that a message can be printed in its place.
     void Clear();
 

@@ -31,4 +31,10 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
     return FolderCheck::Ready;
 }
 
+FolderCheck CheckDestination(const std::string& folder, FolderSide side, const OptionSet& options,
+                             OperationHost& host) {
+    return IsUncheckedDestination(folder) ? FolderCheck::Ready
+                                          : EnsureFolder(folder, side, options, host);
+}
+
 }  // namespace kavendrum

@@ -24,4 +24,9 @@ enum class FolderCheck {
 FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionSet& options,
                          OperationHost& host);
 
+// The destination check of a split or a merge: EnsureFolder, except for a destination that is
+// used as it is (IsUncheckedDestination).
+FolderCheck CheckDestination(const std::string& folder, FolderSide side, const OptionSet& options,
+                             OperationHost& host);
+
 }  // namespace kavendrum

@@ -259,15 +259,10 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
     }
     const std::string stem = GetFolderPart(request.headPath) + PieceBaseName(request.headPath);
 
-    if (!IsUncheckedDestination(request.destinationFolder)) {
-        switch (EnsureFolder(request.destinationFolder, FolderSide::Merge, *options, host)) {
-            case FolderCheck::Ready:
-                break;
-            case FolderCheck::Declined:
-                return Outcome::Cancelled;
-            case FolderCheck::Failed:
-                return Outcome::Failed;
-        }
+    const FolderCheck destination =
+        CheckDestination(request.destinationFolder, FolderSide::Merge, *options, host);
+    if (destination != FolderCheck::Ready) {
+        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
     }
     if (options->overwriteMode == 1 && FileExists(request.outputPath) &&
         !host.AskOkCancel("Do you want to overwrite same name file?", "Overwrite Warning")) {

@@ -261,15 +261,10 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
 
-    if (!IsUncheckedDestination(request.destinationFolder)) {
-        switch (EnsureFolder(request.destinationFolder, FolderSide::Split, *options, host)) {
-            case FolderCheck::Ready:
-                break;
-            case FolderCheck::Declined:
-                return Outcome::Cancelled;
-            case FolderCheck::Failed:
-                return Outcome::Failed;
-        }
+    const FolderCheck destination =
+        CheckDestination(request.destinationFolder, FolderSide::Split, *options, host);
+    if (destination != FolderCheck::Ready) {
+        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
     }
     const std::string folder = StripTrailingSeparator(request.destinationFolder);
     const std::string headPath = folder + kPathSeparator + names.base + ".kdh";

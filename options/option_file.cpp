@@ -120,8 +120,12 @@ std::string ResolveOptionFilePath(const std::string& programFolder,
 }
 
 std::string DefaultOptionFilePath() {
-    return ResolveOptionFilePath(GetProgramFolder(), Environment("XDG_CONFIG_HOME"),
-                                 Environment("HOME"));
+    auto configHome = Environment("XDG_CONFIG_HOME");
+    // A relative configuration folder is invalid and to be ignored.
+    if (configHome && configHome->front() != kPathSeparator) {
+        configHome.reset();
+    }
+    return ResolveOptionFilePath(GetProgramFolder(), configHome, Environment("HOME"));
 }
 
 }  // namespace kavendrum
