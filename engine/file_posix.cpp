@@ -55,6 +55,14 @@ FileResult<File> File::OpenForReading(const std::string& path) {
         return ErrnoError(path);
     }
     File file(handle, path);
+    // A folder opens for reading here but is no file to read, as on other platforms.
+    struct stat info {};
+    if (::fstat(handle, &info) != 0) {
+        return ErrnoError(path);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
     if (!LockExclusive(handle)) {
         return ErrnoError(path);
     }

@@ -33,6 +33,13 @@ TEST(FileLayerTest, AFileHeldBySomebodyElseIsNeitherOpenedNorEmptied) {
     EXPECT_FALSE(File::OpenForReading(path).ok());  // we hold it now
 }
 
+TEST(FileLayerTest, AFolderIsNoFileToRead) {
+    testing::TempFolder temp;
+    auto folder = File::OpenForReading(temp.path());
+    ASSERT_FALSE(folder.ok());
+    EXPECT_EQ(folder.error().cause, FileErrorCause::BadPath);
+}
+
 TEST(FileLayerTest, AWriteToAFullDeviceIsDiskFull) {
     auto full = File::OpenForWriting("/dev/full");
     ASSERT_TRUE(full.ok());
