@@ -1,0 +1,191 @@
+#include "options/option_view.h"
+
+#include <QGroupBox>
+
+#include "options/option_file.h"
+#include "ui/forms/dialog_units.h"
+#include "ui/forms/modal_dialogs.h"
+#include "ui/shell/main_frame.h"
+
+namespace kavendrum::ui {
+
+namespace {
+
+enum Group { kSplitFolder, kMergeFolder, kOverwrite };
+
+// The radio index of a pair: 0 or 1 for the checked button, -1 when neither is.
+int CheckedIndex(const QButtonGroup* group) {
+    return group->checkedId();
+}
+
+void CheckIndex(QButtonGroup* group, int index) {
+    // Unchecking every button of an exclusive group takes lifting the exclusivity for a moment.
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) {
+        button->setChecked(group->id(button) == index);
+    }
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+COptionView::COptionView(QWidget* parent) : QWidget(parent) {
+    CreateControls();
+    ConnectControls();
+}
+
+void COptionView::CreateControls() {
+    const DialogUnits units(font());
+    auto* splitGroup = new QGroupBox("Split Option", this);
+    units.Place(splitGroup, 5, 8, 228, 62);
+    auto* mergeGroup = new QGroupBox("Merge Option", this);
+    units.Place(mergeGroup, 6, 73, 228, 89);
+    const auto radio = [&](const char* text, int x, int y, int w, int h, int id) {
+        auto* button = new QRadioButton(text, this);
+        units.Place(button, x, y, w, h, id);
+        button->setAutoExclusive(false);
+        return button;
+    };
+    const auto check = [&](int x, int y, int w, int h, int id) {
+        auto* box = new CEtchedCheckBox(this);
+        units.Place(box, x, y, w, h, id);
+        return box;
+    };
+    m_radios[0] = radio("Auto create folder if folder doesn't exist", 12, 21, 138, 10, 1026);
+    m_radios[1] = radio("Promot before creating folder", 12, 36, 106, 10, 1027);
+    m_checkDeleteAfterSplit = check(12, 53, 112, 10, 1041);
+    m_radios[2] = radio("Auto create folder if folder doesn't exist", 12, 90, 138, 10, 1028);
+    m_radios[3] = radio("Promote before creating folder", 12, 107, 112, 10, 1029);
+    m_checkDeleteAfterMerge = check(12, 126, 119, 10, 1030);
+    m_radios[4] = radio("Auto overwrite existed files", 7, 164, 101, 10, 1031);
+    m_radios[5] = radio("Promote before overwriting files", 7, 179, 113, 10, 1032);
+    m_btnSave = new CEtchedButton(this);
+    units.Place(m_btnSave, 156, 174, 37, 14, 1033);
+    m_btnReset = new CEtchedButton(this);
+    units.Place(m_btnReset, 197, 174, 37, 14, 1034);
+    m_checkVerify = check(12, 145, 111, 10, 1040);
+    splitGroup->lower();
+    mergeGroup->lower();
+
+    for (int group = 0; group < 3; ++group) {
+        m_groups[group] = new QButtonGroup(this);
+        m_groups[group]->addButton(m_radios[2 * group], 0);
+        m_groups[group]->addButton(m_radios[2 * group + 1], 1);
+    }
+    QWidget* order[] = {m_radios[0], m_radios[1],  m_checkDeleteAfterSplit,
+                        m_radios[2], m_radios[3],  m_checkDeleteAfterMerge,
+                        m_radios[4], m_radios[5],  m_btnSave,
+                        m_btnReset,  m_checkVerify};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+    setMinimumSize(units.X(240), units.Y(195));
+}
+
+void COptionView::ConnectControls() {
+    connect(m_btnSave, &QPushButton::clicked, this, &COptionView::OnSave);
+    connect(m_btnReset, &QPushButton::clicked, this, &COptionView::OnReset);
+}
+
+CMainFrame* COptionView::MainFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+void COptionView::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_nSplitFolderChoice = CheckedIndex(m_groups[kSplitFolder]);
+        m_nOverwriteChoice = CheckedIndex(m_groups[kOverwrite]);
+        m_nMergeFolderChoice = CheckedIndex(m_groups[kMergeFolder]);
+        return;
+    }
+    CheckIndex(m_groups[kSplitFolder], m_nSplitFolderChoice);
+    CheckIndex(m_groups[kOverwrite], m_nOverwriteChoice);
+    CheckIndex(m_groups[kMergeFolder], m_nMergeFolderChoice);
+}
+
+void COptionView::OnInitialUpdate() {
+    UpdateData(false);
+    m_btnSave->SetCaption("Save");
+    m_btnReset->SetCaption("Reset");
+    m_checkDeleteAfterSplit->SetCaption("Delete original file after splitting");
+    m_checkDeleteAfterMerge->SetCaption("Delete original files after merging");
+    m_checkVerify->SetCaption("Auto-Verify before merging files");
+    if (m_bLoad) {
+        CMainFrame* frame = MainFrame();
+        if (frame == nullptr) {
+            ShowBox(this, "Get MainFrame error!", "Error", BoxStyle::Ok);
+            return;
+        }
+        const OptionSet& options = frame->m_options;
+        m_nSplitFolderChoice = options.splitFolderMode;
+        m_checkDeleteAfterSplit->m_nChecked = options.deleteAfterSplit;
+        m_nMergeFolderChoice = options.mergeFolderMode;
+        m_checkDeleteAfterMerge->m_nChecked = options.deleteAfterMerge;
+        m_checkVerify->m_nChecked = options.verifyBeforeMerge;
+        m_nOverwriteChoice = options.overwriteMode;
+        UpdateData(false);
+    }
+    m_bLoad = true;
+}
+
+void COptionView::OnSave() {
+    UpdateData(true);
+    CMainFrame* frame = MainFrame();
+    if (frame == nullptr) {
+        ShowBox(this, "Get MainFrame error!", "Error", BoxStyle::Ok);
+        return;
+    }
+    const OptionSet values{m_nSplitFolderChoice,      m_checkDeleteAfterSplit->m_nChecked,
+                           m_nMergeFolderChoice,      m_checkDeleteAfterMerge->m_nChecked,
+                           m_checkVerify->m_nChecked, m_nOverwriteChoice};
+    if (Store(*frame, values)) {
+        ShowBox(this, "Change options successfully!", "Message", BoxStyle::Ok);
+    }
+}
+
+void COptionView::OnReset() {
+    CMainFrame* frame = MainFrame();
+    if (frame == nullptr) {
+        ShowBox(this, "Get MainFrame Error!", "Error", BoxStyle::Ok);
+        return;
+    }
+    if (!ShowBox(this, "Do you really want to reset option?", "Message", BoxStyle::OkCancel)) {
+        return;
+    }
+    if (Store(*frame, OptionSet{})) {
+        ShowDefaults();
+    }
+}
+
+bool COptionView::Store(CMainFrame& frame, const OptionSet& values) {
+    const StoreResult stored =
+        StoreOptions(frame.m_strOptionFile.toStdString(), values, frame.m_options);
+    switch (stored.status) {
+        case StoreStatus::Stored:
+            return true;
+        case StoreStatus::OpenFailed:
+            ShowBox(this, "Save to option file error!", "Error", BoxStyle::Ok);
+            break;
+        case StoreStatus::WriteFailed:
+            ShowBox(this, QString::fromStdString(FileErrorText(stored.error)), "Kavendrum",
+                    BoxStyle::Stop);
+            break;
+    }
+    return false;
+}
+
+void COptionView::ShowDefaults() {
+    const OptionSet defaults;
+    m_nSplitFolderChoice = defaults.splitFolderMode;
+    m_nMergeFolderChoice = defaults.mergeFolderMode;
+    m_nOverwriteChoice = defaults.overwriteMode;
+    m_checkDeleteAfterSplit->m_nChecked = defaults.deleteAfterSplit;
+    m_checkDeleteAfterMerge->m_nChecked = defaults.deleteAfterMerge;
+    m_checkVerify->m_nChecked = defaults.verifyBeforeMerge;
+    UpdateData(false);
+    for (CEtchedCheckBox* box : {m_checkDeleteAfterSplit, m_checkDeleteAfterMerge, m_checkVerify}) {
+        box->repaint();
+    }
+}
+
+}  // namespace kavendrum::ui

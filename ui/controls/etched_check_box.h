@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QString>
+
+namespace kavendrum::ui {
+
+// A check box that keeps its state in itself: a click turns 0 into 1 and anything else into 0.
+// The form reads and writes the state; it is told of no click.
+class CEtchedCheckBox : public QAbstractButton {
+    Q_OBJECT
+
+  public:
+    explicit CEtchedCheckBox(QWidget* parent = nullptr);
+
+    void SetCaption(const QString& caption) { m_strCaption = caption; }
+    const QString& Caption() const { return m_strCaption; }
+    int m_nChecked = 0;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void OnClicked();
+
+    QString m_strCaption;
+};
+
+}  // namespace kavendrum::ui

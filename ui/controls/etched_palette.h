@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+
+namespace kavendrum::ui {
+
+// The colours every etched control and the progress bar share.
+namespace palette {
+inline const QColor kDarkEdge(128, 128, 128);
+inline const QColor kLightEdge(255, 255, 255);
+inline const QColor kFace(204, 204, 204);
+inline const QColor kPressedFace(110, 110, 110);
+inline const QColor kAccent(153, 153, 204);
+inline const QColor kCheckMark(0, 0, 0);
+}  // namespace palette
+
+// The two-pixel etched frame of the rectangle (x0, y0, x1, y1), right and bottom exclusive: the
+// outer ring dark at top and left and light at bottom and right, the inner ring the reverse.
+void DrawEtchedFrame(QPainter& painter, int x0, int y0, int x1, int y1,
+                     const QColor& dark = palette::kDarkEdge,
+                     const QColor& light = palette::kLightEdge);
+
+// A line from the first point towards the second, the second point itself not painted.
+void DrawStroke(QPainter& painter, int x0, int y0, int x1, int y1);
+
+// Fills the rectangle as a rectangle drawn without an outline does: its right column and bottom
+// row stay unpainted.
+void FillWithoutOutline(QPainter& painter, int left, int top, int right, int bottom,
+                        const QColor& colour);
+
+}  // namespace kavendrum::ui

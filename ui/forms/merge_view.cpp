@@ -1,0 +1,273 @@
+#include "ui/forms/merge_view.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+
+#include "engine/file.h"
+#include "engine/head_file.h"
+#include "engine/merge_operation.h"
+#include "engine/object_file_name.h"
+#include "engine/paths.h"
+#include "ui/forms/blocked_signals.h"
+#include "ui/forms/dialog_units.h"
+#include "ui/forms/modal_dialogs.h"
+#include "ui/shell/main_frame.h"
+
+namespace kavendrum::ui {
+
+CMergeView::CMergeView(QWidget* parent) : QWidget(parent), m_host(this, m_progress) {
+    CreateControls();
+    ConnectControls();
+}
+
+void CMergeView::CreateControls() {
+    const DialogUnits units(font());
+    const auto label = [&](const char* text, int x, int y, int w, int h) {
+        units.Place(new QLabel(text, this), x, y, w, h);
+    };
+    const auto readOnlyEdit = [&](int x, int y, int w, int h, int id) {
+        auto* edit = new CEtchedEdit(this);
+        units.Place(edit, x, y, w, h, id);
+        edit->setReadOnly(true);
+        return edit;
+    };
+    label("Head File Name ( .kdh )", 7, 9, 96, 8);
+    m_editHeadFileName = new CEtchedEdit(this, true);
+    units.Place(m_editHeadFileName, 7, 17, 178, 12, 1013);
+    m_btnBrowseHeadFile = new CEtchedButton(this);
+    units.Place(m_btnBrowseHeadFile, 190, 16, 41, 14, 1014);
+    label("Destination Folder", 7, 31, 80, 8);
+    m_editDestFolder = new CEtchedEdit(this, true);
+    units.Place(m_editDestFolder, 7, 41, 178, 12, 1015);
+    m_btnBrowseFolder = new CEtchedButton(this);
+    units.Place(m_btnBrowseFolder, 190, 40, 41, 14, 1016);
+    m_checkPrefix = new QCheckBox("Prefix Name", this);
+    units.Place(m_checkPrefix, 4, 62, 55, 10, 1017);
+    m_editPrefixName = readOnlyEdit(61, 60, 67, 12, 1018);
+    label("Object File Size", 4, 89, 65, 8);
+    m_editObjectFileSize = readOnlyEdit(74, 87, 68, 12, 1019);
+    label("Object File Name", 4, 76, 65, 8);
+    m_editObjectFileName = readOnlyEdit(74, 74, 162, 12, 1020);
+    label("Number of split files :", 133, 62, 64, 8);
+    m_editSplitCount = readOnlyEdit(197, 60, 39, 12, 1021);
+    m_btnVerify = new CEtchedButton(this);
+    units.Place(m_btnVerify, 128, 178, 50, 14, 1022);
+    m_listFiles = new QTreeWidget(this);
+    units.Place(m_listFiles, 2, 102, 233, 74, 1023);
+    m_btnStart = new CEtchedButton(this);
+    units.Place(m_btnStart, 185, 178, 50, 14, 1025);
+    label("( bytes)", 144, 90, 32, 8);
+    auto* group = new QGroupBox("Merge File Info", this);
+    units.Place(group, 2, 1, 234, 58);
+    group->lower();
+
+    QWidget* order[] = {m_editHeadFileName,   m_btnBrowseHeadFile,  m_editDestFolder,
+                        m_btnBrowseFolder,    m_checkPrefix,        m_editPrefixName,
+                        m_editObjectFileSize, m_editObjectFileName, m_editSplitCount,
+                        m_btnVerify,          m_listFiles,          m_btnStart};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+    setMinimumSize(units.X(240), units.Y(195));
+}
+
+void CMergeView::ConnectControls() {
+    connect(m_btnStart, &QPushButton::clicked, this, &CMergeView::OnStart);
+    connect(m_btnVerify, &QPushButton::clicked, this, &CMergeView::OnVerify);
+    connect(m_btnBrowseHeadFile, &QPushButton::clicked, this, &CMergeView::OnBrowseHeadFile);
+    connect(m_btnBrowseFolder, &QPushButton::clicked, this, &CMergeView::OnBrowseFolder);
+    connect(m_checkPrefix, &QCheckBox::clicked, this, &CMergeView::OnPrefixClicked);
+    connect(m_editHeadFileName, &QLineEdit::textChanged, this, &CMergeView::LoadHeadFile);
+    connect(m_editDestFolder, &QLineEdit::textChanged, this, &CMergeView::OnNameFieldChanged);
+    connect(m_editPrefixName, &QLineEdit::textChanged, this, &CMergeView::OnNameFieldChanged);
+}
+
+CMainFrame* CMergeView::MainFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+void CMergeView::OnInitialUpdate() {
+    UpdateData(false);
+    m_btnVerify->SetCaption("Verify");
+    m_btnStart->SetCaption("Start");
+    m_btnBrowseFolder->SetCaption("Browse");
+    m_btnBrowseHeadFile->SetCaption("Browse");
+    if (m_bFirstInit) {
+        m_listFiles->setRootIsDecorated(false);
+        m_listFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_listFiles->setHeaderLabels({"File Name", "Size ( bytes )"});
+        m_listFiles->header()->setSectionsClickable(false);
+        m_listFiles->setColumnWidth(0, 250);
+        m_listFiles->setColumnWidth(1, 85);
+        m_listFiles->setIconSize(QSize(15, 15));
+        m_bFirstInit = false;
+    }
+}
+
+void CMergeView::UpdateData(bool bSaveAndValidate) {
+    const BlockedSignals blocked{m_editHeadFileName,   m_editDestFolder,     m_editPrefixName,
+                                 m_editObjectFileName, m_editObjectFileSize, m_editSplitCount,
+                                 m_checkPrefix};
+    if (bSaveAndValidate) {
+        m_strHeadFileName = m_editHeadFileName->text();
+        m_strDestFolder = m_editDestFolder->text();
+        m_dwObjectFileSize = m_editObjectFileSize->text().toULongLong();
+        m_nSplitCount = m_editSplitCount->text().toInt();
+        m_strObjectFileName = m_editObjectFileName->text();
+        m_bPrefixName = m_checkPrefix->isChecked() ? 1 : 0;
+        m_strPrefixName = m_editPrefixName->text();
+        return;
+    }
+    m_editHeadFileName->setText(m_strHeadFileName);
+    m_editDestFolder->setText(m_strDestFolder);
+    m_editObjectFileSize->setText(QString::number(m_dwObjectFileSize));
+    m_editSplitCount->setText(QString::number(m_nSplitCount));
+    m_editObjectFileName->setText(m_strObjectFileName);
+    m_checkPrefix->setChecked(m_bPrefixName != 0);
+    m_editPrefixName->setText(m_strPrefixName);
+}
+
+bool CMergeView::HeadFileOpens() const {
+    const std::string path = m_strHeadFileName.toStdString();
+    return IsHeadFileName(path) && File::OpenForReading(path).ok();
+}
+
+void CMergeView::AddRow(const PieceEntry& entry) {
+    auto* row = new QTreeWidgetItem(
+        m_listFiles, {QString::fromStdString(entry.path), QString::fromStdString(entry.sizeText)});
+    const auto image = static_cast<int>(entry.mark);
+    if (image < m_imageList.size()) {
+        row->setIcon(0, m_imageList[image]);
+    }
+    row->setData(0, Qt::UserRole, image);
+}
+
+void CMergeView::LoadHeadFile() {
+    if (MainFrame() == nullptr) {
+        return;
+    }
+    UpdateData(true);
+    m_strDestFolder = QString::fromStdString(GetFolderPart(m_strHeadFileName.toStdString()));
+    UpdateData(false);
+    UpdateData(true);
+
+    const std::string headPath = m_strHeadFileName.toStdString();
+    auto head =
+        IsHeadFileName(headPath) ? File::OpenForReading(headPath) : FileResult<File>(FileError{});
+    if (!head.ok()) {
+        m_dwObjectFileSize = 0;
+        m_nSplitCount = 0;
+        m_listFiles->clear();
+        UpdateData(false);
+        return;
+    }
+    const HeadRead read = ReadHeadFile(head.value());
+    head.value().Close();
+    if (read.status != HeadReadStatus::Read) {
+        ShowBox(this, "Read info From head file error", "Error", BoxStyle::Ok);
+        return;
+    }
+    m_dwObjectFileSize = WholeFileSize(read.info);
+    m_nSplitCount = static_cast<std::int32_t>(read.info.pieceCount);
+    m_strExtension = QString::fromStdString(read.info.extension);
+    UpdateData(false);
+    UpdateData(true);
+
+    const std::string stem = SplitBaseName(headPath).base;
+    m_listFiles->clear();
+    for (std::uint32_t number = 1; number <= read.info.pieceCount; ++number) {
+        const std::string path = PiecePath(stem, number);
+        auto piece = File::OpenForReading(path);
+        if (!piece.ok()) {
+            continue;
+        }
+        const auto length = piece.value().Length();
+        AddRow({path, length.ok() ? std::to_string(length.value()) : std::string(),
+                PieceMark::Unchecked});
+    }
+    UpdateOutputName();
+}
+
+void CMergeView::OnNameFieldChanged() {
+    UpdateOutputName();
+}
+
+void CMergeView::UpdateOutputName() {
+    if (MainFrame() == nullptr) {
+        ShowBox(this, "Get MainFrame Error!", "Error", BoxStyle::Ok);
+        return;
+    }
+    UpdateData(true);
+    if (!HeadFileOpens()) {
+        return;
+    }
+    UpdateData(true);
+    m_strObjectFileName = QString::fromStdString(FormObjectFileName(
+        m_strDestFolder.toStdString(), m_strHeadFileName.toStdString(), m_bPrefixName != 0,
+        m_strPrefixName.toStdString(), m_strExtension.toStdString()));
+    UpdateData(false);
+}
+
+void CMergeView::OnPrefixClicked() {
+    if (!m_checkPrefix->isChecked()) {
+        m_editPrefixName->setReadOnly(true);
+        const QSignalBlocker blocker(m_editPrefixName);
+        m_editPrefixName->setText(QString());
+    } else {
+        m_editPrefixName->setReadOnly(false);
+    }
+    UpdateOutputName();
+}
+
+void CMergeView::OnBrowseHeadFile() {
+    const QString chosen = ChooseFileToOpen(this, "Kavendrum Head File(*.kdh)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    m_strHeadFileName = chosen;
+    UpdateData(false);
+    LoadHeadFile();
+}
+
+void CMergeView::OnBrowseFolder() {
+    UpdateData(true);
+    const auto chosen = ChooseFolder(this, m_strDestFolder);
+    if (!chosen) {
+        return;
+    }
+    m_strDestFolder = *chosen;
+    UpdateData(false);
+    UpdateOutputName();
+}
+
+VerifyOutcome CMergeView::OnVerify() {
+    UpdateData(true);
+    if (MainFrame() == nullptr) {
+        ShowBox(this, "Get MainFrame Error!", "Error", BoxStyle::Ok);
+        m_bVerifyOk = false;
+        return VerifyOutcome::Failed;
+    }
+    const COperationScope running;
+    const Verification verification = VerifyPieces(m_strHeadFileName.toStdString(), m_host);
+    if (verification.pieces) {
+        m_listFiles->clear();
+        for (const auto& entry : *verification.pieces) {
+            AddRow(entry);
+        }
+    }
+    m_bVerifyOk = verification.outcome == VerifyOutcome::Passed;
+    return verification.outcome;
+}
+
+void CMergeView::OnStart() {
+    UpdateData(true);
+    MergeRequest request{m_strHeadFileName.toStdString(), m_strDestFolder.toStdString(),
+                         m_strObjectFileName.toStdString()};
+    CMainFrame* frame = MainFrame();
+    const COperationScope running;
+    RunMerge(request, frame != nullptr ? &frame->m_options : nullptr, m_host,
+             [this] { return OnVerify(); });
+}
+
+}  // namespace kavendrum::ui

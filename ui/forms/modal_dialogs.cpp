@@ -1,0 +1,65 @@
+#include "ui/forms/modal_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "ui/forms/folder_picker.h"
+
+namespace kavendrum::ui {
+
+namespace {
+
+const ModalAnswers* g_answers = nullptr;
+
+}  // namespace
+
+void SetModalAnswers(const ModalAnswers* answers) {
+    g_answers = answers;
+}
+
+bool ShowBox(QWidget* owner, const QString& text, const QString& caption, BoxStyle style) {
+    if (g_answers != nullptr && g_answers->box) {
+        return g_answers->box(owner, text, caption, style);
+    }
+    QMessageBox box(owner);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (style) {
+        case BoxStyle::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case BoxStyle::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case BoxStyle::Warning:
+            box.setIcon(QMessageBox::Warning);
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case BoxStyle::Stop:
+            box.setIcon(QMessageBox::Critical);
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+    }
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString ChooseFileToOpen(QWidget* owner, const QString& filter) {
+    if (g_answers != nullptr && g_answers->file) {
+        return g_answers->file(owner, filter);
+    }
+    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+}
+
+std::optional<QString> ChooseFolder(QWidget* owner, const QString& initial) {
+    if (g_answers != nullptr && g_answers->folder) {
+        return g_answers->folder(owner, initial);
+    }
+    CDestFolderPicker picker(owner, "Directory Name");
+    picker.SetInitialFolder(initial);
+    if (!picker.Browse()) {
+        return std::nullopt;
+    }
+    return picker.GetPath();
+}
+
+}  // namespace kavendrum::ui

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QString>
+#include <QWidget>
+
+namespace kavendrum::ui {
+
+enum class BoxStyle {
+    Ok,        // one OK button, no icon
+    OkCancel,  // OK and Cancel, no icon
+    Warning,   // the framework's own notices: OK and the exclamation icon
+    Stop,      // the file-error report: OK and the stop icon
+};
+
+// Every modal box and dialog the program shows goes through these, so that tests can answer
+// them instead of a person.
+bool ShowBox(QWidget* owner, const QString& text, const QString& caption, BoxStyle style);
+// The path chosen in an open-file dialog; empty when cancelled.
+QString ChooseFileToOpen(QWidget* owner, const QString& filter);
+// The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.
+std::optional<QString> ChooseFolder(QWidget* owner, const QString& initial);
+
+// Stand-ins for a person, for tests. Unset members fall back to the real dialogs.
+struct ModalAnswers {
+    std::function<bool(QWidget*, const QString&, const QString&, BoxStyle)> box;
+    std::function<QString(QWidget*, const QString&)> file;
+    std::function<std::optional<QString>(QWidget*, const QString&)> folder;
+};
+void SetModalAnswers(const ModalAnswers* answers);
+
+}  // namespace kavendrum::ui

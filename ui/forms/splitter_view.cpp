@@ -1,0 +1,288 @@
+#include "ui/forms/splitter_view.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+
+#include "engine/file.h"
+#include "engine/paths.h"
+#include "engine/split_operation.h"
+#include "ui/forms/blocked_signals.h"
+#include "ui/forms/custom_size.h"
+#include "ui/forms/dialog_units.h"
+#include "ui/forms/modal_dialogs.h"
+#include "ui/shell/main_frame.h"
+
+namespace kavendrum::ui {
+
+namespace {
+
+const char* const kPresets[] = {"32768",    "65536",    "131072",   "262144",   "524288",
+                                "1048576",  "1457664",  "2097152",  "4194304",  "8388608",
+                                "16777216", "33554432", "67108864", "100431872"};
+constexpr int kDefaultPreset = 6;
+
+// "3000000 ( 2930 KB)"
+QString SizeWithKilobytes(std::uint64_t bytes) {
+    return QString("%1 ( %2 KB)").arg(bytes).arg(bytes / 1024 + 1);
+}
+
+QString FolderOf(const QString& path) {
+    return QString::fromStdString(GetFolderPart(path.toStdString()));
+}
+
+}  // namespace
+
+CSplitterView::CSplitterView(QWidget* parent) : QWidget(parent), m_host(this, m_progress) {
+    CreateControls();
+    ConnectControls();
+}
+
+void CSplitterView::CreateControls() {
+    const DialogUnits units(font());
+    auto* labelFile = new QLabel("File to split", this);
+    units.Place(labelFile, 7, 10, 57, 8);
+    m_btnBrowseFile = new CEtchedButton(this);
+    units.Place(m_btnBrowseFile, 190, 21, 41, 14, 1002);
+    auto* labelDest = new QLabel("Destination Folder", this);
+    units.Place(labelDest, 7, 39, 74, 8);
+    m_editDest = new CEtchedEdit(this, true);
+    units.Place(m_editDest, 7, 51, 180, 12, 1003);
+    m_btnBrowseFolder = new CEtchedButton(this);
+    units.Place(m_btnBrowseFolder, 190, 50, 41, 14, 1004);
+    m_radioFixed = new QRadioButton("Fixed Size", this);
+    units.Place(m_radioFixed, 3, 78, 54, 10, 1006);
+    m_radioCustom = new QRadioButton("Customize Size", this);
+    units.Place(m_radioCustom, 3, 96, 70, 10, 1007);
+    m_comboPresets = new CEtchedComboBox(this);
+    units.Place(m_comboPresets, 78, 76, 88, 12, 1008);
+    m_editCustomSize = new CEtchedEdit(this);
+    units.Place(m_editCustomSize, 78, 94, 88, 12, 1009);
+    auto* labelBytes1 = new QLabel("Bytes", this);
+    units.Place(labelBytes1, 172, 79, 19, 8);
+    m_listParameters = new QTableWidget(5, 2, this);
+    units.Place(m_listParameters, 4, 113, 232, 76, 1010);
+    m_btnStart = new CEtchedButton(this);
+    units.Place(m_btnStart, 196, 92, 40, 17, 1012);
+    auto* labelBytes2 = new QLabel("Bytes", this);
+    units.Place(labelBytes2, 172, 95, 19, 8);
+    m_editSource = new CEtchedEdit(this, true);
+    units.Place(m_editSource, 7, 22, 180, 12, 1001);
+    auto* group = new QGroupBox("Split file info", this);
+    units.Place(group, 3, 1, 233, 71);
+    group->lower();
+
+    // The template's order is the tab order.
+    QWidget* order[] = {m_btnBrowseFile, m_editDest,     m_btnBrowseFolder, m_radioFixed,
+                        m_radioCustom,   m_comboPresets, m_editCustomSize,  m_listParameters,
+                        m_btnStart,      m_editSource};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+    setMinimumSize(units.X(241), units.Y(195));
+}
+
+void CSplitterView::ConnectControls() {
+    connect(m_comboPresets, &QComboBox::currentIndexChanged, this, &CSplitterView::OnPresetChanged);
+    connect(m_btnBrowseFile, &QPushButton::clicked, this, &CSplitterView::OnBrowseFile);
+    connect(m_editSource, &QLineEdit::textChanged, this, &CSplitterView::OnSourceChanged);
+    connect(m_editDest, &QLineEdit::textChanged, this, &CSplitterView::OnDestinationChanged);
+    connect(m_btnStart, &QPushButton::clicked, this, &CSplitterView::OnStart);
+    connect(m_editCustomSize, &QLineEdit::textChanged, this, &CSplitterView::OnCustomSizeChanged);
+    connect(m_radioFixed, &QRadioButton::clicked, this, &CSplitterView::OnFixedSize);
+    connect(m_radioCustom, &QRadioButton::clicked, this, &CSplitterView::OnCustomSize);
+    connect(m_btnBrowseFolder, &QPushButton::clicked, this, &CSplitterView::OnBrowseFolder);
+}
+
+CMainFrame* CSplitterView::MainFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+void CSplitterView::OnInitialUpdate() {
+    UpdateData(false);
+    m_btnBrowseFolder->SetCaption("Browse");
+    m_btnBrowseFile->SetCaption("Browse");
+    m_btnStart->SetCaption("Start");
+    if (m_bFirstInit) {
+        m_listParameters->setShowGrid(true);
+        m_listParameters->setHorizontalHeaderLabels({"Parameter", "Value"});
+        m_listParameters->verticalHeader()->hide();
+        m_listParameters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+        m_listParameters->horizontalHeader()->setSectionsClickable(false);
+        m_listParameters->setColumnWidth(0, 140);
+        m_listParameters->setColumnWidth(1, 200);
+        m_listParameters->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_listParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
+        const char* rows[] = {"Split file name", "Destination folder", "Original file fize",
+                              "Split size", "Number of split files"};
+        for (int row = 0; row < 5; ++row) {
+            m_listParameters->setItem(row, 0, new QTableWidgetItem(rows[row]));
+            m_listParameters->setItem(row, 1, new QTableWidgetItem());
+        }
+        if (MainFrame() == nullptr) {
+            ShowBox(this, "System error!", "Error", BoxStyle::Ok);
+            QCoreApplication::quit();
+            return;
+        }
+        m_radioCustom->setEnabled(true);
+        {
+            const QSignalBlocker blocker(m_comboPresets);
+            for (const char* preset : kPresets) {
+                m_comboPresets->addItem(preset);
+            }
+            m_comboPresets->setCurrentIndex(kDefaultPreset);
+        }
+        m_labelSize = new QLabel("(1424K)", this);
+        m_labelSize->setObjectName("101");
+        m_labelSize->setGeometry(
+            DialogUnits(font()).TemplatePixels(QRect(QPoint(290, 125), QPoint(359, 144))));
+        m_labelSize->show();
+        m_nSizeMode = 0;
+        m_dwCustomSize = kDefaultPieceSize;
+        UpdateData(false);
+        m_comboPresets->setEnabled(true);
+        m_editCustomSize->setEnabled(false);
+    }
+    if (MainFrame() == nullptr) {
+        ShowBox(this, "System error!", "Error", BoxStyle::Ok);
+        QCoreApplication::quit();
+        return;
+    }
+    m_radioCustom->setEnabled(true);
+    m_bFirstInit = false;
+}
+
+bool CSplitterView::UpdateData(bool bSaveAndValidate) {
+    const BlockedSignals blocked{m_editDest, m_editSource, m_editCustomSize, m_radioFixed,
+                                 m_radioCustom};
+    if (!bSaveAndValidate) {
+        m_editDest->setText(m_strDestFolder);
+        m_editSource->setText(m_strSourcePath);
+        m_radioFixed->setChecked(m_nSizeMode == 0);
+        m_radioCustom->setChecked(m_nSizeMode == 1);
+        m_editCustomSize->setText(QString::number(m_dwCustomSize));
+        return true;
+    }
+    m_strDestFolder = m_editDest->text();
+    m_strSourcePath = m_editSource->text();
+    m_nSizeMode = m_radioFixed->isChecked() ? 0 : m_radioCustom->isChecked() ? 1 : -1;
+    const auto size = ReadCustomSize(this, m_editCustomSize, 1, kLargestCustomPieceSize);
+    if (!size) {
+        return false;
+    }
+    m_dwCustomSize = *size;
+    return true;
+}
+
+std::uint32_t CSplitterView::SelectedPresetSize() const {
+    return m_comboPresets->currentText().toUInt();
+}
+
+void CSplitterView::SetParameter(Row row, const QString& value) {
+    m_listParameters->item(row, 1)->setText(value);
+}
+
+QString CSplitterView::ParameterValue(Row row) const {
+    return m_listParameters->item(row, 1)->text();
+}
+
+void CSplitterView::OnPresetChanged() {
+    if (m_labelSize != nullptr) {
+        m_labelSize->setText(QString("(%1K)").arg(SelectedPresetSize() / 1024 + 1));
+    }
+    RecalcParameters();
+}
+
+void CSplitterView::OnBrowseFile() {
+    const QString chosen = ChooseFileToOpen(this, QString());
+    if (chosen.isEmpty()) {
+        return;
+    }
+    m_strSourcePath = chosen;
+    m_strDestFolder = FolderOf(chosen);
+    UpdateData(false);
+    RecalcParameters();
+}
+
+void CSplitterView::OnSourceChanged() {
+    UpdateData(true);
+    SetParameter(kSplitFileName, m_strSourcePath);
+    m_strDestFolder = FolderOf(m_strSourcePath);
+    UpdateData(false);
+    RecalcParameters();
+}
+
+void CSplitterView::OnDestinationChanged() {
+    UpdateData(true);
+    SetParameter(kDestinationFolder, m_strDestFolder);
+}
+
+void CSplitterView::OnCustomSizeChanged() {
+    RecalcParameters();
+}
+
+void CSplitterView::OnFixedSize() {
+    m_comboPresets->setEnabled(true);
+    m_editCustomSize->setEnabled(false);
+    RecalcParameters();
+}
+
+void CSplitterView::OnCustomSize() {
+    m_comboPresets->setEnabled(false);
+    m_editCustomSize->setEnabled(true);
+    RecalcParameters();
+}
+
+void CSplitterView::OnBrowseFolder() {
+    UpdateData(true);
+    const auto chosen = ChooseFolder(this, m_strDestFolder);
+    if (!chosen) {
+        return;
+    }
+    // Written through the field, so that its change handler follows as for typing.
+    m_editDest->setText(*chosen);
+}
+
+void CSplitterView::RecalcParameters() {
+    const bool valid = UpdateData(true);
+    if (!valid && m_nSizeMode == 1) {
+        return;
+    }
+    SetParameter(kSplitFileName, m_strSourcePath);
+    SetParameter(kDestinationFolder, m_strDestFolder);
+    auto source = File::OpenForReading(m_strSourcePath.toStdString());
+    const auto length = source.ok() ? source.value().Length() : FileResult<std::uint64_t>(0);
+    if (!source.ok() || !length.ok()) {
+        SetParameter(kSplitSize, QString());
+        return;
+    }
+    source.value().Close();
+    const std::uint64_t size = length.value();
+    SetParameter(kOriginalSize, SizeWithKilobytes(size));
+    if (m_nSizeMode == 1) {
+        SetParameter(kSplitSize, SizeWithKilobytes(m_dwCustomSize));
+        SetParameter(kPieceCount, QString::number(size / m_dwCustomSize + 1));
+    } else {
+        const std::uint32_t preset = SelectedPresetSize();
+        SetParameter(
+            kSplitSize,
+            QString("%1 ( %2 KB)").arg(m_comboPresets->currentText()).arg(preset / 1024 + 1));
+        SetParameter(kPieceCount, QString::number(size / preset + 1));
+    }
+}
+
+void CSplitterView::OnStart() {
+    const bool valid = UpdateData(true);
+    if (!valid && m_nSizeMode == 1) {
+        return;
+    }
+    SplitRequest request;
+    request.sourcePath = m_strSourcePath.toStdString();
+    request.destinationFolder = m_strDestFolder.toStdString();
+    request.pieceSize = m_nSizeMode == 1 ? m_dwCustomSize : SelectedPresetSize();
+    CMainFrame* frame = MainFrame();
+    const COperationScope running;
+    RunSplit(request, frame != nullptr ? &frame->m_options : nullptr, m_host);
+}
+
+}  // namespace kavendrum::ui

@@ -1,0 +1,139 @@
+#include "ui/shell/explore_view.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStyledItemDelegate>
+
+#include "ui/shell/main_frame.h"
+#include "ui/shell/pictures.h"
+
+namespace kavendrum::ui {
+
+namespace {
+
+constexpr int kStateImageWidth = 13;
+
+// Draws an item's state image to the left of its icon, as the platform's tree does.
+class StateImageDelegate : public QStyledItemDelegate {
+  public:
+    StateImageDelegate(const QList<QPixmap>& images, QObject* parent)
+        : QStyledItemDelegate(parent), m_images(images) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const int state = index.data(CExploreView::kStateImageRole).toInt();
+        if (state > 0 && state < m_images.size()) {
+            const QPixmap& image = m_images[state];
+            painter->drawPixmap(option.rect.left(),
+                                option.rect.top() + (option.rect.height() - image.height()) / 2,
+                                image);
+        }
+        QStyleOptionViewItem shifted = option;
+        shifted.rect.setLeft(option.rect.left() + kStateImageWidth + 2);
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QSize size = QStyledItemDelegate::sizeHint(option, index);
+        return QSize(size.width() + kStateImageWidth + 2, std::max(size.height(), 20));
+    }
+
+  private:
+    const QList<QPixmap>& m_images;
+};
+
+}  // namespace
+
+CExploreView::CExploreView(QWidget* parent)
+    : QWidget(parent), m_logo(new QLabel(this)), m_treeCtrl(new QTreeWidget(this)) {
+    m_treeCtrl->setObjectName("1043");
+    m_treeCtrl->setHeaderHidden(true);
+    m_treeCtrl->setRootIsDecorated(false);
+    m_treeCtrl->setItemsExpandable(false);
+    m_treeCtrl->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_treeCtrl->setIconSize(QSize(18, 18));
+    m_logo->setObjectName("1053");
+    m_logo->setPixmap(Picture("logo_151", QSize(91, 45)));
+    m_logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(m_treeCtrl, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { OnSelChanged(current); });
+}
+
+CMainFrame* CExploreView::MainFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+void CExploreView::OnInitialUpdate() {
+    if (m_bFirstInit) {
+        const QPixmap strip = Picture("state_144", QSize(41, 15));
+        for (int image = 0; image < 3; ++image) {
+            m_stateImageList.append(strip.copy(image * kStateImageWidth, 0, kStateImageWidth, 15));
+        }
+        m_treeCtrl->setItemDelegate(new StateImageDelegate(m_stateImageList, m_treeCtrl));
+        const auto insert = [this](const char* text, int image, const char* icon) {
+            auto* item = new QTreeWidgetItem(m_treeCtrl, {text});
+            item->setIcon(0, PictureIcon(icon, QSize(18, 18)));
+            item->setData(0, kImageRole, image);
+            return item;
+        };
+        m_bProgramSelecting = true;
+        m_hSplitItem = insert("Split File", 0, "icon_142");
+        m_hMergeItem = insert("Merge File", 1, "icon_141");
+        m_hOptionItem = insert("Option", 2, "icon_134");
+        m_bProgramSelecting = false;
+        const CMainFrame* frame = MainFrame();
+        MarkCurrentView(frame != nullptr ? frame->m_nCurView : 1);
+        m_treeCtrl->setFocus();
+    }
+    m_bFirstInit = false;
+}
+
+void CExploreView::MarkCurrentView(int nCurView) {
+    if (m_hSplitItem == nullptr) {
+        return;
+    }
+    QTreeWidgetItem* items[] = {m_hSplitItem, m_hMergeItem, m_hOptionItem};
+    for (int view = 1; view <= 3; ++view) {
+        items[view - 1]->setData(0, kStateImageRole, view == nCurView ? 1 : 2);
+    }
+    if (nCurView >= 1 && nCurView <= 3) {
+        m_bProgramSelecting = true;
+        m_treeCtrl->setCurrentItem(items[nCurView - 1]);
+        m_bProgramSelecting = false;
+    }
+}
+
+// Only a choice of the user's switches forms; selections the program makes are ignored, so that
+// they cannot start another switch.
+void CExploreView::OnSelChanged(QTreeWidgetItem* item) {
+    if (m_bProgramSelecting) {
+        return;
+    }
+    CMainFrame* frame = MainFrame();
+    if (frame == nullptr || item == nullptr) {
+        return;
+    }
+    switch (item->data(0, kImageRole).toInt()) {
+        case 0:
+            frame->SwitchView(131);
+            break;
+        case 1:
+            frame->SwitchView(132);
+            break;
+        case 2:
+            frame->SwitchView(133);
+            break;
+        default:
+            break;
+    }
+}
+
+void CExploreView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QRect client = rect();
+    m_treeCtrl->setGeometry(client);
+    m_logo->setGeometry(client.right() + 1 - 92, client.bottom() + 1 - 70, 92, 46);
+    m_logo->raise();
+}
+
+}  // namespace kavendrum::ui

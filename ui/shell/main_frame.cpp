@@ -1,0 +1,428 @@
+#include "ui/shell/main_frame.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "engine/folders.h"
+#include "options/option_file.h"
+#include "options/option_view.h"
+#include "ui/controls/progress_bar.h"
+#include "ui/forms/form_host.h"
+#include "ui/forms/merge_view.h"
+#include "ui/forms/modal_dialogs.h"
+#include "ui/forms/splitter_view.h"
+#include "ui/shell/explore_view.h"
+#include "ui/shell/pictures.h"
+
+namespace kavendrum::ui {
+
+namespace {
+
+constexpr const char* kTitle = "Kavendrum v2.03";
+constexpr const char* kIdleText = "Ready";
+constexpr const char* kPromptProperty = "prompt";
+
+// The frame's share of a screen dimension that the table knows; 0 for any other.
+int FrameShare(int screen, const int (&table)[3][2]) {
+    for (const auto& row : table) {
+        if (row[0] == screen) {
+            return screen * row[1] / 100;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(QString optionFile, QString startArgument)
+    : m_strStartArg(std::move(startArgument)), m_strOptionFile(std::move(optionFile)) {}
+
+// The forms go before the status bar that holds their progress bars.
+CMainFrame::~CMainFrame() {
+    delete CurrentForm();
+}
+
+bool CMainFrame::Create() {
+    SetInitialSize();
+    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
+    m_wndSplitter->setChildrenCollapsible(false);
+    m_wndSplitter->addWidget(new CExploreView(m_wndSplitter));
+    m_wndSplitter->addWidget(new CSplitterView(m_wndSplitter));
+    const int clientWidth = width();
+    m_initialSizes = {clientWidth / 4, clientWidth - clientWidth / 4};
+    m_wndSplitter->setSizes(m_initialSizes);
+    setCentralWidget(m_wndSplitter);
+
+    CreateCommands();
+    CreateMenus();
+    CreateToolBar();
+    statusBar()->showMessage(kIdleText);
+    ConnectCommands();
+
+    m_bHasStartArg = m_strStartArg.isEmpty() ? 0 : 1;
+    const LoadResult loaded = LoadOptions(m_strOptionFile.toStdString(), m_options);
+    if (loaded.status == LoadStatus::Failed) {
+        ShowBox(this, "Init failed!", "Error", BoxStyle::Ok);
+        return false;
+    }
+    if (loaded.status == LoadStatus::Aborted) {
+        ShowBox(this, QString::fromStdString(FileErrorText(loaded.error)), "Kavendrum",
+                BoxStyle::Stop);
+        return false;
+    }
+    setWindowTitle(kTitle);
+    setWindowIcon(PictureIcon("icon_128", QSize(16, 16)));
+    MarkView(ID_VIEW_SPLIT);
+    if (m_bHasStartArg != 0) {
+        SwitchView(CMergeView::kFormId);
+        if (CMergeView* merge = GetMergeView()) {
+            merge->m_editHeadFileName->setText(m_strStartArg);
+        }
+        m_nCurView = 2;
+    } else {
+        m_nCurView = 1;
+    }
+    UpdateCommandUI();
+
+    // The initial update every view gets once the frame exists.
+    GetExploreView()->OnInitialUpdate();
+    if (CSplitterView* split = GetSplitView()) {
+        split->OnInitialUpdate();
+    } else if (CMergeView* merge = GetMergeView()) {
+        merge->OnInitialUpdate();
+    }
+    return true;
+}
+
+void CMainFrame::SetInitialSize() {
+    static const int widths[3][2] = {{640, 78}, {800, 63}, {1024, 50}};
+    static const int heights[3][2] = {{480, 90}, {600, 72}, {768, 55}};
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+    // The platform's default for a size the table does not know: three quarters of the screen.
+    const int width = FrameShare(screenSize.width(), widths);
+    const int height = FrameShare(screenSize.height(), heights);
+    resize(width != 0 ? width : screenSize.width() * 3 / 4,
+           height != 0 ? height : screenSize.height() * 3 / 4);
+}
+
+QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prompt) {
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    action->setObjectName(QString::number(id));
+    action->setProperty(kPromptProperty, prompt);
+    const qsizetype lineBreak = prompt.indexOf('\n');
+    action->setStatusTip(prompt.left(lineBreak));
+    action->setToolTip(lineBreak < 0 ? QString() : prompt.mid(lineBreak + 1));
+    m_commands.insert(id, action);
+    return action;
+}
+
+void CMainFrame::CreateCommands() {
+    AddCommand(ID_SPLIT_FILE, "&Split File", "Start to split file\nSplit")
+        ->setIcon(PictureIcon("toolbar_split"));
+    AddCommand(ID_MERGE_FILE, "&Merge File", "Start to merge file\nMerge File")
+        ->setIcon(PictureIcon("toolbar_merge"));
+    AddCommand(ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents\nExit");
+    AddCommand(ID_VIEW_SPLIT, "Split View");
+    AddCommand(ID_VIEW_MERGE, "Merge View");
+    AddCommand(ID_VIEW_OPTION, "Option View");
+    AddCommand(ID_SAVE_OPTIONS, "&Save", "Save option value\nSave")
+        ->setIcon(PictureIcon("toolbar_save"));
+    AddCommand(ID_RESET_OPTIONS, "&Reset", "Reset option\nReset")
+        ->setIcon(PictureIcon("toolbar_reset"));
+    AddCommand(ID_HELP, "&Help")->setIcon(PictureIcon("toolbar_help"));
+    AddCommand(ID_APP_ABOUT, "&About Kavendrum...", "Read the help topic\nHelp");
+    AddCommand(ID_SHOW_OR_HIDE, "Show Main Window")->setCheckable(true);
+    AddCommand(ID_DRAG_EXIT, "&Exit");
+
+    auto* views = new QActionGroup(this);
+    for (const int id : {ID_VIEW_SPLIT, ID_VIEW_MERGE, ID_VIEW_OPTION}) {
+        Command(id)->setCheckable(true);
+        views->addAction(Command(id));
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    menuBar()->setObjectName("128");
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(Command(ID_SPLIT_FILE));
+    file->addAction(Command(ID_MERGE_FILE));
+    file->addSeparator();
+    file->addAction(Command(ID_APP_EXIT));
+    QMenu* view = menuBar()->addMenu("&View");
+    for (const int id : {ID_VIEW_SPLIT, ID_VIEW_MERGE, ID_VIEW_OPTION}) {
+        view->addAction(Command(id));
+    }
+    QMenu* option = menuBar()->addMenu("&Option");
+    option->addAction(Command(ID_SAVE_OPTIONS));
+    option->addAction(Command(ID_RESET_OPTIONS));
+    QMenu* about = menuBar()->addMenu("&About");
+    about->addAction(Command(ID_HELP));
+    about->addAction(Command(ID_APP_ABOUT));
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* toolBar = addToolBar("Toolbar");
+    toolBar->setObjectName("128");
+    toolBar->setIconSize(QSize(32, 32));
+    toolBar->setMovable(true);
+    toolBar->setFloatable(true);
+    toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (const int id :
+         {ID_SPLIT_FILE, ID_MERGE_FILE, ID_SAVE_OPTIONS, ID_RESET_OPTIONS, ID_HELP}) {
+        toolBar->addAction(Command(id));
+        // A command without a prompt shows no tool tip, not even its menu text.
+        if (QWidget* button = toolBar->widgetForAction(Command(id))) {
+            button->installEventFilter(this);
+        }
+    }
+}
+
+void CMainFrame::ConnectCommands() {
+    connect(Command(ID_SPLIT_FILE), &QAction::triggered, this, [this] {
+        if (CSplitterView* split = GetSplitView()) {
+            split->OnStart();
+        }
+    });
+    connect(Command(ID_MERGE_FILE), &QAction::triggered, this, [this] {
+        if (CMergeView* merge = GetMergeView()) {
+            merge->OnStart();
+        }
+    });
+    connect(Command(ID_SAVE_OPTIONS), &QAction::triggered, this, [this] {
+        if (COptionView* options = GetOptionView()) {
+            options->OnSave();
+        }
+    });
+    connect(Command(ID_RESET_OPTIONS), &QAction::triggered, this, [this] {
+        if (COptionView* options = GetOptionView()) {
+            options->OnReset();
+        }
+    });
+    connect(Command(ID_VIEW_SPLIT), &QAction::triggered, this,
+            [this] { SwitchView(CSplitterView::kFormId); });
+    connect(Command(ID_VIEW_MERGE), &QAction::triggered, this,
+            [this] { SwitchView(CMergeView::kFormId); });
+    connect(Command(ID_VIEW_OPTION), &QAction::triggered, this,
+            [this] { SwitchView(COptionView::kFormId); });
+    connect(Command(ID_HELP), &QAction::triggered, this, [] {
+        // Without a handler for the help file nothing is shown.
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QString::fromStdString(GetProgramFolder()) + "kavendrum_help.chm"));
+    });
+    connect(Command(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    connect(Command(ID_DRAG_EXIT), &QAction::triggered, this, &QWidget::close);
+    connect(Command(ID_SHOW_OR_HIDE), &QAction::triggered, this, &CMainFrame::OnShowOrHide);
+
+    auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    auto* previousPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(nextPane, &QShortcut::activated, this, &CMainFrame::FocusOtherPane);
+    connect(previousPane, &QShortcut::activated, this, &CMainFrame::FocusOtherPane);
+}
+
+QWidget* CMainFrame::CurrentForm() const {
+    return m_wndSplitter != nullptr && m_wndSplitter->count() > 1 ? m_wndSplitter->widget(1)
+                                                                  : nullptr;
+}
+
+CExploreView* CMainFrame::GetExploreView() const {
+    return m_wndSplitter != nullptr ? qobject_cast<CExploreView*>(m_wndSplitter->widget(0))
+                                    : nullptr;
+}
+
+CSplitterView* CMainFrame::GetSplitView() const {
+    return qobject_cast<CSplitterView*>(CurrentForm());
+}
+
+CMergeView* CMainFrame::GetMergeView() const {
+    return qobject_cast<CMergeView*>(CurrentForm());
+}
+
+COptionView* CMainFrame::GetOptionView() const {
+    return qobject_cast<COptionView*>(CurrentForm());
+}
+
+bool CMainFrame::SwitchView(int formId) {
+    CExploreView* explore = GetExploreView();
+    if (explore == nullptr) {
+        return false;
+    }
+    if (formId < CSplitterView::kFormId || formId > COptionView::kFormId) {
+        return true;
+    }
+    // The tree's width survives the switch; before the frame is first laid out it is the quarter
+    // it was given.
+    QList<int> sizes = m_wndSplitter->sizes();
+    if (sizes.size() != 2 || sizes[0] <= 0) {
+        sizes = m_initialSizes;
+    }
+    delete CurrentForm();
+    QWidget* form = nullptr;
+    if (formId == CSplitterView::kFormId) {
+        auto* split = new CSplitterView(m_wndSplitter);
+        split->m_bFirstInit = true;
+        form = split;
+    } else if (formId == CMergeView::kFormId) {
+        auto* merge = new CMergeView(m_wndSplitter);
+        merge->SetImageList({PictureIcon("icon_145", QSize(15, 15)),
+                             PictureIcon("icon_148", QSize(15, 15)),
+                             PictureIcon("icon_147", QSize(15, 15))});
+        merge->m_bFirstInit = true;
+        form = merge;
+    } else {
+        auto* options = new COptionView(m_wndSplitter);
+        options->m_bLoad = true;
+        form = options;
+    }
+    m_wndSplitter->insertWidget(1, form);
+    m_wndSplitter->setSizes(sizes);
+    if (auto* split = qobject_cast<CSplitterView*>(form)) {
+        split->OnInitialUpdate();
+    } else if (auto* merge = qobject_cast<CMergeView*>(form)) {
+        merge->OnInitialUpdate();
+    } else if (auto* options = qobject_cast<COptionView*>(form)) {
+        options->OnInitialUpdate();
+    }
+    const int view = formId - 130;
+    explore->MarkCurrentView(view);
+    MarkView(ID_VIEW_SPLIT + view - 1);
+    m_nCurView = view;
+    UpdateCommandUI();
+    form->show();
+    return true;
+}
+
+void CMainFrame::MarkView(int viewCommand) {
+    if (QAction* action = Command(viewCommand)) {
+        action->setChecked(true);
+    }
+}
+
+void CMainFrame::UpdateCommandUI() {
+    Command(ID_SPLIT_FILE)->setEnabled(m_nCurView == 1);
+    Command(ID_MERGE_FILE)->setEnabled(m_nCurView == 2);
+    Command(ID_SAVE_OPTIONS)->setEnabled(m_nCurView == 3);
+    Command(ID_RESET_OPTIONS)->setEnabled(m_nCurView == 3);
+    Command(ID_SHOW_OR_HIDE)->setChecked(isVisible());
+}
+
+void CMainFrame::FocusOtherPane() {
+    CExploreView* explore = GetExploreView();
+    QWidget* form = CurrentForm();
+    if (explore == nullptr || form == nullptr) {
+        return;
+    }
+    const bool inTree = explore->isAncestorOf(QApplication::focusWidget());
+    if (inTree) {
+        // The form's first control in tab order.
+        QWidget* first = form->nextInFocusChain();
+        while (first != form && (first->focusPolicy() & Qt::TabFocus) == 0) {
+            first = first->nextInFocusChain();
+        }
+        first->setFocus(Qt::OtherFocusReason);
+    } else {
+        explore->m_treeCtrl->setFocus();
+    }
+}
+
+void CMainFrame::OnShowOrHide() {
+    if (isVisible()) {
+        HideToDropWindow();
+    } else {
+        show();
+        showNormal();
+        raise();
+        activateWindow();
+    }
+    Command(ID_SHOW_OR_HIDE)->setChecked(isVisible());
+}
+
+void CMainFrame::HideToDropWindow() {
+    showMinimized();
+    hide();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Minimising takes the frame off the task bar; the drop window brings it back.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible()) {
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) {
+                hide();
+                Command(ID_SHOW_OR_HIDE)->setChecked(false);
+            }
+        });
+    }
+}
+
+QString CMainFrame::IdleText() const {
+    for (const CProgressBar* bar : statusBar()->findChildren<CProgressBar*>()) {
+        if (bar->IsPlaced() && !bar->isHidden()) {
+            return bar->Label();
+        }
+    }
+    return kIdleText;
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        statusBar()->showMessage(tip.isEmpty() ? IdleText() : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        if (auto* button = qobject_cast<QToolButton*>(watched)) {
+            const QAction* action = button->defaultAction();
+            if (action != nullptr && action->toolTip().isEmpty()) {
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A split or merge is running on this thread; the window waits for it.
+    if (COperationScope::AnyRunning()) {
+        event->ignore();
+        return;
+    }
+    WriteProfile();
+    event->accept();
+}
+
+void CMainFrame::WriteProfile() {
+    QSettings profile("Kavendrum", "Kavendrum");
+    profile.beginGroup("DragWindow");
+    profile.setValue("Visible", m_pDragWindow != nullptr && m_pDragWindow->isVisible() ? 1 : 0);
+    // Without a drop window there is no placement to keep; the last one saved stays.
+    if (m_pDragWindow != nullptr) {
+        const QRect placement = m_pDragWindow->normalGeometry().isValid()
+                                    ? m_pDragWindow->normalGeometry()
+                                    : m_pDragWindow->frameGeometry();
+        profile.setValue("Top", placement.top());
+        profile.setValue("Left", placement.left());
+    }
+    profile.endGroup();
+    profile.sync();
+}
+
+}  // namespace kavendrum::ui
