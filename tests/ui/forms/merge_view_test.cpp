@@ -1,0 +1,132 @@
+#include <QCheckBox>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "engine/head_file.h"
+#include "engine/outcome.h"
+#include "gui_support.h"
+#include "ui/forms/merge_view.h"
+
+using namespace kavendrum;
+using namespace kavendrum::testing;
+using ui::CMergeView;
+
+class MergeViewTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir;
+    std::unique_ptr<ui::CMainFrame> frame;
+    CMergeView* form = nullptr;
+    QByteArray whole;
+
+    QLineEdit* Edit(int id) const { return Control<QLineEdit>(form, id); }
+    QTreeWidget* List() const { return Control<QTreeWidget>(form, 1023); }
+
+    // movie.kdh for 2500 bytes in pieces of 1000, with the given pieces present.
+    void Prepare(std::initializer_list<int> present) {
+        whole = RandomBytes(2500);
+        const auto head = EncodeHeadFile({2500, 3, 1000, 1000, "avi"});
+        WriteFile(dir.filePath("movie.kdh"),
+                  QByteArray(reinterpret_cast<const char*>(head.data()), head.size()));
+        for (const int number : present) {
+            WriteFile(dir.filePath(QString("movie_%1.skf").arg(number)),
+                      whole.mid((number - 1) * 1000, 1000));
+        }
+    }
+
+    std::vector<int> Marks() const {
+        std::vector<int> marks;
+        for (int row = 0; row < List()->topLevelItemCount(); ++row) {
+            marks.push_back(List()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
+        }
+        return marks;
+    }
+
+  private slots:
+    void init() {
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) {
+            QFile::remove(dir.filePath(name));
+        }
+        frame = MakeFrame(dir);
+        QVERIFY(frame);
+        frame->SwitchView(CMergeView::kFormId);
+        form = frame->GetMergeView();
+        QVERIFY(form);
+    }
+    void cleanup() { frame.reset(); }
+
+    void loadingAHeadFileListsThePiecesThatExist() {
+        Prepare({1, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        QCOMPARE(Edit(1015)->text(), dir.path() + "/");
+        QCOMPARE(Edit(1019)->text(), QString("2500"));
+        QCOMPARE(Edit(1021)->text(), QString("3"));
+        QCOMPARE(Edit(1020)->text(), dir.filePath("movie.avi"));
+        QCOMPARE(List()->topLevelItemCount(), 2);
+        QCOMPARE(List()->topLevelItem(1)->text(0), dir.filePath("movie_3.skf"));
+        QCOMPARE(List()->topLevelItem(1)->text(1), QString("500"));
+        QCOMPARE(Marks(), (std::vector<int>{0, 0}));
+
+        // A name that is no readable head file zeroes the numbers and empties the list, but
+        // keeps the object file name.
+        Edit(1013)->setText(dir.filePath("movie.kd"));
+        QCOMPARE(Edit(1019)->text(), QString("0"));
+        QCOMPARE(List()->topLevelItemCount(), 0);
+        QCOMPARE(Edit(1020)->text(), dir.filePath("movie.avi"));
+    }
+
+    void aHeadFileThatEndsEarlyIsReported() {
+        WriteFile(dir.filePath("short.kdh"), QByteArray(7, '\0'));
+        Person person;
+        Edit(1013)->setText(dir.filePath("short.kdh"));
+        QCOMPARE(person.Texts(), std::vector<QString>{"Read info From head file error"});
+    }
+
+    void thePrefixNameReplacesTheHeadFilesName() {
+        Prepare({1, 2, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        Edit(1015)->setText("/srv/out");
+        QCOMPARE(Edit(1020)->text(), QString("/srv/out/movie.avi"));
+        QTest::mouseClick(Control<QCheckBox>(form, 1017), Qt::LeftButton);
+        QVERIFY(!Edit(1018)->isReadOnly());
+        QCOMPARE(Edit(1020)->text(), QString("/srv/out/.avi"));
+        Edit(1018)->setText("sub/clip2.txt");
+        QCOMPARE(Edit(1020)->text(), QString("/srv/out/clip2.avi"));
+        QTest::mouseClick(Control<QCheckBox>(form, 1017), Qt::LeftButton);
+        QVERIFY(Edit(1018)->isReadOnly());
+        QVERIFY(Edit(1018)->text().isEmpty());
+        QCOMPARE(Edit(1020)->text(), QString("/srv/out/movie.avi"));
+    }
+
+    void verifyMarksEveryExpectedPiece() {
+        Prepare({1, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
+        QCOMPARE(Marks(), (std::vector<int>{1, 2, 1}));
+        QVERIFY(!form->m_bVerifyOk);
+    }
+
+    void startRebuildsTheFile() {
+        Prepare({1, 2, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        Person person;
+        frame->Command(ui::ID_MERGE_FILE)->trigger();
+        QCOMPARE(person.Texts(), std::vector<QString>{"Merge files successfully!"});
+        QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
+        QVERIFY(form->m_bVerifyOk);
+        QCOMPARE(Marks(), (std::vector<int>{1, 1, 1}));
+    }
+
+    void browsingTheHeadFileLoadsIt() {
+        Prepare({1, 2, 3});
+        Person person;
+        person.fileToChoose = dir.filePath("movie.kdh");
+        QTest::mouseClick(Control<QPushButton>(form, 1014), Qt::LeftButton);
+        QCOMPARE(Edit(1013)->text(), dir.filePath("movie.kdh"));
+        QCOMPARE(List()->topLevelItemCount(), 3);
+    }
+};
+
+QTEST_MAIN(MergeViewTest)
+#include "merge_view_test.moc"

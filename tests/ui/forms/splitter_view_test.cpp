@@ -1,0 +1,158 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "gui_support.h"
+#include "ui/forms/splitter_view.h"
+
+using namespace kavendrum;
+using namespace kavendrum::testing;
+using ui::CSplitterView;
+
+class SplitterViewTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir;
+    std::unique_ptr<ui::CMainFrame> frame;
+    CSplitterView* form = nullptr;
+
+    QString Row(CSplitterView::Row row) const { return form->ParameterValue(row); }
+    QLineEdit* Edit(int id) const { return Control<QLineEdit>(form, id); }
+
+  private slots:
+    void init() {
+        frame = MakeFrame(dir);
+        QVERIFY(frame);
+        form = frame->GetSplitView();
+        QVERIFY(form);
+    }
+    void cleanup() { frame.reset(); }
+
+    void firstDisplayShowsTheDefaultPreset() {
+        QVERIFY(Control<QRadioButton>(form, 1006)->isChecked());
+        QCOMPARE(Control<QComboBox>(form, 1008)->currentText(), QString("1457664"));
+        QCOMPARE(Control<QComboBox>(form, 1008)->count(), 14);
+        QCOMPARE(Control<QLabel>(form, 101)->text(), QString("(1424K)"));
+        QVERIFY(!Edit(1009)->isEnabled());
+        QCOMPARE(Edit(1009)->text(), QString("1457664"));
+        for (int row = 0; row < 5; ++row) {
+            QVERIFY(Row(CSplitterView::Row(row)).isEmpty());
+        }
+    }
+
+    void typingTheSourceFillsTheParameters() {
+        WriteFile(dir.filePath("movie.avi"), RandomBytes(3000000));
+        QTest::keyClicks(Edit(1001), dir.filePath("movie.avi"));
+        QCOMPARE(Edit(1003)->text(), dir.path() + "/");
+        QCOMPARE(Row(CSplitterView::kSplitFileName), dir.filePath("movie.avi"));
+        QCOMPARE(Row(CSplitterView::kDestinationFolder), dir.path() + "/");
+        QCOMPARE(Row(CSplitterView::kOriginalSize), QString("3000000 ( 2930 KB)"));
+        QCOMPARE(Row(CSplitterView::kSplitSize), QString("1457664 ( 1424 KB)"));
+        QCOMPARE(Row(CSplitterView::kPieceCount), QString("3"));
+
+        // A missing file: the size row empties, the others keep their values.
+        Edit(1001)->setText(dir.filePath("missing.avi"));
+        QCOMPARE(Row(CSplitterView::kSplitFileName), dir.filePath("missing.avi"));
+        QVERIFY(Row(CSplitterView::kSplitSize).isEmpty());
+        QCOMPARE(Row(CSplitterView::kOriginalSize), QString("3000000 ( 2930 KB)"));
+        QCOMPARE(Row(CSplitterView::kPieceCount), QString("3"));
+    }
+
+    void presetsAndTheCustomSizeDriveTheCount() {
+        WriteFile(dir.filePath("a.bin"), RandomBytes(100000));
+        Edit(1001)->setText(dir.filePath("a.bin"));
+        Control<QComboBox>(form, 1008)->setCurrentIndex(0);
+        QCOMPARE(Control<QLabel>(form, 101)->text(), QString("(33K)"));
+        QCOMPARE(Row(CSplitterView::kPieceCount), QString("4"));
+
+        QTest::mouseClick(Control<QRadioButton>(form, 1007), Qt::LeftButton);
+        QVERIFY(Edit(1009)->isEnabled());
+        QVERIFY(!Control<QComboBox>(form, 1008)->isEnabled());
+        QCOMPARE(Control<QLabel>(form, 101)->text(), QString("(33K)"));
+        Edit(1009)->setText("1000");
+        QCOMPARE(Row(CSplitterView::kSplitSize), QString("1000 ( 1 KB)"));
+        QCOMPARE(Row(CSplitterView::kPieceCount), QString("101"));
+    }
+
+    void aBadCustomSizeIsRefusedAndStopsTheRecalculation() {
+        WriteFile(dir.filePath("a.bin"), RandomBytes(5000));
+        Edit(1001)->setText(dir.filePath("a.bin"));
+        QTest::mouseClick(Control<QRadioButton>(form, 1007), Qt::LeftButton);
+        Edit(1009)->setText("1000");
+        const QString count = Row(CSplitterView::kPieceCount);
+
+        Person person;
+        Edit(1009)->setText("");
+        Edit(1009)->setText("0");
+        Edit(1009)->setText("629145601");
+        QCOMPARE(person.Texts(),
+                 (std::vector<QString>{"Please enter a positive integer.",
+                                       "Please enter an integer between 1 and 629145600.",
+                                       "Please enter an integer between 1 and 629145600."}));
+        QCOMPARE(Row(CSplitterView::kPieceCount), count);
+        QCOMPARE(Edit(1009)->selectedText(), QString("629145601"));
+
+        // Start is refused as well: nothing is written.
+        QTest::mouseClick(Control<QPushButton>(form, 1012), Qt::LeftButton);
+        QVERIFY(!QFile::exists(dir.filePath("a.kdh")));
+    }
+
+    void startWritesPiecesHeadAndBatchFile() {
+        const QByteArray source = RandomBytes(3000000);
+        WriteFile(dir.filePath("movie.avi"), source);
+        QDir(dir.path()).mkdir("out");
+        Edit(1001)->setText(dir.filePath("movie.avi"));
+        Edit(1003)->setText(dir.filePath("out"));
+        Person person;
+        frame->Command(ui::ID_SPLIT_FILE)->trigger();
+        QCOMPARE(person.boxes.size(), std::size_t{1});
+        QCOMPARE(person.boxes[0].caption, QString("Message"));
+        QVERIFY(person.boxes[0].text.startsWith("Split file successfully!\r\n"));
+        QCOMPARE(FileBytes(dir.filePath("out/movie_1.skf")), source.left(1457664));
+        QCOMPARE(FileBytes(dir.filePath("out/movie_3.skf")), source.mid(2915328));
+        QCOMPARE(FileBytes(dir.filePath("out/movie.kdh")).size(), 20);
+        QVERIFY(QFile::exists(dir.filePath("out/movie.bat")));
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("Operation Processing"));
+    }
+
+    void droppedFilesLandOnlyInTheFieldsThatAcceptThem() {
+        WriteFile(dir.filePath("dropped.iso"), RandomBytes(10));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dir.filePath("dropped.iso")),
+                      QUrl::fromLocalFile(dir.filePath("second.iso"))});
+        for (const int id : {1001, 1009}) {
+            QLineEdit* edit = Edit(id);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            if (edit->acceptDrops()) {
+                QApplication::sendEvent(edit, &enter);
+                QApplication::sendEvent(edit, &drop);
+            }
+        }
+        QCOMPARE(Edit(1001)->text(), dir.filePath("dropped.iso"));
+        QCOMPARE(Row(CSplitterView::kOriginalSize), QString("10 ( 1 KB)"));
+        QVERIFY(!Edit(1009)->acceptDrops());
+        QCOMPARE(Edit(1009)->text(), QString("1457664"));
+    }
+
+    void browsingChangesNothingWhenCancelled() {
+        Person person;
+        Edit(1001)->setText("/a/b.bin");
+        QTest::mouseClick(Control<QPushButton>(form, 1002), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(form, 1004), Qt::LeftButton);
+        QCOMPARE(person.folderOfferedFirst, QString("/a/"));
+        QCOMPARE(Edit(1001)->text(), QString("/a/b.bin"));
+        QCOMPARE(Edit(1003)->text(), QString("/a/"));
+
+        person.folderToChoose = QString("/srv/out");
+        QTest::mouseClick(Control<QPushButton>(form, 1004), Qt::LeftButton);
+        QCOMPARE(Row(CSplitterView::kDestinationFolder), QString("/srv/out"));
+    }
+};
+
+QTEST_MAIN(SplitterViewTest)
+#include "splitter_view_test.moc"
