@@ -79,7 +79,6 @@ void COptionView::CreateControls() {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
-    setMinimumSize(units.X(240), units.Y(195));
 }
 
 void COptionView::ConnectControls() {

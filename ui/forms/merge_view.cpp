@@ -69,7 +69,6 @@ void CMergeView::CreateControls() {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
-    setMinimumSize(units.X(240), units.Y(195));
 }
 
 void CMergeView::ConnectControls() {

@@ -79,7 +79,6 @@ void CSplitterView::CreateControls() {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
-    setMinimumSize(units.X(241), units.Y(195));
 }
 
 void CSplitterView::ConnectControls() {

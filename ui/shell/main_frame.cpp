@@ -358,8 +358,10 @@ void CMainFrame::HideToDropWindow() {
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    // Minimising takes the frame off the task bar; the drop window brings it back.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible()) {
+    // Minimising takes the frame off the task bar; the drop window brings it back. Without one
+    // nothing could, so the frame then stays an ordinary minimised window.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible() &&
+        m_pDragWindow != nullptr) {
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) {
                 hide();

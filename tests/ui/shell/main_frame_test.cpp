@@ -133,6 +133,23 @@ class MainFrameTest : public QObject {
         QVERIFY(frame->Command(ID_SHOW_OR_HIDE)->isChecked());
     }
 
+    void minimisingHidesTheFrameOnlyWhenTheDropWindowCanBringItBack() {
+        auto frame = MakeFrame(dir);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        frame->showMinimized();
+        QTest::qWait(20);
+        QVERIFY(frame->isVisible());
+
+        QWidget dropWindow;
+        dropWindow.show();
+        frame->m_pDragWindow = &dropWindow;
+        frame->showNormal();
+        frame->showMinimized();
+        QTRY_VERIFY(!frame->isVisible());
+        frame->m_pDragWindow = nullptr;
+    }
+
     void thePaneIsReadyAgainWhenTheFormWithTheBarGoes() {
         auto frame = MakeFrame(dir);
         Person person;
