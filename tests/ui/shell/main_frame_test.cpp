@@ -67,10 +67,14 @@ class MainFrameTest : public QObject {
         QVERIFY(frame->GetOptionView() != nullptr);
         ExpectInStep(*frame, 3);
 
-        // The user's own choice in the tree switches at once.
+        // The user's own choice in the tree switches at once, one form per key press.
         QTreeWidget* tree = frame->GetExploreView()->m_treeCtrl;
-        tree->setCurrentItem(frame->GetExploreView()->m_hMergeItem);
+        QTest::keyClick(tree, Qt::Key_Up);
         QVERIFY(frame->GetMergeView() != nullptr);
+        ExpectInStep(*frame, 2);
+        QTest::keyClick(tree, Qt::Key_Up);
+        ExpectInStep(*frame, 1);
+        QTest::keyClick(tree, Qt::Key_Down);
         ExpectInStep(*frame, 2);
 
         // A switch always builds the form anew.
@@ -117,8 +121,20 @@ class MainFrameTest : public QObject {
             QVERIFY(!QSettings("Kavendrum", "Kavendrum").contains("DragWindow/Visible"));
         }
         QVERIFY(frame->close());
+        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("DragWindow/Visible").toInt(), 0);
+
+        // With a drop window, its placement is kept too.
+        auto second = MakeFrame(dir);
+        QWidget dropWindow;
+        dropWindow.setGeometry(392, 284, 40, 40);
+        dropWindow.show();
+        second->m_pDragWindow = &dropWindow;
+        second->show();
+        QVERIFY(second->close());
         QSettings profile("Kavendrum", "Kavendrum");
-        QCOMPARE(profile.value("DragWindow/Visible").toInt(), 0);
+        QCOMPARE(profile.value("DragWindow/Visible").toInt(), 1);
+        QCOMPARE(profile.value("DragWindow/Left").toInt(), dropWindow.normalGeometry().left());
+        QCOMPARE(profile.value("DragWindow/Top").toInt(), dropWindow.normalGeometry().top());
     }
 
     void showOrHideTogglesTheFrame() {
