@@ -35,6 +35,7 @@ COptionView::COptionView(QWidget* parent) : QWidget(parent) {
 }
 
 void COptionView::CreateControls() {
+    // Children are made in the template's order, which is also their tab order.
     const DialogUnits units(font());
     auto* splitGroup = new QGroupBox("Split Option", this);
     units.Place(splitGroup, 5, 8, 228, 62);
@@ -71,13 +72,6 @@ void COptionView::CreateControls() {
         m_groups[group] = new QButtonGroup(this);
         m_groups[group]->addButton(m_radios[2 * group], 0);
         m_groups[group]->addButton(m_radios[2 * group + 1], 1);
-    }
-    QWidget* order[] = {m_radios[0], m_radios[1],  m_checkDeleteAfterSplit,
-                        m_radios[2], m_radios[3],  m_checkDeleteAfterMerge,
-                        m_radios[4], m_radios[5],  m_btnSave,
-                        m_btnReset,  m_checkVerify};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        setTabOrder(order[i], order[i + 1]);
     }
 }
 

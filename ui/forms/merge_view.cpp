@@ -22,6 +22,7 @@ CMergeView::CMergeView(QWidget* parent) : QWidget(parent), m_host(this, m_progre
 }
 
 void CMergeView::CreateControls() {
+    // Children are made in the template's order, which is also their tab order.
     const DialogUnits units(font());
     const auto label = [&](const char* text, int x, int y, int w, int h) {
         units.Place(new QLabel(text, this), x, y, w, h);
@@ -61,14 +62,6 @@ void CMergeView::CreateControls() {
     auto* group = new QGroupBox("Merge File Info", this);
     units.Place(group, 2, 1, 234, 58);
     group->lower();
-
-    QWidget* order[] = {m_editHeadFileName,   m_btnBrowseHeadFile,  m_editDestFolder,
-                        m_btnBrowseFolder,    m_checkPrefix,        m_editPrefixName,
-                        m_editObjectFileSize, m_editObjectFileName, m_editSplitCount,
-                        m_btnVerify,          m_listFiles,          m_btnStart};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        setTabOrder(order[i], order[i + 1]);
-    }
 }
 
 void CMergeView::ConnectControls() {

@@ -39,6 +39,7 @@ CSplitterView::CSplitterView(QWidget* parent) : QWidget(parent), m_host(this, m_
 }
 
 void CSplitterView::CreateControls() {
+    // Children are made in the template's order, which is also their tab order.
     const DialogUnits units(font());
     auto* labelFile = new QLabel("File to split", this);
     units.Place(labelFile, 7, 10, 57, 8);
@@ -71,14 +72,6 @@ void CSplitterView::CreateControls() {
     auto* group = new QGroupBox("Split file info", this);
     units.Place(group, 3, 1, 233, 71);
     group->lower();
-
-    // The template's order is the tab order.
-    QWidget* order[] = {m_btnBrowseFile, m_editDest,     m_btnBrowseFolder, m_radioFixed,
-                        m_radioCustom,   m_comboPresets, m_editCustomSize,  m_listParameters,
-                        m_btnStart,      m_editSource};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        setTabOrder(order[i], order[i + 1]);
-    }
 }
 
 void CSplitterView::ConnectControls() {

@@ -43,6 +43,17 @@ class SplitterViewTest : public QObject {
         }
     }
 
+    void theTabOrderIsTheTemplatesOrder() {
+        QStringList ids;
+        for (QWidget* at = form->nextInFocusChain(); at != form; at = at->nextInFocusChain()) {
+            if (form->isAncestorOf(at) && !at->objectName().isEmpty() &&
+                (at->focusPolicy() & Qt::TabFocus) != 0) {
+                ids << at->objectName();
+            }
+        }
+        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001"));
+    }
+
     void typingTheSourceFillsTheParameters() {
         WriteFile(dir.filePath("movie.avi"), RandomBytes(3000000));
         QTest::keyClicks(Edit(1001), dir.filePath("movie.avi"));
