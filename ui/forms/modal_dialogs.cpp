@@ -35,6 +35,10 @@ bool ShowBox(QWidget* owner, const QString& text, const QString& caption, BoxSty
             box.setIcon(QMessageBox::Warning);
             box.setStandardButtons(QMessageBox::Ok);
             break;
+        case BoxStyle::Information:
+            box.setIcon(QMessageBox::Information);
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
         case BoxStyle::Stop:
             box.setIcon(QMessageBox::Critical);
             box.setStandardButtons(QMessageBox::Ok);
@@ -48,6 +52,14 @@ QString ChooseFileToOpen(QWidget* owner, const QString& filter) {
         return g_answers->file(owner, filter);
     }
     return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+}
+
+void ShowDialog(QDialog& dialog) {
+    if (g_answers != nullptr && g_answers->dialog) {
+        g_answers->dialog(dialog);
+        return;
+    }
+    dialog.exec();
 }
 
 std::optional<QString> ChooseFolder(QWidget* owner, const QString& initial) {

@@ -3,16 +3,18 @@
 #include <functional>
 #include <optional>
 
+#include <QDialog>
 #include <QString>
 #include <QWidget>
 
 namespace kavendrum::ui {
 
 enum class BoxStyle {
-    Ok,        // one OK button, no icon
-    OkCancel,  // OK and Cancel, no icon
-    Warning,   // the framework's own notices: OK and the exclamation icon
-    Stop,      // the file-error report: OK and the stop icon
+    Ok,           // one OK button, no icon
+    OkCancel,     // OK and Cancel, no icon
+    Warning,      // the framework's own notices: OK and the exclamation icon
+    Information,  // OK and the information icon
+    Stop,         // the file-error report: OK and the stop icon
 };
 
 // Every modal box and dialog the program shows goes through these, so that tests can answer
@@ -23,11 +25,15 @@ QString ChooseFileToOpen(QWidget* owner, const QString& filter);
 // The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.
 std::optional<QString> ChooseFolder(QWidget* owner, const QString& initial);
 
+// Runs a modal dialog of the program's own (the About box).
+void ShowDialog(QDialog& dialog);
+
 // Stand-ins for a person, for tests. Unset members fall back to the real dialogs.
 struct ModalAnswers {
     std::function<bool(QWidget*, const QString&, const QString&, BoxStyle)> box;
     std::function<QString(QWidget*, const QString&)> file;
     std::function<std::optional<QString>(QWidget*, const QString&)> folder;
+    std::function<void(QDialog&)> dialog;
 };
 void SetModalAnswers(const ModalAnswers* answers);
 

@@ -1,6 +1,9 @@
 #include "ui/shell/kavendrum_app.h"
 
+#include <QSettings>
+
 #include "options/option_file.h"
+#include "ui/shell/drag_window.h"
 #include "ui/shell/main_frame.h"
 
 namespace kavendrum::ui {
@@ -15,10 +18,31 @@ QString CKavendrumApp::StartArgument(const QStringList& arguments) {
 }
 
 int CKavendrumApp::Run() {
+    // The drop window outlives a hidden frame; the program ends with the frame's close.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CDragWindow dragWindow;
+    const bool dragWindowCreated = dragWindow.Create();
+    const QSettings profile("Kavendrum", "Kavendrum");
+    const QPoint saved(profile.value("DragWindow/Left", 392).toInt(),
+                       profile.value("DragWindow/Top", 284).toInt());
+    if (dragWindowCreated) {
+        dragWindow.move(CDragWindow::OnScreen(saved, dragWindow.size()));
+        dragWindow.show();
+    }
+
     CMainFrame frame(QString::fromStdString(DefaultOptionFilePath()),
                      StartArgument(QApplication::arguments()));
+    // exit, not quit: quitting would first ask every window to close, and the drop window
+    // answers a close by closing the frame.
+    QObject::connect(
+        &frame, &CMainFrame::closed, &m_app, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     if (!frame.Create()) {
         return 0;
+    }
+    if (dragWindowCreated) {
+        frame.m_pDragWindow = &dragWindow;
+        dragWindow.m_pMainFrame = &frame;
     }
     frame.show();
     frame.repaint();

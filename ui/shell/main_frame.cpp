@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -24,6 +26,7 @@
 #include "ui/forms/merge_view.h"
 #include "ui/forms/modal_dialogs.h"
 #include "ui/forms/splitter_view.h"
+#include "ui/shell/about_dlg.h"
 #include "ui/shell/explore_view.h"
 #include "ui/shell/pictures.h"
 
@@ -224,6 +227,10 @@ void CMainFrame::ConnectCommands() {
         QDesktopServices::openUrl(
             QUrl::fromLocalFile(QString::fromStdString(GetProgramFolder()) + "kavendrum_help.chm"));
     });
+    connect(Command(ID_APP_ABOUT), &QAction::triggered, this, [this] {
+        CAboutDlg about(this);
+        ShowDialog(about);
+    });
     connect(Command(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
     connect(Command(ID_DRAG_EXIT), &QAction::triggered, this, &QWidget::close);
     connect(Command(ID_SHOW_OR_HIDE), &QAction::triggered, this, &CMainFrame::OnShowOrHide);
@@ -343,12 +350,17 @@ void CMainFrame::OnShowOrHide() {
     if (isVisible()) {
         HideToDropWindow();
     } else {
-        show();
-        showNormal();
-        raise();
-        activateWindow();
+        RestoreAndRaise();
     }
     Command(ID_SHOW_OR_HIDE)->setChecked(isVisible());
+}
+
+void CMainFrame::RestoreAndRaise() {
+    show();
+    showNormal();
+    raise();
+    activateWindow();
+    Command(ID_SHOW_OR_HIDE)->setChecked(true);
 }
 
 void CMainFrame::HideToDropWindow() {
@@ -369,6 +381,19 @@ void CMainFrame::changeEvent(QEvent* event) {
             }
         });
     }
+}
+
+QString CMainFrame::HelpFilePath() {
+    const QString programFolder = QString::fromStdString(GetProgramFolder());
+    const QString beside = programFolder + "kavendrum_help.chm";
+    // An installed program keeps its help with its other shared files.
+    const QString installed = programFolder + "../share/kavendrum/kavendrum_help.chm";
+    return !QFile::exists(beside) && QFile::exists(installed) ? QDir::cleanPath(installed) : beside;
+}
+
+// Without a viewer for the help file nothing is shown.
+void CMainFrame::OpenHelp() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath()));
 }
 
 QString CMainFrame::IdleText() const {
@@ -409,6 +434,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     WriteProfile();
     event->accept();
+    emit closed();
 }
 
 void CMainFrame::WriteProfile() {

@@ -52,7 +52,17 @@ class CMainFrame : public QMainWindow {
     QAction* Command(int id) const { return m_commands.value(id); }
 
     void OnShowOrHide();
+    // The help file beside the program (or, installed, in its shared files) and the command 32775.
+    static QString HelpFilePath();
+    static void OpenHelp();
+    // Shows a hidden or minimised frame in its normal size and place, in front.
+    void RestoreAndRaise();
 
+  signals:
+    // The close sequence has run: the program is to end.
+    void closed();
+
+  public:
     QWidget* m_pDragWindow = nullptr;
     QSplitter* m_wndSplitter = nullptr;
     OptionSet m_options;
