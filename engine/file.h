@@ -15,6 +15,13 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// How far a copy inside the kernel got before it stopped.
+struct RangeCopy {
+    std::size_t copied = 0;
+    bool stopped = false;      // it ended before the size asked for, for whatever reason
+    bool unsupported = false;  // the kernel cannot copy between these two files
+};
+
 // An open file. Every open is exclusive (nobody else may read or write the file while it is
 // held) unless it says otherwise; the handle is closed when the object goes.
 class File {
@@ -28,8 +35,10 @@ class File {
 
     static FileResult<File> OpenForReading(const std::string& path);
     // Creates the file or empties an existing one, but only once it is held exclusively, so a
-    // file that somebody else holds is never emptied.
-    static FileResult<File> OpenForWriting(const std::string& path);
+    // file that somebody else holds is never emptied. An existing file that is `keepOut` (another
+    // name of a file being read) is refused untouched, as a sharing violation.
+    static FileResult<File> OpenForWriting(const std::string& path,
+                                           const FileIdentity* keepOut = nullptr);
     // As OpenForWriting, for a file that others may read and write at the same time.
     static FileResult<File> OpenSharedForWriting(const std::string& path);
 
@@ -42,13 +51,20 @@ class File {
     FileResult<std::size_t> Read(void* buffer, std::size_t size);
     // Writes all `size` bytes; a device that takes fewer is full.
     FileStatus Write(const void* buffer, std::size_t size);
+    // Copies from this file's position to the destination's inside the kernel, which may share
+    // the blocks instead of copying them. A stop says nothing of its cause: the caller finds it
+    // by reading and writing the rest.
+    RangeCopy CopyRangeTo(File& destination, std::size_t size);
+    // Tells the kernel the file will be read from start to end.
+    void AdviseSequential();
     // Puts the bytes written so far on stable storage.
     FileStatus Flush();
     FileStatus Close();
 
   private:
     File(int handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
-    static FileResult<File> OpenForWritingImpl(const std::string& path, bool exclusive);
+    static FileResult<File> OpenForWritingImpl(const std::string& path, bool exclusive,
+                                               const FileIdentity* keepOut);
 
     int m_handle = -1;
     std::string m_path;

@@ -69,17 +69,23 @@ FileResult<File> File::OpenForReading(const std::string& path) {
     return file;
 }
 
-FileResult<File> File::OpenForWriting(const std::string& path) {
-    return OpenForWritingImpl(path, true);
+FileResult<File> File::OpenForWriting(const std::string& path, const FileIdentity* keepOut) {
+    return OpenForWritingImpl(path, true, keepOut);
 }
 
 FileResult<File> File::OpenSharedForWriting(const std::string& path) {
-    return OpenForWritingImpl(path, false);
+    return OpenForWritingImpl(path, false, nullptr);
 }
 
-FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive) {
-    // No O_TRUNC: the file is emptied only once it is known that nobody else holds it.
-    const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT);
+FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
+                                          const FileIdentity* keepOut) {
+    // A file made just now is nobody else's and empty: it needs no check and no truncation.
+    int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL);
+    const bool created = handle >= 0;
+    if (!created && errno == EEXIST) {
+        // No O_TRUNC: the file is emptied only once it is known that nobody else holds it.
+        handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT);
+    }
     if (handle < 0) {
         return ErrnoError(path);
     }
@@ -87,9 +93,16 @@ FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusiv
     if (exclusive && !LockExclusive(handle)) {
         return ErrnoError(path);
     }
+    if (created) {
+        return file;
+    }
     struct stat info {};
     if (::fstat(handle, &info) != 0) {
         return ErrnoError(path);
+    }
+    if (keepOut != nullptr && FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                                           static_cast<std::uint64_t>(info.st_ino)} == *keepOut) {
+        return FileError{FileErrorCause::SharingViolation, path};
     }
     if (info.st_size != 0 && ::ftruncate(handle, 0) != 0) {
         return ErrnoError(path);
@@ -150,6 +163,38 @@ FileStatus File::Write(const void* buffer, std::size_t size) {
         done += static_cast<std::size_t>(put);
     }
     return std::nullopt;
+}
+
+RangeCopy File::CopyRangeTo(File& destination, std::size_t size) {
+    RangeCopy result;
+#ifdef __linux__
+    while (result.copied < size) {
+        const ssize_t moved = ::copy_file_range(m_handle, nullptr, destination.m_handle, nullptr,
+                                                size - result.copied, 0);
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved <= 0) {
+            const int error = moved < 0 ? errno : 0;
+            result.stopped = true;
+            result.unsupported = error == EXDEV || error == EINVAL || error == ENOSYS ||
+                                 error == EOPNOTSUPP || error == ENOTSUP || error == EBADF;
+            return result;
+        }
+        result.copied += static_cast<std::size_t>(moved);
+    }
+#else
+    (void)destination;
+    result.stopped = size > 0;
+    result.unsupported = true;
+#endif
+    return result;
+}
+
+void File::AdviseSequential() {
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(m_handle, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
 }
 
 FileStatus File::Flush() {

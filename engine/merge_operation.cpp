@@ -9,6 +9,7 @@
 #include "engine/head_file.h"
 #include "engine/paths.h"
 #include "engine/progress_counter.h"
+#include "engine/transfer.h"
 
 namespace kavendrum {
 
@@ -58,9 +59,7 @@ class MergeRun {
 
   private:
     bool CopyPiece(std::uint32_t number, ProgressCounter& progress);
-    bool CopyBlock(File& piece, std::size_t size);
-    bool ReadPiece(File& piece, std::size_t size);
-    bool WriteOutput(std::size_t size);
+    bool CopyFromPiece(File& piece, std::size_t size);
     bool PieceCopied(std::uint32_t number, std::uint64_t size);
     bool RemovePendingPieces();
     bool Fail(const char* text);
@@ -71,7 +70,7 @@ class MergeRun {
     const OptionSet& m_options;
     OperationHost& m_host;
     File& m_output;
-    std::vector<char> m_buffer;
+    Transfer m_transfer{kMaxCopyUnit};
     std::vector<std::uint32_t> m_pendingRemoval;
     std::uint64_t m_unflushedBytes = 0;
     bool m_removalFailed = false;
@@ -80,7 +79,7 @@ class MergeRun {
 bool MergeRun::CopyPieces() {
     const bool wholePieces = m_info.copyUnit == m_info.pieceSize;
     const std::uint32_t lastSize = LastPieceSize(m_info);
-    m_buffer.resize(wholePieces ? m_info.pieceSize : m_info.copyUnit);
+    m_transfer = Transfer(wholePieces ? m_info.pieceSize : m_info.copyUnit);
     const std::uint64_t steps =
         wholePieces ? m_info.pieceCount
                     : std::uint64_t{m_info.pieceSize / m_info.copyUnit} * (m_info.pieceCount - 1) +
@@ -101,33 +100,37 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     if (!piece.ok()) {
         return Fail("Read file error!");
     }
+    // A short piece stops the merge before any of its bytes reach the output.
+    const auto length = piece.value().Length();
+    if (!length.ok()) {
+        return Fail(length.error());
+    }
+    if (length.value() < size) {
+        return Fail("Read file error!");
+    }
     if (m_info.copyUnit == m_info.pieceSize) {
-        if (!ReadPiece(piece.value(), size)) {
+        if (!CopyFromPiece(piece.value(), size)) {
             return false;
         }
         piece.value().Close();
         if (!last) {
             progress.Step();
         }
-        if (!WriteOutput(size) || !PieceCopied(number, size)) {
-            return false;
-        }
     } else {
         const std::uint32_t blocks = size / m_info.copyUnit;
         for (std::uint32_t block = 0; block < blocks; ++block) {
-            if (!CopyBlock(piece.value(), m_info.copyUnit)) {
+            if (!CopyFromPiece(piece.value(), m_info.copyUnit)) {
                 return false;
             }
             progress.Step();
         }
-        const std::uint32_t rest = size - blocks * m_info.copyUnit;
-        if (!ReadPiece(piece.value(), rest)) {
+        if (!CopyFromPiece(piece.value(), size - blocks * m_info.copyUnit)) {
             return false;
         }
         piece.value().Close();
-        if (!WriteOutput(rest) || !PieceCopied(number, size)) {
-            return false;
-        }
+    }
+    if (!PieceCopied(number, size)) {
+        return false;
     }
     if (!last) {
         return true;
@@ -145,25 +148,13 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     return true;
 }
 
-bool MergeRun::CopyBlock(File& piece, std::size_t size) {
-    return ReadPiece(piece, size) && WriteOutput(size);
-}
-
-bool MergeRun::ReadPiece(File& piece, std::size_t size) {
-    auto got = piece.Read(m_buffer.data(), size);
-    if (!got.ok()) {
-        return Fail(got.error());
+bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
+    const Moved moved = m_transfer.Move(piece, m_output, size);
+    if (moved.error) {
+        return Fail(*moved.error);
     }
-    // A short piece: the bytes it lacks must not be made up.
-    if (got.value() < size) {
+    if (moved.bytes < size) {
         return Fail("Read file error!");
-    }
-    return true;
-}
-
-bool MergeRun::WriteOutput(std::size_t size) {
-    if (auto failure = m_output.Write(m_buffer.data(), size)) {
-        return Fail(*failure);
     }
     return true;
 }

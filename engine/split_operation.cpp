@@ -10,6 +10,7 @@
 #include "engine/folders.h"
 #include "engine/paths.h"
 #include "engine/progress_counter.h"
+#include "engine/transfer.h"
 
 namespace kavendrum {
 
@@ -22,10 +23,7 @@ void ShowError(OperationHost& host, const char* text) {
 // Opens an output of the split. A path that leads to the source itself cannot be created: the
 // split would otherwise empty the file it is reading.
 FileResult<File> CreateOutput(const std::string& path, const FileIdentity& source) {
-    if (IdentityOf(path) == source) {
-        return FileError{FileErrorCause::SharingViolation, path};
-    }
-    return File::OpenForWriting(path);
+    return File::OpenForWriting(path, &source);
 }
 
 // One split from its first copied byte to its end; the checks before it are in RunSplit.
@@ -46,9 +44,7 @@ class SplitRun {
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     std::optional<File> CreatePiece(std::uint32_t number, const char* failureText);
-    bool ReadSource(std::size_t size);
-    bool CopyBlock(File& piece, std::size_t size);
-    bool WritePiece(File& piece, std::size_t size);
+    bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
     bool WriteHeadRecord(File& head, const HeadFileInfo& info);
     bool DeleteSource();
@@ -61,7 +57,7 @@ class SplitRun {
     std::string m_folder;
     std::string m_base;
     std::vector<std::string> m_pieceNames;
-    std::vector<char> m_buffer;
+    Transfer m_transfer{kMaxCopyUnit};
 };
 
 Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
@@ -86,7 +82,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     }
     bool clean =
         WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
-    m_buffer = std::vector<char>();
+    m_transfer = Transfer(kMaxCopyUnit);
     if (m_options.deleteAfterSplit != 0) {
         clean = DeleteSource() && clean;
     }
@@ -96,17 +92,14 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
 
 bool SplitRun::CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize) {
     const std::uint32_t pieceSize = m_request.pieceSize;
-    m_buffer.resize(pieceSize);
+    m_transfer = Transfer(pieceSize);
     ProgressCounter progress(m_host, pieceCount);
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
         const std::size_t size = last ? lastSize : pieceSize;
-        if (!ReadSource(size)) {
-            return false;
-        }
         auto piece = CreatePiece(number, last ? "Create file error,split failed!"
                                               : "Can not create file, split failed!");
-        if (!piece || !WritePiece(*piece, size) || !ClosePiece(*piece)) {
+        if (!piece || !CopyToPiece(*piece, size) || !ClosePiece(*piece)) {
             return false;
         }
         if (last) {
@@ -123,7 +116,6 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
     const std::uint32_t rest = pieceSize % kMaxCopyUnit;
     const std::uint32_t lastBlocks = lastSize / kMaxCopyUnit;
     const std::uint32_t lastRest = lastSize % kMaxCopyUnit;
-    m_buffer.resize(kMaxCopyUnit);
     ProgressCounter progress(m_host, std::uint64_t{blocks} * (pieceCount - 1) + lastBlocks);
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
@@ -133,12 +125,12 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
             return false;
         }
         for (std::uint32_t block = 0; block < (last ? lastBlocks : blocks); ++block) {
-            if (!CopyBlock(*piece, kMaxCopyUnit)) {
+            if (!CopyToPiece(*piece, kMaxCopyUnit)) {
                 return false;
             }
             progress.Step();
         }
-        if (!CopyBlock(*piece, last ? lastRest : rest) || !ClosePiece(*piece)) {
+        if (!CopyToPiece(*piece, last ? lastRest : rest) || !ClosePiece(*piece)) {
             return false;
         }
     }
@@ -157,27 +149,15 @@ std::optional<File> SplitRun::CreatePiece(std::uint32_t number, const char* fail
     return std::move(piece.value());
 }
 
-bool SplitRun::ReadSource(std::size_t size) {
-    auto got = m_source.Read(m_buffer.data(), size);
-    if (!got.ok()) {
-        m_host.ReportFileError(got.error());
+bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
+    const Moved moved = m_transfer.Move(m_source, piece, size);
+    if (moved.error) {
+        m_host.ReportFileError(*moved.error);
         return false;
     }
     // The source shrank under us: what is missing must not be made up.
-    if (got.value() < size) {
+    if (moved.bytes < size) {
         ShowError(m_host, "Read file error!");
-        return false;
-    }
-    return true;
-}
-
-bool SplitRun::CopyBlock(File& piece, std::size_t size) {
-    return ReadSource(size) && WritePiece(piece, size);
-}
-
-bool SplitRun::WritePiece(File& piece, std::size_t size) {
-    if (auto failure = piece.Write(m_buffer.data(), size)) {
-        m_host.ReportFileError(*failure);
         return false;
     }
     return true;
@@ -278,6 +258,7 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
         ShowError(host, "Can not create head file, split failed!");
         return Outcome::Failed;
     }
+    source.value().AdviseSequential();
     SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
     return run.Run(folder, names, fileSize.value(), pieceCount, head.value());
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "engine/file.h"
+#include "engine/file_error.h"
+
+namespace kavendrum {
+
+struct Moved {
+    std::size_t bytes = 0;  // fewer than asked when the source ended early
+    FileStatus error;       // the file and cause, as the read or write that failed gives them
+};
+
+// Moves bytes between files in the very sizes the operations read and write: inside the kernel
+// where it can (on file systems that share blocks, without copying them), else through one
+// buffer of at most `bufferSize` bytes, made only when first needed.
+class Transfer {
+public:
+    explicit Transfer(std::size_t bufferSize) : m_bufferSize(bufferSize) {}
+
+    Moved Move(File& from, File& to, std::size_t size);
+
+private:
+    Moved MoveThroughBuffer(File& from, File& to, std::size_t size);
+
+    std::size_t m_bufferSize;
+    bool m_kernelCopies = true;
+    std::vector<char> m_buffer;
+};
+
+}  // namespace kavendrum
