@@ -17,12 +17,12 @@ struct Moved {
 // where it can (on file systems that share blocks, without copying them), else through one
 // buffer of at most `bufferSize` bytes, made only when first needed.
 class Transfer {
-public:
+  public:
     explicit Transfer(std::size_t bufferSize) : m_bufferSize(bufferSize) {}
 
     Moved Move(File& from, File& to, std::size_t size);
 
-private:
+  private:
     Moved MoveThroughBuffer(File& from, File& to, std::size_t size);
 
     std::size_t m_bufferSize;

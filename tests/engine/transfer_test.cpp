@@ -9,10 +9,10 @@ namespace {
 using testing::TempFolder;
 
 class TransferTest : public ::testing::Test {
-protected:
+  protected:
     File Open(const std::string& name, bool forWriting) {
-        auto file = forWriting ? File::OpenForWriting(temp / name)
-                               : File::OpenForReading(temp / name);
+        auto file =
+            forWriting ? File::OpenForWriting(temp / name) : File::OpenForReading(temp / name);
         EXPECT_TRUE(file.ok()) << name;
         return std::move(file.value());
     }
