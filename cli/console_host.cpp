@@ -1,6 +1,10 @@
 #include "cli/console_host.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cstdio>
@@ -9,6 +13,14 @@
 namespace kavendrum {
 
 namespace {
+
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(fileno(stream)) != 0;
+#endif
+}
 
 bool IsOkAnswer(std::string line) {
     for (auto& c : line) {
@@ -31,7 +43,7 @@ std::string TerminalText(const std::string& text) {
 }
 
 ConsoleHost::ConsoleHost(Answering answering, bool showProgress)
-    : m_answering(answering), m_progress(stderr, showProgress && ::isatty(STDERR_FILENO) != 0) {}
+    : m_answering(answering), m_progress(stderr, showProgress && IsTerminal(stderr)) {}
 
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
     m_progress.Clear();
@@ -57,7 +69,7 @@ bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& captio
             break;
     }
     // Nobody at a terminal to answer: the safe answer is the one that writes nothing.
-    if (::isatty(STDIN_FILENO) == 0) {
+    if (!IsTerminal(stdin)) {
         return false;
     }
     std::fprintf(stderr, "%s: %s [OK/Cancel] ", caption.c_str(), TerminalText(text).c_str());

@@ -72,10 +72,12 @@ std::optional<std::string> BuildRejoinBatch(const std::vector<std::string>& piec
         if (!CanBeWritten(piece)) {
             return std::nullopt;
         }
-        copy += CopyArgument(piece) + " + ";
+        copy += CopyArgument(piece);
+        copy += " + ";
     }
     copy.erase(copy.size() - 3);
-    copy += " " + CopyArgument(rebuilt);
+    copy += ' ';
+    copy += CopyArgument(rebuilt);
 
     std::string text;
     for (const std::string& line :

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/file_error.h"
 
@@ -26,10 +27,23 @@ struct RangeCopy {
 // held) unless it says otherwise; the handle is closed when the object goes.
 class File {
   public:
+    // The platform's handle: a descriptor on POSIX, a HANDLE on Windows; -1 when closed.
+    using NativeHandle = std::intptr_t;
+
     File() = default;
-    ~File();
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
+    ~File() { Close(); }
+    File(File&& other) noexcept : m_handle(other.m_handle), m_path(std::move(other.m_path)) {
+        other.m_handle = -1;
+    }
+    File& operator=(File&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_handle = other.m_handle;
+            m_path = std::move(other.m_path);
+            other.m_handle = -1;
+        }
+        return *this;
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
@@ -42,7 +56,7 @@ class File {
     // As OpenForWriting, for a file that others may read and write at the same time.
     static FileResult<File> OpenSharedForWriting(const std::string& path);
 
-    bool IsOpen() const { return m_handle >= 0; }
+    bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }
 
     FileResult<std::uint64_t> Length() const;
@@ -62,11 +76,12 @@ class File {
     FileStatus Close();
 
   private:
-    File(int handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    File(NativeHandle handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    int Fd() const { return static_cast<int>(m_handle); }
     static FileResult<File> OpenForWritingImpl(const std::string& path, bool exclusive,
                                                const FileIdentity* keepOut);
 
-    int m_handle = -1;
+    NativeHandle m_handle = -1;
     std::string m_path;
 };
 

@@ -31,24 +31,6 @@ bool LockExclusive(int handle) {
 
 }  // namespace
 
-File::~File() {
-    Close();
-}
-
-File::File(File&& other) noexcept : m_handle(other.m_handle), m_path(std::move(other.m_path)) {
-    other.m_handle = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        m_path = std::move(other.m_path);
-        other.m_handle = -1;
-    }
-    return *this;
-}
-
 FileResult<File> File::OpenForReading(const std::string& path) {
     const int handle = OpenRetrying(path.c_str(), O_RDONLY);
     if (handle < 0) {
@@ -112,7 +94,7 @@ FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusiv
 
 FileResult<std::uint64_t> File::Length() const {
     struct stat info {};
-    if (::fstat(m_handle, &info) != 0) {
+    if (::fstat(Fd(), &info) != 0) {
         return ErrnoError(m_path);
     }
     return static_cast<std::uint64_t>(info.st_size);
@@ -120,7 +102,7 @@ FileResult<std::uint64_t> File::Length() const {
 
 FileResult<FileIdentity> File::Identity() const {
     struct stat info {};
-    if (::fstat(m_handle, &info) != 0) {
+    if (::fstat(Fd(), &info) != 0) {
         return ErrnoError(m_path);
     }
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
@@ -131,7 +113,7 @@ FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
     auto* at = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::read(m_handle, at + done, size - done);
+        const ssize_t got = ::read(Fd(), at + done, size - done);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -150,7 +132,7 @@ FileStatus File::Write(const void* buffer, std::size_t size) {
     const auto* at = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t put = ::write(m_handle, at + done, size - done);
+        const ssize_t put = ::write(Fd(), at + done, size - done);
         if (put < 0) {
             if (errno == EINTR) {
                 continue;
@@ -169,8 +151,8 @@ RangeCopy File::CopyRangeTo(File& destination, std::size_t size) {
     RangeCopy result;
 #ifdef __linux__
     while (result.copied < size) {
-        const ssize_t moved = ::copy_file_range(m_handle, nullptr, destination.m_handle, nullptr,
-                                                size - result.copied, 0);
+        const ssize_t moved =
+            ::copy_file_range(Fd(), nullptr, destination.Fd(), nullptr, size - result.copied, 0);
         if (moved < 0 && errno == EINTR) {
             continue;
         }
@@ -193,22 +175,22 @@ RangeCopy File::CopyRangeTo(File& destination, std::size_t size) {
 
 void File::AdviseSequential() {
 #ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(m_handle, 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
 }
 
 FileStatus File::Flush() {
-    if (::fdatasync(m_handle) != 0) {
+    if (::fdatasync(Fd()) != 0) {
         return ErrnoError(m_path);
     }
     return std::nullopt;
 }
 
 FileStatus File::Close() {
-    if (m_handle < 0) {
+    if (m_handle == -1) {
         return std::nullopt;
     }
-    const int handle = m_handle;
+    const int handle = Fd();
     m_handle = -1;
     // The descriptor is gone even when close reports an error, so it is never retried.
     if (::close(handle) != 0 && errno != EINTR) {

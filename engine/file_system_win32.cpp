@@ -1,0 +1,81 @@
+#include <windows.h>
+
+#include "engine/file_system.h"
+#include "engine/win32_error.h"
+
+namespace kavendrum {
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    // No access and full sharing: asking who a file is must not disturb its holder.
+    const HANDLE handle =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+FileStatus RemoveFile(const std::string& path) {
+    if (!DeleteFileA(path.c_str())) {
+        return LastWin32Error(path);
+    }
+    return std::nullopt;
+}
+
+bool FolderHasEntries(const std::string& folder) {
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    return true;
+}
+
+FileStatus CreateOneFolder(const std::string& path) {
+    if (!CreateDirectoryA(path.c_str(), nullptr)) {
+        return LastWin32Error(path);
+    }
+    return std::nullopt;
+}
+
+// Files are flushed one by one where it matters; a folder itself cannot be flushed here.
+FileStatus FlushFolder(const std::string&) {
+    return std::nullopt;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+    const std::string probe = (folder.empty() ? std::string(".\\") : folder) + "kavendrum.probe";
+    const HANDLE handle =
+        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_EXISTS;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
+FileResult<std::string> ProgramPath() {
+    char buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return LastWin32Error("kavendrum");
+    }
+    return std::string(buffer, length);
+}
+
+}  // namespace kavendrum

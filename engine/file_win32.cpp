@@ -1,0 +1,160 @@
+#include <windows.h>
+
+#include <limits>
+
+#include "engine/file.h"
+#include "engine/win32_error.h"
+
+namespace kavendrum {
+
+namespace {
+
+HANDLE AsHandle(File::NativeHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+File::NativeHandle AsNative(HANDLE handle) {
+    return reinterpret_cast<File::NativeHandle>(handle);
+}
+
+FileResult<FileIdentity> IdentityOfHandle(HANDLE handle, const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) {
+        return LastWin32Error(path);
+    }
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+constexpr DWORD kLargestChunk = 1u << 30;
+
+}  // namespace
+
+FileResult<File> File::OpenForReading(const std::string& path) {
+    // Share mode 0: nobody else may read or write the file while it is held.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    return File(AsNative(handle), path);
+}
+
+FileResult<File> File::OpenForWriting(const std::string& path, const FileIdentity* keepOut) {
+    return OpenForWritingImpl(path, true, keepOut);
+}
+
+FileResult<File> File::OpenSharedForWriting(const std::string& path) {
+    return OpenForWritingImpl(path, false, nullptr);
+}
+
+FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
+                                          const FileIdentity* keepOut) {
+    const DWORD share = exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only once it is held, so a file that
+    // somebody else holds fails the open as a sharing violation and is never emptied.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    File file(AsNative(handle), path);
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return file;
+    }
+    if (keepOut != nullptr) {
+        auto identity = IdentityOfHandle(handle, path);
+        if (!identity.ok()) {
+            return identity.error();
+        }
+        if (identity.value() == *keepOut) {
+            return FileError{FileErrorCause::SharingViolation, path};
+        }
+    }
+    if (!SetEndOfFile(handle)) {
+        return LastWin32Error(path);
+    }
+    return file;
+}
+
+FileResult<std::uint64_t> File::Length() const {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(AsHandle(m_handle), &size)) {
+        return LastWin32Error(m_path);
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+FileResult<FileIdentity> File::Identity() const {
+    return IdentityOfHandle(AsHandle(m_handle), m_path);
+}
+
+FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
+    auto* at = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, kLargestChunk));
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(m_handle), at + done, chunk, &got, nullptr)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return LastWin32Error(m_path);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+FileStatus File::Write(const void* buffer, std::size_t size) {
+    const auto* at = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, kLargestChunk));
+        DWORD put = 0;
+        if (!WriteFile(AsHandle(m_handle), at + done, chunk, &put, nullptr)) {
+            return LastWin32Error(m_path);
+        }
+        if (put == 0) {
+            return FileError{FileErrorCause::DiskFull, m_path};
+        }
+        done += put;
+    }
+    return std::nullopt;
+}
+
+// Windows has no copy between two open files inside the kernel; the buffer does the work.
+RangeCopy File::CopyRangeTo(File&, std::size_t size) {
+    RangeCopy result;
+    result.stopped = size > 0;
+    result.unsupported = true;
+    return result;
+}
+
+// Sequential reading was asked for when the file was opened.
+void File::AdviseSequential() {}
+
+FileStatus File::Flush() {
+    if (!FlushFileBuffers(AsHandle(m_handle))) {
+        return LastWin32Error(m_path);
+    }
+    return std::nullopt;
+}
+
+FileStatus File::Close() {
+    if (m_handle == -1) {
+        return std::nullopt;
+    }
+    const HANDLE handle = AsHandle(m_handle);
+    m_handle = -1;
+    if (!CloseHandle(handle)) {
+        return LastWin32Error(m_path);
+    }
+    return std::nullopt;
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,52 @@
+#include "engine/win32_error.h"
+
+#include <windows.h>
+
+namespace kavendrum {
+
+FileErrorCause CauseFromWin32Error(unsigned long error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+            return FileErrorCause::FileNotFound;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_DRIVE:
+            return FileErrorCause::BadPath;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return FileErrorCause::TooManyOpenFiles;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return FileErrorCause::AccessDenied;
+        case ERROR_INVALID_HANDLE:
+            return FileErrorCause::InvalidFile;
+        case ERROR_CANNOT_MAKE:
+            return FileErrorCause::DirectoryFull;
+        case ERROR_SEEK:
+        case ERROR_NEGATIVE_SEEK:
+            return FileErrorCause::SeekFailed;
+        case ERROR_CRC:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_GEN_FAILURE:
+            return FileErrorCause::HardwareIo;
+        case ERROR_SHARING_VIOLATION:
+            return FileErrorCause::SharingViolation;
+        case ERROR_LOCK_VIOLATION:
+            return FileErrorCause::LockViolation;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileErrorCause::DiskFull;
+        case ERROR_HANDLE_EOF:
+            return FileErrorCause::EndOfFile;
+        default:
+            return FileErrorCause::Generic;
+    }
+}
+
+FileError LastWin32Error(const std::string& path) {
+    return FileError{CauseFromWin32Error(GetLastError()), path};
+}
+
+}  // namespace kavendrum
