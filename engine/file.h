@@ -52,9 +52,13 @@ class File {
     // file that somebody else holds is never emptied. An existing file that is `keepOut` (another
     // name of a file being read) is refused untouched, as a sharing violation.
     static FileResult<File> OpenForWriting(const std::string& path,
-                                           const FileIdentity* keepOut = nullptr);
+                                           const FileIdentity* keepOut = nullptr) {
+        return OpenForWritingImpl(path, true, keepOut);
+    }
     // As OpenForWriting, for a file that others may read and write at the same time.
-    static FileResult<File> OpenSharedForWriting(const std::string& path);
+    static FileResult<File> OpenSharedForWriting(const std::string& path) {
+        return OpenForWritingImpl(path, false, nullptr);
+    }
 
     bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }

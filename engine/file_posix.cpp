@@ -51,14 +51,6 @@ FileResult<File> File::OpenForReading(const std::string& path) {
     return file;
 }
 
-FileResult<File> File::OpenForWriting(const std::string& path, const FileIdentity* keepOut) {
-    return OpenForWritingImpl(path, true, keepOut);
-}
-
-FileResult<File> File::OpenSharedForWriting(const std::string& path) {
-    return OpenForWritingImpl(path, false, nullptr);
-}
-
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
                                           const FileIdentity* keepOut) {
     // A file made just now is nobody else's and empty: it needs no check and no truncation.

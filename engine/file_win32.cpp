@@ -41,14 +41,6 @@ FileResult<File> File::OpenForReading(const std::string& path) {
     return File(AsNative(handle), path);
 }
 
-FileResult<File> File::OpenForWriting(const std::string& path, const FileIdentity* keepOut) {
-    return OpenForWritingImpl(path, true, keepOut);
-}
-
-FileResult<File> File::OpenSharedForWriting(const std::string& path) {
-    return OpenForWritingImpl(path, false, nullptr);
-}
-
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
                                           const FileIdentity* keepOut) {
     const DWORD share = exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
