@@ -90,6 +90,17 @@ CMainFrame* CSplitterView::MainFrame() const {
     return qobject_cast<CMainFrame*>(window());
 }
 
+// Without the frame the form cannot work, and the program ends. exit, not quit: quitting would
+// first ask every window to close, which the drop window answers by closing the frame.
+bool CSplitterView::MainFrameOrEnd() {
+    if (MainFrame() != nullptr) {
+        return true;
+    }
+    ShowBox(this, "System error!", "Error", BoxStyle::Ok);
+    QCoreApplication::exit(0);
+    return false;
+}
+
 void CSplitterView::OnInitialUpdate() {
     UpdateData(false);
     m_btnBrowseFolder->SetCaption("Browse");
@@ -111,9 +122,7 @@ void CSplitterView::OnInitialUpdate() {
             m_listParameters->setItem(row, 0, new QTableWidgetItem(rows[row]));
             m_listParameters->setItem(row, 1, new QTableWidgetItem());
         }
-        if (MainFrame() == nullptr) {
-            ShowBox(this, "System error!", "Error", BoxStyle::Ok);
-            QCoreApplication::quit();
+        if (!MainFrameOrEnd()) {
             return;
         }
         m_radioCustom->setEnabled(true);
@@ -135,9 +144,7 @@ void CSplitterView::OnInitialUpdate() {
         m_comboPresets->setEnabled(true);
         m_editCustomSize->setEnabled(false);
     }
-    if (MainFrame() == nullptr) {
-        ShowBox(this, "System error!", "Error", BoxStyle::Ok);
-        QCoreApplication::quit();
+    if (!MainFrameOrEnd()) {
         return;
     }
     m_radioCustom->setEnabled(true);

@@ -68,6 +68,7 @@ class CSplitterView : public QWidget {
     void SetParameter(Row row, const QString& value);
     std::uint32_t SelectedPresetSize() const;
     CMainFrame* MainFrame() const;
+    bool MainFrameOrEnd();
 
     QRadioButton* m_radioFixed;
     QRadioButton* m_radioCustom;
