@@ -55,6 +55,8 @@ class File {
                                            const FileIdentity* keepOut = nullptr) {
         return OpenForWritingImpl(path, true, keepOut);
     }
+    // Makes a file that must not exist yet, held exclusively; an existing name fails the call.
+    static FileResult<File> CreateNew(const std::string& path);
     // As OpenForWriting, for a file that others may read and write at the same time.
     static FileResult<File> OpenSharedForWriting(const std::string& path) {
         return OpenForWritingImpl(path, false, nullptr);

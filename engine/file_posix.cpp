@@ -51,6 +51,18 @@ FileResult<File> File::OpenForReading(const std::string& path) {
     return file;
 }
 
+FileResult<File> File::CreateNew(const std::string& path) {
+    const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL);
+    if (handle < 0) {
+        return ErrnoError(path);
+    }
+    File file(handle, path);
+    if (!LockExclusive(handle)) {
+        return ErrnoError(path);
+    }
+    return file;
+}
+
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
                                           const FileIdentity* keepOut) {
     // A file made just now is nobody else's and empty: it needs no check and no truncation.

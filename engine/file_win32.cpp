@@ -41,6 +41,15 @@ FileResult<File> File::OpenForReading(const std::string& path) {
     return File(AsNative(handle), path);
 }
 
+FileResult<File> File::CreateNew(const std::string& path) {
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    return File(AsNative(handle), path);
+}
+
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
                                           const FileIdentity* keepOut) {
     const DWORD share = exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;

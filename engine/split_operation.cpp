@@ -9,6 +9,7 @@
 #include "engine/file_system.h"
 #include "engine/folders.h"
 #include "engine/paths.h"
+#include "engine/piece_creator.h"
 #include "engine/progress_counter.h"
 #include "engine/transfer.h"
 
@@ -43,7 +44,10 @@ class SplitRun {
   private:
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
-    std::optional<File> CreatePiece(std::uint32_t number, const char* failureText);
+    std::string PieceName(std::uint32_t number) const;
+    std::string PiecePath(std::uint32_t number) const;
+    std::optional<File> CreatePiece(PieceCreator& ahead, std::uint32_t number,
+                                    const char* failureText);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
     bool WriteHeadRecord(File& head, const HeadFileInfo& info);
@@ -94,11 +98,13 @@ bool SplitRun::CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastS
     const std::uint32_t pieceSize = m_request.pieceSize;
     m_transfer = Transfer(pieceSize);
     ProgressCounter progress(m_host, pieceCount);
+    PieceCreator ahead([this](std::uint32_t number) { return PiecePath(number); }, pieceCount);
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
         const std::size_t size = last ? lastSize : pieceSize;
-        auto piece = CreatePiece(number, last ? "Create file error,split failed!"
-                                              : "Can not create file, split failed!");
+        auto piece = CreatePiece(
+            ahead, number,
+            last ? "Create file error,split failed!" : "Can not create file, split failed!");
         if (!piece || !CopyToPiece(*piece, size) || !ClosePiece(*piece)) {
             return false;
         }
@@ -117,10 +123,12 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
     const std::uint32_t lastBlocks = lastSize / kMaxCopyUnit;
     const std::uint32_t lastRest = lastSize % kMaxCopyUnit;
     ProgressCounter progress(m_host, std::uint64_t{blocks} * (pieceCount - 1) + lastBlocks);
+    PieceCreator ahead([this](std::uint32_t number) { return PiecePath(number); }, pieceCount);
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
-        auto piece = CreatePiece(number, last ? "Can not create file, split failed!"
-                                              : "Can not create file,split file failed!");
+        auto piece = CreatePiece(
+            ahead, number,
+            last ? "Can not create file, split failed!" : "Can not create file,split file failed!");
         if (!piece) {
             return false;
         }
@@ -138,15 +146,27 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
     return true;
 }
 
-std::optional<File> SplitRun::CreatePiece(std::uint32_t number, const char* failureText) {
-    const std::string name = m_base + "_" + std::to_string(number) + ".skf";
-    auto piece = CreateOutput(m_folder + kPathSeparator + name, m_sourceIdentity);
-    if (!piece.ok()) {
-        ShowError(m_host, failureText);
-        return std::nullopt;
+std::string SplitRun::PieceName(std::uint32_t number) const {
+    return m_base + "_" + std::to_string(number) + ".skf";
+}
+
+std::string SplitRun::PiecePath(std::uint32_t number) const {
+    return m_folder + kPathSeparator + PieceName(number);
+}
+
+std::optional<File> SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
+                                          const char* failureText) {
+    std::optional<File> piece = ahead.Take(number);
+    if (!piece) {
+        auto opened = CreateOutput(PiecePath(number), m_sourceIdentity);
+        if (!opened.ok()) {
+            ShowError(m_host, failureText);
+            return std::nullopt;
+        }
+        piece.emplace(std::move(opened.value()));
     }
-    m_pieceNames.push_back(name);
-    return std::move(piece.value());
+    m_pieceNames.push_back(PieceName(number));
+    return piece;
 }
 
 bool SplitRun::CopyToPiece(File& piece, std::size_t size) {

@@ -176,6 +176,8 @@ TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplit) {
     EXPECT_EQ(Split(100, 40), Outcome::Failed);
     EXPECT_EQ(host.Errors(), std::vector<std::string>{"Can not create file, split failed!"});
     EXPECT_EQ(Piece(1), Slice(0, 40));
+    // Nothing after the piece that failed, though the next one may have been made ahead.
+    EXPECT_FALSE(testing::Exists(temp / "out/movie_3.skf"));
     EXPECT_EQ(testing::SizeOf(temp / "out/movie.kdh"), 0u);
     EXPECT_FALSE(testing::Exists(temp / "out/movie.bat"));
     EXPECT_NE(host.progress.back(), "SetPosition(0)");
@@ -218,6 +220,17 @@ TEST_F(SplitTest, AFullDiskNamesThePieceAndItsCauseAndKeepsTheSource) {
               "Disk full while accessing " + temp.path() + "/out/movie_2.skf.");
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
+    EXPECT_FALSE(testing::Exists(temp / "out/movie_3.skf"));
+}
+
+TEST_F(SplitTest, AStoppedSplitLeavesLaterPiecesOfAnEarlierSplitAsTheyWere) {
+    ::mkdir((temp / "out").c_str(), 0777);
+    ASSERT_EQ(::symlink("/dev/full", (temp / "out/movie_2.skf").c_str()), 0);
+    const auto earlier = RandomBytes(40);
+    testing::WriteBytes(temp / "out/movie_3.skf", earlier);
+    EXPECT_EQ(Split(200, 40), Outcome::Failed);
+    EXPECT_EQ(Piece(3), earlier);
+    EXPECT_FALSE(testing::Exists(temp / "out/movie_4.skf"));
 }
 
 TEST_F(SplitTest, TooManyPiecesForTheHeadFileStopBeforeAnythingIsWritten) {

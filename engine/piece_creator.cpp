@@ -1,0 +1,75 @@
+#include "engine/piece_creator.h"
+
+#include <utility>
+
+#include "engine/file_system.h"
+
+namespace kavendrum {
+
+PieceCreator::PieceCreator(PathOf pathOf, std::uint32_t pieceCount)
+    : m_pathOf(std::move(pathOf)), m_pieceCount(pieceCount), m_worker([this] { Work(); }) {}
+
+PieceCreator::~PieceCreator() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_worker.join();
+    RemoveUntaken();
+}
+
+std::optional<File> PieceCreator::Take(std::uint32_t number) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_made >= number; });
+    std::optional<File> piece = std::move(m_ready.front());
+    m_ready.pop_front();
+    m_taken = number;
+    const bool refill = m_made - m_taken < kRefillBelow;
+    lock.unlock();
+    if (refill) {
+        m_changed.notify_all();
+    }
+    return piece;
+}
+
+void PieceCreator::Work() {
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [&] {
+            return m_stopping || (m_made < m_pieceCount && m_made - m_taken < kAhead);
+        });
+        if (m_stopping) {
+            return;
+        }
+        const std::uint32_t number = m_made + 1;
+        lock.unlock();
+        auto created = File::CreateNew(m_pathOf(number));
+        lock.lock();
+        if (created.ok()) {
+            m_ready.emplace_back(std::move(created.value()));
+        } else {
+            m_ready.emplace_back();
+        }
+        m_made = number;
+        m_changed.notify_all();
+    }
+}
+
+void PieceCreator::RemoveUntaken() {
+    for (auto& piece : m_ready) {
+        if (!piece) {
+            continue;
+        }
+        // Only a file that is still as this helper made it goes; anything written into it stays.
+        const auto length = piece->Length();
+        const std::string path = piece->Path();
+        piece->Close();
+        if (length.ok() && length.value() == 0) {
+            RemoveFile(path);
+        }
+    }
+    m_ready.clear();
+}
+
+}  // namespace kavendrum
