@@ -21,6 +21,11 @@ PieceCreator::~PieceCreator() {
 
 std::optional<File> PieceCreator::Take(std::uint32_t number) {
     std::unique_lock lock(m_mutex);
+    if (m_claimed < number) {
+        // Everything before `number` is taken, so nothing is waiting in m_ready.
+        m_claimed = m_made = m_taken = number;
+        return std::nullopt;
+    }
     m_changed.wait(lock, [&] { return m_made >= number; });
     std::optional<File> piece = std::move(m_ready.front());
     m_ready.pop_front();
@@ -37,12 +42,12 @@ void PieceCreator::Work() {
     std::unique_lock lock(m_mutex);
     while (true) {
         m_changed.wait(lock, [&] {
-            return m_stopping || (m_made < m_pieceCount && m_made - m_taken < kAhead);
+            return m_stopping || (m_claimed < m_pieceCount && m_claimed - m_taken < kAhead);
         });
         if (m_stopping) {
             return;
         }
-        const std::uint32_t number = m_made + 1;
+        const std::uint32_t number = ++m_claimed;
         lock.unlock();
         auto created = File::CreateNew(m_pathOf(number));
         lock.lock();

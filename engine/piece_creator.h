@@ -28,7 +28,9 @@ class PieceCreator {
     PieceCreator(const PieceCreator&) = delete;
     PieceCreator& operator=(const PieceCreator&) = delete;
 
-    // The piece `number` (taken in order from 1), or nothing when it could not be made new.
+    // The piece `number` (taken in order from 1), or nothing when the caller is to open it
+    // itself: it could not be made new, or the helper had not started on it yet (waiting for a
+    // thread to wake up costs more than making the file).
     std::optional<File> Take(std::uint32_t number);
 
     // How many pieces may be made ahead of the one being filled, and how few are left when the
@@ -45,8 +47,9 @@ class PieceCreator {
     const std::uint32_t m_pieceCount;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::uint32_t m_taken = 0;  // the highest number handed over
-    std::uint32_t m_made = 0;   // the highest number the worker has tried
+    std::uint32_t m_taken = 0;    // the highest number handed over
+    std::uint32_t m_claimed = 0;  // the highest number the worker started on, or handed back
+    std::uint32_t m_made = 0;     // the highest number the worker has tried
     // What the attempts for m_taken + 1 … m_made produced, in order.
     std::deque<std::optional<File>> m_ready;
     bool m_stopping = false;
