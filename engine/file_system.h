@@ -19,6 +19,9 @@ FileStatus CreateOneFolder(const std::string& path);
 // Puts everything written to the folder's file system, the folder's own entries included, on
 // stable storage.
 FileStatus FlushFolder(const std::string& folder);
+// Whether FlushFolder covers the files written into the folder; where it does not, each file
+// that must survive has to be flushed on its own before it is closed.
+bool FlushFolderCoversItsFiles();
 // True when a new file could be created in the folder.
 bool FolderIsWritable(const std::string& folder);
 // Full path of the running program's executable file.

@@ -52,9 +52,14 @@ FileStatus CreateOneFolder(const std::string& path) {
     return std::nullopt;
 }
 
-// Files are flushed one by one where it matters; a folder itself cannot be flushed here.
+// A folder cannot be flushed here without administrator rights (a volume handle); the files
+// that matter are flushed one by one instead, and their entries go with them on NTFS.
 FileStatus FlushFolder(const std::string&) {
     return std::nullopt;
+}
+
+bool FlushFolderCoversItsFiles() {
+    return false;
 }
 
 bool FolderIsWritable(const std::string& folder) {

@@ -50,6 +50,7 @@ class SplitRun {
                                     const char* failureText);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
+    FileStatus FlushForSourceRemoval(File& output);
     bool WriteHeadRecord(File& head, const HeadFileInfo& info);
     bool DeleteSource();
 
@@ -184,6 +185,10 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
 }
 
 bool SplitRun::ClosePiece(File& piece) {
+    if (auto failure = FlushForSourceRemoval(piece)) {
+        m_host.ReportFileError(*failure);
+        return false;
+    }
     if (auto failure = piece.Close()) {
         m_host.ReportFileError(*failure);
         return false;
@@ -191,9 +196,17 @@ bool SplitRun::ClosePiece(File& piece) {
     return true;
 }
 
+FileStatus SplitRun::FlushForSourceRemoval(File& output) {
+    // Where the folder flush before the removal does not reach the files, they go one by one.
+    if (m_options.deleteAfterSplit != 0 && !FlushFolderCoversItsFiles()) {
+        return output.Flush();
+    }
+    return std::nullopt;
+}
+
 bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
     const auto bytes = EncodeHeadFile(info);
-    if (head.Write(bytes.data(), bytes.size()) || head.Close()) {
+    if (head.Write(bytes.data(), bytes.size()) || FlushForSourceRemoval(head) || head.Close()) {
         ShowError(m_host, "Write to head file error!");
         return false;
     }
