@@ -1,14 +1,18 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <gtest/gtest.h>
 
 #include "engine/file.h"
-#include "engine/posix_error.h"
+#include "support/held_file.h"
 #include "support/temp_folder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "engine/win32_error.h"
+#else
+#include <cerrno>
+
+#include "engine/posix_error.h"
+#endif
 
 namespace kavendrum {
 namespace {
@@ -17,28 +21,85 @@ TEST(FileLayerTest, AFileHeldBySomebodyElseIsNeitherOpenedNorEmptied) {
     testing::TempFolder temp;
     const std::string path = temp / "held.bin";
     testing::WriteBytes(path, std::vector<char>(100, 'h'));
-    const int holder = ::open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-
-    auto writing = File::OpenForWriting(path);
-    ASSERT_FALSE(writing.ok());
-    EXPECT_EQ(writing.error().cause, FileErrorCause::SharingViolation);
-    EXPECT_FALSE(File::OpenForReading(path).ok());
-    EXPECT_EQ(testing::SizeOf(path), 100u);
-    ::close(holder);
-
+    {
+        testing::HeldFile holder(path);
+        ASSERT_TRUE(holder.held());
+        auto writing = File::OpenForWriting(path);
+        ASSERT_FALSE(writing.ok());
+        EXPECT_EQ(writing.error().cause, FileErrorCause::SharingViolation);
+        EXPECT_FALSE(File::OpenForReading(path).ok());
+        EXPECT_FALSE(File::CreateNew(path).ok());
+        EXPECT_EQ(testing::SizeOf(path), 100u);
+    }
     auto reopened = File::OpenForWriting(path);
     ASSERT_TRUE(reopened.ok());
     EXPECT_EQ(testing::SizeOf(path), 0u);
     EXPECT_FALSE(File::OpenForReading(path).ok());  // we hold it now
 }
 
+TEST(FileLayerTest, CreateNewRefusesAnExistingNameAndHoldsWhatItMakes) {
+    testing::TempFolder temp;
+    testing::WriteBytes(temp / "old", std::vector<char>{'o'});
+    EXPECT_FALSE(File::CreateNew(temp / "old").ok());
+    EXPECT_EQ(testing::SizeOf(temp / "old"), 1u);
+    auto made = File::CreateNew(temp / "new");
+    ASSERT_TRUE(made.ok());
+    EXPECT_FALSE(File::OpenForReading(temp / "new").ok());
+}
+
 TEST(FileLayerTest, AFolderIsNoFileToRead) {
     testing::TempFolder temp;
     auto folder = File::OpenForReading(temp.path());
     ASSERT_FALSE(folder.ok());
+#ifdef _WIN32
+    // As Windows itself reports it.
+    EXPECT_EQ(folder.error().cause, FileErrorCause::AccessDenied);
+#else
     EXPECT_EQ(folder.error().cause, FileErrorCause::BadPath);
+#endif
 }
+
+TEST(FileLayerTest, LengthAndIdentityTellFilesApart) {
+    testing::TempFolder temp;
+    testing::WriteBytes(temp / "a", std::vector<char>(5000, 'a'));
+    testing::WriteBytes(temp / "b", std::vector<char>(7, 'b'));
+    auto a = File::OpenForReading(temp / "a");
+    auto b = File::OpenForReading(temp / "b");
+    ASSERT_TRUE(a.ok() && b.ok());
+    EXPECT_EQ(a.value().Length().value(), 5000u);
+    EXPECT_EQ(b.value().Length().value(), 7u);
+    EXPECT_NE(a.value().Identity().value(), b.value().Identity().value());
+    std::vector<char> bytes(6000);
+    EXPECT_EQ(a.value().Read(bytes.data(), bytes.size()).value(), 5000u);
+}
+
+#ifdef _WIN32
+
+TEST(FileLayerTest, Win32ErrorsMapOntoTheCausesUsersAreShown) {
+    EXPECT_EQ(CauseFromWin32Error(ERROR_FILE_NOT_FOUND), FileErrorCause::FileNotFound);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_PATH_NOT_FOUND), FileErrorCause::BadPath);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_TOO_MANY_OPEN_FILES), FileErrorCause::TooManyOpenFiles);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_ACCESS_DENIED), FileErrorCause::AccessDenied);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_INVALID_HANDLE), FileErrorCause::InvalidFile);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_CANNOT_MAKE), FileErrorCause::DirectoryFull);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_NEGATIVE_SEEK), FileErrorCause::SeekFailed);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_CRC), FileErrorCause::HardwareIo);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_SHARING_VIOLATION), FileErrorCause::SharingViolation);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_LOCK_VIOLATION), FileErrorCause::LockViolation);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_HANDLE_DISK_FULL), FileErrorCause::DiskFull);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_HANDLE_EOF), FileErrorCause::EndOfFile);
+    EXPECT_EQ(CauseFromWin32Error(ERROR_INVALID_PARAMETER), FileErrorCause::Generic);
+}
+
+TEST(FileLayerTest, AMissingFileIsNamedWithItsCause) {
+    testing::TempFolder temp;
+    auto missing = File::OpenForReading(temp / "absent.bin");
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(FileErrorText(missing.error()), temp / "absent.bin" + " was not found.");
+}
+
+#else
 
 TEST(FileLayerTest, AWriteToAFullDeviceIsDiskFull) {
     auto full = File::OpenForWriting("/dev/full");
@@ -63,6 +124,8 @@ TEST(FileLayerTest, ErrnoValuesMapOntoTheCausesUsersAreShown) {
               "An unknown error occurred while accessing /x.");
     EXPECT_EQ(FileErrorText({FileErrorCause::SeekFailed, "/x"}), "Seek failed on /x");
 }
+
+#endif
 
 }  // namespace
 }  // namespace kavendrum

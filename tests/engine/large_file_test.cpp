@@ -1,5 +1,6 @@
-#include <fcntl.h>
-#include <unistd.h>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -17,36 +18,33 @@ constexpr std::uint32_t kPieceSize = 629145600;
 
 // A sparse file with random blocks at the places where a 32-bit size would go wrong.
 void MakeSparseSource(const std::string& path) {
-    const int handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    ASSERT_GE(handle, 0);
-    ASSERT_EQ(::ftruncate(handle, static_cast<off_t>(kSize)), 0);
+    testing::WriteBytes(path, std::vector<char>());
+    std::filesystem::resize_file(path, kSize);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     const auto block = testing::RandomBytes(4096, 3);
     for (const std::uint64_t at :
          {std::uint64_t{0}, kPieceSize - std::uint64_t{100}, (std::uint64_t{4} << 30) - 2048,
           std::uint64_t{6} * kPieceSize, kSize - std::uint64_t{block.size()}}) {
-        ASSERT_EQ(::pwrite(handle, block.data(), block.size(), static_cast<off_t>(at)),
-                  static_cast<ssize_t>(block.size()));
+        file.seekp(static_cast<std::streamoff>(at));
+        file.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
-    ::close(handle);
+    ASSERT_TRUE(file.good());
 }
 
 bool SameContent(const std::string& a, const std::string& b) {
-    const int first = ::open(a.c_str(), O_RDONLY);
-    const int second = ::open(b.c_str(), O_RDONLY);
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
     std::vector<char> left(1 << 20);
     std::vector<char> right(1 << 20);
-    bool same = first >= 0 && second >= 0;
-    while (same) {
-        const ssize_t got = ::read(first, left.data(), left.size());
-        same = got >= 0 && ::read(second, right.data(), right.size()) == got &&
-               std::equal(left.begin(), left.begin() + got, right.begin());
-        if (got <= 0) {
-            break;
+    while (first && second) {
+        first.read(left.data(), static_cast<std::streamsize>(left.size()));
+        second.read(right.data(), static_cast<std::streamsize>(right.size()));
+        if (first.gcount() != second.gcount() ||
+            !std::equal(left.begin(), left.begin() + first.gcount(), right.begin())) {
+            return false;
         }
     }
-    ::close(first);
-    ::close(second);
-    return same;
+    return first.eof() && second.eof();
 }
 
 TEST(LargeFileTest, FilesOverFourGibibytesSurviveARoundTrip) {

@@ -13,8 +13,14 @@ using testing::TempFolder;
 
 TEST(PathsTest, FileNameIsTheTextAfterTheLastSeparator) {
     EXPECT_EQ(GetFileName("movie.avi"), "movie.avi");
+#ifdef _WIN32
+    EXPECT_EQ(GetFileName("D:\\data\\movie.avi"), "movie.avi");
+    EXPECT_EQ(GetFileName("D:\\data\\"), "");
+#else
     EXPECT_EQ(GetFileName("/data/movie.avi"), "movie.avi");
     EXPECT_EQ(GetFileName("/data/"), "");
+    EXPECT_EQ(GetFileName("/data/back\\slash.avi"), "back\\slash.avi");
+#endif
 }
 
 TEST(PathsTest, BaseNameCutsAtTheLastDot) {
@@ -22,7 +28,7 @@ TEST(PathsTest, BaseNameCutsAtTheLastDot) {
     EXPECT_EQ(SplitBaseName("archive.tar.gz").extension, "gz");
     EXPECT_EQ(SplitBaseName("notes.").base, "notes");
     EXPECT_EQ(SplitBaseName("notes.").extension, "");
-    EXPECT_EQ(SplitBaseName("/out/movie.kdh").base, "/out/movie");
+    EXPECT_EQ(SplitBaseName(testing::Native("/out/movie.kdh")).base, testing::Native("/out/movie"));
     // Without a dot of its own, or with only a leading one, the whole name is the base.
     EXPECT_EQ(SplitBaseName("README").base, "README");
     EXPECT_EQ(SplitBaseName("README").extension, "");
@@ -36,21 +42,41 @@ TEST(PathsTest, RebuiltNameHasADotOnlyWithAnExtension) {
 }
 
 TEST(PathsTest, FolderPartDropsSurroundingQuotes) {
+#ifdef _WIN32
+    EXPECT_EQ(GetFolderPart("\"C:\\Program Files\\Kavendrum\\kavendrum.exe\""),
+              "C:\\Program Files\\Kavendrum\\");
+#else
     EXPECT_EQ(GetFolderPart("\"/opt/Tool Box/tool\""), "/opt/Tool Box/");
+#endif
     EXPECT_EQ(GetFolderPart("tool"), "");
 }
 
+TEST(PathsTest, TrailingSeparatorsComeAndGoOnce) {
+    EXPECT_EQ(StripTrailingSeparator(testing::Native("/out/")), testing::Native("/out"));
+    EXPECT_EQ(StripTrailingSeparator(testing::Native("/out")), testing::Native("/out"));
+    EXPECT_EQ(WithTrailingSeparator(testing::Native("/out")), testing::Native("/out/"));
+    EXPECT_EQ(WithTrailingSeparator(testing::Native("/out/")), testing::Native("/out/"));
+}
+
 TEST(PathsTest, OnlyTheRootIsUsedWithoutAFolderCheck) {
+#ifdef _WIN32
+    // A drive's root, with or without its separator, and nothing longer.
+    EXPECT_TRUE(IsUncheckedDestination("D:\\"));
+    EXPECT_TRUE(IsUncheckedDestination("D:"));
+    EXPECT_FALSE(IsUncheckedDestination("D:\\out"));
+    EXPECT_FALSE(IsUncheckedDestination("D:\\out\\"));
+#else
     EXPECT_TRUE(IsUncheckedDestination("/"));
     EXPECT_FALSE(IsUncheckedDestination("/a"));
     EXPECT_FALSE(IsUncheckedDestination("/ab/"));
+#endif
 }
 
 TEST(FoldersTest, FolderExistsWithOrWithoutTrailingSeparatorButNotForAFile) {
     TempFolder temp;
     testing::WriteBytes(temp / "file", std::vector<char>{'x'});
     EXPECT_TRUE(FolderExists(temp.path()));
-    EXPECT_TRUE(FolderExists(temp.path() + "/"));
+    EXPECT_TRUE(FolderExists(WithTrailingSeparator(temp.path())));
     EXPECT_FALSE(FolderExists(temp / "file"));
     EXPECT_FALSE(FolderExists(temp / "missing"));
 }

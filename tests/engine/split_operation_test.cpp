@@ -1,5 +1,8 @@
-#include <sys/stat.h>
+#include <filesystem>
+
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -54,7 +57,7 @@ TEST_F(SplitTest, CutsTheSourceIntoPiecesWithHeadAndBatchFile) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].caption, "Message");
     EXPECT_EQ(host.messages[0].text, "Split file successfully!\r\nTo Re-Join, run the file: \"" +
-                                         temp.path() + "/out/movie.bat\"");
+                                         temp / "out/movie.bat" + "\"");
     EXPECT_EQ(host.progress,
               (Progress{"ShowInPane(Operation Processing,100,100,0)", "SetWidthPercent(100)",
                         "SetStepRange(0,3,1)", "SetPosition(0)", "Advance", "Advance", "Advance",
@@ -127,7 +130,7 @@ TEST_F(SplitTest, CancelAtTheOverwriteQuestionLeavesEveryFileUntouched) {
 }
 
 TEST_F(SplitTest, AnExistingPieceWithoutHeadFileIsReplacedWithoutAQuestion) {
-    ::mkdir((temp / "out").c_str(), 0777);
+    std::filesystem::create_directory(temp / "out");
     testing::WriteBytes(temp / "out/movie_1.skf", std::vector<char>(500, 'z'));
     ASSERT_EQ(Split(100, 40), Outcome::Succeeded);
     EXPECT_TRUE(host.questions.empty());
@@ -140,8 +143,8 @@ class SnapshotHost : public RecordingHost {
     explicit SnapshotHost(std::string folder) : m_folder(std::move(folder)) {}
     void ShowMessage(const std::string& text, const std::string& caption) override {
         RecordingHost::ShowMessage(text, caption);
-        headSizeAtMessage = testing::SizeOf(m_folder + "/movie.kdh");
-        batchAtMessage = testing::Exists(m_folder + "/movie.bat");
+        headSizeAtMessage = testing::SizeOf(m_folder + testing::Native("/movie.kdh"));
+        batchAtMessage = testing::Exists(m_folder + testing::Native("/movie.bat"));
     }
     std::uint64_t headSizeAtMessage = 99;
     bool batchAtMessage = true;
@@ -161,8 +164,9 @@ TEST_F(SplitTest, SuccessIsAnnouncedBeforeHeadRecordAndBatchFileExist) {
 
 TEST_F(SplitTest, DeleteAfterSplitRemovesTheSourceEvenWhenTheBatchFileFails) {
     options.deleteAfterSplit = 1;
-    ::mkdir((temp / "out").c_str(), 0777);
-    ::mkdir((temp / "out/movie.bat").c_str(), 0777);  // a folder in the batch file's place
+    std::filesystem::create_directory(temp / "out");
+    std::filesystem::create_directory(temp /
+                                      "out/movie.bat");  // a folder in the batch file's place
     EXPECT_EQ(Split(100, 40), Outcome::Failed);
     EXPECT_EQ(host.Errors(), std::vector<std::string>{"Create batch file error!"});
     EXPECT_FALSE(testing::Exists(temp / "movie.avi"));
@@ -171,8 +175,8 @@ TEST_F(SplitTest, DeleteAfterSplitRemovesTheSourceEvenWhenTheBatchFileFails) {
 }
 
 TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplit) {
-    ::mkdir((temp / "out").c_str(), 0777);
-    ::mkdir((temp / "out/movie_2.skf").c_str(), 0777);
+    std::filesystem::create_directory(temp / "out");
+    std::filesystem::create_directory(temp / "out/movie_2.skf");
     EXPECT_EQ(Split(100, 40), Outcome::Failed);
     EXPECT_EQ(host.Errors(), std::vector<std::string>{"Can not create file, split failed!"});
     EXPECT_EQ(Piece(1), Slice(0, 40));
@@ -183,8 +187,8 @@ TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplit) {
     EXPECT_NE(host.progress.back(), "SetPosition(0)");
 
     RecordingHost last;
-    ::rmdir((temp / "out/movie_2.skf").c_str());
-    ::mkdir((temp / "out/movie_3.skf").c_str(), 0777);
+    std::filesystem::remove(temp / "out/movie_2.skf");
+    std::filesystem::create_directory(temp / "out/movie_3.skf");
     RunSplit({temp / "movie.avi", temp / "out", 40}, &options, last);
     EXPECT_EQ(last.Errors(), std::vector<std::string>{"Create file error,split failed!"});
 }
@@ -203,16 +207,17 @@ TEST_F(SplitTest, TheSplitNeverWritesOverItsOwnSource) {
 
     // A piece's path that is another name of the source.
     RecordingHost linked;
-    ::mkdir((temp / "out").c_str(), 0777);
+    std::filesystem::create_directory(temp / "out");
     testing::WriteBytes(temp / "s.bin", RandomBytes(100));
-    ASSERT_EQ(::link((temp / "s.bin").c_str(), (temp / "out/s_2.skf").c_str()), 0);
+    std::filesystem::create_hard_link(temp / "s.bin", temp / "out/s_2.skf");
     EXPECT_EQ(RunSplit({temp / "s.bin", temp / "out", 40}, &options, linked), Outcome::Failed);
     EXPECT_EQ(linked.Errors(), std::vector<std::string>{"Can not create file, split failed!"});
     EXPECT_EQ(testing::ReadBytes(temp / "s.bin"), RandomBytes(100));
 }
 
+#ifndef _WIN32
 TEST_F(SplitTest, AFullDiskNamesThePieceAndItsCauseAndKeepsTheSource) {
-    ::mkdir((temp / "out").c_str(), 0777);
+    std::filesystem::create_directory(temp / "out");
     ASSERT_EQ(::symlink("/dev/full", (temp / "out/movie_2.skf").c_str()), 0);
     EXPECT_EQ(Split(100, 40), Outcome::Failed);
     ASSERT_EQ(host.fileErrors.size(), 1u);
@@ -222,10 +227,11 @@ TEST_F(SplitTest, AFullDiskNamesThePieceAndItsCauseAndKeepsTheSource) {
     EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
     EXPECT_FALSE(testing::Exists(temp / "out/movie_3.skf"));
 }
+#endif
 
 TEST_F(SplitTest, AStoppedSplitLeavesLaterPiecesOfAnEarlierSplitAsTheyWere) {
-    ::mkdir((temp / "out").c_str(), 0777);
-    ASSERT_EQ(::symlink("/dev/full", (temp / "out/movie_2.skf").c_str()), 0);
+    std::filesystem::create_directory(temp / "out");
+    std::filesystem::create_directory(temp / "out/movie_2.skf");
     const auto earlier = RandomBytes(40);
     testing::WriteBytes(temp / "out/movie_3.skf", earlier);
     EXPECT_EQ(Split(200, 40), Outcome::Failed);
@@ -236,7 +242,7 @@ TEST_F(SplitTest, AStoppedSplitLeavesLaterPiecesOfAnEarlierSplitAsTheyWere) {
 TEST_F(SplitTest, TooManyPiecesForTheHeadFileStopBeforeAnythingIsWritten) {
     const std::string sparse = temp / "big.img";
     testing::WriteBytes(sparse, std::vector<char>());
-    ASSERT_EQ(::truncate(sparse.c_str(), 1ll << 32), 0);
+    std::filesystem::resize_file(sparse, 1ull << 32);
     EXPECT_EQ(RunSplit({sparse, temp / "out", 1}, &options, host), Outcome::Failed);
     EXPECT_EQ(RunSplit({sparse, temp / "out", 0}, &options, host), Outcome::Failed);
     EXPECT_EQ(host.Errors(), (std::vector<std::string>{"Split size is too small for this file!",

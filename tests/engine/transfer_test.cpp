@@ -27,8 +27,13 @@ TEST_F(TransferTest, MovesExactlyTheSizeAskedInKernelAndBufferedPaths) {
     File to = Open("to", true);
     Transfer transfer(4096);
     EXPECT_EQ(transfer.Move(from, to, 100000).bytes, 100000u);
+#ifdef _WIN32
+    // Every copy is buffered here; a second file stands in for the device of other platforms.
+    auto null = File::OpenForWriting(temp / "aside");
+#else
     // A device the kernel cannot copy to takes the buffered path for the next unit.
     auto null = File::OpenForWriting("/dev/null");
+#endif
     ASSERT_TRUE(null.ok());
     const Moved discarded = transfer.Move(from, null.value(), 50000);
     EXPECT_EQ(discarded.bytes, 50000u);
@@ -50,6 +55,7 @@ TEST_F(TransferTest, ASourceThatEndsEarlyGivesFewerBytesAndNoError) {
     EXPECT_FALSE(moved.error);
 }
 
+#ifndef _WIN32
 TEST_F(TransferTest, AFullDeviceNamesTheDestination) {
     testing::WriteBytes(temp / "from", testing::RandomBytes(1000));
     File from = Open("from", false);
@@ -61,6 +67,7 @@ TEST_F(TransferTest, AFullDeviceNamesTheDestination) {
     EXPECT_EQ(moved.error->cause, FileErrorCause::DiskFull);
     EXPECT_EQ(moved.error->path, "/dev/full");
 }
+#endif
 
 }  // namespace
 }  // namespace kavendrum

@@ -1,11 +1,11 @@
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "engine/head_file.h"
 #include "engine/verification.h"
+#include "support/held_file.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 
@@ -66,17 +66,20 @@ TEST_F(VerificationTest, MissingWrongSizedAndLockedPiecesAreBadAndTheRestStillCh
     WritePiece("x_3.skf", 999);
     WritePiece("x_4.skf", 1000);
     WritePiece("x_5.skf", 500);
-    const int holder = ::open((temp / "x_4.skf").c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    const Verification verification = VerifyPieces(temp / "x.kdh", host);
-    ::close(holder);
+    std::optional<Verification> held;
+    {
+        testing::HeldFile holder(temp / "x_4.skf");
+        ASSERT_TRUE(holder.held());
+        held = VerifyPieces(temp / "x.kdh", host);
+    }
+    const Verification& verification = *held;
     EXPECT_EQ(verification.outcome, VerifyOutcome::Failed);
     EXPECT_EQ(MarksOf(verification), (Marks{kBad, kBad, kBad, kBad, kGood}));
     EXPECT_EQ(VerifyPieces(temp / "x.kdh", host).pieces.value()[3].mark, kGood);
 }
 
 TEST_F(VerificationTest, HeadNamesAreTestedInAnyCaseAndDotsInFoldersDoNotCount) {
-    ::mkdir((temp / "dir.old").c_str(), 0777);
+    std::filesystem::create_directory(temp / "dir.old");
     WriteHead("dir.old/MOVIE.KDH", {10, 1, 20, 20, ""});
     WritePiece("dir.old/MOVIE_1.skf", 10);
     const Verification verification = VerifyPieces(temp / "dir.old/MOVIE.KDH", host);

@@ -6,14 +6,23 @@
 #include <random>
 #include <stdexcept>
 
+#include "engine/paths.h"
+
 namespace kavendrum::testing {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kavendrum-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device seed;
+    std::mt19937_64 names(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate =
+            std::filesystem::temp_directory_path() / ("kavendrum-" + std::to_string(names()));
+        // Creating the folder is the test of whether the name is free.
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate.string();
+            return;
+        }
     }
-    m_path = pattern;
+    throw std::runtime_error("no free name for a temporary folder");
 }
 
 TempFolder::~TempFolder() {
@@ -24,7 +33,16 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::operator/(const std::string& name) const {
-    return m_path + "/" + name;
+    return m_path + kPathSeparator + Native(name);
+}
+
+std::string Native(std::string path) {
+    for (char& c : path) {
+        if (c == '/') {
+            c = kPathSeparator;
+        }
+    }
+    return path;
 }
 
 std::vector<char> RandomBytes(std::size_t size, std::uint32_t seed) {

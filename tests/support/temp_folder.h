@@ -15,12 +15,15 @@ class TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::string& path() const { return m_path; }
-    // path/name
+    // path/name, where a '/' in the name is the platform's separator.
     std::string operator/(const std::string& name) const;
 
   private:
     std::string m_path;
 };
+
+// The path as the platform writes it: each '/' becomes the platform's separator.
+std::string Native(std::string path);
 
 std::vector<char> RandomBytes(std::size_t size, std::uint32_t seed = 1);
 void WriteBytes(const std::string& path, const std::vector<char>& bytes);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kavendrum::testing {
+
+// Keeps a file open the way another program holding it would, so that nobody else can open it
+// exclusively until this object goes.
+class HeldFile {
+  public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    bool held() const { return m_held; }
+
+  private:
+    std::intptr_t m_handle = -1;
+    bool m_held = false;
+};
+
+}  // namespace kavendrum::testing
