@@ -1,5 +1,6 @@
 #include "engine/piece_creator.h"
 
+#include <system_error>
 #include <utility>
 
 #include "engine/file_system.h"
@@ -7,7 +8,13 @@
 namespace kavendrum {
 
 PieceCreator::PieceCreator(PathOf pathOf, std::uint32_t pieceCount)
-    : m_pathOf(std::move(pathOf)), m_pieceCount(pieceCount), m_worker([this] { Work(); }) {}
+    : m_pathOf(std::move(pathOf)), m_pieceCount(pieceCount) {
+    try {
+        m_worker = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: every Take hands the piece back, and the split makes it itself.
+    }
+}
 
 PieceCreator::~PieceCreator() {
     {
@@ -15,7 +22,9 @@ PieceCreator::~PieceCreator() {
         m_stopping = true;
     }
     m_changed.notify_all();
-    m_worker.join();
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
     RemoveUntaken();
 }
 

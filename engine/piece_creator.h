@@ -53,7 +53,7 @@ class PieceCreator {
     // What the attempts for m_taken + 1 … m_made produced, in order.
     std::deque<std::optional<File>> m_ready;
     bool m_stopping = false;
-    std::thread m_worker;  // last: it starts once everything above is in place
+    std::thread m_worker;  // started in the constructor, once everything above is in place
 };
 
 }  // namespace kavendrum
