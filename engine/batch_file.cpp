@@ -1,6 +1,6 @@
 #include "engine/batch_file.h"
 
-#include "engine/file_system.h"
+#include "engine/io/file_system.h"
 #include "engine/paths.h"
 
 namespace kavendrum {

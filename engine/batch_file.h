@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "engine/operation_host.h"
 
 namespace kavendrum {

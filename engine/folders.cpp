@@ -1,6 +1,6 @@
 #include "engine/folders.h"
 
-#include "engine/file_system.h"
+#include "engine/io/file_system.h"
 #include "engine/paths.h"
 
 namespace kavendrum {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file.h"
-#include "engine/file_error.h"
+#include "engine/io/file.h"
+#include "engine/io/file_error.h"
 
 namespace kavendrum {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "engine/file.h"
-#include "engine/file_system.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/folders.h"
 #include "engine/head_file.h"
 #include "engine/paths.h"

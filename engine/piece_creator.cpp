@@ -3,7 +3,7 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/file_system.h"
+#include "engine/io/file_system.h"
 
 namespace kavendrum {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 
 namespace kavendrum {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/batch_file.h"
-#include "engine/file.h"
-#include "engine/file_system.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/folders.h"
 #include "engine/paths.h"
 #include "engine/piece_creator.h"

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/file.h"
-#include "engine/file_error.h"
+#include "engine/io/file.h"
+#include "engine/io/file_error.h"
 
 namespace kavendrum {
 

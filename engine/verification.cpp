@@ -1,6 +1,6 @@
 #include "engine/verification.h"
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "engine/head_file.h"
 #include "engine/paths.h"
 

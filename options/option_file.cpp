@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "engine/file.h"
-#include "engine/file_system.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/folders.h"
 #include "engine/paths.h"
 

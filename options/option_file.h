@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/file_error.h"
+#include "engine/io/file_error.h"
 #include "options/option_set.h"
 
 namespace kavendrum {

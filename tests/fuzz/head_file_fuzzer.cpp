@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "engine/head_file.h"
 #include "engine/merge_operation.h"
 #include "engine/verification.h"

@@ -1,6 +1,6 @@
 #include "ui/forms/form_host.h"
 
-#include "engine/file_error.h"
+#include "engine/io/file_error.h"
 #include "ui/forms/modal_dialogs.h"
 
 namespace kavendrum::ui {

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "engine/head_file.h"
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"

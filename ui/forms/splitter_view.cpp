@@ -4,7 +4,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "engine/paths.h"
 #include "engine/split_operation.h"
 #include "ui/forms/blocked_signals.h"

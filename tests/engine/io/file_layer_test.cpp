@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include "engine/file.h"
+#include "engine/io/file.h"
 #include "support/held_file.h"
 #include "support/temp_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "engine/win32_error.h"
+#include "engine/io/win32_error.h"
 #else
 #include <cerrno>
 
-#include "engine/posix_error.h"
+#include "engine/io/posix_error.h"
 #endif
 
 namespace kavendrum {

@@ -1,4 +1,4 @@
-#include "engine/win32_error.h"
+#include "engine/io/win32_error.h"
 
 #include <windows.h>
 

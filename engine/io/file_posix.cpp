@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "engine/file.h"
-#include "engine/posix_error.h"
+#include "engine/io/file.h"
+#include "engine/io/posix_error.h"
 
 namespace kavendrum {
 

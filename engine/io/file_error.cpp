@@ -1,4 +1,4 @@
-#include "engine/file_error.h"
+#include "engine/io/file_error.h"
 
 namespace kavendrum {
 

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <climits>
 
-#include "engine/file_system.h"
-#include "engine/posix_error.h"
+#include "engine/io/file_system.h"
+#include "engine/io/posix_error.h"
 
 namespace kavendrum {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "engine/file_system.h"
-#include "engine/win32_error.h"
+#include "engine/io/file_system.h"
+#include "engine/io/win32_error.h"
 
 namespace kavendrum {
 

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "engine/file.h"
-#include "engine/win32_error.h"
+#include "engine/io/file.h"
+#include "engine/io/win32_error.h"
 
 namespace kavendrum {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/file_error.h"
+#include "engine/io/file_error.h"
 
 namespace kavendrum {
 

@@ -1,4 +1,4 @@
-#include "engine/posix_error.h"
+#include "engine/io/posix_error.h"
 
 #include <cerrno>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/file_error.h"
+#include "engine/io/file_error.h"
 
 namespace kavendrum {
 
