@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "cli/console_host.h"
-#include "engine/io/file.h"
 #include "engine/head_file.h"
+#include "engine/io/file.h"
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"

@@ -3,10 +3,10 @@
 #include <optional>
 #include <vector>
 
-#include "engine/io/file.h"
-#include "engine/io/file_system.h"
 #include "engine/folders.h"
 #include "engine/head_file.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/paths.h"
 #include "engine/progress_counter.h"
 #include "engine/transfer.h"

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "engine/batch_file.h"
+#include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
-#include "engine/folders.h"
 #include "engine/paths.h"
 #include "engine/piece_creator.h"
 #include "engine/progress_counter.h"

@@ -1,7 +1,7 @@
 #include "engine/verification.h"
 
-#include "engine/io/file.h"
 #include "engine/head_file.h"
+#include "engine/io/file.h"
 #include "engine/paths.h"
 
 namespace kavendrum {

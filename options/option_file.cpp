@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
+#include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
-#include "engine/folders.h"
 #include "engine/paths.h"
 
 namespace kavendrum {

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "engine/io/file.h"
 #include "engine/head_file.h"
+#include "engine/io/file.h"
 #include "engine/merge_operation.h"
 #include "engine/verification.h"
 

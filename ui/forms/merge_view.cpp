@@ -4,8 +4,8 @@
 #include <QHeaderView>
 #include <QLabel>
 
-#include "engine/io/file.h"
 #include "engine/head_file.h"
+#include "engine/io/file.h"
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
