@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,10 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 FileStatus RemoveFile(const std::string& path);
 // True when a search in the folder finds at least one entry: it exists and is a folder.
 bool FolderHasEntries(const std::string& folder);
+// Calls `visit` with the name of each entry of the folder ("" is the current folder), in no
+// particular order. One pass over the folder, however many names a caller is looking for.
+FileStatus ListFolder(const std::string& folder,
+                      const std::function<void(const std::string& name)>& visit);
 // Creates one folder level; its parent must exist.
 FileStatus CreateOneFolder(const std::string& path);
 // Puts everything written to the folder's file system, the folder's own entries included, on

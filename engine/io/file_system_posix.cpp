@@ -42,6 +42,26 @@ bool FolderHasEntries(const std::string& folder) {
     return found;
 }
 
+FileStatus ListFolder(const std::string& folder,
+                      const std::function<void(const std::string& name)>& visit) {
+    const std::string path = folder.empty() ? std::string(".") : folder;
+    DIR* search = ::opendir(path.c_str());
+    if (search == nullptr) {
+        return ErrnoError(path);
+    }
+    errno = 0;
+    while (const dirent* entry = ::readdir(search)) {
+        visit(entry->d_name);
+        errno = 0;
+    }
+    FileStatus status;
+    if (errno != 0) {
+        status = ErrnoError(path);
+    }
+    ::closedir(search);
+    return status;
+}
+
 FileStatus CreateOneFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) != 0) {
         return ErrnoError(path);

@@ -45,6 +45,33 @@ bool FolderHasEntries(const std::string& folder) {
     return true;
 }
 
+FileStatus ListFolder(const std::string& folder,
+                      const std::function<void(const std::string& name)>& visit) {
+    // "C:" names the drive's current folder, so only a folder that ends in a name gets a "\\".
+    const bool ended =
+        folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':';
+    const std::string pattern = folder + (ended ? "*" : "\\*");
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        // A search that matches nothing at all is an empty folder, not a failure.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        }
+        return LastWin32Error(folder);
+    }
+    do {
+        visit(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    const DWORD stop = GetLastError();
+    FindClose(search);
+    if (stop != ERROR_NO_MORE_FILES) {
+        SetLastError(stop);
+        return LastWin32Error(folder);
+    }
+    return std::nullopt;
+}
+
 FileStatus CreateOneFolder(const std::string& path) {
     if (!CreateDirectoryA(path.c_str(), nullptr)) {
         return LastWin32Error(path);
