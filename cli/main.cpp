@@ -141,9 +141,11 @@ int Merge(const Settings& settings, const std::string& headPath,
     request.headPath = headPath;
     request.destinationFolder = destination ? *destination : GetFolderPart(headPath);
     if (const auto info = PeekHeadFile(headPath)) {
+        // A prefix that names no file of its own leaves the output empty: nothing is created.
         request.outputPath =
             FormObjectFileName(request.destinationFolder, headPath, prefix.has_value(),
-                               prefix.value_or(""), info->extension);
+                               prefix.value_or(""), info->extension)
+                .value_or(std::string());
         host.SetTotalBytes(WholeFileSize(*info));
     }
     // A failed verification shows no message of its own; the rows that failed tell why.

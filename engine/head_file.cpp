@@ -1,6 +1,10 @@
 #include "engine/head_file.h"
 
+#include <algorithm>
 #include <array>
+
+#include "engine/object_file_name.h"
+#include "engine/paths.h"
 
 namespace kavendrum {
 
@@ -173,8 +177,15 @@ std::uint64_t WholeFileSize(const HeadFileInfo& info) {
     return static_cast<std::uint64_t>(info.pieceCount - 1) * info.pieceSize + LastPieceSize(info);
 }
 
+bool IsSoundExtension(const std::string& extension) {
+    return std::none_of(extension.begin(), extension.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || IsFolderSeparator(c);
+    });
+}
+
 bool IsSoundHeadInfo(const HeadFileInfo& info) {
-    return info.pieceCount != 0 && info.pieceSize != 0 &&
+    return IsSoundExtension(info.extension) && info.pieceCount != 0 && info.pieceSize != 0 &&
            info.copyUnit == CopyUnitFor(info.pieceSize) && LastPieceSize(info) < info.pieceSize;
 }
 
@@ -229,7 +240,9 @@ HeadRead ReadHeadFile(File& file) {
         result.error = reader.Error();
         return result;
     }
-    result.status = IsSoundHeadInfo(info) ? HeadReadStatus::Read : HeadReadStatus::Unsound;
+    const bool sound =
+        IsSoundHeadInfo(info) && RebuiltNameFrom(file.Path(), info.extension).has_value();
+    result.status = sound ? HeadReadStatus::Read : HeadReadStatus::Unsound;
     return result;
 }
 

@@ -32,6 +32,9 @@ HeadFileInfo MakeHeadFileInfo(std::uint64_t wholeSize, std::uint32_t pieceCount,
 std::uint32_t LastPieceSize(const HeadFileInfo& info);
 // Size of the split file, also when it was 4 GiB or more.
 std::uint64_t WholeFileSize(const HeadFileInfo& info);
+// True for an extension that can end a file name here: no folder separator of this platform and
+// no control character, NUL included.
+bool IsSoundExtension(const std::string& extension);
 // True for a record that a split could have written; nothing else may drive a merge.
 bool IsSoundHeadInfo(const HeadFileInfo& info);
 
@@ -51,7 +54,9 @@ struct HeadRead {
     FileError error;
 };
 
-// Reads the record from the start of the file; nothing after the extension is read.
+// Reads the record from the start of the file; nothing after the extension is read. A record is
+// sound only when the head file's own name (from the path it was opened by) and its extension
+// give a rebuilt name that is a file of its own.
 HeadRead ReadHeadFile(File& file);
 
 }  // namespace kavendrum

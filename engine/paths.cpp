@@ -2,6 +2,22 @@
 
 namespace kavendrum {
 
+bool IsFolderSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/' || c == ':';
+#else
+    return c == '/';
+#endif
+}
+
+std::string LeafName(const std::string& path) {
+    auto at = path.size();
+    while (at > 0 && !IsFolderSeparator(path[at - 1])) {
+        --at;
+    }
+    return path.substr(at);
+}
+
 std::string GetFileName(const std::string& path) {
     const auto at = path.rfind(kPathSeparator);
     return at == std::string::npos ? path : path.substr(at + 1);

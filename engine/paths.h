@@ -15,6 +15,12 @@ struct BaseName {
     std::string extension;  // without the dot
 };
 
+// True for every character the platform takes as the end of a folder name: "/" here, and on
+// Windows also "\\" and the ":" of a drive or a stream.
+bool IsFolderSeparator(char c);
+// The text after the last character of any kind IsFolderSeparator knows: what is left of a
+// typed name once every folder it may hold is dropped.
+std::string LeafName(const std::string& path);
 // The text after the last separator; the whole path when it holds none.
 std::string GetFileName(const std::string& path);
 // Cuts at the last dot. A name with no dot, or whose only dot leads it, is all base name.

@@ -90,6 +90,50 @@ TEST(HeadFileTest, RecordsNoSplitWritesAreUnsound) {
     EXPECT_EQ(ReadBack(Record(1500, 3, 1000, 1000)).status, HeadReadStatus::Unsound);
 }
 
+// The extension ends the rebuilt file's name, so it may hold no folder separator of this
+// platform and no control character, in either text form; nor may the name it makes with the
+// head file's own name be "." or "..".
+TEST(HeadFileTest, ExtensionsThatCannotEndAFileNameAreUnsound) {
+    const auto statusOf = [](const std::string& extension) {
+        return ReadBack(EncodeHeadFile({10, 1, 20, 20, extension})).status;
+    };
+    for (const std::string& extension :
+         {std::string("d/../../outside/victim"), std::string("/"), std::string("a\0b", 3),
+          std::string("a\nb"), std::string("\x1f"), std::string("\x7f")}) {
+        EXPECT_EQ(statusOf(extension), HeadReadStatus::Unsound) << extension;
+    }
+#ifdef _WIN32
+    EXPECT_EQ(statusOf("d\\..\\x"), HeadReadStatus::Unsound);
+    EXPECT_EQ(statusOf("avi:stream"), HeadReadStatus::Unsound);
+#else
+    EXPECT_EQ(statusOf("d\\..\\x"), HeadReadStatus::Read);
+    EXPECT_EQ(statusOf("avi:stream"), HeadReadStatus::Read);
+#endif
+    EXPECT_EQ(statusOf("tar.gz \xe9"), HeadReadStatus::Read);
+
+    // FF FE FF: the 16-bit form, here "a/b".
+    Bytes wide = Record(10, 1, 20, 20);
+    wide.resize(16);
+    for (const int byte : {0xFF, 0xFE, 0xFF, 0x03, 0x61, 0x00, 0x2F, 0x00, 0x62, 0x00}) {
+        wide.push_back(static_cast<std::uint8_t>(byte));
+    }
+    EXPECT_EQ(ReadBack(wide).status, HeadReadStatus::Unsound);
+}
+
+TEST(HeadFileTest, HeadFilesWhoseRebuiltNameWouldBeAFolderAreUnsound) {
+    testing::TempFolder temp;
+    const auto statusAt = [&](const std::string& name, const std::string& extension) {
+        testing::WriteBytes(temp / name, EncodeHeadFile({10, 1, 20, 20, extension}));
+        auto file = File::OpenForReading(temp / name);
+        EXPECT_TRUE(file.ok());
+        return ReadHeadFile(file.value()).status;
+    };
+    EXPECT_EQ(statusAt("..kdh", ""), HeadReadStatus::Unsound);   // "."
+    EXPECT_EQ(statusAt("...kdh", ""), HeadReadStatus::Unsound);  // ".."
+    EXPECT_EQ(statusAt("..kdh", "avi"), HeadReadStatus::Read);   // "..avi"
+    EXPECT_EQ(statusAt("movie.kdh", ""), HeadReadStatus::Read);  // "movie"
+}
+
 TEST(HeadFileTest, WholeSizeOfFilesOverFourGibibytesIsRecovered) {
     const std::uint64_t size = (5ull << 30) + 12345;
     const std::uint32_t pieceSize = 629145600;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/folders.h"
+#include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
@@ -69,6 +70,101 @@ TEST(PathsTest, OnlyTheRootIsUsedWithoutAFolderCheck) {
     EXPECT_TRUE(IsUncheckedDestination("/"));
     EXPECT_FALSE(IsUncheckedDestination("/a"));
     EXPECT_FALSE(IsUncheckedDestination("/ab/"));
+#endif
+}
+
+TEST(ObjectFileNameTest, StemOfTheHeadOrPrefixNameAndTheExtensionInTheDestination) {
+    const std::string out = testing::Native("/srv/out");
+    const std::string head = testing::Native("/in/movie.kdh");
+    const auto form = [&](bool usePrefix, const std::string& prefix, const std::string& ext) {
+        return FormObjectFileName(out, head, usePrefix, prefix, ext);
+    };
+    EXPECT_EQ(form(false, "", "avi"), testing::Native("/srv/out/movie.avi"));
+    EXPECT_EQ(FormObjectFileName(out + kPathSeparator, head, false, "", "avi"),
+              testing::Native("/srv/out/movie.avi"));
+    EXPECT_EQ(form(true, testing::Native("sub/clip2.txt"), "avi"),
+              testing::Native("/srv/out/clip2.avi"));
+    EXPECT_EQ(form(true, "", "avi"), testing::Native("/srv/out/.avi"));
+    EXPECT_EQ(form(false, "", ""), testing::Native("/srv/out/movie"));
+}
+
+// Whatever the head file's name, its extension and the prefix hold, the result is a file right
+// inside the destination, or there is none.
+TEST(ObjectFileNameTest, HostileNamesNeverLeadOutOfTheDestination) {
+    const std::string out = testing::Native("/srv/out/");
+    const std::vector<std::string> names = {"",
+                                            ".",
+                                            "..",
+                                            "...",
+                                            "x.",
+                                            "/",
+                                            "a/..",
+                                            "../..",
+                                            "\\..",
+                                            "..\\",
+                                            "C:",
+                                            "C:..",
+                                            "a:b.c",
+                                            ". .",
+                                            ".. ",
+                                            "x/.",
+                                            "/etc/passwd",
+                                            "movie.kdh",
+                                            "..kdh",
+                                            "...kdh",
+                                            "a/../b",
+                                            "x\\y.kdh",
+                                            std::string("a\0b", 3)};
+    const std::vector<std::string> extensions = {"",
+                                                 ".",
+                                                 "..",
+                                                 "/",
+                                                 "d/../../outside/victim",
+                                                 "a\\..\\b",
+                                                 "c:d",
+                                                 " ",
+                                                 ". ",
+                                                 "avi/../..",
+                                                 "avi",
+                                                 std::string("\0", 1),
+                                                 std::string("a\0/..", 5)};
+    for (const auto& name : names) {
+        for (const auto& extension : extensions) {
+            for (const bool usePrefix : {false, true}) {
+                const auto formed = FormObjectFileName(out, testing::Native("/in/h.kdh"), usePrefix,
+                                                       name, extension);
+                const auto fromHead = FormObjectFileName(out, name, false, "", extension);
+                for (const auto& path : {formed, fromHead}) {
+                    if (!path) {
+                        continue;
+                    }
+                    const std::string leaf = path->substr(out.size());
+                    EXPECT_EQ(path->substr(0, out.size()), out);
+                    EXPECT_EQ(LeafName(*path), leaf) << *path;
+                    EXPECT_EQ(leaf.find('\0'), std::string::npos) << *path;
+#ifdef _WIN32
+                    // The system drops trailing dots and spaces from a name.
+                    EXPECT_NE(leaf.find_last_not_of(". "), std::string::npos) << *path;
+#else
+                    EXPECT_TRUE(leaf != "" && leaf != "." && leaf != "..") << *path;
+#endif
+                }
+            }
+        }
+    }
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", false, "", "d/../../outside/victim"));
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", true, "..", ""));
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", true, "", "."));
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", true, "", ""));
+#ifdef _WIN32
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", false, "", "a\\b"));
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", false, "", "avi:stream"));
+    EXPECT_FALSE(FormObjectFileName(out, "movie.kdh", true, ". .", ""));
+    // A prefix typed with either separator, or a drive, gives only its last name.
+    EXPECT_EQ(FormObjectFileName(out, "movie.kdh", true, "sub/clip.txt", "avi"), out + "clip.avi");
+    EXPECT_EQ(FormObjectFileName(out, "movie.kdh", true, "C:clip", "avi"), out + "clip.avi");
+#else
+    EXPECT_EQ(FormObjectFileName(out, "movie.kdh", false, "", "a\\b"), out + "movie.a\\b");
 #endif
 }
 

@@ -195,9 +195,13 @@ void CMergeView::UpdateOutputName() {
         return;
     }
     UpdateData(true);
-    m_strObjectFileName = QString::fromStdString(FormObjectFileName(
-        m_strDestFolder.toStdString(), m_strHeadFileName.toStdString(), m_bPrefixName != 0,
-        m_strPrefixName.toStdString(), m_strExtension.toStdString()));
+    // A prefix that names no file of its own ("..", say) leaves no object file name, and a merge
+    // then creates nothing.
+    m_strObjectFileName = QString::fromStdString(
+        FormObjectFileName(m_strDestFolder.toStdString(), m_strHeadFileName.toStdString(),
+                           m_bPrefixName != 0, m_strPrefixName.toStdString(),
+                           m_strExtension.toStdString())
+            .value_or(std::string()));
     UpdateData(false);
 }
 
