@@ -8,6 +8,7 @@
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
+#include "engine/pieces_on_disk.h"
 #include "engine/progress_counter.h"
 #include "engine/transfer.h"
 
@@ -29,7 +30,8 @@ std::string PieceBaseName(const std::string& headPath) {
     return name.size() < 4 ? std::string() : name.substr(0, name.size() - 4);
 }
 
-// Creating the output empties it, so it must be none of the files it is built from.
+// Creating the output empties it, so it must be none of the files it is built from. Called once
+// every piece is known to be there, so it costs what those pieces cost.
 bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
                      const std::string& stem, std::uint32_t pieceCount) {
     const auto output = IdentityOf(outputPath);
@@ -265,6 +267,12 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         if (verified != VerifyOutcome::Passed) {
             return Outcome::Failed;
         }
+    }
+    // A merge that cannot reach its end is not begun: nothing is created and no piece removed
+    // for a head file whose pieces are not all there, however many it names.
+    if (PiecesOnDisk::Find(stem, read.info.pieceCount).FirstAbsent() != 0) {
+        ShowError(host, "Read file error!");
+        return Outcome::Failed;
     }
     if (OutputIsAnInput(request.outputPath, request.headPath, stem, read.info.pieceCount)) {
         ShowError(host, "Create file error,merge failed!");

@@ -1,21 +1,84 @@
 #include "engine/verification.h"
 
 #include "engine/head_file.h"
-#include "engine/io/file.h"
 #include "engine/paths.h"
+#include "engine/pieces_on_disk.h"
 
 namespace kavendrum {
 
 namespace {
 
-PieceMark MarkFor(const PieceEntry& entry) {
-    auto piece = File::OpenForReading(entry.path);
+// The rows of one verification, in piece order. Pieces that do not open are gathered into a run
+// and become rows only when a piece that opened, or the end, closes the run.
+class PieceRows {
+  public:
+    PieceRows(const std::string& stem, const HeadFileInfo& info)
+        : m_stem(stem), m_info(info), m_oneByOne(info.pieceCount <= kPiecesListedOneByOne) {}
+
+    void Missing(std::uint32_t first, std::uint32_t last) {
+        if (m_runCount != 0 && first == m_runFirst + m_runCount) {
+            m_runCount += last - first + 1;
+            return;
+        }
+        CloseRun();
+        m_runFirst = first;
+        m_runCount = last - first + 1;
+    }
+    void Opened(std::uint32_t number, PieceMark mark) {
+        CloseRun();
+        m_rows.push_back({PiecePath(m_stem, number), SizeText(number), mark});
+    }
+    std::vector<PieceEntry> Finish() {
+        CloseRun();
+        return std::move(m_rows);
+    }
+
+  private:
+    std::string SizeText(std::uint32_t number) const {
+        return std::to_string(number < m_info.pieceCount ? m_info.pieceSize
+                                                         : LastPieceSize(m_info));
+    }
+    void CloseRun() {
+        if (m_runCount == 0) {
+            return;
+        }
+        const std::uint32_t last = m_runFirst + (m_runCount - 1);
+        // The last piece has a size of its own, so it never joins a run.
+        const std::uint32_t fullLast = last < m_info.pieceCount ? last : last - 1;
+        if (m_oneByOne || fullLast == m_runFirst) {
+            for (std::uint32_t number = m_runFirst; number <= fullLast; ++number) {
+                m_rows.push_back({PiecePath(m_stem, number), SizeText(number), PieceMark::Bad});
+            }
+        } else if (fullLast > m_runFirst) {
+            m_rows.push_back({RunPath(m_stem, m_runFirst, fullLast), SizeText(m_runFirst),
+                              PieceMark::Bad, fullLast - m_runFirst + 1});
+        }
+        if (last == m_info.pieceCount) {
+            m_rows.push_back({PiecePath(m_stem, last), SizeText(last), PieceMark::Bad});
+        }
+        m_runCount = 0;
+    }
+
+    const std::string& m_stem;
+    const HeadFileInfo& m_info;
+    const bool m_oneByOne;
+    std::uint32_t m_runFirst = 0;
+    std::uint32_t m_runCount = 0;
+    std::vector<PieceEntry> m_rows;
+};
+
+// Good when the piece has exactly `expected` bytes and passes the further check; none when it
+// does not open.
+std::optional<PieceMark> MarkOf(const std::string& path, std::uint32_t number,
+                                std::uint32_t expected, const PieceCheck& check) {
+    auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
-        return PieceMark::Bad;
+        return std::nullopt;
     }
     const auto length = piece.value().Length();
-    return length.ok() && std::to_string(length.value()) == entry.sizeText ? PieceMark::Good
-                                                                           : PieceMark::Bad;
+    const bool good =
+        length.ok() && length.value() == expected && (!check || check(number, piece.value()));
+    return good ? PieceMark::Good : PieceMark::Bad;
 }
 
 }  // namespace
@@ -40,7 +103,12 @@ std::string PiecePath(const std::string& stem, std::uint32_t number) {
     return stem + "_" + std::to_string(number) + ".skf";
 }
 
-Verification VerifyPieces(const std::string& headPath, OperationHost& host) {
+std::string RunPath(const std::string& stem, std::uint32_t first, std::uint32_t last) {
+    return stem + "_{" + std::to_string(first) + ".." + std::to_string(last) + "}.skf";
+}
+
+Verification VerifyPieces(const std::string& headPath, OperationHost& host,
+                          const PieceCheck& check) {
     Verification result;
     if (!IsHeadFileName(headPath)) {
         host.ShowMessage("Invalid head file name!", "Error");
@@ -64,18 +132,33 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host) {
 
     const HeadFileInfo& info = read.info;
     const std::string stem = SplitBaseName(headPath).base;
-    std::vector<PieceEntry> pieces;
-    for (std::uint32_t number = 1; number <= info.pieceCount; ++number) {
-        const std::uint32_t size = number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
-        pieces.push_back({PiecePath(stem, number), std::to_string(size), PieceMark::Unchecked});
-    }
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, info.pieceCount);
+    PieceRows rows(stem, info);
     bool allGood = true;
-    for (auto& entry : pieces) {
-        entry.mark = MarkFor(entry);
-        allGood = allGood && entry.mark == PieceMark::Good;
+    std::uint32_t checkedTo = 0;  // every piece up to this one has been accounted for
+    for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
+         number = onDisk.NextAfter(number)) {
+        if (number > checkedTo + 1) {
+            rows.Missing(checkedTo + 1, number - 1);
+            allGood = false;
+        }
+        const std::uint32_t expected =
+            number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
+        if (const auto mark = MarkOf(PiecePath(stem, number), number, expected, check)) {
+            rows.Opened(number, *mark);
+            allGood = allGood && *mark == PieceMark::Good;
+        } else {
+            rows.Missing(number, number);
+            allGood = false;
+        }
+        checkedTo = number;
+    }
+    if (checkedTo < info.pieceCount) {
+        rows.Missing(checkedTo + 1, info.pieceCount);
+        allGood = false;
     }
     result.outcome = allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed;
-    result.pieces = std::move(pieces);
+    result.pieces = rows.Finish();
     return result;
 }
 

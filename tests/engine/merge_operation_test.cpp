@@ -9,6 +9,7 @@
 #include "engine/head_file.h"
 #include "engine/merge_operation.h"
 #include "engine/split_operation.h"
+#include "support/held_file.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 
@@ -163,13 +164,62 @@ TEST_F(MergeTest, ShortPiecesStopTheMergeWithoutMadeUpBytes) {
     EXPECT_NE(host.progress.back(), "SetPosition(0)");
 }
 
-TEST_F(MergeTest, AMissingPieceLeavesTheOutputWithThePiecesBeforeIt) {
+TEST_F(MergeTest, AMissingPieceStopsTheMergeBeforeAnythingIsCreatedOrRemoved) {
     options.verifyBeforeMerge = 0;
+    options.deleteAfterMerge = 1;
     Prepare(testing::RandomBytes(3000000), {3000000, 2, 2097152, 1457664, "bin"});
     std::filesystem::remove(PiecePath(2));
     EXPECT_EQ(Merge(), Outcome::Failed);
     EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    EXPECT_TRUE(testing::Exists(PiecePath(1)));
+}
+
+TEST_F(MergeTest, APieceThatIsThereButWillNotOpenLeavesTheOutputWithThePiecesBeforeIt) {
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(3000000), {3000000, 2, 2097152, 1457664, "bin"});
+    testing::HeldFile holder(PiecePath(2));
+    ASSERT_TRUE(holder.held());
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
     EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), Bytes(whole.begin(), whole.begin() + 2097152));
+}
+
+// A head file naming 4294967295 one-byte pieces, of which only the first is there: refused at
+// once, with and without verification, and nothing is created.
+TEST_F(MergeTest, AHeadFileNamingBillionsOfPiecesFailsFastAndCreatesNothing) {
+    testing::WriteBytes(temp / "x.kdh", EncodeHeadFile({4294967294u, 4294967295u, 1, 1, "bin"}));
+    WritePiece(1, Bytes{'a'});
+    for (const int verify : {0, 1}) {
+        options.verifyBeforeMerge = verify;
+        EXPECT_EQ(Merge(), Outcome::Failed);
+        EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    }
+    // An output that is there already is left as it is.
+    options.verifyBeforeMerge = 0;
+    options.overwriteMode = 0;
+    testing::WriteBytes(temp / "old.bin", Bytes{'o'});
+    EXPECT_EQ(Merge("old.bin"), Outcome::Failed);
+    EXPECT_EQ(testing::ReadBytes(temp / "old.bin"), Bytes{'o'});
+    EXPECT_EQ(host.Errors(), Texts(2, "Read file error!"));
+}
+
+// The extension is part of the rebuilt file's name, so one that climbs out of the destination
+// makes the head file malformed: nothing outside is touched, nothing inside is removed.
+TEST_F(MergeTest, AnExtensionThatLeadsOutOfTheDestinationIsRefused) {
+    options.overwriteMode = 0;
+    options.deleteAfterMerge = 1;
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "d/../../outside/victim"});
+    std::filesystem::create_directories(temp / "in/x.d");
+    std::filesystem::create_directories(temp / "outside");
+    testing::WriteBytes(temp / "outside/victim", Bytes{'v'});
+    EXPECT_EQ(RunMerge({temp / "x.kdh", temp / "in", temp / "in/x.d/../../outside/victim"},
+                       &options, host),
+              Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts{"Read info from head file error!"});
+    EXPECT_EQ(testing::ReadBytes(temp / "outside/victim"), Bytes{'v'});
+    EXPECT_TRUE(testing::Exists(temp / "x.kdh"));
+    EXPECT_TRUE(testing::Exists(PiecePath(1)));
 }
 
 TEST_F(MergeTest, LongerPiecesContributeOnlyTheirExpectedBytes) {

@@ -95,7 +95,9 @@ TEST_F(VerificationTest, HeadNamesAreTestedInAnyCaseAndDotsInFoldersDoNotCount) 
 TEST_F(VerificationTest, MalformedHeadFilesAreRefusedBeforeAnyPieceIsListed) {
     for (const HeadFileInfo& info :
          {HeadFileInfo{0, 0, 1000, 1000, ""}, HeadFileInfo{10, 1, 0, 0, ""},
-          HeadFileInfo{3000000, 2, 2097152, 2097152, ""}, HeadFileInfo{5000, 3, 1000, 1000, ""}}) {
+          HeadFileInfo{3000000, 2, 2097152, 2097152, ""}, HeadFileInfo{5000, 3, 1000, 1000, ""},
+          HeadFileInfo{10, 1, 20, 20, "d/../../outside/victim"},
+          HeadFileInfo{10, 1, 20, 20, std::string("a\0b", 3)}}) {
         WriteHead("x.kdh", info);
         const Verification verification = VerifyPieces(temp / "x.kdh", host);
         EXPECT_EQ(verification.outcome, VerifyOutcome::Failed);
@@ -103,7 +105,69 @@ TEST_F(VerificationTest, MalformedHeadFilesAreRefusedBeforeAnyPieceIsListed) {
     }
     testing::WriteBytes(temp / "x.kdh", std::vector<char>(3));
     EXPECT_FALSE(VerifyPieces(temp / "x.kdh", host).pieces.has_value());
-    EXPECT_EQ(host.Errors(), std::vector<std::string>(5, "Read info from head file error!"));
+    EXPECT_EQ(host.Errors(), std::vector<std::string>(7, "Read info from head file error!"));
+}
+
+// A 20-byte head file may name 4294967295 pieces. The rows grow with the pieces that are there:
+// each run of missing ones is one row.
+TEST_F(VerificationTest, BillionsOfMissingPiecesMakeOneRowPerRun) {
+    WriteHead("x.kdh", {4294967294u, 4294967295u, 1, 1, "bin"});
+    WritePiece("x_1.skf", 1);
+    WritePiece("x_3.skf", 2);
+    WritePiece("x_4294967294.skf", 1);
+    const Verification verification = VerifyPieces(temp / "x.kdh", host);
+    EXPECT_EQ(verification.outcome, VerifyOutcome::Failed);
+    EXPECT_EQ(*verification.pieces,
+              (std::vector<PieceEntry>{{temp / "x_1.skf", "1", kGood},
+                                       {temp / "x_2.skf", "1", kBad},
+                                       {temp / "x_3.skf", "1", kBad},
+                                       {temp / "x_{4..4294967293}.skf", "1", kBad, 4294967290u},
+                                       {temp / "x_4294967294.skf", "1", kGood},
+                                       {temp / "x_4294967295.skf", "0", kBad}}));
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(VerificationTest, UpToTheLimitEveryMissingPieceHasARowOfItsOwn) {
+    WriteHead("x.kdh", {kPiecesListedOneByOne - 1, kPiecesListedOneByOne, 1, 1, "bin"});
+    WritePiece("x_2.skf", 1);
+    const std::vector<PieceEntry> pieces = VerifyPieces(temp / "x.kdh", host).pieces.value();
+    ASSERT_EQ(pieces.size(), kPiecesListedOneByOne);
+    EXPECT_EQ(pieces[0], (PieceEntry{temp / "x_1.skf", "1", kBad}));
+    EXPECT_EQ(pieces[1], (PieceEntry{temp / "x_2.skf", "1", kGood}));
+    EXPECT_EQ(
+        pieces.back(),
+        (PieceEntry{temp / ("x_" + std::to_string(kPiecesListedOneByOne) + ".skf"), "0", kBad}));
+}
+
+TEST_F(VerificationTest, PiecesAreFoundInAnyCaseButOnlyUnderTheirOwnNumbers) {
+    WriteHead("x.kdh", {2500, 3, 1000, 1000, "bin"});
+    WritePiece("x_1.skf", 1000);
+    WritePiece("x_02.skf", 1000);  // not piece 2: no leading zeros
+    WritePiece("x_3.SKF", 500);
+    WritePiece("x_4.skf", 500);  // beyond the count
+    WritePiece("y_2.skf", 1000);
+    const Verification verification = VerifyPieces(temp / "x.kdh", host);
+#ifdef _WIN32
+    // Names have no case here, so piece 3 opens under its name in capitals.
+    EXPECT_EQ(MarksOf(verification), (Marks{kGood, kBad, kGood}));
+#else
+    EXPECT_EQ(MarksOf(verification), (Marks{kGood, kBad, kBad}));
+#endif
+}
+
+TEST_F(VerificationTest, AFurtherCheckSeesEachPieceOfTheRightLengthOnce) {
+    WriteHead("x.kdh", {2500, 3, 1000, 1000, "bin"});
+    WritePiece("x_1.skf", 1000);
+    WritePiece("x_2.skf", 999);
+    WritePiece("x_3.skf", 500);
+    std::vector<std::uint32_t> seen;
+    const PieceCheck check = [&](std::uint32_t number, File& piece) {
+        seen.push_back(number);
+        return piece.IsOpen() && number != 3;
+    };
+    const Verification verification = VerifyPieces(temp / "x.kdh", host, check);
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 3}));
+    EXPECT_EQ(MarksOf(verification), (Marks{kGood, kBad, kBad}));
 }
 
 TEST(AsciiLowerTest, KeepsTheSecondByteOfADoubleByteCharacter) {

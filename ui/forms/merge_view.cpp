@@ -9,6 +9,7 @@
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
+#include "engine/pieces_on_disk.h"
 #include "ui/forms/blocked_signals.h"
 #include "ui/forms/dialog_units.h"
 #include "ui/forms/modal_dialogs.h"
@@ -168,7 +169,10 @@ void CMergeView::LoadHeadFile() {
 
     const std::string stem = SplitBaseName(headPath).base;
     m_listFiles->clear();
-    for (std::uint32_t number = 1; number <= read.info.pieceCount; ++number) {
+    // Only the pieces the folder holds are tried, whatever count the head file claims.
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, read.info.pieceCount);
+    for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
+         number = onDisk.NextAfter(number)) {
         const std::string path = PiecePath(stem, number);
         auto piece = File::OpenForReading(path);
         if (!piece.ok()) {
