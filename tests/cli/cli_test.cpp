@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/head_file.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -90,6 +92,60 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     CliRun merge = Cli("merge out/a.kdh");
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\n");
+}
+
+// A head file from someone else whose extension climbs out of the destination, in the 8-bit and
+// the 16-bit text form: refused, and nothing outside or inside the folder changes.
+TEST_F(CliTest, AHeadFileCannotWriteOutsideItsFolder) {
+    ASSERT_EQ(Cli("options set overwriteMode=0 deleteAfterMerge=1 verifyBeforeMerge=0").status, 0);
+    std::vector<std::uint8_t> wide = EncodeHeadFile({10, 1, 20, 20, ""});
+    wide.pop_back();
+    const std::u16string text = u"d/../../outside/victim";
+    for (const auto byte : {0xFF, 0xFE, 0xFF, static_cast<int>(text.size())}) {
+        wide.push_back(static_cast<std::uint8_t>(byte));
+    }
+    for (const char16_t unit : text) {
+        wide.push_back(static_cast<std::uint8_t>(unit));
+        wide.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    ::mkdir((temp / "in").c_str(), 0777);
+    ::mkdir((temp / "outside").c_str(), 0777);
+    for (const auto& head : {EncodeHeadFile({10, 1, 20, 20, "d/../../outside/victim"}), wide}) {
+        testing::WriteBytes(temp / "in/movie.kdh", head);
+        testing::WriteBytes(temp / "in/movie_1.skf", testing::RandomBytes(10));
+        testing::WriteBytes(temp / "outside/victim", std::vector<char>{'v'});
+        ::mkdir((temp / "in/movie.d").c_str(), 0777);
+        for (const char* command : {"merge in/movie.kdh", "verify in/movie.kdh"}) {
+            const CliRun run = Cli(command);
+            EXPECT_EQ(run.status, 1) << command;
+            EXPECT_EQ(run.err, "Error: Read info from head file error!\n") << command;
+        }
+        EXPECT_EQ(testing::ReadBytes(temp / "outside/victim"), std::vector<char>{'v'});
+        EXPECT_TRUE(testing::Exists(temp / "in/movie.kdh"));
+        EXPECT_TRUE(testing::Exists(temp / "in/movie_1.skf"));
+    }
+}
+
+// 4294967295 one-byte pieces named by 20 bytes, one of them there: every command ends at once,
+// in little memory, and creates nothing.
+TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
+    ::mkdir((temp / "in").c_str(), 0777);
+    testing::WriteBytes(temp / "in/x.kdh", EncodeHeadFile({4294967294u, 4294967295u, 1, 1, "bin"}));
+    testing::WriteBytes(temp / "in/x_1.skf", std::vector<char>{'a'});
+    const std::string limits = "ulimit -v 131072; exec timeout 30 ";
+    const CliRun verify = Cli("verify in/x.kdh", limits);
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.out,
+              "Good\t1\tin/x_1.skf\nBad\t1\tin/x_{2..4294967294}.skf\n"
+              "Bad\t0\tin/x_4294967295.skf\nFailed\n");
+    const CliRun checked = Cli("merge in/x.kdh", limits);
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_EQ(checked.err, "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n");
+    ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
+    const CliRun unchecked = Cli("merge in/x.kdh", limits);
+    EXPECT_EQ(unchecked.status, 1);
+    EXPECT_EQ(unchecked.err, "Error: Read file error!\n");
+    EXPECT_FALSE(testing::Exists(temp / "in/x.bin"));
 }
 
 TEST_F(CliTest, OptionsAreShownSetAndReset) {
