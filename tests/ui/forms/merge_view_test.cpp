@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -116,6 +117,45 @@ class MergeViewTest : public QObject {
         QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
         QVERIFY(form->m_bVerifyOk);
         QCOMPARE(Marks(), (std::vector<int>{1, 1, 1}));
+    }
+
+    // 20 bytes that name 4294967295 pieces, one of them there: the form fills in what it can at
+    // once and lists what is there; Verify shows the missing ones as runs.
+    void aHeadFileNamingBillionsOfPiecesLoadsAtOnce() {
+        const auto head = EncodeHeadFile({4294967294u, 4294967295u, 1, 1, "bin"});
+        WriteFile(dir.filePath("x.kdh"),
+                  QByteArray(reinterpret_cast<const char*>(head.data()), head.size()));
+        WriteFile(dir.filePath("x_1.skf"), QByteArray(1, 'a'));
+        QElapsedTimer timer;
+        timer.start();
+        Edit(1013)->setText(dir.filePath("x.kdh"));
+        QCOMPARE(Edit(1019)->text(), QString("4294967294"));
+        QCOMPARE(Edit(1020)->text(), dir.filePath("x.bin"));
+        QCOMPARE(List()->topLevelItemCount(), 1);
+        QCOMPARE(List()->topLevelItem(0)->text(0), dir.filePath("x_1.skf"));
+
+        QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
+        QCOMPARE(Marks(), (std::vector<int>{1, 2, 2}));
+        QCOMPARE(List()->topLevelItem(1)->text(0), dir.filePath("x_{2..4294967294}.skf"));
+        QCOMPARE(List()->topLevelItem(2)->text(1), QString("0"));
+
+        // Given on the command line, it opens the window on the merge form just as fast.
+        const auto started = MakeFrame(dir, dir.filePath("x.kdh"));
+        QVERIFY(started && started->GetMergeView());
+        QCOMPARE(Control<QTreeWidget>(started->GetMergeView(), 1023)->topLevelItemCount(), 1);
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void aHeadFileWhoseExtensionLeavesTheFolderIsMalformed() {
+        Prepare({1, 2, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        const auto head = EncodeHeadFile({2500, 3, 1000, 1000, "d/../../outside/victim"});
+        WriteFile(dir.filePath("evil.kdh"),
+                  QByteArray(reinterpret_cast<const char*>(head.data()), head.size()));
+        Person person;
+        Edit(1013)->setText(dir.filePath("evil.kdh"));
+        QCOMPARE(person.Texts(), std::vector<QString>{"Read info From head file error"});
+        QCOMPARE(Edit(1020)->text(), dir.filePath("movie.avi"));
     }
 
     void browsingTheHeadFileLoadsIt() {
