@@ -1,4 +1,5 @@
-// Feeds arbitrary head files to the reader, to the verification and to the merge.
+// Feeds arbitrary head files to the reader, to the verification and to the merge, and checks that
+// an accepted head file never leads the merge's output out of its destination folder.
 
 #include <unistd.h>
 
@@ -6,11 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/merge_operation.h"
+#include "engine/object_file_name.h"
+#include "engine/paths.h"
 #include "engine/verification.h"
 
 namespace {
@@ -34,7 +38,8 @@ void WriteFile(const std::string& path, const void* data, std::size_t size) {
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-// A folder with a few pieces of assorted sizes beside the head file x.kdh.
+// A folder with a few pieces of assorted sizes beside the head file x.kdh, and the folder "out"
+// that the merges write into.
 const std::string& Folder() {
     static const std::string folder = [] {
         std::string made =
@@ -46,15 +51,31 @@ const std::string& Folder() {
         WriteFile(made + "/x_1.skf", bytes.data(), 1000);
         WriteFile(made + "/x_2.skf", bytes.data(), 3000);
         WriteFile(made + "/x_3.skf", bytes.data(), 7);
+        std::filesystem::create_directory(made + "/out");
         return made;
     }();
     return folder;
+}
+
+// The output must be a file right inside the destination, never the folder itself, its parent
+// or anything a NUL would cut the path short to.
+void CheckStaysInside(const std::optional<std::string>& output, const std::string& destination) {
+    if (!output) {
+        return;
+    }
+    const std::string folder = WithTrailingSeparator(destination);
+    const std::string leaf = output->substr(folder.size());
+    if (output->compare(0, folder.size(), folder) != 0 || LeafName(*output) != leaf ||
+        leaf.empty() || leaf == "." || leaf == ".." || leaf.find('\0') != std::string::npos) {
+        std::abort();
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string head = Folder() + "/x.kdh";
+    const std::string destination = Folder() + "/out";
     WriteFile(head, data, size);
     auto file = File::OpenForReading(head);
     if (!file.ok()) {
@@ -65,16 +86,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (read.status == HeadReadStatus::Read && LastPieceSize(read.info) >= read.info.pieceSize) {
         std::abort();  // a sound record's last piece is always shorter than a full one
     }
-    // A sound record may name billions of pieces; listing them all is the design, not a fault,
-    // but no use to the fuzzer.
-    if (read.status == HeadReadStatus::Read && read.info.pieceCount > 64) {
-        return 0;
+    std::optional<std::string> output;
+    if (read.status == HeadReadStatus::Read) {
+        output = FormObjectFileName(destination, head, false, "", read.info.extension);
+        CheckStaysInside(output, destination);
+        CheckStaysInside(FormObjectFileName(destination, head, true, "", read.info.extension),
+                         destination);
     }
+    // However many pieces the record names, neither may take longer or more memory than the
+    // three pieces that are there call for.
     SilentHost host;
     VerifyPieces(head, host);
     OptionSet options;
     options.verifyBeforeMerge = size % 2;
     options.overwriteMode = 0;
-    RunMerge({head, Folder(), Folder() + "/out.bin"}, &options, host);
+    RunMerge({head, destination, output.value_or(destination + "/out.bin")}, &options, host);
+    for (const auto& entry : std::filesystem::directory_iterator(destination)) {
+        std::filesystem::remove_all(entry.path());
+    }
     return 0;
 }
