@@ -73,21 +73,6 @@ TEST(PathsTest, OnlyTheRootIsUsedWithoutAFolderCheck) {
 #endif
 }
 
-TEST(ObjectFileNameTest, StemOfTheHeadOrPrefixNameAndTheExtensionInTheDestination) {
-    const std::string out = testing::Native("/srv/out");
-    const std::string head = testing::Native("/in/movie.kdh");
-    const auto form = [&](bool usePrefix, const std::string& prefix, const std::string& ext) {
-        return FormObjectFileName(out, head, usePrefix, prefix, ext);
-    };
-    EXPECT_EQ(form(false, "", "avi"), testing::Native("/srv/out/movie.avi"));
-    EXPECT_EQ(FormObjectFileName(out + kPathSeparator, head, false, "", "avi"),
-              testing::Native("/srv/out/movie.avi"));
-    EXPECT_EQ(form(true, testing::Native("sub/clip2.txt"), "avi"),
-              testing::Native("/srv/out/clip2.avi"));
-    EXPECT_EQ(form(true, "", "avi"), testing::Native("/srv/out/.avi"));
-    EXPECT_EQ(form(false, "", ""), testing::Native("/srv/out/movie"));
-}
-
 // Whatever the head file's name, its extension and the prefix hold, the result is a file right
 // inside the destination, or there is none.
 TEST(ObjectFileNameTest, HostileNamesNeverLeadOutOfTheDestination) {
