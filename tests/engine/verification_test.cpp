@@ -1,9 +1,16 @@
 #include <filesystem>
 #include <optional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "engine/head_file.h"
+#include "engine/pieces_on_disk.h"
 #include "engine/verification.h"
 #include "support/held_file.h"
 #include "support/recording_host.h"
@@ -169,6 +176,40 @@ TEST_F(VerificationTest, AFurtherCheckSeesEachPieceOfTheRightLengthOnce) {
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 3}));
     EXPECT_EQ(MarksOf(verification), (Marks{kGood, kBad, kBad}));
 }
+
+#ifndef _WIN32
+// A folder that may be entered but not read cannot be listed: every piece is then tried on its
+// own. Root reads any folder, so then the check runs in a child without root's rights.
+TEST_F(VerificationTest, PiecesInAFolderThatCannotBeListedAreTriedOneByOne) {
+    std::filesystem::create_directory(temp / "locked");
+    WriteHead("locked/x.kdh", {2500, 3, 1000, 1000, "bin"});
+    WritePiece("locked/x_1.skf", 1000);
+    WritePiece("locked/x_3.skf", 500);
+    ::chmod(temp.path().c_str(), 0711);
+    ::chmod((temp / "locked").c_str(), 0311);
+    const auto check = [&] {
+        const PiecesOnDisk onDisk = PiecesOnDisk::Find(temp / "locked/x", 3);
+        const Verification verification = VerifyPieces(temp / "locked/x.kdh", host);
+        return !onDisk.Listed() && onDisk.FirstAbsent() == 2 && onDisk.NextAfter(1) == 2 &&
+               verification.outcome == VerifyOutcome::Failed &&
+               MarksOf(verification) == Marks{kGood, kBad, kGood};
+    };
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(check());
+    } else {
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(dropped && check() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ::chmod((temp / "locked").c_str(), 0755);
+}
+#endif
 
 TEST(AsciiLowerTest, KeepsTheSecondByteOfADoubleByteCharacter) {
     EXPECT_EQ(AsciiLower("ABC.KDH"), "abc.kdh");
