@@ -219,7 +219,8 @@ bool SplitRun::DeleteSource() {
         m_host.ReportFileError(*failure);
         return false;
     }
-    if (RemoveFile(m_request.sourcePath)) {
+    // A disk that was split is never removed: its node is not the data.
+    if (KindOf(m_request.sourcePath) != FileKind::Regular || RemoveFile(m_request.sourcePath)) {
         ShowError(m_host, "Can not remove original files!");
         return false;
     }

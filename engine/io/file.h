@@ -24,7 +24,8 @@ struct RangeCopy {
 };
 
 // An open file. Every open is exclusive (nobody else may read or write the file while it is
-// held) unless it says otherwise; the handle is closed when the object goes.
+// held) unless it says otherwise; the handle is closed when the object goes. No open blocks,
+// whatever the path leads to.
 class File {
   public:
     // The platform's handle: a descriptor on POSIX, a HANDLE on Windows; -1 when closed.
@@ -47,7 +48,15 @@ class File {
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    static FileResult<File> OpenForReading(const std::string& path);
+    // Only a regular file or a block device (a disk, read whole) is opened; a pipe, FIFO, socket,
+    // character device or folder is refused as a bad path, and never waited for.
+    static FileResult<File> OpenForReading(const std::string& path) {
+        return OpenForReadingImpl(path, false);
+    }
+    // As OpenForReading, but others may read the file at the same time; nobody may write it.
+    static FileResult<File> OpenSharedForReading(const std::string& path) {
+        return OpenForReadingImpl(path, true);
+    }
     // Creates the file or empties an existing one, but only once it is held exclusively, so a
     // file that somebody else holds is never emptied. An existing file that is `keepOut` (another
     // name of a file being read) is refused untouched, as a sharing violation.
@@ -84,6 +93,7 @@ class File {
   private:
     File(NativeHandle handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
     int Fd() const { return static_cast<int>(m_handle); }
+    static FileResult<File> OpenForReadingImpl(const std::string& path, bool shared);
     static FileResult<File> OpenForWritingImpl(const std::string& path, bool exclusive,
                                                const FileIdentity* keepOut);
 

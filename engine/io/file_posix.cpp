@@ -1,7 +1,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 
 #include <cerrno>
 
@@ -12,41 +17,118 @@ namespace kavendrum {
 
 namespace {
 
+// Without O_NONBLOCK, opening a FIFO waits until somebody opens its other end.
 int OpenRetrying(const char* path, int flags) {
     int handle;
     do {
-        handle = ::open(path, flags | O_CLOEXEC, 0666);
+        handle = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
     } while (handle < 0 && errno == EINTR);
     return handle;
 }
 
+// Reads and writes then wait for the data as usual.
+bool ClearNonBlocking(int handle) {
+    const int flags = ::fcntl(handle, F_GETFL);
+    return flags >= 0 && ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// What can be split whole: something with a size.
+bool HasSize(mode_t mode) {
+    return S_ISREG(mode) || S_ISBLK(mode);
+}
+
 // Another holder of the lock makes the open fail as a sharing violation would.
-bool LockExclusive(int handle) {
+bool TakeFileLock(int handle, bool shared) {
     int result;
     do {
-        result = ::flock(handle, LOCK_EX | LOCK_NB);
+        result = ::flock(handle, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB);
     } while (result < 0 && errno == EINTR);
     return result == 0;
 }
 
+// flock and record locks do not see each other, and programs that lock files with lockf or fcntl
+// take record locks; so one is taken as well, on the whole file. It belongs to the open file
+// description, as flock's lock does, and goes when the file is closed.
+bool TakeRecordLock(int handle, short type) {
+#ifdef F_OFD_SETLK
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    int result;
+    do {
+        result = ::fcntl(handle, F_OFD_SETLK, &range);
+    } while (result < 0 && errno == EINTR);
+    // A file system that keeps no record locks has only flock's to go by.
+    return result == 0 || (errno != EAGAIN && errno != EACCES);
+#else
+    (void)handle;
+    (void)type;
+    return true;
+#endif
+}
+
+// A read lock lets other readers' locks in; held exclusively, a file must have none besides ours.
+bool NoOtherRecordLock(int handle) {
+#ifdef F_OFD_GETLK
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    if (::fcntl(handle, F_OFD_GETLK, &range) != 0) {
+        return true;
+    }
+    return range.l_type == F_UNLCK;
+#else
+    (void)handle;
+    return true;
+#endif
+}
+
+FileStatus HoldForReading(int handle, bool shared, const std::string& path) {
+    if (!TakeFileLock(handle, shared)) {
+        return ErrnoError(path);
+    }
+    if (!TakeRecordLock(handle, F_RDLCK) || (!shared && !NoOtherRecordLock(handle))) {
+        return FileError{FileErrorCause::SharingViolation, path};
+    }
+    return std::nullopt;
+}
+
+FileStatus HoldForWriting(int handle, const std::string& path) {
+    if (!TakeFileLock(handle, false)) {
+        return ErrnoError(path);
+    }
+    if (!TakeRecordLock(handle, F_WRLCK)) {
+        return FileError{FileErrorCause::SharingViolation, path};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-FileResult<File> File::OpenForReading(const std::string& path) {
+FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) {
+    // The type is looked at before the open, since opening some devices already acts on them.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !HasSize(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
     const int handle = OpenRetrying(path.c_str(), O_RDONLY);
     if (handle < 0) {
         return ErrnoError(path);
     }
     File file(handle, path);
-    // A folder opens for reading here but is no file to read, as on other platforms.
-    struct stat info {};
+    // Again for what was opened, which may not be what was looked at. A folder also opens for
+    // reading here but is no file to read, as on other platforms.
     if (::fstat(handle, &info) != 0) {
         return ErrnoError(path);
     }
-    if (S_ISDIR(info.st_mode)) {
+    if (!HasSize(info.st_mode)) {
         return FileError{FileErrorCause::BadPath, path};
     }
-    if (!LockExclusive(handle)) {
+    if (!ClearNonBlocking(handle)) {
         return ErrnoError(path);
+    }
+    if (auto failure = HoldForReading(handle, shared, path)) {
+        return *failure;
     }
     return file;
 }
@@ -57,8 +139,11 @@ FileResult<File> File::CreateNew(const std::string& path) {
         return ErrnoError(path);
     }
     File file(handle, path);
-    if (!LockExclusive(handle)) {
+    if (!ClearNonBlocking(handle)) {
         return ErrnoError(path);
+    }
+    if (auto failure = HoldForWriting(handle, path)) {
+        return *failure;
     }
     return file;
 }
@@ -76,8 +161,13 @@ FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusiv
         return ErrnoError(path);
     }
     File file(handle, path);
-    if (exclusive && !LockExclusive(handle)) {
+    if (!ClearNonBlocking(handle)) {
         return ErrnoError(path);
+    }
+    if (exclusive) {
+        if (auto failure = HoldForWriting(handle, path)) {
+            return *failure;
+        }
     }
     if (created) {
         return file;
@@ -101,7 +191,22 @@ FileResult<std::uint64_t> File::Length() const {
     if (::fstat(Fd(), &info) != 0) {
         return ErrnoError(m_path);
     }
-    return static_cast<std::uint64_t>(info.st_size);
+    if (!S_ISBLK(info.st_mode)) {
+        return static_cast<std::uint64_t>(info.st_size);
+    }
+    // A device tells its size only when asked, or by where its end is.
+#ifdef BLKGETSIZE64
+    std::uint64_t size = 0;
+    if (::ioctl(Fd(), BLKGETSIZE64, &size) == 0) {
+        return size;
+    }
+#endif
+    const off_t at = ::lseek(Fd(), 0, SEEK_CUR);
+    const off_t end = at < 0 ? -1 : ::lseek(Fd(), 0, SEEK_END);
+    if (end < 0 || ::lseek(Fd(), at, SEEK_SET) != at) {
+        return ErrnoError(m_path);
+    }
+    return static_cast<std::uint64_t>(end);
 }
 
 FileResult<FileIdentity> File::Identity() const {

@@ -9,10 +9,27 @@
 
 namespace kavendrum {
 
+// What a path leads to, links followed.
+enum class FileKind {
+    Missing,  // nothing stands there
+    Regular,  // a file
+    Folder,
+    BlockDevice,  // a disk or an image attached as one: it has a size and is read like a file
+    Stream,       // a pipe, FIFO, socket or character device: no size to split by
+    Unknown,      // it could not be told
+};
+FileKind KindOf(const std::string& path);
+
 // True when anything, file or folder, stands at the path.
 bool FileExists(const std::string& path);
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 FileStatus RemoveFile(const std::string& path);
+// Puts the file `from` in the place of `to`, in one step: whoever opens `to` finds either the old
+// file or the new one whole. Both must be in one folder.
+FileStatus ReplaceFile(const std::string& from, const std::string& to);
+// As ReplaceFile, but only where nothing stands at `to` yet: false, with `from` kept, when
+// something does.
+FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to);
 // True when a search in the folder finds at least one entry: it exists and is a folder.
 bool FolderHasEntries(const std::string& folder);
 // Calls `visit` with the name of each entry of the folder ("" is the current folder), in no

@@ -5,11 +5,26 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "engine/io/file_system.h"
 #include "engine/io/posix_error.h"
 
 namespace kavendrum {
+
+FileKind KindOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? FileKind::Missing : FileKind::Unknown;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return FileKind::Folder;
+    }
+    return S_ISBLK(info.st_mode) ? FileKind::BlockDevice : FileKind::Stream;
+}
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -30,6 +45,33 @@ FileStatus RemoveFile(const std::string& path) {
         return ErrnoError(path);
     }
     return std::nullopt;
+}
+
+FileStatus ReplaceFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return ErrnoError(to);
+    }
+    return std::nullopt;
+}
+
+FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+#endif
+    // Where that is not to be had, a second name for the file is made just as exclusively.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        if (errno == EEXIST) {
+            return false;
+        }
+        return ErrnoError(to);
+    }
+    ::unlink(from.c_str());
+    return true;
 }
 
 bool FolderHasEntries(const std::string& folder) {

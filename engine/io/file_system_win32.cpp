@@ -5,6 +5,17 @@
 
 namespace kavendrum {
 
+// Devices and pipes are not reached by plain paths here; what a path names is a file or a folder.
+FileKind KindOf(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
+                                                                              : FileKind::Unknown;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Folder : FileKind::Regular;
+}
+
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -33,6 +44,25 @@ FileStatus RemoveFile(const std::string& path) {
         return LastWin32Error(path);
     }
     return std::nullopt;
+}
+
+FileStatus ReplaceFile(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return LastWin32Error(to);
+    }
+    return std::nullopt;
+}
+
+FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            return false;
+        }
+        return LastWin32Error(to);
+    }
+    return true;
 }
 
 bool FolderHasEntries(const std::string& folder) {

@@ -31,14 +31,21 @@ constexpr DWORD kLargestChunk = 1u << 30;
 
 }  // namespace
 
-FileResult<File> File::OpenForReading(const std::string& path) {
-    // Share mode 0: nobody else may read or write the file while it is held.
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) {
+    // Share mode 0: nobody else may read or write the file while it is held. Shared readers let
+    // a file be replaced by name while they read the old one, as a rename over it does.
+    const DWORD share = shared ? FILE_SHARE_READ | FILE_SHARE_DELETE : 0;
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
     }
-    return File(AsNative(handle), path);
+    File file(AsNative(handle), path);
+    // A pipe or a device such as CON has no size to split by.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
+    return file;
 }
 
 FileResult<File> File::CreateNew(const std::string& path) {

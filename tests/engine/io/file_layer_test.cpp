@@ -9,9 +9,13 @@
 
 #include "engine/io/win32_error.h"
 #else
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "engine/io/posix_error.h"
+#include "support/hang_guard.h"
+#include "support/locking_process.h"
 #endif
 
 namespace kavendrum {
@@ -109,6 +113,46 @@ TEST(FileLayerTest, AWriteToAFullDeviceIsDiskFull) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->cause, FileErrorCause::DiskFull);
     EXPECT_EQ(FileErrorText(*failure), "Disk full while accessing /dev/full.");
+}
+
+TEST(FileLayerTest, ARecordLockOfAnotherProgramIsASharingViolation) {
+    testing::TempFolder temp;
+    const std::string path = temp / "locked.bin";
+    testing::WriteBytes(path, std::vector<char>(100, 'l'));
+    for (const auto lock : {testing::RecordLock::Lockf, testing::RecordLock::FcntlRead,
+                            testing::RecordLock::FcntlWrite}) {
+        SCOPED_TRACE(static_cast<int>(lock));
+        {
+            testing::LockingProcess holder(path, lock);
+            ASSERT_TRUE(holder.holds());
+            auto reading = File::OpenForReading(path);
+            ASSERT_FALSE(reading.ok());
+            EXPECT_EQ(reading.error().cause, FileErrorCause::SharingViolation);
+            auto writing = File::OpenForWriting(path);
+            ASSERT_FALSE(writing.ok());
+            EXPECT_EQ(writing.error().cause, FileErrorCause::SharingViolation);
+            EXPECT_EQ(testing::SizeOf(path), 100u);
+        }
+        // Gone with its holder; and what we hold in turn keeps a record-lock taker out.
+        auto reading = File::OpenForReading(path);
+        ASSERT_TRUE(reading.ok());
+        EXPECT_FALSE(testing::LockingProcess(path, testing::RecordLock::FcntlWrite).holds());
+    }
+    auto writing = File::OpenForWriting(path);
+    ASSERT_TRUE(writing.ok());
+    EXPECT_FALSE(testing::LockingProcess(path, testing::RecordLock::FcntlRead).holds());
+}
+
+TEST(FileLayerTest, AFifoIsRefusedWithoutWaitingForTheOtherEnd) {
+    testing::TempFolder temp;
+    const std::string fifo = temp / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    testing::HangGuard guard;
+    auto reading = File::OpenForReading(fifo);
+    ASSERT_FALSE(reading.ok());
+    EXPECT_EQ(reading.error().cause, FileErrorCause::BadPath);
+    EXPECT_FALSE(File::OpenForWriting(fifo).ok());  // nobody reads it
+    EXPECT_FALSE(File::OpenForReading("/dev/null").ok());
 }
 
 TEST(FileLayerTest, ErrnoValuesMapOntoTheCausesUsersAreShown) {
