@@ -1,6 +1,8 @@
 #include "options/option_file.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 
 #include "engine/folders.h"
 #include "engine/io/file.h"
@@ -24,6 +26,78 @@ FileStatus WriteOptions(File& file, const OptionSet& options) {
         return failure;
     }
     return file.Close();
+}
+
+// A file of our own beside `path`, under a name nobody else uses.
+struct Scratch {
+    File file;
+    std::string path;
+};
+
+std::optional<Scratch> CreateScratchBeside(const std::string& path) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = path + "." + std::to_string(random()) + ".new";
+        auto made = File::CreateNew(name);
+        if (made.ok()) {
+            return Scratch{std::move(made.value()), name};
+        }
+        if (FileExists(name)) {
+            continue;
+        }
+        break;
+    }
+    return std::nullopt;
+}
+
+// The 24 bytes, written whole and on stable storage before the file takes the option file's
+// place; a failure names the option file, as the user knows it.
+FileStatus WriteScratch(Scratch& scratch, const OptionSet& options, const std::string& path) {
+    const auto bytes = EncodeOptions(options);
+    FileStatus failure = scratch.file.Write(bytes.data(), bytes.size());
+    if (!failure) {
+        failure = scratch.file.Flush();
+    }
+    if (!failure) {
+        failure = scratch.file.Close();
+    }
+    if (failure) {
+        scratch.file.Close();
+        RemoveFile(scratch.path);
+        failure->path = path;
+    }
+    return failure;
+}
+
+enum class Creation { Created, Exists, Failed, Aborted };
+
+// Makes the option file with the defaults unless somebody else made it first: whoever finds a
+// file there finds it whole.
+Creation CreateWithDefaults(const std::string& path, FileError& error) {
+    auto scratch = CreateScratchBeside(path);
+    if (!scratch) {
+        return Creation::Failed;
+    }
+    if (auto failure = WriteScratch(*scratch, OptionSet{}, path)) {
+        error = *failure;
+        return Creation::Aborted;
+    }
+    const auto placed = PlaceNewFile(scratch->path, path);
+    if (placed.ok() && placed.value()) {
+        return Creation::Created;
+    }
+    RemoveFile(scratch->path);
+    return placed.ok() ? Creation::Exists : Creation::Failed;
+}
+
+// A linked option file is stored where the link leads, so that the link stays.
+std::string StoreTarget(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) {
+        return path;
+    }
+    const auto target = std::filesystem::canonical(path, error);
+    return error ? path : target.string();
 }
 
 std::optional<std::string> Environment(const char* name) {
@@ -63,37 +137,68 @@ OptionSet DecodeOptions(const std::array<std::uint8_t, kOptionFileSize>& bytes) 
 }
 
 LoadResult LoadOptions(const std::string& path, OptionSet& options) {
-    auto existing = File::OpenForReading(path);
-    if (existing.ok()) {
-        std::array<std::uint8_t, kOptionFileSize> bytes{};
-        auto got = existing.value().Read(bytes.data(), bytes.size());
-        if (!got.ok()) {
-            return {LoadStatus::Aborted, got.error()};
+    // A second round reads the file that another start created meanwhile.
+    for (int round = 0; round < 2; ++round) {
+        auto existing = File::OpenSharedForReading(path);
+        if (existing.ok()) {
+            std::array<std::uint8_t, kOptionFileSize> bytes{};
+            auto got = existing.value().Read(bytes.data(), bytes.size());
+            if (!got.ok()) {
+                return {LoadStatus::Aborted, got.error()};
+            }
+            if (got.value() < bytes.size()) {
+                return {LoadStatus::Failed, {}};
+            }
+            options = DecodeOptions(bytes);
+            return {LoadStatus::Loaded, {}};
         }
-        if (got.value() < bytes.size()) {
+        // A file that is there but cannot be read now keeps the user's options: it is not
+        // replaced by the defaults.
+        if (KindOf(path) != FileKind::Missing) {
             return {LoadStatus::Failed, {}};
         }
-        options = DecodeOptions(bytes);
-        return {LoadStatus::Loaded, {}};
+        FileError error;
+        switch (CreateWithDefaults(path, error)) {
+            case Creation::Created:
+                options = OptionSet{};
+                return {LoadStatus::Loaded, {}};
+            case Creation::Exists:
+                continue;
+            case Creation::Failed:
+                return {LoadStatus::Failed, {}};
+            case Creation::Aborted:
+                return {LoadStatus::Aborted, error};
+        }
     }
-    auto created = File::OpenForWriting(path);
-    if (!created.ok()) {
-        return {LoadStatus::Failed, {}};
-    }
-    options = OptionSet{};
-    if (auto failure = WriteOptions(created.value(), options)) {
-        return {LoadStatus::Aborted, *failure};
-    }
-    return {LoadStatus::Loaded, {}};
+    return {LoadStatus::Failed, {}};
 }
 
 StoreResult StoreOptions(const std::string& path, const OptionSet& values, OptionSet& inForce) {
-    auto file = File::OpenForWriting(path);
-    if (!file.ok()) {
-        return {StoreStatus::OpenFailed, {}};
-    }
-    if (auto failure = WriteOptions(file.value(), values)) {
-        return {StoreStatus::WriteFailed, *failure};
+    const std::string target = StoreTarget(path);
+    const FileKind kind = KindOf(target);
+    if (kind != FileKind::Regular && kind != FileKind::Missing) {
+        // A device or the like is written where it is; there is no file to replace by name.
+        auto file = File::OpenForWriting(target);
+        if (!file.ok()) {
+            return {StoreStatus::OpenFailed, {}};
+        }
+        if (auto failure = WriteOptions(file.value(), values)) {
+            return {StoreStatus::WriteFailed, *failure};
+        }
+    } else {
+        // Readers find the old file or the new one whole, and a failure leaves the old one.
+        auto scratch = CreateScratchBeside(target);
+        if (!scratch) {
+            return {StoreStatus::OpenFailed, {}};
+        }
+        if (auto failure = WriteScratch(*scratch, values, path)) {
+            return {StoreStatus::WriteFailed, *failure};
+        }
+        if (auto failure = ReplaceFile(scratch->path, target)) {
+            RemoveFile(scratch->path);
+            failure->path = path;
+            return {StoreStatus::WriteFailed, *failure};
+        }
     }
     inForce = values;
     return {StoreStatus::Stored, {}};

@@ -1,8 +1,18 @@
+#include <algorithm>
 #include <filesystem>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "options/option_file.h"
+#include "support/held_file.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -70,6 +80,90 @@ TEST(OptionFileTest, StoreRewritesTheWholeFileAndOnlyThenPutsTheValuesInForce) {
     EXPECT_EQ(inForce, values);
 #endif
 }
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(OptionFileTest, AnotherReaderNeitherFailsTheLoadNorResetsTheFile) {
+    TempFolder temp;
+    const Bytes saved = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0};
+    testing::WriteBytes(temp / "o.opt", saved);
+    testing::HeldFile reader(temp / "o.opt", testing::Holding::Shared);
+    ASSERT_TRUE(reader.held());
+    OptionSet options;
+    ASSERT_EQ(LoadOptions(temp / "o.opt", options).status, LoadStatus::Loaded);
+    EXPECT_EQ(options, (OptionSet{1, 1, 0, 0, 0, 2}));
+    EXPECT_EQ(FileBytes(temp / "o.opt"), saved);
+}
+
+TEST(OptionFileTest, AFileThatExistsButCannotBeReadIsNotReplacedByTheDefaults) {
+    TempFolder temp;
+    const Bytes saved(24, 3);
+    testing::WriteBytes(temp / "o.opt", saved);
+    {
+        testing::HeldFile holder(temp / "o.opt");
+        ASSERT_TRUE(holder.held());
+        OptionSet options;
+        EXPECT_EQ(LoadOptions(temp / "o.opt", options).status, LoadStatus::Failed);
+    }
+    EXPECT_EQ(FileBytes(temp / "o.opt"), saved);
+}
+
+TEST(OptionFileTest, AStoreReplacesTheFileWholeAndLeavesNothingElseBehind) {
+    TempFolder temp;
+    std::filesystem::create_directory(temp / "real");
+    testing::WriteBytes(temp / "real/o.opt", Bytes(24, 0));
+    OptionSet inForce;
+    const OptionSet values{5, 0, 0, 0, 1, 1};
+    ASSERT_EQ(StoreOptions(temp / "real/o.opt", values, inForce).status, StoreStatus::Stored);
+    EXPECT_EQ(Entries(temp / "real"), std::vector<std::string>{"o.opt"});
+    EXPECT_EQ(FileBytes(temp / "real/o.opt")[0], 5);
+
+#ifndef _WIN32
+    // A linked option file is stored where the link leads; the link stays.
+    std::filesystem::create_symlink(temp / "real/o.opt", temp / "link.opt");
+    ASSERT_EQ(StoreOptions(temp / "link.opt", OptionSet{}, inForce).status, StoreStatus::Stored);
+    EXPECT_TRUE(std::filesystem::is_symlink(temp / "link.opt"));
+    EXPECT_EQ(FileBytes(temp / "real/o.opt"),
+              (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Entries(temp / "real"), std::vector<std::string>{"o.opt"});
+#endif
+}
+
+#ifndef _WIN32
+
+TEST(OptionFileTest, AStoreThatFailsWritingLeavesTheOldFile) {
+    TempFolder temp;
+    const std::string path = temp / "o.opt";
+    const Bytes saved = {9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+    testing::WriteBytes(path, saved);
+    // In a child that may write no file past 10 bytes, so that the store fails part way.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{10, 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        OptionSet inForce{9, 0, 0, 0, 1, 0};
+        const StoreResult stored = StoreOptions(path, OptionSet{}, inForce);
+        const bool asExpected = stored.status == StoreStatus::WriteFailed &&
+                                stored.error.cause == FileErrorCause::DiskFull &&
+                                stored.error.path == path && inForce == OptionSet{9, 0, 0, 0, 1, 0};
+        ::_exit(asExpected ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(FileBytes(path), saved);
+    EXPECT_EQ(Entries(temp.path()), std::vector<std::string>{"o.opt"});
+}
+
+#endif
 
 TEST(OptionFileTest, AnInstalledProgramKeepsItsOptionsInTheUsersConfigurationFolder) {
     TempFolder temp;

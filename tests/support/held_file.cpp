@@ -12,8 +12,9 @@ namespace kavendrum::testing {
 
 #ifdef _WIN32
 
-HeldFile::HeldFile(const std::string& path) {
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+HeldFile::HeldFile(const std::string& path, Holding holding) {
+    const DWORD share = holding == Holding::Shared ? FILE_SHARE_READ : 0;
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     m_handle = reinterpret_cast<std::intptr_t>(handle);
     m_held = handle != INVALID_HANDLE_VALUE;
@@ -27,10 +28,11 @@ HeldFile::~HeldFile() {
 
 #else
 
-HeldFile::HeldFile(const std::string& path) {
+HeldFile::HeldFile(const std::string& path, Holding holding) {
     const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     m_handle = handle;
-    m_held = handle >= 0 && ::flock(handle, LOCK_EX | LOCK_NB) == 0;
+    const int mode = holding == Holding::Shared ? LOCK_SH : LOCK_EX;
+    m_held = handle >= 0 && ::flock(handle, mode | LOCK_NB) == 0;
 }
 
 HeldFile::~HeldFile() {
