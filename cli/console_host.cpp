@@ -49,6 +49,9 @@ void ConsoleHost::ShowMessage(const std::string& text, const std::string& captio
     m_progress.Clear();
     if (caption == "Error") {
         std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
+        if (!m_reason.empty() && text == m_explained) {
+            std::fprintf(stderr, "%s\n", m_reason.c_str());
+        }
     } else if (caption == "Message") {
         std::fprintf(stdout, "%s\n", TerminalText(text).c_str());
         std::fflush(stdout);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "cli/progress_line.h"
 #include "engine/operation_host.h"
@@ -28,9 +29,16 @@ class ConsoleHost : public OperationHost {
     int Advance() override;
 
     void SetTotalBytes(std::uint64_t bytes) { m_progress.SetTotalBytes(bytes); }
+    // Says why, on a line of its own, after the error message `text` whenever that is shown.
+    void ExplainError(std::string text, std::string reason) {
+        m_explained = std::move(text);
+        m_reason = std::move(reason);
+    }
 
   private:
     Answering m_answering;
+    std::string m_explained;
+    std::string m_reason;
     ProgressLine m_progress;
 };
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 #include "cli/console_host.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
@@ -112,6 +114,10 @@ int Split(const Settings& settings, const SplitRequest& request) {
     std::error_code ignored;
     const auto size = std::filesystem::file_size(request.sourcePath, ignored);
     host.SetTotalBytes(ignored ? 0 : size);
+    if (KindOf(request.sourcePath) == FileKind::Stream) {
+        host.ExplainError("File doesn't existed or can not be open!",
+                          request.sourcePath + ": not a regular file");
+    }
     return ExitFor(RunSplit(request, &*options, host));
 }
 
@@ -310,5 +316,10 @@ int Main(int argc, char** argv) {
 }  // namespace kavendrum
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    // A reader that went away (as `| head -1` does) must not end an operation half way: output
+    // to it is dropped, and the exit status still tells how the operation ended.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     return kavendrum::Main(argc, argv);
 }

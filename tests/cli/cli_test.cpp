@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -38,6 +40,34 @@ class CliTest : public ::testing::Test {
         const int raw = std::system(("cd '" + temp.path() + "' && " + command).c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(temp / "stdout"),
                 Slurp(temp / "stderr")};
+    }
+
+    // Runs the program with its standard output a pipe that nobody reads any more; the raw
+    // wait status, so that a death by a signal shows.
+    int RunWithStdoutClosed(const std::string& arguments) {
+        const std::string command = "exec '" KAVENDRUM_CLI_PATH "' --options-file '" +
+                                    (temp / "k.opt") + "' " + arguments + " </dev/null 2>'" +
+                                    (temp / "stderr") + "'";
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            return -1;
+        }
+        ::close(ends[0]);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // As a shell's pipeline would start it, whatever this test program ignores.
+            std::signal(SIGPIPE, SIG_DFL);
+            ::dup2(ends[1], 1);
+            ::close(ends[1]);
+            if (::chdir(temp.path().c_str()) == 0) {
+                ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            }
+            ::_exit(127);
+        }
+        ::close(ends[1]);
+        int raw = -1;
+        ::waitpid(child, &raw, 0);
+        return raw;
     }
 
     TempFolder temp;
@@ -175,6 +205,78 @@ TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
     CliRun run = Cli("options show");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Error: Init failed!\n");
+}
+
+TEST_F(CliTest, ConcurrentRunsNeverResetOrFailToReadTheOptions) {
+    const std::string cli = "'" KAVENDRUM_CLI_PATH "' --options-file ";
+    // First starts at once, all of them finding no option file.
+    std::string firstStarts = "for round in 1 2 3 4 5 6 7 8 9 10; do rm -f new.opt; ";
+    for (int run = 0; run < 4; ++run) {
+        firstStarts += cli + "new.opt options show >/dev/null 2>>first.err & ";
+    }
+    firstStarts += "wait; done";
+    ASSERT_EQ(std::system(("cd '" + temp.path() + "' || exit 1; " + firstStarts).c_str()), 0);
+    EXPECT_EQ(Slurp(temp / "first.err"), "");
+
+    // Three loops show the options while a fourth stores them, 1 and 2 in turn.
+    ASSERT_EQ(Cli("options set deleteAfterSplit=1").status, 0);
+    std::string loops;
+    for (int loop = 0; loop < 3; ++loop) {
+        loops += "(for i in $(seq 120); do " + cli + "k.opt options show >>show.out 2>&1 || " +
+                 "echo failed >>show.out; done) & ";
+    }
+    loops += "(for i in $(seq 60); do " + cli +
+             "k.opt options set deleteAfterSplit=$((i % 2 + 1))" +
+             " >/dev/null 2>>set.err || echo failed >>set.err; done) & wait";
+    ASSERT_EQ(std::system(("cd '" + temp.path() + "' || exit 1; " + loops).c_str()), 0);
+    EXPECT_EQ(Slurp(temp / "set.err"), "");
+    std::istringstream shown(Slurp(temp / "show.out"));
+    int runs = 0;
+    std::string unexpected;  // a reset, a failure or anything else that is no option line
+    for (std::string line; std::getline(shown, line);) {
+        const bool stored = line == "deleteAfterSplit=1" || line == "deleteAfterSplit=2";
+        runs += stored ? 1 : 0;
+        if (line.rfind("deleteAfterSplit=", 0) == 0 ? !stored : line.find('=') == line.npos) {
+            unexpected += line + "\n";
+        }
+    }
+    EXPECT_EQ(unexpected, "");
+    EXPECT_EQ(runs, 360);
+}
+
+TEST_F(CliTest, StreamsAreRefusedWithTheReason) {
+    const std::string piped = "printf abc | '" KAVENDRUM_CLI_PATH "' --options-file '" +
+                              (temp / "k.opt") + "' split /dev/stdin out 2>stderr";
+    const int raw = std::system(("cd '" + temp.path() + "' && " + piped).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    EXPECT_EQ(Slurp(temp / "stderr"),
+              "Error: File doesn't existed or can not be open!\n/dev/stdin: not a regular file\n");
+
+    CliRun device = Cli("split /dev/null out");
+    EXPECT_EQ(device.status, 1);
+    EXPECT_EQ(device.err,
+              "Error: File doesn't existed or can not be open!\n/dev/null: not a regular file\n");
+    EXPECT_FALSE(testing::Exists(temp / "out"));
+
+    // A file that is merely missing gets no reason line.
+    EXPECT_EQ(Cli("split missing.bin out").err,
+              "Error: File doesn't existed or can not be open!\n");
+}
+
+TEST_F(CliTest, AClosedStandardOutputDoesNotCutASplitShort) {
+    testing::WriteBytes(temp / "big.bin", testing::RandomBytes(300000));
+    const int raw = RunWithStdoutClosed("split big.bin out --size 100000");
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_EQ(testing::SizeOf(temp / "out/big.kdh"), 20u);
+    EXPECT_TRUE(testing::Exists(temp / "out/big.bat"));
+    EXPECT_EQ(Cli("verify out/big.kdh").status, 0);
+
+    // A failure whose rows go to the closed output still says so in the exit status.
+    ::unlink((temp / "out/big_2.skf").c_str());
+    const int failed = RunWithStdoutClosed("verify out/big.kdh");
+    ASSERT_TRUE(WIFEXITED(failed)) << "ended by signal " << WTERMSIG(failed);
+    EXPECT_EQ(WEXITSTATUS(failed), 1);
 }
 
 TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
