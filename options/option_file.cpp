@@ -82,7 +82,7 @@ Creation CreateWithDefaults(const std::string& path, FileError& error) {
         error = *failure;
         return Creation::Aborted;
     }
-    const auto placed = PlaceNewFile(scratch->path, path);
+    const auto placed = RenameIfAbsent(scratch->path, path);
     if (placed.ok() && placed.value()) {
         return Creation::Created;
     }
@@ -194,7 +194,7 @@ StoreResult StoreOptions(const std::string& path, const OptionSet& values, Optio
         if (auto failure = WriteScratch(*scratch, values, path)) {
             return {StoreStatus::WriteFailed, *failure};
         }
-        if (auto failure = ReplaceFile(scratch->path, target)) {
+        if (auto failure = RenameOver(scratch->path, target)) {
             RemoveFile(scratch->path);
             failure->path = path;
             return {StoreStatus::WriteFailed, *failure};

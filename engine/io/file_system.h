@@ -26,10 +26,10 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 FileStatus RemoveFile(const std::string& path);
 // Puts the file `from` in the place of `to`, in one step: whoever opens `to` finds either the old
 // file or the new one whole. Both must be in one folder.
-FileStatus ReplaceFile(const std::string& from, const std::string& to);
-// As ReplaceFile, but only where nothing stands at `to` yet: false, with `from` kept, when
+FileStatus RenameOver(const std::string& from, const std::string& to);
+// As RenameOver, but only where nothing stands at `to` yet: false, with `from` kept, when
 // something does.
-FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to);
+FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to);
 // True when a search in the folder finds at least one entry: it exists and is a folder.
 bool FolderHasEntries(const std::string& folder);
 // Calls `visit` with the name of each entry of the folder ("" is the current folder), in no

@@ -47,14 +47,14 @@ FileStatus RemoveFile(const std::string& path) {
     return std::nullopt;
 }
 
-FileStatus ReplaceFile(const std::string& from, const std::string& to) {
+FileStatus RenameOver(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
         return ErrnoError(to);
     }
     return std::nullopt;
 }
 
-FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to) {
+FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;

@@ -46,7 +46,7 @@ FileStatus RemoveFile(const std::string& path) {
     return std::nullopt;
 }
 
-FileStatus ReplaceFile(const std::string& from, const std::string& to) {
+FileStatus RenameOver(const std::string& from, const std::string& to) {
     if (!MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return LastWin32Error(to);
@@ -54,7 +54,7 @@ FileStatus ReplaceFile(const std::string& from, const std::string& to) {
     return std::nullopt;
 }
 
-FileResult<bool> PlaceNewFile(const std::string& from, const std::string& to) {
+FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) {
     if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
