@@ -95,6 +95,12 @@ TEST(FileLayerTest, Win32ErrorsMapOntoTheCausesUsersAreShown) {
     EXPECT_EQ(CauseFromWin32Error(ERROR_INVALID_PARAMETER), FileErrorCause::Generic);
 }
 
+TEST(FileLayerTest, ADeviceIsNoFileToRead) {
+    auto device = File::OpenForReading("NUL");
+    ASSERT_FALSE(device.ok());
+    EXPECT_EQ(device.error().cause, FileErrorCause::BadPath);
+}
+
 TEST(FileLayerTest, AMissingFileIsNamedWithItsCause) {
     testing::TempFolder temp;
     auto missing = File::OpenForReading(temp / "absent.bin");
