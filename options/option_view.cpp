@@ -1,9 +1,8 @@
 #include "options/option_view.h"
 
-#include <QGroupBox>
-
 #include "options/option_file.h"
-#include "ui/forms/dialog_units.h"
+#include "ui/controls/etched_group_box.h"
+#include "ui/controls/etched_palette.h"
 #include "ui/forms/modal_dialogs.h"
 #include "ui/shell/main_frame.h"
 
@@ -12,6 +11,10 @@ namespace kavendrum::ui {
 namespace {
 
 enum Group { kSplitFolder, kMergeFolder, kOverwrite };
+
+const char* const kDeleteAfterSplitCaption = "Delete original file after splitting";
+const char* const kDeleteAfterMergeCaption = "Delete original files after merging";
+const char* const kVerifyCaption = "Auto-Verify before merging files";
 
 // The radio index of a pair: 0 or 1 for the checked button, -1 when neither is.
 int CheckedIndex(const QButtonGroup* group) {
@@ -29,50 +32,56 @@ void CheckIndex(QButtonGroup* group, int index) {
 
 }  // namespace
 
-COptionView::COptionView(QWidget* parent) : QWidget(parent) {
+COptionView::COptionView(QWidget* parent) : QWidget(parent), m_layout(this, 240, 195) {
     CreateControls();
     ConnectControls();
 }
 
 void COptionView::CreateControls() {
     // Children are made in the template's order, which is also their tab order.
-    const DialogUnits units(font());
-    auto* splitGroup = new QGroupBox("Split Option", this);
-    units.Place(splitGroup, 5, 8, 228, 62);
-    auto* mergeGroup = new QGroupBox("Merge Option", this);
-    units.Place(mergeGroup, 6, 73, 228, 89);
+    UseFaceBackground(this);
+    FormLayout& layout = m_layout;
+    auto* splitGroup = new CEtchedGroupBox("Split Option", this);
+    layout.Place(splitGroup, 5, 8, 228, 62);
+    auto* mergeGroup = new CEtchedGroupBox("Merge Option", this);
+    layout.Place(mergeGroup, 6, 73, 228, 89);
     const auto radio = [&](const char* text, int x, int y, int w, int h, int id) {
         auto* button = new QRadioButton(text, this);
-        units.Place(button, x, y, w, h, id);
+        layout.Place(button, x, y, w, h, id);
         button->setAutoExclusive(false);
         return button;
     };
-    const auto check = [&](int x, int y, int w, int h, int id) {
+    const auto check = [&](int x, int y, int w, int h, int id, const char* caption) {
         auto* box = new CEtchedCheckBox(this);
-        units.Place(box, x, y, w, h, id);
+        layout.Place(box, x, y, w, h, id, caption);
         return box;
     };
     m_radios[0] = radio("Auto create folder if folder doesn't exist", 12, 21, 138, 10, 1026);
     m_radios[1] = radio("Promot before creating folder", 12, 36, 106, 10, 1027);
-    m_checkDeleteAfterSplit = check(12, 53, 112, 10, 1041);
+    m_checkDeleteAfterSplit = check(12, 53, 112, 10, 1041, kDeleteAfterSplitCaption);
     m_radios[2] = radio("Auto create folder if folder doesn't exist", 12, 90, 138, 10, 1028);
     m_radios[3] = radio("Promote before creating folder", 12, 107, 112, 10, 1029);
-    m_checkDeleteAfterMerge = check(12, 126, 119, 10, 1030);
+    m_checkDeleteAfterMerge = check(12, 126, 119, 10, 1030, kDeleteAfterMergeCaption);
     m_radios[4] = radio("Auto overwrite existed files", 7, 164, 101, 10, 1031);
     m_radios[5] = radio("Promote before overwriting files", 7, 179, 113, 10, 1032);
     m_btnSave = new CEtchedButton(this);
-    units.Place(m_btnSave, 156, 174, 37, 14, 1033);
+    layout.Place(m_btnSave, 156, 174, 37, 14, 1033, "Save");
     m_btnReset = new CEtchedButton(this);
-    units.Place(m_btnReset, 197, 174, 37, 14, 1034);
-    m_checkVerify = check(12, 145, 111, 10, 1040);
+    layout.Place(m_btnReset, 197, 174, 37, 14, 1034, "Reset");
+    m_checkVerify = check(12, 145, 111, 10, 1040, kVerifyCaption);
     splitGroup->lower();
     mergeGroup->lower();
+    layout.Fit();
 
     for (int group = 0; group < 3; ++group) {
         m_groups[group] = new QButtonGroup(this);
         m_groups[group]->addButton(m_radios[2 * group], 0);
         m_groups[group]->addButton(m_radios[2 * group + 1], 1);
     }
+}
+
+QSize COptionView::sizeHint() const {
+    return m_layout.Size();
 }
 
 void COptionView::ConnectControls() {
@@ -100,9 +109,9 @@ void COptionView::OnInitialUpdate() {
     UpdateData(false);
     m_btnSave->SetCaption("Save");
     m_btnReset->SetCaption("Reset");
-    m_checkDeleteAfterSplit->SetCaption("Delete original file after splitting");
-    m_checkDeleteAfterMerge->SetCaption("Delete original files after merging");
-    m_checkVerify->SetCaption("Auto-Verify before merging files");
+    m_checkDeleteAfterSplit->SetCaption(kDeleteAfterSplitCaption);
+    m_checkDeleteAfterMerge->SetCaption(kDeleteAfterMergeCaption);
+    m_checkVerify->SetCaption(kVerifyCaption);
     if (m_bLoad) {
         CMainFrame* frame = MainFrame();
         if (frame == nullptr) {

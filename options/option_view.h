@@ -7,6 +7,7 @@
 #include "options/option_set.h"
 #include "ui/controls/etched_button.h"
 #include "ui/controls/etched_check_box.h"
+#include "ui/forms/form_layout.h"
 
 namespace kavendrum::ui {
 
@@ -27,6 +28,8 @@ class COptionView : public QWidget {
     void UpdateData(bool bSaveAndValidate = true);
     void OnSave();
     void OnReset();
+    // The template's size, widened where its texts need it.
+    QSize sizeHint() const override;
 
     CEtchedCheckBox* m_checkDeleteAfterSplit;
     CEtchedCheckBox* m_checkVerify;
@@ -48,6 +51,7 @@ class COptionView : public QWidget {
 
     QRadioButton* m_radios[6];
     QButtonGroup* m_groups[3];
+    FormLayout m_layout;
 };
 
 }  // namespace kavendrum::ui

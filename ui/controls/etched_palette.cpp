@@ -10,6 +10,13 @@ int StepTowards(int from, int to) {
 
 }  // namespace
 
+void UseFaceBackground(QWidget* form) {
+    QPalette colours = form->palette();
+    colours.setColor(QPalette::Window, palette::kFace);
+    form->setPalette(colours);
+    form->setAutoFillBackground(true);
+}
+
 void DrawStroke(QPainter& painter, int x0, int y0, int x1, int y1) {
     if (x0 == x1 && y0 == y1) {
         return;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QWidget>
 
 namespace kavendrum::ui {
 
@@ -14,6 +15,10 @@ inline const QColor kPressedFace(110, 110, 110);
 inline const QColor kAccent(153, 153, 204);
 inline const QColor kCheckMark(0, 0, 0);
 }  // namespace palette
+
+// Gives a form the face colour as its background, so that the etched controls, which fill
+// themselves with it, sit on the form without a band of another grey around them.
+void UseFaceBackground(QWidget* form);
 
 // The two-pixel etched frame of the rectangle (x0, y0, x1, y1), right and bottom exclusive: the
 // outer ring dark at top and left and light at bottom and right, the inner ring the reverse.

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QMainWindow>
 #include <QPainter>
+#include <QSizeGrip>
 
 #include <algorithm>
 
@@ -120,6 +121,12 @@ bool CProgressBar::FitToPane() {
     QRect pane = statusBar->contentsRect();
     int left = pane.left();
     int right = pane.left() + pane.width();
+    // The size grip in the corner belongs to the frame, not to the pane.
+    for (const QSizeGrip* grip : statusBar->findChildren<QSizeGrip*>()) {
+        if (grip->isVisible()) {
+            right = std::min(right, grip->geometry().left());
+        }
+    }
     int top = pane.top();
     int bottom = pane.top() + pane.height();
     if (!m_strLabel.isEmpty()) {

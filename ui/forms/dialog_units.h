@@ -14,6 +14,11 @@ class DialogUnits {
     explicit DialogUnits(const QFont& font);
 
     int X(int units) const { return units * m_nBaseWidth / 4; }
+    int BaseWidth() const { return m_nBaseWidth; }
+    int BaseHeight() const { return m_nBaseHeight; }
+    // How much wider and taller this font's units are than those of the template's font.
+    double RatioX() const { return m_nBaseWidth / 6.0; }
+    double RatioY() const { return m_nBaseHeight / 13.0; }
     int Y(int units) const { return units * m_nBaseHeight / 8; }
     QRect Rect(int x, int y, int width, int height) const;
     // A rectangle given in pixels of the template's own font (MS Sans Serif 8, base units 6 by

@@ -1,8 +1,8 @@
 #include "ui/forms/merge_view.h"
 
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyle>
 
 #include "engine/head_file.h"
 #include "engine/io/file.h"
@@ -10,42 +10,45 @@
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
+#include "ui/controls/etched_group_box.h"
+#include "ui/controls/etched_palette.h"
 #include "ui/forms/blocked_signals.h"
-#include "ui/forms/dialog_units.h"
 #include "ui/forms/modal_dialogs.h"
 #include "ui/shell/main_frame.h"
 
 namespace kavendrum::ui {
 
-CMergeView::CMergeView(QWidget* parent) : QWidget(parent), m_host(this, m_progress) {
+CMergeView::CMergeView(QWidget* parent)
+    : QWidget(parent), m_host(this, m_progress), m_layout(this, 240, 195) {
     CreateControls();
     ConnectControls();
 }
 
 void CMergeView::CreateControls() {
     // Children are made in the template's order, which is also their tab order.
-    const DialogUnits units(font());
+    UseFaceBackground(this);
+    FormLayout& layout = m_layout;
     const auto label = [&](const char* text, int x, int y, int w, int h) {
-        units.Place(new QLabel(text, this), x, y, w, h);
+        layout.Place(new QLabel(text, this), x, y, w, h);
     };
     const auto readOnlyEdit = [&](int x, int y, int w, int h, int id) {
         auto* edit = new CEtchedEdit(this);
-        units.Place(edit, x, y, w, h, id);
+        layout.Place(edit, x, y, w, h, id);
         edit->setReadOnly(true);
         return edit;
     };
     label("Head File Name ( .kdh )", 7, 9, 96, 8);
     m_editHeadFileName = new CEtchedEdit(this, true);
-    units.Place(m_editHeadFileName, 7, 17, 178, 12, 1013);
+    layout.Place(m_editHeadFileName, 7, 17, 178, 12, 1013);
     m_btnBrowseHeadFile = new CEtchedButton(this);
-    units.Place(m_btnBrowseHeadFile, 190, 16, 41, 14, 1014);
+    layout.Place(m_btnBrowseHeadFile, 190, 16, 41, 14, 1014, "Browse");
     label("Destination Folder", 7, 31, 80, 8);
     m_editDestFolder = new CEtchedEdit(this, true);
-    units.Place(m_editDestFolder, 7, 41, 178, 12, 1015);
+    layout.Place(m_editDestFolder, 7, 41, 178, 12, 1015);
     m_btnBrowseFolder = new CEtchedButton(this);
-    units.Place(m_btnBrowseFolder, 190, 40, 41, 14, 1016);
+    layout.Place(m_btnBrowseFolder, 190, 40, 41, 14, 1016, "Browse");
     m_checkPrefix = new QCheckBox("Prefix Name", this);
-    units.Place(m_checkPrefix, 4, 62, 55, 10, 1017);
+    layout.Place(m_checkPrefix, 4, 62, 55, 10, 1017);
     m_editPrefixName = readOnlyEdit(61, 60, 67, 12, 1018);
     label("Object File Size", 4, 89, 65, 8);
     m_editObjectFileSize = readOnlyEdit(74, 87, 68, 12, 1019);
@@ -54,15 +57,20 @@ void CMergeView::CreateControls() {
     label("Number of split files :", 133, 62, 64, 8);
     m_editSplitCount = readOnlyEdit(197, 60, 39, 12, 1021);
     m_btnVerify = new CEtchedButton(this);
-    units.Place(m_btnVerify, 128, 178, 50, 14, 1022);
+    layout.Place(m_btnVerify, 128, 178, 50, 14, 1022, "Verify");
     m_listFiles = new QTreeWidget(this);
-    units.Place(m_listFiles, 2, 102, 233, 74, 1023);
+    layout.Place(m_listFiles, 2, 102, 233, 74, 1023);
     m_btnStart = new CEtchedButton(this);
-    units.Place(m_btnStart, 185, 178, 50, 14, 1025);
+    layout.Place(m_btnStart, 185, 178, 50, 14, 1025, "Start");
     label("( bytes)", 144, 90, 32, 8);
-    auto* group = new QGroupBox("Merge File Info", this);
-    units.Place(group, 2, 1, 234, 58);
+    auto* group = new CEtchedGroupBox("Merge File Info", this);
+    layout.Place(group, 2, 1, 234, 58);
     group->lower();
+    layout.Fit();
+}
+
+QSize CMergeView::sizeHint() const {
+    return m_layout.Size();
 }
 
 void CMergeView::ConnectControls() {
@@ -91,8 +99,18 @@ void CMergeView::OnInitialUpdate() {
         m_listFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
         m_listFiles->setHeaderLabels({"File Name", "Size ( bytes )"});
         m_listFiles->header()->setSectionsClickable(false);
-        m_listFiles->setColumnWidth(0, 250);
-        m_listFiles->setColumnWidth(1, 85);
+        // The columns' pixels were chosen for the template's font; they grow with the form, and
+        // a heading never gets less than it needs.
+        const QHeaderView* header = m_listFiles->header();
+        const int margins =
+            4 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        for (const auto& [column, pixels] : {std::pair{0, 250}, std::pair{1, 85}}) {
+            const QString heading = m_listFiles->headerItem()->text(column);
+            m_listFiles->setColumnWidth(
+                column, std::max(m_layout.ScaledPixels(pixels),
+                                 header->fontMetrics().horizontalAdvance(heading) + margins));
+        }
+        m_listFiles->setTextElideMode(Qt::ElideMiddle);
         m_listFiles->setIconSize(QSize(15, 15));
         m_bFirstInit = false;
     }
@@ -134,6 +152,8 @@ void CMergeView::AddRow(const PieceEntry& entry) {
         row->setIcon(0, m_imageList[image]);
     }
     row->setData(0, Qt::UserRole, image);
+    // A long path shows its start and its end; the tool tip has all of it.
+    row->setToolTip(0, row->text(0));
 }
 
 void CMergeView::LoadHeadFile() {

@@ -12,6 +12,7 @@
 #include "ui/controls/etched_edit.h"
 #include "ui/controls/progress_bar.h"
 #include "ui/forms/form_host.h"
+#include "ui/forms/form_layout.h"
 
 namespace kavendrum::ui {
 
@@ -31,6 +32,8 @@ class CMergeView : public QWidget {
     void UpdateData(bool bSaveAndValidate = true);
     // The piece list's status images, by PieceMark: unchecked, good, bad.
     void SetImageList(const QList<QIcon>& images) { m_imageList = images; }
+    // The template's size, widened where its texts need it.
+    QSize sizeHint() const override;
 
     void OnStart();
     VerifyOutcome OnVerify();
@@ -74,6 +77,7 @@ class CMergeView : public QWidget {
 
     QCheckBox* m_checkPrefix;
     CFormHost m_host;
+    FormLayout m_layout;
 };
 
 }  // namespace kavendrum::ui

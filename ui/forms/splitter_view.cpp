@@ -1,15 +1,15 @@
 #include "ui/forms/splitter_view.h"
 
 #include <QCoreApplication>
-#include <QGroupBox>
 #include <QHeaderView>
 
 #include "engine/io/file.h"
 #include "engine/paths.h"
 #include "engine/split_operation.h"
+#include "ui/controls/etched_group_box.h"
+#include "ui/controls/etched_palette.h"
 #include "ui/forms/blocked_signals.h"
 #include "ui/forms/custom_size.h"
-#include "ui/forms/dialog_units.h"
 #include "ui/forms/modal_dialogs.h"
 #include "ui/shell/main_frame.h"
 
@@ -21,6 +21,8 @@ const char* const kPresets[] = {"32768",    "65536",    "131072",   "262144",   
                                 "1048576",  "1457664",  "2097152",  "4194304",  "8388608",
                                 "16777216", "33554432", "67108864", "100431872"};
 constexpr int kDefaultPreset = 6;
+// The size label's place, in pixels of the template's font.
+const QRect kSizeLabelPixels(QPoint(290, 125), QPoint(359, 144));
 
 // "3000000 ( 2930 KB)"
 QString SizeWithKilobytes(std::uint64_t bytes) {
@@ -33,45 +35,53 @@ QString FolderOf(const QString& path) {
 
 }  // namespace
 
-CSplitterView::CSplitterView(QWidget* parent) : QWidget(parent), m_host(this, m_progress) {
+CSplitterView::CSplitterView(QWidget* parent)
+    : QWidget(parent), m_host(this, m_progress), m_layout(this, 241, 195) {
     CreateControls();
     ConnectControls();
 }
 
 void CSplitterView::CreateControls() {
     // Children are made in the template's order, which is also their tab order.
-    const DialogUnits units(font());
+    UseFaceBackground(this);
+    FormLayout& layout = m_layout;
     auto* labelFile = new QLabel("File to split", this);
-    units.Place(labelFile, 7, 10, 57, 8);
+    layout.Place(labelFile, 7, 10, 57, 8);
     m_btnBrowseFile = new CEtchedButton(this);
-    units.Place(m_btnBrowseFile, 190, 21, 41, 14, 1002);
+    layout.Place(m_btnBrowseFile, 190, 21, 41, 14, 1002, "Browse");
     auto* labelDest = new QLabel("Destination Folder", this);
-    units.Place(labelDest, 7, 39, 74, 8);
+    layout.Place(labelDest, 7, 39, 74, 8);
     m_editDest = new CEtchedEdit(this, true);
-    units.Place(m_editDest, 7, 51, 180, 12, 1003);
+    layout.Place(m_editDest, 7, 51, 180, 12, 1003);
     m_btnBrowseFolder = new CEtchedButton(this);
-    units.Place(m_btnBrowseFolder, 190, 50, 41, 14, 1004);
+    layout.Place(m_btnBrowseFolder, 190, 50, 41, 14, 1004, "Browse");
     m_radioFixed = new QRadioButton("Fixed Size", this);
-    units.Place(m_radioFixed, 3, 78, 54, 10, 1006);
+    layout.Place(m_radioFixed, 3, 78, 54, 10, 1006);
     m_radioCustom = new QRadioButton("Customize Size", this);
-    units.Place(m_radioCustom, 3, 96, 70, 10, 1007);
+    layout.Place(m_radioCustom, 3, 96, 70, 10, 1007);
     m_comboPresets = new CEtchedComboBox(this);
-    units.Place(m_comboPresets, 78, 76, 88, 12, 1008);
+    layout.Place(m_comboPresets, 78, 76, 88, 12, 1008);
     m_editCustomSize = new CEtchedEdit(this);
-    units.Place(m_editCustomSize, 78, 94, 88, 12, 1009);
+    layout.Place(m_editCustomSize, 78, 94, 88, 12, 1009);
     auto* labelBytes1 = new QLabel("Bytes", this);
-    units.Place(labelBytes1, 172, 79, 19, 8);
+    layout.Place(labelBytes1, 172, 79, 19, 8);
     m_listParameters = new QTableWidget(5, 2, this);
-    units.Place(m_listParameters, 4, 113, 232, 76, 1010);
+    layout.Place(m_listParameters, 4, 113, 232, 76, 1010);
     m_btnStart = new CEtchedButton(this);
-    units.Place(m_btnStart, 196, 92, 40, 17, 1012);
+    layout.Place(m_btnStart, 196, 92, 40, 17, 1012, "Start");
     auto* labelBytes2 = new QLabel("Bytes", this);
-    units.Place(labelBytes2, 172, 95, 19, 8);
+    layout.Place(labelBytes2, 172, 95, 19, 8);
     m_editSource = new CEtchedEdit(this, true);
-    units.Place(m_editSource, 7, 22, 180, 12, 1001);
-    auto* group = new QGroupBox("Split file info", this);
-    units.Place(group, 3, 1, 233, 71);
+    layout.Place(m_editSource, 7, 22, 180, 12, 1001);
+    auto* group = new CEtchedGroupBox("Split file info", this);
+    layout.Place(group, 3, 1, 233, 71);
     group->lower();
+    layout.ReserveTemplatePixels(kSizeLabelPixels);
+    layout.Fit();
+}
+
+QSize CSplitterView::sizeHint() const {
+    return m_layout.Size();
 }
 
 void CSplitterView::ConnectControls() {
@@ -112,8 +122,10 @@ void CSplitterView::OnInitialUpdate() {
         m_listParameters->verticalHeader()->hide();
         m_listParameters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
         m_listParameters->horizontalHeader()->setSectionsClickable(false);
-        m_listParameters->setColumnWidth(0, 140);
-        m_listParameters->setColumnWidth(1, 200);
+        // The columns' pixels were chosen for the template's font; they grow with the form.
+        m_listParameters->setColumnWidth(0, m_layout.ScaledPixels(140));
+        m_listParameters->setColumnWidth(1, m_layout.ScaledPixels(200));
+        m_listParameters->setTextElideMode(Qt::ElideMiddle);
         m_listParameters->setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_listParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
         const char* rows[] = {"Split file name", "Destination folder", "Original file fize",
@@ -135,8 +147,7 @@ void CSplitterView::OnInitialUpdate() {
         }
         m_labelSize = new QLabel("(1424K)", this);
         m_labelSize->setObjectName("101");
-        m_labelSize->setGeometry(
-            DialogUnits(font()).TemplatePixels(QRect(QPoint(290, 125), QPoint(359, 144))));
+        m_labelSize->setGeometry(m_layout.TemplatePixels(kSizeLabelPixels));
         m_labelSize->show();
         m_nSizeMode = 0;
         m_dwCustomSize = kDefaultPieceSize;
@@ -178,7 +189,10 @@ std::uint32_t CSplitterView::SelectedPresetSize() const {
 }
 
 void CSplitterView::SetParameter(Row row, const QString& value) {
-    m_listParameters->item(row, 1)->setText(value);
+    // A long path shows its start and its end; the tool tip has all of it.
+    QTableWidgetItem* item = m_listParameters->item(row, 1);
+    item->setText(value);
+    item->setToolTip(value);
 }
 
 QString CSplitterView::ParameterValue(Row row) const {

@@ -11,6 +11,7 @@
 #include "ui/controls/etched_edit.h"
 #include "ui/controls/progress_bar.h"
 #include "ui/forms/form_host.h"
+#include "ui/forms/form_layout.h"
 
 namespace kavendrum::ui {
 
@@ -45,6 +46,8 @@ class CSplitterView : public QWidget {
     void RecalcParameters();
 
     QString ParameterValue(Row row) const;
+    // The template's size, widened where its texts need it.
+    QSize sizeHint() const override;
 
     CEtchedEdit* m_editCustomSize;
     CEtchedButton* m_btnStart;
@@ -73,6 +76,7 @@ class CSplitterView : public QWidget {
     QRadioButton* m_radioFixed;
     QRadioButton* m_radioCustom;
     CFormHost m_host;
+    FormLayout m_layout;
 };
 
 }  // namespace kavendrum::ui

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ui/forms/dialog_units.h"
+#include "ui/forms/form_layout.h"
 #include "ui/shell/pictures.h"
 
 namespace kavendrum::ui {
@@ -11,8 +11,7 @@ namespace kavendrum::ui {
 CAboutDlg::CAboutDlg(QWidget* parent, LinkOpener opener) : QDialog(parent) {
     setObjectName("100");
     setWindowTitle("About Kavendrum");
-    const DialogUnits units(font());
-    setFixedSize(units.X(206), units.Y(86));
+    FormLayout units(this, 206, 86);
 
     auto* icon = new QLabel(this);
     units.Place(icon, 7, 7, 21, 20);
@@ -36,6 +35,13 @@ CAboutDlg::CAboutDlg(QWidget* parent, LinkOpener opener) : QDialog(parent) {
     (void)opener;
     auto* ok = new QPushButton("OK", this);
     units.Place(ok, 168, 65, 33, 14, 1);
+    setFixedSize(units.Fit());
+    // The links fit themselves to their texts, also after the box was widened.
+    for (CLinkLabel* link : {m_linkHome, m_linkMail}) {
+        if (link != nullptr) {
+            link->PositionWindow();
+        }
+    }
     ok->setDefault(true);
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -12,6 +12,7 @@ namespace kavendrum::ui {
 namespace {
 
 constexpr int kStateImageWidth = 13;
+constexpr int kLogoWidth = 92;
 
 // Draws an item's state image to the left of its icon, as the platform's tree does.
 class StateImageDelegate : public QStyledItemDelegate {
@@ -128,11 +129,23 @@ void CExploreView::OnSelChanged(QTreeWidgetItem* item) {
     }
 }
 
+int CExploreView::NeededWidth() const {
+    // An item: its state image, its icon and its text, with the view's margins and frame.
+    const QFontMetrics metrics(m_treeCtrl->font());
+    int text = 0;
+    for (const char* item : {"Split File", "Merge File", "Option"}) {
+        text = std::max(text, metrics.horizontalAdvance(item));
+    }
+    const int frame = 2 * m_treeCtrl->frameWidth();
+    const int item = kStateImageWidth + 2 + 18 + text + 3 * metrics.horizontalAdvance(' ');
+    return std::max(item, kLogoWidth) + frame + m_treeCtrl->indentation();
+}
+
 void CExploreView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const QRect client = rect();
     m_treeCtrl->setGeometry(client);
-    m_logo->setGeometry(client.right() + 1 - 92, client.bottom() + 1 - 70, 92, 46);
+    m_logo->setGeometry(client.right() + 1 - kLogoWidth, client.bottom() + 1 - 70, kLogoWidth, 46);
     m_logo->raise();
 }
 

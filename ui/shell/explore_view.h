@@ -25,6 +25,8 @@ class CExploreView : public QWidget {
     // Marks and selects the item of a form: a selection the program makes, which switches
     // nothing.
     void MarkCurrentView(int nCurView);
+    // The pane width that shows the whole of every item and the logo.
+    int NeededWidth() const;
 
     QLabel* m_logo;
     QTreeWidget* m_treeCtrl;

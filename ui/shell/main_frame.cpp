@@ -11,17 +11,21 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 #include "engine/folders.h"
 #include "options/option_file.h"
 #include "options/option_view.h"
 #include "ui/controls/progress_bar.h"
+#include "ui/forms/dialog_units.h"
 #include "ui/forms/form_host.h"
 #include "ui/forms/merge_view.h"
 #include "ui/forms/modal_dialogs.h"
@@ -37,6 +41,8 @@ namespace {
 constexpr const char* kTitle = "Kavendrum v2.03";
 constexpr const char* kIdleText = "Ready";
 constexpr const char* kPromptProperty = "prompt";
+// How long the window manager is given to frame a new window.
+constexpr int kFrameSettleMs = 300;
 
 // The frame's share of a screen dimension that the table knows; 0 for any other.
 int FrameShare(int screen, const int (&table)[3][2]) {
@@ -46,6 +52,13 @@ int FrameShare(int screen, const int (&table)[3][2]) {
         }
     }
     return 0;
+}
+
+// The part of a command's prompt after its line break; empty for a command without a prompt.
+QString ToolTipOf(const QAction& action) {
+    const QString prompt = action.property(kPromptProperty).toString();
+    const qsizetype lineBreak = prompt.indexOf('\n');
+    return lineBreak < 0 ? QString() : prompt.mid(lineBreak + 1);
 }
 
 }  // namespace
@@ -59,14 +72,10 @@ CMainFrame::~CMainFrame() {
 }
 
 bool CMainFrame::Create() {
-    SetInitialSize();
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setChildrenCollapsible(false);
     m_wndSplitter->addWidget(new CExploreView(m_wndSplitter));
     m_wndSplitter->addWidget(new CSplitterView(m_wndSplitter));
-    const int clientWidth = width();
-    m_initialSizes = {clientWidth / 4, clientWidth - clientWidth / 4};
-    m_wndSplitter->setSizes(m_initialSizes);
     setCentralWidget(m_wndSplitter);
 
     CreateCommands();
@@ -74,6 +83,11 @@ bool CMainFrame::Create() {
     CreateToolBar();
     statusBar()->showMessage(kIdleText);
     ConnectCommands();
+    // The first size depends on the bars' heights, so it is chosen once they exist.
+    SetInitialSize();
+    const int clientWidth = width();
+    m_initialSizes = {clientWidth / 4, clientWidth - clientWidth / 4};
+    m_wndSplitter->setSizes(m_initialSizes);
 
     m_bHasStartArg = m_strStartArg.isEmpty() ? 0 : 1;
     const LoadResult loaded = LoadOptions(m_strOptionFile.toStdString(), m_options);
@@ -115,11 +129,75 @@ void CMainFrame::SetInitialSize() {
     static const int heights[3][2] = {{480, 90}, {600, 72}, {768, 55}};
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
-    // The platform's default for a size the table does not know: three quarters of the screen.
+    // The table's sizes were chosen for the template's font, and grow with the font in use as
+    // the forms do. The platform's default for a size the table does not know: three quarters
+    // of the screen.
+    const DialogUnits units(font());
     const int width = FrameShare(screenSize.width(), widths);
     const int height = FrameShare(screenSize.height(), heights);
-    resize(width != 0 ? width : screenSize.width() * 3 / 4,
-           height != 0 ? height : screenSize.height() * 3 / 4);
+    const QSize chosen(width != 0 ? static_cast<int>(std::lround(width * units.RatioX()))
+                                  : screenSize.width() * 3 / 4,
+                       height != 0 ? static_cast<int>(std::lround(height * units.RatioY()))
+                                   : screenSize.height() * 3 / 4);
+    QSize size = chosen.expandedTo(ContentSize());
+    if (screen != nullptr) {
+        size = size.boundedTo(screen->availableGeometry().size());
+    }
+    resize(size);
+}
+
+QSize CMainFrame::ContentSize() const {
+    // Every form at once, each as a stand-in that is never shown.
+    QSize form = CSplitterView().sizeHint();
+    form = form.expandedTo(CMergeView().sizeHint());
+    form = form.expandedTo(COptionView().sizeHint());
+    const int handle = m_wndSplitter->handleWidth();
+    // The tree takes a quarter of the width, the form the rest.
+    int width = std::max(4 * GetExploreView()->NeededWidth(), (form.width() + handle) * 4 / 3);
+    while (width - width / 4 - handle < form.width()) {
+        ++width;
+    }
+    int height = form.height() + statusBar()->sizeHint().height();
+    if (menuBar() != nullptr) {
+        height += menuBar()->sizeHint().height();
+    }
+    for (const QToolBar* bar : findChildren<QToolBar*>()) {
+        height += bar->sizeHint().height();
+    }
+    return QSize(width, height);
+}
+
+// Once the window system has put its frame around the window, the whole of it must lie on the
+// screen: a frame that would run off is made smaller and moved in.
+void CMainFrame::KeepOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr || !isVisible() || isMinimized()) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect outer = frameGeometry();
+    const QSize border = outer.size() - size();
+    const QSize fitted = size().boundedTo(area.size() - border);
+    if (fitted != size()) {
+        resize(fitted);
+    }
+    const QRect placed(outer.topLeft(), fitted + border);
+    const int left =
+        std::max(area.left(), std::min(placed.left(), area.right() + 1 - placed.width()));
+    const int top =
+        std::max(area.top(), std::min(placed.top(), area.bottom() + 1 - placed.height()));
+    if (left != outer.left() || top != outer.top()) {
+        move(left, top);
+    }
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_bPlacedOnScreen) {
+        m_bPlacedOnScreen = true;
+        // The frame's border is known only after the window manager has added it.
+        QTimer::singleShot(kFrameSettleMs, this, &CMainFrame::KeepOnScreen);
+    }
 }
 
 QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prompt) {
@@ -417,8 +495,9 @@ bool CMainFrame::event(QEvent* event) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         if (auto* button = qobject_cast<QToolButton*>(watched)) {
+            // QAction falls back to its text for an empty tool tip, so the prompt decides.
             const QAction* action = button->defaultAction();
-            if (action != nullptr && action->toolTip().isEmpty()) {
+            if (action != nullptr && ToolTipOf(*action).isEmpty()) {
                 return true;
             }
         }

@@ -57,6 +57,10 @@ class CMainFrame : public QMainWindow {
     static void OpenHelp();
     // Shows a hidden or minimised frame in its normal size and place, in front.
     void RestoreAndRaise();
+    // The client size that shows the whole of every form and of the tree.
+    QSize ContentSize() const;
+    // Shrinks and moves the frame, its border included, into the screen's free area.
+    void KeepOnScreen();
 
   signals:
     // The close sequence has run: the program is to end.
@@ -75,6 +79,7 @@ class CMainFrame : public QMainWindow {
     bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -94,6 +99,7 @@ class CMainFrame : public QMainWindow {
 
     QMap<int, QAction*> m_commands;
     QList<int> m_initialSizes;
+    bool m_bPlacedOnScreen = false;
 };
 
 }  // namespace kavendrum::ui
