@@ -1,12 +1,12 @@
 #include "ui/shell/hyperlink.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QUrl>
+
+#include "ui/shell/desktop_opener.h"
 
 namespace kavendrum::ui {
 
@@ -101,9 +101,9 @@ QString HyperlinkErrorText(int code) {
 
 LinkOpener LinkOpener::Desktop() {
     LinkOpener opener;
-    opener.openWithDesktop = [](const QString& target) {
-        return QDesktopServices::openUrl(QUrl::fromUserInput(target));
-    };
+    // The desktop's opener itself, whose exit status says whether it found a program: the
+    // platform's own open call only says whether the opener could be started.
+    opener.openWithDesktop = [](const QString& target) { return OpenWithDesktop(target); };
     opener.browserCommandLine = RegisteredBrowserCommandLine;
     opener.startDetached = [](const QString& command) {
         QStringList words = QProcess::splitCommand(command);

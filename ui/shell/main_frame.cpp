@@ -3,9 +3,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -17,7 +14,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +28,7 @@
 #include "ui/forms/splitter_view.h"
 #include "ui/shell/about_dlg.h"
 #include "ui/shell/explore_view.h"
+#include "ui/shell/help_file.h"
 #include "ui/shell/pictures.h"
 
 namespace kavendrum::ui {
@@ -300,11 +297,8 @@ void CMainFrame::ConnectCommands() {
             [this] { SwitchView(CMergeView::kFormId); });
     connect(Command(ID_VIEW_OPTION), &QAction::triggered, this,
             [this] { SwitchView(COptionView::kFormId); });
-    connect(Command(ID_HELP), &QAction::triggered, this, [] {
-        // Without a handler for the help file nothing is shown.
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString(GetProgramFolder()) + "kavendrum_help.chm"));
-    });
+    connect(Command(ID_HELP), &QAction::triggered, this,
+            [] { OpenHelp(QString::fromStdString(GetProgramFolder())); });
     connect(Command(ID_APP_ABOUT), &QAction::triggered, this, [this] {
         CAboutDlg about(this);
         ShowDialog(about);
@@ -459,19 +453,6 @@ void CMainFrame::changeEvent(QEvent* event) {
             }
         });
     }
-}
-
-QString CMainFrame::HelpFilePath() {
-    const QString programFolder = QString::fromStdString(GetProgramFolder());
-    const QString beside = programFolder + "kavendrum_help.chm";
-    // An installed program keeps its help with its other shared files.
-    const QString installed = programFolder + "../share/kavendrum/kavendrum_help.chm";
-    return !QFile::exists(beside) && QFile::exists(installed) ? QDir::cleanPath(installed) : beside;
-}
-
-// Without a viewer for the help file nothing is shown.
-void CMainFrame::OpenHelp() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath()));
 }
 
 QString CMainFrame::IdleText() const {

@@ -52,9 +52,6 @@ class CMainFrame : public QMainWindow {
     QAction* Command(int id) const { return m_commands.value(id); }
 
     void OnShowOrHide();
-    // The help file beside the program (or, installed, in its shared files) and the command 32775.
-    static QString HelpFilePath();
-    static void OpenHelp();
     // Shows a hidden or minimised frame in its normal size and place, in front.
     void RestoreAndRaise();
     // The client size that shows the whole of every form and of the tree.

@@ -4,6 +4,7 @@
 
 #include "gui_support.h"
 #include "ui/shell/about_dlg.h"
+#include "ui/shell/help_file.h"
 #include "ui/shell/hyperlink.h"
 #include "ui/shell/link_label.h"
 
@@ -59,11 +60,33 @@ class AboutTest : public QObject {
         QCOMPARE(texts, (QStringList{"Kavendrum Version 2.03", "Thanks for using it !"}));
     }
 
-    void helpIsTheFileBesideTheProgram() {
-        // The tests sit beside the programs in the build folder, and so does the help file.
-        const QString path = CMainFrame::HelpFilePath();
-        QCOMPARE(path, QCoreApplication::applicationDirPath() + "/kavendrum_help.chm");
-        QVERIFY(QFile::exists(path));
+    void helpIsFoundInTheBuildTree() {
+        // The tests sit beside the programs in the build folder, and so do the help files.
+        const HelpFile help(QCoreApplication::applicationDirPath() + "/");
+        QCOMPARE(help.CompiledPath(),
+                 QCoreApplication::applicationDirPath() + "/kavendrum_help.chm");
+        QVERIFY(QFile::exists(help.CompiledPath()));
+        QCOMPARE(help.PagesPath(), QCoreApplication::applicationDirPath() + "/help/index.html");
+    }
+
+    // An installed tree keeps the help under share/kavendrum, whatever its prefix; the compiled
+    // file opens only where a program is registered for it, the HTML index otherwise.
+    void helpIsFoundInAnInstalledTreeAndChosenByViewer() {
+        QTemporaryDir prefix;
+        QVERIFY(QDir().mkpath(prefix.filePath("bin")));
+        QVERIFY(QDir().mkpath(prefix.filePath("share/kavendrum/help")));
+        WriteFile(prefix.filePath("share/kavendrum/kavendrum_help.chm"), "ITSF");
+        WriteFile(prefix.filePath("share/kavendrum/help/index.html"), "<html></html>");
+        const HelpFile help(prefix.filePath("bin") + "/");
+        const QString shared = QDir::cleanPath(prefix.filePath("share/kavendrum"));
+        QCOMPARE(help.Target(true), shared + "/kavendrum_help.chm");
+        QCOMPARE(help.Target(false), shared + "/help/index.html");
+        // Without the HTML pages the compiled file is all there is.
+        QVERIFY(QFile::remove(prefix.filePath("share/kavendrum/help/index.html")));
+        QCOMPARE(help.Target(false), shared + "/kavendrum_help.chm");
+        // Nothing found: the name beside the program, which shows nothing.
+        const HelpFile missing(prefix.filePath("nowhere") + "/");
+        QCOMPARE(missing.Target(false), prefix.filePath("nowhere") + "/kavendrum_help.chm");
     }
 
     void linksChangeColourWithHoverAndVisit() {
