@@ -85,16 +85,39 @@ void CDragWindow::RaiseMainFrame() {
 void CDragWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         RaiseMainFrame();
-        // The window system moves the square with the pointer until the button is released.
-        if (QWindow* window = windowHandle()) {
-            window->startSystemMove();
-        }
+        m_pressedAt = event->globalPosition().toPoint();
+        m_bPressed = true;
         return;
     }
     if (event->button() == Qt::RightButton) {
         RaiseMainFrame();
     }
     QWidget::mousePressEvent(event);
+}
+
+// A window manager that moves the square takes the pointer for itself, and the square would see
+// neither the release nor a second click; so the move starts only once the pointer has gone
+// past the drag distance with the button held.
+void CDragWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_bPressed || (event->buttons() & Qt::LeftButton) == 0) {
+        m_bPressed = false;
+        return;
+    }
+    const QPoint moved = event->globalPosition().toPoint() - m_pressedAt;
+    if (moved.manhattanLength() < QApplication::startDragDistance()) {
+        return;
+    }
+    m_bPressed = false;
+    // The window system moves the square with the pointer until the button is released.
+    if (QWindow* window = windowHandle()) {
+        ++m_nSystemMoves;
+        window->startSystemMove();
+    }
+}
+
+void CDragWindow::mouseReleaseEvent(QMouseEvent* event) {
+    m_bPressed = false;
+    QWidget::mouseReleaseEvent(event);
 }
 
 void CDragWindow::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -21,10 +21,14 @@ class CDragWindow : public QWidget {
     static QPoint OnScreen(QPoint position, QSize size);
 
     CMainFrame* m_pMainFrame = nullptr;
+    // How many moves were handed to the window system, for the tests.
+    int m_nSystemMoves = 0;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -36,6 +40,9 @@ class CDragWindow : public QWidget {
     void RaiseMainFrame();
     void OnDropFiles(const QList<QUrl>& urls);
     void OnDropText(const QString& text);
+
+    QPoint m_pressedAt;
+    bool m_bPressed = false;
 };
 
 }  // namespace kavendrum::ui

@@ -428,6 +428,11 @@ void CMainFrame::OnShowOrHide() {
 }
 
 void CMainFrame::RestoreAndRaise() {
+    // A hidden frame keeps the minimised state it was hidden with. Shown with it, a window
+    // manager maps it iconified, and the frame, seeing itself minimised, hides again.
+    if (isHidden()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
     show();
     showNormal();
     raise();

@@ -150,6 +150,26 @@ class DragWindowTest : public QObject {
         QVERIFY(frame->isVisible());
     }
 
+    // A click or a double click leaves the pointer to the square; only a drag past the drag
+    // distance hands the move to the window system.
+    void onlyADragMovesTheSquare() {
+        QTest::mouseClick(square.get(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseDClick(square.get(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(square->m_nSystemMoves, 0);
+        QTest::mousePress(square.get(), Qt::LeftButton, {}, QPoint(5, 5));
+        const QPoint near(5 + QApplication::startDragDistance() / 2, 5);
+        QMouseEvent small(QEvent::MouseMove, near, square->mapToGlobal(near), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(square.get(), &small);
+        QCOMPARE(square->m_nSystemMoves, 0);
+        const QPoint far(5 + QApplication::startDragDistance() + 1, 5);
+        QMouseEvent large(QEvent::MouseMove, far, square->mapToGlobal(far), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(square.get(), &large);
+        QCOMPARE(square->m_nSystemMoves, 1);
+        QTest::mouseRelease(square.get(), Qt::LeftButton, {}, far);
+    }
+
     void aCloseRequestClosesTheProgramButNotTheSquare() {
         frame->show();
         QSignalSpy closed(frame.get(), &CMainFrame::closed);
