@@ -31,6 +31,8 @@ CFolderPicker::CFolderPicker(QWidget* owner, const QString& title)
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_model, &QFileSystemModel::rowsInserted, this, &CFolderPicker::KeepSelectionInSight);
+    connect(m_model, &QFileSystemModel::layoutChanged, this, &CFolderPicker::KeepSelectionInSight);
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { OnSelChanged(current); });
 }
@@ -67,7 +69,16 @@ void CFolderPicker::SetSelection(const QString& path) {
     const QModelIndex item = m_model->index(QDir::fromNativeSeparators(path));
     if (item.isValid()) {
         m_tree->setCurrentIndex(item);
-        m_tree->scrollTo(item);
+        m_selected = item;
+        m_tree->scrollTo(item, QAbstractItemView::PositionAtCenter);
+    }
+}
+
+// The folders around the selection are read and sorted in the background, and each new row above
+// it pushes it down; so the selection is brought back into sight until the user moves it.
+void CFolderPicker::KeepSelectionInSight() {
+    if (m_selected.isValid() && m_tree->currentIndex() == m_selected) {
+        m_tree->scrollTo(m_selected, QAbstractItemView::PositionAtCenter);
     }
 }
 

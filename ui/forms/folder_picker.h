@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QModelIndex>
+#include <QPersistentModelIndex>
 #include <QString>
 
 class QFileSystemModel;
@@ -35,11 +36,14 @@ class CFolderPicker : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void KeepSelectionInSight();
+
     QFileSystemModel* m_model;
     QTreeView* m_tree;
     QLabel* m_status;
     QString m_strPath;
     bool m_bInitialized = false;
+    QPersistentModelIndex m_selected;
 };
 
 // The destination folder picker of the split and merge forms: opens on the folder typed so far

@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -42,6 +43,18 @@ class ProgressBarTest : public QObject {
         QCOMPARE(At(image, 102, 5), QColor(128, 128, 128));
     }
 
+    void leavesTheSizeGripFree() {
+        auto frame = MakeFrame(dir);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        const QSizeGrip* grip = frame->statusBar()->findChild<QSizeGrip*>();
+        QVERIFY(grip != nullptr && grip->isVisible());
+        CProgressBar bar;
+        QVERIFY(bar.ShowInPane("Operation Processing", 100, 100, 0));
+        QVERIFY(bar.geometry().right() < grip->geometry().left());
+        QVERIFY(bar.geometry().right() >= grip->geometry().left() - 4);
+    }
+
     void fitsToTheRightOfItsLabelAndWrapsPastItsEnd() {
         auto frame = MakeFrame(dir);
         frame->resize(600, 400);
@@ -50,7 +63,9 @@ class ProgressBarTest : public QObject {
         CProgressBar bar;
         QVERIFY(bar.ShowInPane("Operation Processing", 100, 100, 0));
         const QFontMetrics metrics(frame->statusBar()->font());
-        const QRect pane = frame->statusBar()->contentsRect();
+        // The pane ends where the frame's size grip begins.
+        QRect pane = frame->statusBar()->contentsRect();
+        pane.setRight(frame->statusBar()->findChild<QSizeGrip*>()->geometry().left() - 1);
         const int left = pane.left() + metrics.horizontalAdvance("Operation Processing") +
                          4 * metrics.horizontalAdvance(' ');
         QCOMPARE(bar.geometry().left(), left);

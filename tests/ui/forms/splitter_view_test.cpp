@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "gui_support.h"
@@ -70,6 +71,17 @@ class SplitterViewTest : public QObject {
         QVERIFY(Row(CSplitterView::kSplitSize).isEmpty());
         QCOMPARE(Row(CSplitterView::kOriginalSize), QString("3000000 ( 2930 KB)"));
         QCOMPARE(Row(CSplitterView::kPieceCount), QString("3"));
+    }
+
+    // A long path keeps its end in sight, cut in the middle, and gives all of itself as a tip.
+    void longPathsAreCutInTheMiddleWithTheWholePathAsTip() {
+        const QString path = dir.filePath(QString(120, 'd') + "/movie_final_version.avi");
+        Edit(1001)->setText(path);
+        auto* list = Control<QTableWidget>(form, 1010);
+        QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+        QCOMPARE(list->item(CSplitterView::kSplitFileName, 1)->toolTip(), path);
+        QCOMPARE(list->item(CSplitterView::kDestinationFolder, 1)->toolTip(),
+                 dir.filePath(QString(120, 'd')) + "/");
     }
 
     void presetsAndTheCustomSizeDriveTheCount() {

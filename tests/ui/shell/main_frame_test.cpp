@@ -1,5 +1,7 @@
 #include <QSettings>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -47,7 +49,25 @@ class MainFrameTest : public QObject {
         QCOMPARE(frame.Command(ID_RESET_OPTIONS)->isEnabled(), view == 3);
     }
 
+    static QString ToolTipShownFor(CMainFrame& frame, int command) {
+        QWidget* button = frame.findChild<QToolBar*>()->widgetForAction(frame.Command(command));
+        QHelpEvent ask(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(button, &ask);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+
   private slots:
+    // A tool bar button shows the tool tip of its prompt; help has no prompt and shows none,
+    // although the platform would fall back to the command's text.
+    void onlyButtonsWithAPromptShowATip() {
+        auto frame = MakeFrame(dir);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(ToolTipShownFor(*frame, ID_HELP), QString());
+        QCOMPARE(ToolTipShownFor(*frame, ID_SPLIT_FILE), QString("Split"));
+        QToolTip::hideText();
+    }
+
     void aPlainStartShowsTheSplitForm() {
         auto frame = MakeFrame(dir);
         QVERIFY(frame);
