@@ -440,8 +440,10 @@ void CMainFrame::RestoreAndRaise() {
     Command(ID_SHOW_OR_HIDE)->setChecked(true);
 }
 
+// Hidden, the frame is off the screen and off the task bar. It is not minimised first: a window
+// manager answers the minimise request after the frame has gone, and keeps the frame iconified
+// when it is shown again.
 void CMainFrame::HideToDropWindow() {
-    showMinimized();
     hide();
 }
 
