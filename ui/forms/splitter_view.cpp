@@ -125,8 +125,12 @@ void CSplitterView::OnInitialUpdate() {
         // The columns' pixels were chosen for the template's font; they grow with the form.
         m_listParameters->setColumnWidth(0, m_layout.ScaledPixels(140));
         m_listParameters->setColumnWidth(1, m_layout.ScaledPixels(200));
+        // One line a row: a wrapped path would break at its slashes and lose its end.
+        m_listParameters->setWordWrap(false);
         m_listParameters->setTextElideMode(Qt::ElideMiddle);
         m_listParameters->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        // Tab goes on to the next control of the form, not from cell to cell.
+        m_listParameters->setTabKeyNavigation(false);
         m_listParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
         const char* rows[] = {"Split file name", "Destination folder", "Original file fize",
                               "Split size", "Number of split files"};

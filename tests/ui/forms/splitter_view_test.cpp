@@ -79,6 +79,7 @@ class SplitterViewTest : public QObject {
         Edit(1001)->setText(path);
         auto* list = Control<QTableWidget>(form, 1010);
         QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+        QVERIFY(!list->wordWrap());
         QCOMPARE(list->item(CSplitterView::kSplitFileName, 1)->toolTip(), path);
         QCOMPARE(list->item(CSplitterView::kDestinationFolder, 1)->toolTip(),
                  dir.filePath(QString(120, 'd')) + "/");
