@@ -9,10 +9,13 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <system_error>
 
 namespace kavendrum {
 
 namespace {
+
+constexpr const char* kProgram = "kavendrum-cli";
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
@@ -29,6 +32,20 @@ bool IsOkAnswer(std::string line) {
     return line == "ok" || line == "o" || line == "y" || line == "yes";
 }
 
+// Causes that come without a system code, in words like the system's.
+const char* CauseText(FileErrorCause cause) {
+    switch (cause) {
+        case FileErrorCause::DiskFull:
+            return "No space left on device";
+        case FileErrorCause::EndOfFile:
+            return "File ends too early";
+        case FileErrorCause::SharingViolation:
+            return "File is in use";
+        default:
+            return "Input/output error";
+    }
+}
+
 }  // namespace
 
 std::string TerminalText(const std::string& text) {
@@ -42,23 +59,53 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
-ConsoleHost::ConsoleHost(Answering answering, bool showProgress)
-    : m_answering(answering), m_progress(stderr, showProgress && IsTerminal(stderr)) {}
+std::string ReasonText(const std::string& message, const FileStatus& failure) {
+    if (failure) {
+        return failure->systemCode != 0 ? std::system_category().message(failure->systemCode)
+                                        : CauseText(failure->cause);
+    }
+    if (message == "Invalid head file name!") {
+        return "a head file's name ends in .kdh";
+    }
+    if (message == "Read info from head file error!") {
+        return "not a head file that a split wrote, or cut short";
+    }
+    return "";
+}
+
+ConsoleHost::ConsoleHost(Answering answering, Voice voice)
+    : m_answering(answering),
+      m_voice(voice),
+      m_progress(stderr, voice.progress && IsTerminal(stderr)) {}
 
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
     m_progress.Clear();
     if (caption == "Error") {
         std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
-        if (!m_reason.empty() && text == m_explained) {
-            std::fprintf(stderr, "%s\n", m_reason.c_str());
+        if (Explained(text)) {
+            Complain(m_reason);
         }
-    } else if (caption == "Message") {
-        std::fprintf(stdout, "%s\n", TerminalText(text).c_str());
-        std::fflush(stdout);
-    } else {
-        std::fprintf(stdout, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
-        std::fflush(stdout);
+        return;
     }
+    if (!m_voice.successMessages) {
+        return;
+    }
+    if (caption == "Message") {
+        std::fprintf(m_voice.messages, "%s\n", TerminalText(text).c_str());
+    } else {
+        std::fprintf(m_voice.messages, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
+    }
+    std::fflush(m_voice.messages);
+}
+
+void ConsoleHost::ShowMessageAbout(const std::string& text, const std::string& caption,
+                                   const std::string& path, const FileStatus& failure) {
+    ShowMessage(text, caption);
+    if (caption != "Error" || Explained(text)) {
+        return;
+    }
+    const std::string reason = ReasonText(text, failure);
+    Complain(reason.empty() ? path : path + ": " + reason);
 }
 
 bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& caption) {
@@ -71,19 +118,35 @@ bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& captio
         case Answering::Ask:
             break;
     }
-    // Nobody at a terminal to answer: the safe answer is the one that writes nothing.
+    const std::string question = caption + ": " + TerminalText(text);
+    // Nobody at a terminal to answer: the safe answer is the one that writes nothing, and the
+    // user is told what was asked and how to answer it next time.
     if (!IsTerminal(stdin)) {
+        std::fprintf(stderr, "%s\n", question.c_str());
+        Complain(
+            "no terminal to answer on, so the answer is Cancel; "
+            "run again with --yes to answer OK, or with --no to answer Cancel");
         return false;
     }
-    std::fprintf(stderr, "%s: %s [OK/Cancel] ", caption.c_str(), TerminalText(text).c_str());
+    std::fprintf(stderr, "%s [OK/Cancel] ", question.c_str());
     std::fflush(stderr);
     std::string line;
     return std::getline(std::cin, line) && IsOkAnswer(line);
 }
 
+bool ConsoleHost::AskOkCancelAbout(const std::string& text, const std::string& caption,
+                                   const std::string& path) {
+    return AskOkCancel(text + " (" + path + ")", caption);
+}
+
 void ConsoleHost::ReportFileError(const FileError& error) {
     m_progress.Clear();
     std::fprintf(stderr, "Kavendrum: %s\n", FileErrorText(error).c_str());
+}
+
+void ConsoleHost::Complain(const std::string& text) {
+    m_progress.Clear();
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 
 bool ConsoleHost::ShowInPane(const std::string&, int, int upperBound, int) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -12,15 +13,28 @@ namespace kavendrum {
 // How questions are answered: on the terminal, or always OK, or always Cancel.
 enum class Answering { Ask, AlwaysOk, AlwaysCancel };
 
-// The command line as an operation's host: "Error" messages on standard error, others on
-// standard output, questions on the terminal, progress as one line on standard error.
+// What the command line says besides errors, which are always shown.
+struct Voice {
+    bool progress = true;          // the progress line, on a terminal only
+    bool successMessages = true;   // the "Message" texts such as "Split file successfully!"
+    std::FILE* messages = stdout;  // where those go: standard error when stdout carries data
+};
+
+// The command line as an operation's host: "Error" messages on standard error, others on the
+// voice's stream, questions on the terminal, progress as one line on standard error. A message
+// about a file is followed, as in coreutils, by a line naming the file and the system's reason.
 class ConsoleHost : public OperationHost {
   public:
-    ConsoleHost(Answering answering, bool showProgress);
+    ConsoleHost(Answering answering, Voice voice);
 
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
     void ReportFileError(const FileError& error) override;
+    void ShowMessageAbout(const std::string& text, const std::string& caption,
+                          const std::string& path, const FileStatus& failure) override;
+    bool AskOkCancelAbout(const std::string& text, const std::string& caption,
+                          const std::string& path) override;
+    void BytesDone(std::uint64_t bytes) override { m_progress.ShowBytes(bytes); }
 
     bool ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) override;
     bool SetWidthPercent(int percent) override;
@@ -29,14 +43,22 @@ class ConsoleHost : public OperationHost {
     int Advance() override;
 
     void SetTotalBytes(std::uint64_t bytes) { m_progress.SetTotalBytes(bytes); }
-    // Says why, on a line of its own, after the error message `text` whenever that is shown.
+    // A line of the program's own, on standard error, in the form "kavendrum-cli: text".
+    void Complain(const std::string& text);
+    // Says why, on a line of its own, after the error message `text` whenever that is shown, in
+    // place of the system's words.
     void ExplainError(std::string text, std::string reason) {
         m_explained = std::move(text);
         m_reason = std::move(reason);
     }
 
   private:
+    bool Explained(const std::string& text) const {
+        return !m_reason.empty() && text == m_explained;
+    }
+
     Answering m_answering;
+    Voice m_voice;
     std::string m_explained;
     std::string m_reason;
     ProgressLine m_progress;
@@ -44,5 +66,10 @@ class ConsoleHost : public OperationHost {
 
 // A message's text as lines for the terminal: CR LF becomes a plain line end.
 std::string TerminalText(const std::string& text);
+
+// Why an operation on a file failed, in the system's words ("No such file or directory"); for a
+// message with no failure behind it, what is wrong with the file, or nothing when the message
+// says it all.
+std::string ReasonText(const std::string& message, const FileStatus& failure);
 
 }  // namespace kavendrum

@@ -3,14 +3,25 @@
 
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 
 #include "cli/console_host.h"
+#include "cli/help_text.h"
+#include "cli/piece_plan.h"
+#include "cli/rejoin_command.h"
+#include "cli/size_text.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -18,6 +29,7 @@
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "engine/split_operation.h"
+#include "engine/stream_split.h"
 #include "engine/verification.h"
 #include "options/option_file.h"
 
@@ -38,11 +50,32 @@ int ExitFor(Outcome outcome) {
     return kFailed;
 }
 
+// The largest piece a head file can state, and the largest file FAT32 holds.
+constexpr std::uint32_t kLargestCliPieceSize = std::numeric_limits<std::uint32_t>::max();
+
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(fileno(stream)) != 0;
+#endif
+}
+
 struct Settings {
     bool yes = false;
     bool no = false;
-    bool quiet = false;
+    int quiet = 0;  // -q once hides progress, twice also the success messages
+    bool silent = false;
     std::string optionsFile;
+
+    // Whether success messages and the lines that go with them are shown.
+    bool Speaks() const { return !silent && quiet < 2; }
+    Voice voice() const {
+        Voice voice;
+        voice.progress = !silent && quiet == 0;
+        voice.successMessages = Speaks();
+        return voice;
+    }
 
     Answering answering() const {
         return yes ? Answering::AlwaysOk : no ? Answering::AlwaysCancel : Answering::Ask;
@@ -105,24 +138,124 @@ void PrintRows(std::FILE* out, const std::vector<PieceEntry>& pieces, bool onlyB
     }
 }
 
-int Split(const Settings& settings, const SplitRequest& request) {
-    ConsoleHost host(settings.answering(), !settings.quiet);
+// What the split command was given, before it is turned into a request.
+struct SplitArguments {
+    std::string source;
+    std::string destination;
+    std::optional<std::string> size;
+    std::optional<std::uint32_t> pieces;
+    std::optional<std::string> name;
+
+    bool FromStandardInput() const { return source == "-"; }
+};
+
+// The piece size that --size asks for; a text that is no size, or one out of range, is a usage
+// error.
+std::uint32_t PieceSizeFromText(const std::string& text) {
+    const auto size = ReadSize(text);
+    if (!size) {
+        throw CLI::ValidationError("--size", "cannot read '" + text + "' as a size");
+    }
+    if (*size < 1 || *size > kLargestCliPieceSize) {
+        throw CLI::ValidationError("--size", "'" + text + "' is not a piece size from 1 to " +
+                                                 std::to_string(kLargestCliPieceSize) + " bytes");
+    }
+    return static_cast<std::uint32_t>(*size);
+}
+
+// Checks what the parser cannot and works out the piece size; usage errors are thrown.
+std::uint32_t PlanSplit(const SplitArguments& arguments) {
+    if (arguments.FromStandardInput()) {
+        if (!arguments.name) {
+            throw CLI::ValidationError("--name", "splitting standard input needs --name NAME");
+        }
+        if (arguments.pieces) {
+            throw CLI::ValidationError("--pieces",
+                                       "standard input's size is not known until its end; "
+                                       "use --size");
+        }
+        const std::string& name = *arguments.name;
+        if (name.empty() || name == "." || name == ".." || GetFileName(name) != name ||
+            name.find('/') != std::string::npos) {
+            throw CLI::ValidationError("--name", "'" + name + "' is not a file name");
+        }
+    } else if (arguments.name) {
+        throw CLI::ValidationError("--name", "only standard input (SOURCE -) takes a name");
+    }
+    if (arguments.size) {
+        return PieceSizeFromText(*arguments.size);
+    }
+    if (!arguments.pieces) {
+        return kDefaultPieceSize;
+    }
+    std::error_code failed;
+    const auto fileSize = std::filesystem::file_size(arguments.source, failed);
+    // The split itself says what is wrong with a source it cannot read.
+    if (failed) {
+        return kDefaultPieceSize;
+    }
+    const auto size = PieceSizeForCount(fileSize, *arguments.pieces);
+    if (!size) {
+        throw CLI::ValidationError("--pieces", "a file of " + std::to_string(fileSize) +
+                                                   " bytes cannot be cut into " +
+                                                   std::to_string(*arguments.pieces) + " pieces");
+    }
+    return *size;
+}
+
+// After a split that worked: the shell command that rebuilds the file without this program.
+void PrintRejoinCommand(const Settings& settings, const std::string& destination,
+                        const std::string& name) {
+#ifdef _WIN32
+    (void)settings, (void)destination, (void)name;
+#else
+    const BaseName names = SplitBaseName(GetFileName(name));
+    const std::string headPath =
+        StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
+    const auto info = PeekHeadFile(headPath);
+    if (info && settings.Speaks()) {
+        std::printf("To rejoin without Kavendrum: %s\n",
+                    RejoinCommand(names.base, names.extension, info->pieceCount).c_str());
+    }
+#endif
+}
+
+int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
+    ConsoleHost host(settings.answering(), settings.voice());
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
         return kFailed;
     }
-    std::error_code ignored;
-    const auto size = std::filesystem::file_size(request.sourcePath, ignored);
-    host.SetTotalBytes(ignored ? 0 : size);
-    if (KindOf(request.sourcePath) == FileKind::Stream) {
-        host.ExplainError("File doesn't existed or can not be open!",
-                          request.sourcePath + ": not a regular file");
+    Outcome outcome = Outcome::Failed;
+    std::string name = arguments.source;
+    if (arguments.FromStandardInput()) {
+        name = *arguments.name;
+        auto input = File::OpenStandard(File::Standard::Input, "standard input");
+        if (!input.ok()) {
+            host.ReportFileError(input.error());
+            return kFailed;
+        }
+        const StreamSplitRequest request{name, arguments.destination, pieceSize};
+        outcome = RunStreamSplit(request, input.value(), &*options, host);
+    } else {
+        std::error_code ignored;
+        const auto size = std::filesystem::file_size(arguments.source, ignored);
+        host.SetTotalBytes(ignored ? 0 : size);
+        if (KindOf(arguments.source) == FileKind::Stream) {
+            host.ExplainError(
+                "File doesn't existed or can not be open!",
+                arguments.source + ": not a regular file (split - reads standard input)");
+        }
+        const SplitRequest request{arguments.source, arguments.destination, pieceSize};
+        outcome = RunSplit(request, &*options, host);
     }
-    return ExitFor(RunSplit(request, &*options, host));
+    if (outcome == Outcome::Succeeded) {
+        PrintRejoinCommand(settings, arguments.destination, name);
+    }
+    return ExitFor(outcome);
 }
-
 int Verify(const Settings& settings, const std::string& headPath) {
-    ConsoleHost host(settings.answering(), !settings.quiet);
+    ConsoleHost host(settings.answering(), settings.voice());
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
@@ -136,23 +269,55 @@ int Verify(const Settings& settings, const std::string& headPath) {
     return passed ? kSucceeded : kFailed;
 }
 
-int Merge(const Settings& settings, const std::string& headPath,
-          const std::optional<std::string>& destination, const std::optional<std::string>& prefix) {
-    ConsoleHost host(settings.answering(), !settings.quiet);
+struct MergeArguments {
+    std::string head;
+    std::optional<std::string> destination;
+    std::optional<std::string> prefix;
+    bool toStandardOutput = false;
+};
+
+int Merge(const Settings& settings, const MergeArguments& arguments) {
+    // With the rebuilt file on standard output, everything else goes to standard error.
+    Voice voice = settings.voice();
+    if (arguments.toStandardOutput) {
+        voice.messages = stderr;
+    }
+    ConsoleHost host(settings.answering(), voice);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
         return kFailed;
     }
+    const std::string& headPath = arguments.head;
     MergeRequest request;
     request.headPath = headPath;
-    request.destinationFolder = destination ? *destination : GetFolderPart(headPath);
+    // A bare name is a file in the current folder, which is where the rebuilt file goes too.
+    request.destinationFolder = arguments.destination.value_or(GetFolderPart(headPath));
+    if (request.destinationFolder.empty()) {
+        request.destinationFolder = std::string(".") + kPathSeparator;
+    }
+    // Without verification the engine would go on to an output without a name; the name is what
+    // is wrong, so say that.
+    if (!IsHeadFileName(headPath) && File::OpenForReading(headPath).ok()) {
+        host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
+        return kFailed;
+    }
     if (const auto info = PeekHeadFile(headPath)) {
         // A prefix that names no file of its own leaves the output empty: nothing is created.
         request.outputPath =
-            FormObjectFileName(request.destinationFolder, headPath, prefix.has_value(),
-                               prefix.value_or(""), info->extension)
+            FormObjectFileName(request.destinationFolder, headPath, arguments.prefix.has_value(),
+                               arguments.prefix.value_or(""), info->extension)
                 .value_or(std::string());
         host.SetTotalBytes(WholeFileSize(*info));
+    }
+    std::optional<File> output;
+    if (arguments.toStandardOutput) {
+        auto opened = File::OpenStandard(File::Standard::Output, "standard output");
+        if (!opened.ok()) {
+            host.ReportFileError(opened.error());
+            return kFailed;
+        }
+        output.emplace(std::move(opened.value()));
+        request.stream = &*output;
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
     const MergeVerifier verify = [&] {
@@ -164,7 +329,6 @@ int Merge(const Settings& settings, const std::string& headPath,
     };
     return ExitFor(RunMerge(request, &*options, host, verify));
 }
-
 using FieldMap = std::map<std::string, std::int32_t OptionSet::*>;
 
 const FieldMap& OptionFields() {
@@ -227,7 +391,9 @@ int ReportStore(const StoreResult& stored, ConsoleHost& host, const char* succes
 
 int Options(const Settings& settings, const std::string& action,
             const std::vector<std::string>& assignments) {
-    ConsoleHost host(settings.answering(), false);
+    Voice voice = settings.voice();
+    voice.progress = false;
+    ConsoleHost host(settings.answering(), voice);
     const std::string path = settings.optionFilePath();
     auto options = LoadOptionSet(path, host);
     if (!options) {
@@ -252,46 +418,78 @@ int Options(const Settings& settings, const std::string& action,
 
 int Main(int argc, char** argv) {
     CLI::App app{"Kavendrum: cuts a file into pieces of a chosen size and joins them again."};
+    app.name("kavendrum-cli");
     app.require_subcommand(1);
+    // Global options are read after the subcommand too: `split a b --yes`.
+    app.fallthrough();
+    app.footer(MainHelpFooter());
+    app.set_version_flag("--version", std::string("kavendrum-cli ") + KAVENDRUM_VERSION,
+                         "Show the version and stop");
     Settings settings;
     auto* yes = app.add_flag("--yes", settings.yes, "Answer OK to every question");
     app.add_flag("--no", settings.no, "Answer Cancel to every question")->excludes(yes);
-    app.add_flag("--quiet", settings.quiet, "Show no progress");
+    app.add_flag("-q,--quiet", settings.quiet, "Show no progress; given twice, as --silent");
+    app.add_flag("--silent", settings.silent,
+                 "Show neither progress nor success messages; errors are always shown");
     app.add_option("--options-file", settings.optionsFile,
                    "Use this option file instead of the one beside the program");
 
-    SplitRequest split;
+    SplitArguments split;
     auto* splitCommand = app.add_subcommand("split", "Cut a file into pieces");
-    splitCommand->add_option("SOURCE", split.sourcePath, "File to split")->required();
-    splitCommand->add_option("DESTINATION", split.destinationFolder, "Folder for the pieces")
+    splitCommand->footer(SplitHelpFooter());
+    splitCommand->add_option("SOURCE", split.source, "File to split, or - for standard input")
         ->required();
-    splitCommand->add_option("--size", split.pieceSize, "Bytes per piece")
-        ->check(CLI::Range(std::uint32_t{1}, kLargestCustomPieceSize))
-        ->capture_default_str();
+    splitCommand->add_option("DESTINATION", split.destination, "Folder for the pieces")->required();
+    auto* sizeOption = splitCommand->add_option(
+        "--size", split.size, "Bytes per piece, such as 25M or 650MB (default 1457664)");
+    sizeOption->type_name("SIZE");
+    splitCommand->add_option("--pieces", split.pieces, "Cut into exactly this many pieces")
+        ->type_name("N")
+        ->check(CLI::Range(std::uint32_t{1}, std::numeric_limits<std::uint32_t>::max()))
+        ->excludes(sizeOption);
+    splitCommand
+        ->add_option("--name", split.name,
+                     "With SOURCE -: the file's name, giving base name and extension")
+        ->type_name("NAME");
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");
+    verifyCommand->footer(VerifyHelpFooter());
     verifyCommand->add_option("HEAD", headPath, "Head file (.kdh)")->required();
 
-    std::optional<std::string> destination;
-    std::optional<std::string> prefix;
+    MergeArguments merge;
     auto* mergeCommand = app.add_subcommand("merge", "Join the pieces a head file names");
-    mergeCommand->add_option("HEAD", headPath, "Head file (.kdh)")->required();
-    mergeCommand->add_option("--dest", destination,
-                             "Folder for the rebuilt file (default: the head file's folder)");
-    mergeCommand->add_option("--prefix", prefix, "Name the rebuilt file after this instead");
+    mergeCommand->footer(MergeHelpFooter());
+    mergeCommand->add_option("HEAD", merge.head, "Head file (.kdh)")->required();
+    auto* stdoutFlag = mergeCommand->add_flag("--stdout", merge.toStandardOutput,
+                                              "Write the rebuilt file to standard output");
+    mergeCommand
+        ->add_option("--dest", merge.destination,
+                     "Folder for the rebuilt file (default: the head file's folder)")
+        ->excludes(stdoutFlag);
+    mergeCommand->add_option("--prefix", merge.prefix, "Name the rebuilt file after this instead")
+        ->excludes(stdoutFlag);
 
     std::string action = "show";
     std::vector<std::string> assignments;
     auto* optionsCommand = app.add_subcommand("options", "Show, reset or set the options");
+    optionsCommand->footer(OptionsHelpFooter());
     optionsCommand->add_option("ACTION", action, "show, reset or set")
         ->check(CLI::IsMember({"show", "reset", "set"}));
     optionsCommand->add_option("FIELD=VALUE", assignments, "With set: the fields to change");
 
+    std::uint32_t pieceSize = kDefaultPieceSize;
     try {
         app.parse(argc, argv);
         if (action != "set" && !assignments.empty()) {
             throw CLI::ValidationError("FIELD=VALUE", "only 'set' takes field assignments");
+        }
+        if (*splitCommand) {
+            pieceSize = PlanSplit(split);
+        }
+        // Binary data is not for the screen; a pipe or a file is what --stdout is for.
+        if (*mergeCommand && merge.toStandardOutput && IsTerminal(stdout)) {
+            throw CLI::ValidationError("--stdout", "standard output is a terminal");
         }
     } catch (const CLI::Success& e) {
         return app.exit(e);
@@ -301,13 +499,13 @@ int Main(int argc, char** argv) {
     }
 
     if (*splitCommand) {
-        return Split(settings, split);
+        return Split(settings, split, pieceSize);
     }
     if (*verifyCommand) {
         return Verify(settings, headPath);
     }
     if (*mergeCommand) {
-        return Merge(settings, headPath, destination, prefix);
+        return Merge(settings, merge);
     }
     return Options(settings, action, assignments);
 }

@@ -49,6 +49,33 @@ int ProgressLine::Advance() {
     return previous;
 }
 
+void ProgressLine::ShowBytes(std::uint64_t bytes) {
+    if (!m_enabled) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_shown && bytes == 0) {
+        return;
+    }
+    if (m_started == std::chrono::steady_clock::time_point{}) {
+        m_started = now;
+    }
+    if (!DueForRedraw(now, false)) {
+        return;
+    }
+    m_lastDrawn = now;
+    const double seconds = std::chrono::duration<double>(now - m_started).count();
+    const auto done = static_cast<double>(bytes);
+    const std::string speed = seconds > 0.0 ? ByteText(done / seconds) + "/s" : "";
+    std::fprintf(m_terminal, "\r%s  %s\033[K", ByteText(done).c_str(), speed.c_str());
+    std::fflush(m_terminal);
+    m_shown = true;
+}
+
+bool ProgressLine::DueForRedraw(std::chrono::steady_clock::time_point now, bool force) const {
+    return force || !m_shown || now - m_lastDrawn >= kRedrawInterval;
+}
+
 void ProgressLine::Clear() {
     if (m_shown) {
         std::fputs("\r\033[K", m_terminal);
@@ -62,7 +89,7 @@ void ProgressLine::Draw(bool force) {
         return;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (!force && m_shown && now - m_lastDrawn < kRedrawInterval) {
+    if (!DueForRedraw(now, force)) {
         return;
     }
     m_lastDrawn = now;

@@ -18,11 +18,14 @@ class ProgressLine {
     // Both give the position before the call, as the progress control does.
     int SetPosition(int position);
     int Advance();
+    // For a run whose size is not known: the bytes done so far and the speed, with no bar.
+    void ShowBytes(std::uint64_t bytes);
     // Takes the line off the screen, so that a message can be printed in its place.
     void Clear();
 
   private:
     void Draw(bool force);
+    bool DueForRedraw(std::chrono::steady_clock::time_point now, bool force) const;
 
     std::FILE* m_terminal;
     bool m_enabled;

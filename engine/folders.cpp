@@ -20,12 +20,12 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
         return FolderCheck::Ready;
     }
     const auto mode = side == FolderSide::Split ? options.splitFolderMode : options.mergeFolderMode;
-    if (mode != 0 &&
-        !host.AskOkCancel("Folder doesn't exist, do you want to create it?", "Message")) {
+    if (mode != 0 && !host.AskOkCancelAbout("Folder doesn't exist, do you want to create it?",
+                                            "Message", path)) {
         return FolderCheck::Declined;
     }
-    if (CreateOneFolder(StripTrailingSeparator(path))) {
-        host.ShowMessage("Can not create folder!", "Error");
+    if (auto failure = CreateOneFolder(StripTrailingSeparator(path))) {
+        host.ShowMessageAbout("Can not create folder!", "Error", path, failure);
         return FolderCheck::Failed;
     }
     return FolderCheck::Ready;

@@ -24,6 +24,11 @@ void ShowError(OperationHost& host, const char* text) {
     host.ShowMessage(text, "Error");
 }
 
+void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
+                    const FileStatus& failure = std::nullopt) {
+    host.ShowMessageAbout(text, "Error", path, failure);
+}
+
 // The head file's name less its last four characters: the ".kdh" it is expected to end with.
 std::string PieceBaseName(const std::string& headPath) {
     const std::string name = GetFileName(headPath);
@@ -65,6 +70,7 @@ class MergeRun {
     bool PieceCopied(std::uint32_t number, std::uint64_t size);
     bool RemovePendingPieces();
     bool Fail(const char* text);
+    bool Fail(const char* text, const FileError& about);
     bool Fail(const FileError& error);
 
     const HeadFileInfo& m_info;
@@ -100,7 +106,7 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     const std::uint32_t size = last ? LastPieceSize(m_info) : m_info.pieceSize;
     auto piece = File::OpenForReading(PiecePath(m_stem, number));
     if (!piece.ok()) {
-        return Fail("Read file error!");
+        return Fail("Read file error!", piece.error());
     }
     // A short piece stops the merge before any of its bytes reach the output.
     const auto length = piece.value().Length();
@@ -200,11 +206,42 @@ bool MergeRun::Fail(const char* text) {
     return false;
 }
 
+bool MergeRun::Fail(const char* text, const FileError& about) {
+    if (RemovePendingPieces()) {
+        ShowErrorAbout(m_host, text, about.path, about);
+    }
+    return false;
+}
+
 bool MergeRun::Fail(const FileError& error) {
     if (RemovePendingPieces()) {
         m_host.ReportFileError(error);
     }
     return false;
+}
+
+VerifyOutcome RunVerifier(const MergeRequest& request, OperationHost& host,
+                          const MergeVerifier& verify) {
+    return verify ? verify() : VerifyPieces(request.headPath, host).outcome;
+}
+
+Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
+                      const std::string& stem, OptionSet options, OperationHost& host,
+                      const MergeVerifier& verify) {
+    if (options.verifyBeforeMerge != 0 &&
+        RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
+        return Outcome::Failed;
+    }
+    options.deleteAfterMerge = 0;
+    {
+        MergeRun run(info, stem, options, host, *request.stream);
+        if (!run.CopyPieces()) {
+            return Outcome::Failed;
+        }
+    }
+    host.ShowMessage("Merge files successfully!", "Message");
+    host.SetPosition(0);
+    return Outcome::Succeeded;
 }
 
 }  // namespace
@@ -218,8 +255,9 @@ bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host) {
         ShowError(host, "Destination folder must be filled in!");
         return false;
     }
-    if (!File::OpenForReading(request.headPath).ok()) {
-        ShowError(host, "Head file doesn't existed or can not be opened!");
+    if (auto opened = File::OpenForReading(request.headPath); !opened.ok()) {
+        ShowErrorAbout(host, "Head file doesn't existed or can not be opened!", request.headPath,
+                       opened.error());
         return false;
     }
     return true;
@@ -243,7 +281,7 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         return Outcome::Failed;
     }
     if (read.status != HeadReadStatus::Read) {
-        ShowError(host, "Read info from head file error!");
+        ShowErrorAbout(host, "Read info from head file error!", request.headPath);
         return Outcome::Failed;
     }
     if (options == nullptr) {
@@ -251,6 +289,9 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         return Outcome::Failed;
     }
     const std::string stem = GetFolderPart(request.headPath) + PieceBaseName(request.headPath);
+    if (request.stream != nullptr) {
+        return MergeToStream(request, read.info, stem, *options, host, verify);
+    }
 
     const FolderCheck destination =
         CheckDestination(request.destinationFolder, FolderSide::Merge, *options, host);
@@ -258,13 +299,12 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
     }
     if (options->overwriteMode == 1 && FileExists(request.outputPath) &&
-        !host.AskOkCancel("Do you want to overwrite same name file?", "Overwrite Warning")) {
+        !host.AskOkCancelAbout("Do you want to overwrite same name file?", "Overwrite Warning",
+                               request.outputPath)) {
         return Outcome::Cancelled;
     }
     if (options->verifyBeforeMerge != 0) {
-        const VerifyOutcome verified =
-            verify ? verify() : VerifyPieces(request.headPath, host).outcome;
-        if (verified != VerifyOutcome::Passed) {
+        if (RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
             return Outcome::Failed;
         }
     }
@@ -280,7 +320,7 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
     }
     auto output = File::OpenForWriting(request.outputPath);
     if (!output.ok()) {
-        ShowError(host, "Create file error,merge failed!");
+        ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath, output.error());
         return Outcome::Failed;
     }
     bool clean = true;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/io/file.h"
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
 #include "engine/verification.h"
@@ -14,6 +15,10 @@ struct MergeRequest {
     std::string headPath;
     std::string destinationFolder;  // checked and created if need be; the output names its file
     std::string outputPath;
+    // When set, the rebuilt file goes here (a pipe, say) instead of to outputPath: no folder check,
+    // no overwrite question, and the pieces are kept whatever the options say, since nothing
+    // tells that the bytes were stored at the other end.
+    File* stream = nullptr;
 };
 
 // The verification a merge runs first when the options ask for it. A form shows its marks in its

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/io/file_error.h"
@@ -19,6 +20,22 @@ class OperationHost {
     // A read or write failure that the operation does not handle itself: the stop icon, the
     // caption "Kavendrum" and FileErrorText(error).
     virtual void ReportFileError(const FileError& error) = 0;
+
+    // As ShowMessage and AskOkCancel, for a text about one file, with the failure that led to it
+    // if there was one. A box shows the text alone, as always; a host that can say more (the
+    // command line) names the file and the system's reason too.
+    virtual void ShowMessageAbout(const std::string& text, const std::string& caption,
+                                  const std::string& /*path*/, const FileStatus& /*failure*/) {
+        ShowMessage(text, caption);
+    }
+    virtual bool AskOkCancelAbout(const std::string& text, const std::string& caption,
+                                  const std::string& /*path*/) {
+        return AskOkCancel(text, caption);
+    }
+
+    // Progress of a run whose size is known only at its end (a split of a stream): the bytes
+    // moved so far. The bar has no range to show it against, so a form ignores it.
+    virtual void BytesDone(std::uint64_t /*bytes*/) {}
 
     // The progress bar in the status bar pane.
     virtual bool ShowInPane(const std::string& label, int widthPercent, int upperBound,

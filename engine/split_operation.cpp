@@ -21,6 +21,11 @@ void ShowError(OperationHost& host, const char* text) {
     host.ShowMessage(text, "Error");
 }
 
+void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
+                    const FileStatus& failure) {
+    host.ShowMessageAbout(text, "Error", path, failure);
+}
+
 // Opens an output of the split. A path that leads to the source itself cannot be created: the
 // split would otherwise empty the file it is reading.
 FileResult<File> CreateOutput(const std::string& path, const FileIdentity& source) {
@@ -161,7 +166,7 @@ std::optional<File> SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t num
     if (!piece) {
         auto opened = CreateOutput(PiecePath(number), m_sourceIdentity);
         if (!opened.ok()) {
-            ShowError(m_host, failureText);
+            ShowErrorAbout(m_host, failureText, PiecePath(number), opened.error());
             return std::nullopt;
         }
         piece.emplace(std::move(opened.value()));
@@ -220,8 +225,14 @@ bool SplitRun::DeleteSource() {
         return false;
     }
     // A disk that was split is never removed: its node is not the data.
-    if (KindOf(m_request.sourcePath) != FileKind::Regular || RemoveFile(m_request.sourcePath)) {
-        ShowError(m_host, "Can not remove original files!");
+    FileStatus failure;
+    if (KindOf(m_request.sourcePath) != FileKind::Regular) {
+        failure = FileError{FileErrorCause::BadPath, m_request.sourcePath};
+    } else {
+        failure = RemoveFile(m_request.sourcePath);
+    }
+    if (failure) {
+        ShowErrorAbout(m_host, "Can not remove original files!", m_request.sourcePath, failure);
         return false;
     }
     return true;
@@ -238,8 +249,9 @@ bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
         ShowError(host, "Destination folder must be filled in!");
         return false;
     }
-    if (!File::OpenForReading(request.sourcePath).ok()) {
-        ShowError(host, "File doesn't existed or can not be open!");
+    if (auto opened = File::OpenForReading(request.sourcePath); !opened.ok()) {
+        ShowErrorAbout(host, "File doesn't existed or can not be open!", request.sourcePath,
+                       opened.error());
         return false;
     }
     return true;
@@ -252,7 +264,7 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     auto source = File::OpenForReading(request.sourcePath);
     if (!source.ok()) {
-        ShowError(host, "Read file error!");
+        ShowErrorAbout(host, "Read file error!", request.sourcePath, source.error());
         return Outcome::Failed;
     }
     const auto fileSize = source.value().Length();
@@ -283,13 +295,13 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     const std::string folder = StripTrailingSeparator(request.destinationFolder);
     const std::string headPath = folder + kPathSeparator + names.base + ".kdh";
     if (options->overwriteMode == 1 && FileExists(headPath) &&
-        !host.AskOkCancel("There are same name files in this folder,overwrite it?",
-                          "Overwrite Warning")) {
+        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
+                               "Overwrite Warning", headPath)) {
         return Outcome::Cancelled;
     }
     auto head = CreateOutput(headPath, sourceIdentity.value());
     if (!head.ok()) {
-        ShowError(host, "Can not create head file, split failed!");
+        ShowErrorAbout(host, "Can not create head file, split failed!", headPath, head.error());
         return Outcome::Failed;
     }
     source.value().AdviseSequential();

@@ -111,12 +111,12 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
                           const PieceCheck& check) {
     Verification result;
     if (!IsHeadFileName(headPath)) {
-        host.ShowMessage("Invalid head file name!", "Error");
+        host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
         return result;
     }
     auto head = File::OpenForReading(headPath);
     if (!head.ok()) {
-        host.ShowMessage("Head file open error!", "Error");
+        host.ShowMessageAbout("Head file open error!", "Error", headPath, head.error());
         return result;
     }
     const HeadRead read = ReadHeadFile(head.value());
@@ -126,7 +126,7 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
         return result;
     }
     if (read.status != HeadReadStatus::Read) {
-        host.ShowMessage("Read info from head file error!", "Error");
+        host.ShowMessageAbout("Read info from head file error!", "Error", headPath, std::nullopt);
         return result;
     }
 

@@ -70,6 +70,10 @@ class File {
     static FileResult<File> OpenSharedForWriting(const std::string& path) {
         return OpenForWritingImpl(path, false, nullptr);
     }
+    // The process's standard input or output as a file of its own: a second handle to it, so that
+    // closing the file leaves the stream itself open. `name` stands for the path in messages.
+    enum class Standard { Input, Output };
+    static FileResult<File> OpenStandard(Standard stream, const std::string& name);
 
     bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }

@@ -26,6 +26,9 @@ enum class FileErrorCause {
 struct FileError {
     FileErrorCause cause = FileErrorCause::Generic;
     std::string path;
+    // The system's own code (errno, or GetLastError on Windows); 0 when there is none. Kept for
+    // front ends that give the system's wording beside the report's.
+    int systemCode = 0;
 };
 
 // The file-error report's text for the cause, with the file's full path filled in.

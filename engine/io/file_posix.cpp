@@ -186,6 +186,15 @@ FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusiv
     return file;
 }
 
+FileResult<File> File::OpenStandard(Standard stream, const std::string& name) {
+    const int handle =
+        ::fcntl(stream == Standard::Input ? STDIN_FILENO : STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (handle < 0) {
+        return ErrnoError(name);
+    }
+    return File(handle, name);
+}
+
 FileResult<std::uint64_t> File::Length() const {
     struct stat info {};
     if (::fstat(Fd(), &info) != 0) {

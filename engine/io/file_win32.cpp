@@ -48,6 +48,18 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
     return file;
 }
 
+FileResult<File> File::OpenStandard(Standard stream, const std::string& name) {
+    const HANDLE own =
+        GetStdHandle(stream == Standard::Input ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE);
+    HANDLE handle = nullptr;
+    if (own == INVALID_HANDLE_VALUE || own == nullptr ||
+        !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &handle, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return LastWin32Error(name);
+    }
+    return File(AsNative(handle), name);
+}
+
 FileResult<File> File::CreateNew(const std::string& path) {
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);

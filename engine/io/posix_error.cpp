@@ -40,7 +40,8 @@ FileErrorCause CauseFromErrno(int error) {
 }
 
 FileError ErrnoError(const std::string& path) {
-    return FileError{CauseFromErrno(errno), path};
+    const int error = errno;
+    return FileError{CauseFromErrno(error), path, error};
 }
 
 }  // namespace kavendrum

@@ -46,7 +46,8 @@ FileErrorCause CauseFromWin32Error(unsigned long error) {
 }
 
 FileError LastWin32Error(const std::string& path) {
-    return FileError{CauseFromWin32Error(GetLastError()), path};
+    const DWORD error = GetLastError();
+    return FileError{CauseFromWin32Error(error), path, static_cast<int>(error)};
 }
 
 }  // namespace kavendrum

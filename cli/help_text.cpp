@@ -1,0 +1,90 @@
+#include "cli/help_text.h"
+
+namespace kavendrum {
+
+namespace {
+
+const char* const kExitStatuses =
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  failed; the message on standard error says why\n"
+    "  2  the command line could not be read\n"
+    "  3  a question was answered Cancel (also when there was no terminal to ask on)\n";
+
+}  // namespace
+
+std::string MainHelpFooter() {
+    return std::string(
+               "Examples:\n"
+               "  kavendrum-cli split movie.avi /media/stick --size 4294967295\n"
+               "  tar c photos | kavendrum-cli split - backup --name photos.tar --size 650M\n"
+               "  kavendrum-cli merge backup/photos.kdh --stdout | tar x\n"
+               "\n"
+               "Sizes: K, M, G (and KiB, MiB, GiB) count in 1024s; KB, MB, GB in 1000s.\n"
+               "See kavendrum-cli(1) for the files, the options and rejoining with the shell.\n"
+               "\n") +
+           kExitStatuses;
+}
+
+std::string SplitHelpFooter() {
+    return std::string(
+               "Examples:\n"
+               "  kavendrum-cli split movie.avi pieces --size 25M\n"
+               "  kavendrum-cli split movie.avi pieces --pieces 4\n"
+               "  pg_dump shop | kavendrum-cli split - dumps --name shop.sql --size 1G\n"
+               "\n"
+               "SIZE is decimal digits with an optional K, M, G, KiB, MiB, GiB (1024s) or KB, MB,\n"
+               "GB (1000s), from 1 byte to 4294967295 (4 GiB - 1, the largest FAT32 file).\n"
+               "SOURCE - reads standard input to its end; --name then gives the file's name.\n"
+               "\n") +
+           kExitStatuses;
+}
+
+std::string VerifyHelpFooter() {
+    return std::string(
+               "Each piece is shown as a row: Good or Bad, its expected size, its path; then\n"
+               "Passed or Failed.\n"
+               "\n"
+               "Examples:\n"
+               "  kavendrum-cli verify pieces/movie.kdh\n"
+               "  kavendrum-cli verify movie.kdh | grep ^Bad\n"
+               "\n") +
+           kExitStatuses;
+}
+
+std::string MergeHelpFooter() {
+    return std::string(
+               "Examples:\n"
+               "  kavendrum-cli merge pieces/movie.kdh\n"
+               "  kavendrum-cli merge movie.kdh --dest ~/films --prefix holiday\n"
+               "  kavendrum-cli merge backup.kdh --stdout | tar x\n"
+               "\n"
+               "With --stdout only the rebuilt file's bytes go to standard output, messages go to\n"
+               "standard error, and the pieces are kept whatever deleteAfterMerge says.\n"
+               "\n") +
+           kExitStatuses;
+}
+
+std::string OptionsHelpFooter() {
+    return std::string(
+               "Fields (set FIELD=VALUE, values are 32-bit integers):\n"
+               "  splitFolderMode    0: create a missing split destination folder; other: ask "
+               "first\n"
+               "  deleteAfterSplit   nonzero: delete the original file after splitting\n"
+               "  mergeFolderMode    0: create a missing merge destination folder; other: ask "
+               "first\n"
+               "  deleteAfterMerge   nonzero: delete the pieces and head file after merging\n"
+               "  verifyBeforeMerge  nonzero: verify the pieces before merging, stop if one is "
+               "bad\n"
+               "  overwriteMode      1: ask before overwriting a file; other: overwrite silently\n"
+               "Defaults: 0 0 0 0 1 1.\n"
+               "\n"
+               "Examples:\n"
+               "  kavendrum-cli options\n"
+               "  kavendrum-cli options set overwriteMode=0 verifyBeforeMerge=1\n"
+               "  kavendrum-cli --yes options reset\n"
+               "\n") +
+           kExitStatuses;
+}
+
+}  // namespace kavendrum

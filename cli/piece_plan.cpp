@@ -1,0 +1,18 @@
+#include "cli/piece_plan.h"
+
+#include <limits>
+
+namespace kavendrum {
+
+std::optional<std::uint32_t> PieceSizeForCount(std::uint64_t fileSize, std::uint32_t count) {
+    if (count == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t size = fileSize / count + 1;
+    if (size > std::numeric_limits<std::uint32_t>::max() || fileSize / size + 1 != count) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(size);
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,173 @@
+#include "engine/stream_split.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "engine/batch_file.h"
+#include "engine/folders.h"
+#include "engine/head_file.h"
+#include "engine/io/file_system.h"
+#include "engine/paths.h"
+#include "engine/transfer.h"
+
+namespace kavendrum {
+
+namespace {
+
+void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
+                    const FileStatus& failure) {
+    host.ShowMessageAbout(text, "Error", path, failure);
+}
+
+// The stream's own file, when it is one: pieces must never be written over it.
+std::optional<FileIdentity> StreamIdentity(const File& stream) {
+    auto identity = stream.Identity();
+    if (!identity.ok()) {
+        return std::nullopt;
+    }
+    return identity.value();
+}
+
+class StreamRun {
+  public:
+    StreamRun(const StreamSplitRequest& request, File& stream, OperationHost& host,
+              std::optional<FileIdentity> keepOut, std::string folder, std::string base)
+        : m_request(request),
+          m_stream(stream),
+          m_host(host),
+          m_keepOut(keepOut),
+          m_folder(std::move(folder)),
+          m_base(std::move(base)) {}
+
+    // Fills the pieces until the stream ends; false after a reported failure.
+    bool CopyPieces();
+    std::uint64_t Bytes() const { return m_bytes; }
+    const std::vector<std::string>& PieceNames() const { return m_pieceNames; }
+
+  private:
+    // Fills one piece; the count of bytes it took, or nothing after a reported failure.
+    std::optional<std::uint64_t> FillPiece(File& piece);
+
+    const StreamSplitRequest& m_request;
+    File& m_stream;
+    OperationHost& m_host;
+    std::optional<FileIdentity> m_keepOut;
+    std::string m_folder;
+    std::string m_base;
+    std::vector<std::string> m_pieceNames;
+    std::uint64_t m_bytes = 0;
+    Transfer m_transfer{kMaxCopyUnit};
+};
+
+bool StreamRun::CopyPieces() {
+    for (std::uint32_t number = 1;; ++number) {
+        const std::string name = m_base + "_" + std::to_string(number) + ".skf";
+        const std::string path = m_folder + kPathSeparator + name;
+        auto piece = File::OpenForWriting(path, m_keepOut ? &*m_keepOut : nullptr);
+        if (!piece.ok()) {
+            ShowErrorAbout(m_host, "Can not create file, split failed!", path, piece.error());
+            return false;
+        }
+        m_pieceNames.push_back(name);
+        const auto filled = FillPiece(piece.value());
+        if (!filled) {
+            return false;
+        }
+        if (auto failure = piece.value().Close()) {
+            m_host.ReportFileError(*failure);
+            return false;
+        }
+        // A piece that is not full is the last: the stream has ended.
+        if (*filled < m_request.pieceSize) {
+            return true;
+        }
+        // The head file counts pieces in 32 bits.
+        if (number == std::numeric_limits<std::uint32_t>::max()) {
+            m_host.ShowMessage("Split size is too small for this file!", "Error");
+            return false;
+        }
+    }
+}
+
+std::optional<std::uint64_t> StreamRun::FillPiece(File& piece) {
+    std::uint64_t filled = 0;
+    while (filled < m_request.pieceSize) {
+        const auto chunk = static_cast<std::size_t>(
+            std::min<std::uint64_t>(m_request.pieceSize - filled, kMaxCopyUnit));
+        const Moved moved = m_transfer.Move(m_stream, piece, chunk);
+        if (moved.error) {
+            m_host.ReportFileError(*moved.error);
+            return std::nullopt;
+        }
+        filled += moved.bytes;
+        m_bytes += moved.bytes;
+        m_host.BytesDone(m_bytes);
+        if (moved.bytes < chunk) {
+            break;
+        }
+    }
+    return filled;
+}
+
+}  // namespace
+
+Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
+                       OperationHost& host) {
+    if (request.name.empty()) {
+        host.ShowMessage("File to split must be filled in!", "Error");
+        return Outcome::Failed;
+    }
+    if (request.destinationFolder.empty()) {
+        host.ShowMessage("Destination folder must be filled in!", "Error");
+        return Outcome::Failed;
+    }
+    if (options == nullptr) {
+        host.ShowMessage("Get MainFrame error!", "Error");
+        return Outcome::Failed;
+    }
+    if (request.pieceSize == 0) {
+        host.ShowMessage("Split size is too small for this file!", "Error");
+        return Outcome::Failed;
+    }
+    // The name is only a name: a folder in it would lead the pieces elsewhere.
+    const BaseName names = SplitBaseName(GetFileName(request.name));
+    const FolderCheck destination =
+        CheckDestination(request.destinationFolder, FolderSide::Split, *options, host);
+    if (destination != FolderCheck::Ready) {
+        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+    }
+    const std::string folder = StripTrailingSeparator(request.destinationFolder);
+    const std::string headPath = folder + kPathSeparator + names.base + ".kdh";
+    if (options->overwriteMode == 1 && FileExists(headPath) &&
+        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
+                               "Overwrite Warning", headPath)) {
+        return Outcome::Cancelled;
+    }
+    const auto keepOut = StreamIdentity(stream);
+    auto head = File::OpenForWriting(headPath, keepOut ? &*keepOut : nullptr);
+    if (!head.ok()) {
+        ShowErrorAbout(host, "Can not create head file, split failed!", headPath, head.error());
+        return Outcome::Failed;
+    }
+    StreamRun run(request, stream, host, keepOut, folder, names.base);
+    if (!run.CopyPieces()) {
+        return Outcome::Failed;
+    }
+    const auto pieceCount = static_cast<std::uint32_t>(run.PieceNames().size());
+    host.ShowMessage("Split file successfully!\r\nTo Re-Join, run the file: \"" + folder +
+                         kPathSeparator + names.base + ".bat\"",
+                     "Message");
+    const auto record = EncodeHeadFile(
+        MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
+    if (head.value().Write(record.data(), record.size()) || head.value().Close()) {
+        host.ShowMessage("Write to head file error!", "Error");
+        return Outcome::Failed;
+    }
+    const bool written =
+        WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
+    return written ? Outcome::Succeeded : Outcome::Failed;
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/io/file.h"
+#include "engine/operation_host.h"
+#include "engine/outcome.h"
+#include "options/option_set.h"
+
+namespace kavendrum {
+
+// A split of data whose size is known only at its end, such as a pipe.
+struct StreamSplitRequest {
+    std::string name;  // the file name the data stands for: base name and extension
+    std::string destinationFolder;
+    std::uint32_t pieceSize = 0;
+};
+
+// Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as
+// RunSplit does for a file: the same checks, questions, messages and files, and the same piece
+// count (size / pieceSize + 1, so a size that divides evenly ends with an empty piece). The head
+// file is made first and its record written at the end. Progress goes to the host's BytesDone.
+// `deleteAfterSplit` does not apply: there is no source file to delete.
+Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
+                       OperationHost& host);
+
+}  // namespace kavendrum
