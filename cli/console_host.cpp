@@ -87,6 +87,9 @@ void ConsoleHost::ShowMessage(const std::string& text, const std::string& captio
         }
         return;
     }
+    // Questions are asked elsewhere: the only message a run shows under this caption is its
+    // success.
+    m_reportedSuccess = m_reportedSuccess || caption == "Message";
     if (!m_voice.successMessages) {
         return;
     }

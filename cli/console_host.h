@@ -43,6 +43,8 @@ class ConsoleHost : public OperationHost {
     int Advance() override;
 
     void SetTotalBytes(std::uint64_t bytes) { m_progress.SetTotalBytes(bytes); }
+    // Whether the run reported success, shown or not; it may still have failed afterwards.
+    bool ReportedSuccess() const { return m_reportedSuccess; }
     // A line of the program's own, on standard error, in the form "kavendrum-cli: text".
     void Complain(const std::string& text);
     // Says why, on a line of its own, after the error message `text` whenever that is shown, in
@@ -62,6 +64,7 @@ class ConsoleHost : public OperationHost {
     std::string m_explained;
     std::string m_reason;
     ProgressLine m_progress;
+    bool m_reportedSuccess = false;
 };
 
 // A message's text as lines for the terminal: CR LF becomes a plain line end.

@@ -203,7 +203,8 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
     return *size;
 }
 
-// After a split that worked: the shell command that rebuilds the file without this program.
+// After a split that wrote its pieces and its head file: the shell command that rebuilds the
+// file without this program.
 void PrintRejoinCommand(const Settings& settings, const std::string& destination,
                         const std::string& name) {
 #ifdef _WIN32
@@ -249,7 +250,8 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         const SplitRequest request{arguments.source, arguments.destination, pieceSize};
         outcome = RunSplit(request, &*options, host);
     }
-    if (outcome == Outcome::Succeeded) {
+    // Also after a failure that came later, such as the batch file's: the pieces are complete.
+    if (host.ReportedSuccess()) {
         PrintRejoinCommand(settings, arguments.destination, name);
     }
     return ExitFor(outcome);

@@ -1,85 +1,26 @@
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include <gtest/gtest.h>
-
+#include "cli/cli_fixture.h"
 #include "engine/head_file.h"
-#include "support/temp_folder.h"
 
 namespace kavendrum {
 namespace {
 
-using testing::TempFolder;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class CliTest : public ::testing::Test {
-  protected:
-    // Runs the program with the arguments (a shell word list) and no terminal attached.
-    CliRun Cli(const std::string& arguments, const std::string& prefix = "") {
-        const std::string command = prefix + "'" KAVENDRUM_CLI_PATH "' --options-file '" +
-                                    (temp / "k.opt") + "' " + arguments + " </dev/null >'" +
-                                    (temp / "stdout") + "' 2>'" + (temp / "stderr") + "'";
-        const int raw = std::system(("cd '" + temp.path() + "' && " + command).c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(temp / "stdout"),
-                Slurp(temp / "stderr")};
-    }
-
-    // Runs the program with its standard output a pipe that nobody reads any more; the raw
-    // wait status, so that a death by a signal shows.
-    int RunWithStdoutClosed(const std::string& arguments) {
-        const std::string command = "exec '" KAVENDRUM_CLI_PATH "' --options-file '" +
-                                    (temp / "k.opt") + "' " + arguments + " </dev/null 2>'" +
-                                    (temp / "stderr") + "'";
-        int ends[2];
-        if (::pipe(ends) != 0) {
-            return -1;
-        }
-        ::close(ends[0]);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            // As a shell's pipeline would start it, whatever this test program ignores.
-            std::signal(SIGPIPE, SIG_DFL);
-            ::dup2(ends[1], 1);
-            ::close(ends[1]);
-            if (::chdir(temp.path().c_str()) == 0) {
-                ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-            }
-            ::_exit(127);
-        }
-        ::close(ends[1]);
-        int raw = -1;
-        ::waitpid(child, &raw, 0);
-        return raw;
-    }
-
-    TempFolder temp;
-};
+using testing::CliRun;
+using testing::CliTest;
+using testing::Slurp;
 
 TEST_F(CliTest, SplitVerifyAndMergeFromTheTerminal) {
     const auto source = testing::RandomBytes(100000);
     testing::WriteBytes(temp / "movie.avi", source);
     CliRun split = Cli("split movie.avi pieces --size 32768");
     ASSERT_EQ(split.status, 0) << split.err;
-    EXPECT_EQ(split.out,
-              "Split file successfully!\nTo Re-Join, run the file: \"pieces/movie.bat\"\n");
+    EXPECT_EQ(
+        split.out.rfind("Split file successfully!\nTo Re-Join, run the file: \"pieces/movie.bat\"\n"
+                        "To rejoin without Kavendrum: (n=4; ",
+                        0),
+        0u)
+        << split.out;
     EXPECT_EQ(split.err, "");  // no terminal, no progress line
 
     CliRun verify = Cli("verify pieces/movie.kdh");
@@ -102,10 +43,12 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
     CliRun missing = Cli("split nothing.bin out");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Error: File doesn't existed or can not be open!\n");
+    EXPECT_EQ(missing.err,
+              "Error: File doesn't existed or can not be open!\n"
+              "kavendrum-cli: nothing.bin: No such file or directory\n");
 
     EXPECT_EQ(Cli("split a.bin out --size 0").status, 2);
-    EXPECT_EQ(Cli("split a.bin out --size 629145601").status, 2);
+    EXPECT_EQ(Cli("split a.bin out --size 4294967296").status, 2);
     EXPECT_EQ(Cli("frobnicate").status, 2);
     EXPECT_EQ(Cli("options set noSuchField=1").status, 2);
 
@@ -250,17 +193,20 @@ TEST_F(CliTest, StreamsAreRefusedWithTheReason) {
     const int raw = std::system(("cd '" + temp.path() + "' && " + piped).c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
     EXPECT_EQ(Slurp(temp / "stderr"),
-              "Error: File doesn't existed or can not be open!\n/dev/stdin: not a regular file\n");
+              "Error: File doesn't existed or can not be open!\nkavendrum-cli: /dev/stdin: not a "
+              "regular file (split - reads standard input)\n");
 
     CliRun device = Cli("split /dev/null out");
     EXPECT_EQ(device.status, 1);
     EXPECT_EQ(device.err,
-              "Error: File doesn't existed or can not be open!\n/dev/null: not a regular file\n");
+              "Error: File doesn't existed or can not be open!\nkavendrum-cli: /dev/null: not a "
+              "regular file (split - reads standard input)\n");
     EXPECT_FALSE(testing::Exists(temp / "out"));
 
-    // A file that is merely missing gets no reason line.
+    // A file that is merely missing gets the system's reason.
     EXPECT_EQ(Cli("split missing.bin out").err,
-              "Error: File doesn't existed or can not be open!\n");
+              "Error: File doesn't existed or can not be open!\n"
+              "kavendrum-cli: missing.bin: No such file or directory\n");
 }
 
 TEST_F(CliTest, AClosedStandardOutputDoesNotCutASplitShort) {
@@ -287,6 +233,230 @@ TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Kavendrum: Disk full while accessing out/big_1.skf.\n");
     EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
+}
+
+}  // namespace
+}  // namespace kavendrum
+
+namespace kavendrum {
+namespace {
+
+using testing::CliRun;
+using testing::CliTest;
+
+// The four numbers at the start of a head file.
+std::vector<std::uint32_t> HeadNumbers(const std::string& path) {
+    const auto bytes = testing::ReadBytes(path);
+    std::vector<std::uint32_t> numbers;
+    for (std::size_t at = 0; at + 4 <= bytes.size() && numbers.size() < 4; at += 4) {
+        std::uint32_t value = 0;
+        for (int byte = 3; byte >= 0; --byte) {
+            value = value << 8 | static_cast<std::uint8_t>(bytes[at + byte]);
+        }
+        numbers.push_back(value);
+    }
+    return numbers;
+}
+
+TEST_F(CliTest, SizesTakeSuffixesAndLeadingZerosAreDecimal) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(3000000));
+    const struct {
+        const char* text;
+        std::uint32_t bytes;
+    } sizes[] = {{"01457664", 1457664}, {"25K", 25600},     {"25KiB", 25600},
+                 {"25KB", 25000},       {"2M", 2097152},    {"2MiB", 2097152},
+                 {"2MB", 2000000},      {"1G", 1073741824}, {"1GB", 1000000000}};
+    for (const auto& size : sizes) {
+        CliRun run = Cli(std::string("--yes split a.bin out --size ") + size.text);
+        ASSERT_EQ(run.status, 0) << size.text << ": " << run.err;
+        EXPECT_EQ(HeadNumbers(temp / "out/a.kdh")[2], size.bytes) << size.text;
+    }
+    for (const char* text : {"25X", "0x10", "1.5M", "25mb", "-1"}) {
+        CliRun run = Cli(std::string("split a.bin out --size ") + text);
+        EXPECT_EQ(run.status, 2) << text;
+        EXPECT_NE(run.err.find(std::string("cannot read '") + text + "' as a size"),
+                  std::string::npos)
+            << run.err;
+    }
+    for (const char* text : {"0", "4G", "4294967296", "99999999999999999999"}) {
+        CliRun run = Cli(std::string("split a.bin out --size ") + text);
+        EXPECT_EQ(run.status, 2) << text;
+        EXPECT_NE(run.err.find("not a piece size from 1 to 4294967295"), std::string::npos)
+            << run.err;
+    }
+}
+
+TEST_F(CliTest, TheLargestPieceSizeSplitsASmallFileIntoOnePieceAndBack) {
+    const auto source = testing::RandomBytes(3000000);
+    testing::WriteBytes(temp / "a.bin", source);
+    ASSERT_EQ(Cli("split a.bin out --size 4294967295").status, 0);
+    EXPECT_EQ(HeadNumbers(temp / "out/a.kdh"),
+              (std::vector<std::uint32_t>{3000000, 1, 4294967295u, 1457664}));
+    EXPECT_EQ(testing::ReadBytes(temp / "out/a_1.skf"), source);
+    EXPECT_FALSE(testing::Exists(temp / "out/a_2.skf"));
+    ASSERT_EQ(Cli("merge out/a.kdh --dest back").status, 0);
+    EXPECT_EQ(testing::ReadBytes(temp / "back/a.bin"), source);
+}
+
+TEST_F(CliTest, PiecesCutIntoExactlyThatManyAndRefuseWhatCannotBe) {
+    const struct {
+        std::size_t fileSize;
+        std::uint32_t count;
+        std::vector<std::uint64_t> pieceSizes;
+    } cases[] = {
+        {100000, 3, {33334, 33334, 33332}},
+        {100, 4, {26, 26, 26, 22}},  // does not divide: no empty fifth piece
+        {99, 3, {34, 34, 31}},
+        {6, 4, {2, 2, 2, 0}},  // only an empty last piece gives four
+        {7, 1, {7}},
+    };
+    for (const auto& plan : cases) {
+        const auto source = testing::RandomBytes(plan.fileSize);
+        testing::WriteBytes(temp / "a.bin", source);
+        CliRun run = Cli("--yes split a.bin out --pieces " + std::to_string(plan.count));
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (std::size_t i = 0; i < plan.pieceSizes.size(); ++i) {
+            EXPECT_EQ(testing::SizeOf(temp / ("out/a_" + std::to_string(i + 1) + ".skf")),
+                      plan.pieceSizes[i])
+                << plan.fileSize << " in " << plan.count << ", piece " << i + 1;
+        }
+        EXPECT_EQ(HeadNumbers(temp / "out/a.kdh")[1], plan.count);
+        ASSERT_EQ(Cli("--yes merge out/a.kdh --dest back").status, 0);
+        EXPECT_EQ(testing::ReadBytes(temp / "back/a.bin"), source);
+        Shell("rm -rf out back");
+    }
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(5));
+    CliRun impossible = Cli("split a.bin out --pieces 4");
+    EXPECT_EQ(impossible.status, 2);
+    EXPECT_NE(impossible.err.find("a file of 5 bytes cannot be cut into 4 pieces"),
+              std::string::npos)
+        << impossible.err;
+    EXPECT_FALSE(testing::Exists(temp / "out"));
+    EXPECT_EQ(Cli("split a.bin out --pieces 0").status, 2);
+    EXPECT_EQ(Cli("split a.bin out --pieces 2 --size 1").status, 2);
+}
+
+TEST_F(CliTest, GlobalOptionsMayFollowTheCommand) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    EXPECT_EQ(Cli("split a.bin out --no").status, 3);
+    EXPECT_EQ(Cli("split a.bin out --yes").status, 0);
+    EXPECT_EQ(Cli("split a.bin out --size 5 --yes --quiet").status, 0);
+    CliRun silent = Cli("merge out/a.kdh --dest back --silent");
+    EXPECT_EQ(silent.status, 0);
+    EXPECT_EQ(silent.out, "");
+}
+
+TEST_F(CliTest, ABareHeadFileNameMergesInTheCurrentFolder) {
+    const auto source = testing::RandomBytes(70000);
+    testing::WriteBytes(temp / "movie.avi", source);
+    ASSERT_EQ(Cli("split movie.avi . --size 32K").status, 0);
+    ::unlink((temp / "movie.avi").c_str());
+    CliRun merge = Cli("merge movie.kdh");
+    ASSERT_EQ(merge.status, 0) << merge.err;
+    EXPECT_EQ(merge.out, "Merge files successfully!\n");
+    EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
+    EXPECT_EQ(Cli("verify movie.kdh").status, 0);
+}
+
+TEST_F(CliTest, AHeadFileNotEndingInKdhIsNamedAsTheFault) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    ASSERT_EQ(std::rename((temp / "out/a.kdh").c_str(), (temp / "out/a.khd").c_str()), 0);
+    for (const char* options : {"", "verifyBeforeMerge=0"}) {
+        if (*options != '\0') {
+            ASSERT_EQ(Cli(std::string("options set ") + options).status, 0);
+        }
+        CliRun merge = Cli("merge out/a.khd");
+        EXPECT_EQ(merge.status, 1);
+        EXPECT_EQ(merge.err,
+                  "Error: Invalid head file name!\n"
+                  "kavendrum-cli: out/a.khd: a head file's name ends in .kdh\n")
+            << options;
+    }
+}
+
+TEST_F(CliTest, ADeclinedQuestionNamesItsFileAndSaysHowToAnswer) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    CliRun split = Cli("split a.bin out");
+    EXPECT_EQ(split.status, 3);
+    EXPECT_EQ(split.out, "");
+    EXPECT_EQ(split.err,
+              "Overwrite Warning: There are same name files in this folder,overwrite it? "
+              "(out/a.kdh)\n"
+              "kavendrum-cli: no terminal to answer on, so the answer is Cancel; run again with "
+              "--yes to answer OK, or with --no to answer Cancel\n");
+    // Asked for Cancel, the user needs no advice.
+    EXPECT_EQ(Cli("--no split a.bin out").err, "");
+
+    ASSERT_EQ(Cli("options set mergeFolderMode=1").status, 0);
+    CliRun merge = Cli("merge out/a.kdh --dest new");
+    EXPECT_EQ(merge.status, 3);
+    EXPECT_EQ(
+        merge.err.rfind("Message: Folder doesn't exist, do you want to create it? (new)\n", 0), 0u)
+        << merge.err;
+    EXPECT_FALSE(testing::Exists(temp / "new"));
+}
+
+TEST_F(CliTest, ErrorsAboutAFileNameItWithTheSystemsReason) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    CliRun head = Cli("merge missing.kdh");
+    EXPECT_EQ(head.status, 1);
+    EXPECT_EQ(head.err,
+              "Error: Head file doesn't existed or can not be opened!\n"
+              "kavendrum-cli: missing.kdh: No such file or directory\n");
+    CliRun verify = Cli("verify missing.kdh");
+    EXPECT_EQ(verify.err,
+              "Error: Head file open error!\nkavendrum-cli: missing.kdh: No such file or "
+              "directory\n");
+    // A folder in the way of the folder to be made.
+    testing::WriteBytes(temp / "file", testing::RandomBytes(1));
+    CliRun folder = Cli("split a.bin file/sub");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err,
+              "Error: Can not create folder!\nkavendrum-cli: file/sub: Not a directory\n");
+    testing::WriteBytes(temp / "short.kdh", testing::RandomBytes(5));
+    CliRun unsound = Cli("merge short.kdh");
+    EXPECT_EQ(unsound.err,
+              "Error: Read info from head file error!\n"
+              "kavendrum-cli: short.kdh: not a head file that a split wrote, or cut short\n");
+}
+
+TEST_F(CliTest, QuietHidesProgressSilentAlsoSuccessButNeverErrors) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    CliRun quiet = Cli("-q split a.bin out");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_NE(quiet.out.find("Split file successfully!"), std::string::npos);
+    for (const char* silent : {"--silent", "-q -q", "-qq", "--quiet -q"}) {
+        CliRun run = Cli(std::string("--yes ") + silent + " split a.bin out");
+        EXPECT_EQ(run.status, 0) << silent;
+        EXPECT_EQ(run.out, "") << silent;
+        EXPECT_EQ(run.err, "") << silent;
+        CliRun merge = Cli(std::string(silent) + " --yes merge out/a.kdh --dest back");
+        EXPECT_EQ(merge.out, "") << silent;
+        CliRun failing = Cli(std::string(silent) + " split nothing.bin out");
+        EXPECT_EQ(failing.status, 1);
+        EXPECT_NE(failing.err.find("Error: File doesn't existed"), std::string::npos) << silent;
+    }
+}
+
+TEST_F(CliTest, HelpShowsExamplesAndExitStatusesAndTheVersionIsThere) {
+    CliRun version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("kavendrum-cli ", 0), 0u);
+    for (const char* command : {"", "split ", "verify ", "merge ", "options "}) {
+        CliRun help = Cli(std::string(command) + "--help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("Examples:\n  kavendrum-cli "), std::string::npos) << command;
+        EXPECT_NE(help.out.find("  3  a question was answered Cancel"), std::string::npos)
+            << command;
+    }
+    const std::string options = Cli("options --help").out;
+    for (const char* field : {"splitFolderMode", "deleteAfterSplit", "mergeFolderMode",
+                              "deleteAfterMerge", "verifyBeforeMerge", "overwriteMode"}) {
+        EXPECT_NE(options.find(std::string("  ") + field + " "), std::string::npos) << field;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,100 @@
+# bash completion for kavendrum-cli                              -*- shell-script -*-
+
+_kavendrum_cli_files() {
+    # $1: an extension to keep to, or nothing for any file.
+    if declare -F _filedir >/dev/null; then
+        _filedir ${1:+"$1"}
+    else
+        local IFS=$'\n'
+        if [[ -n $1 ]]; then
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X "!*.$1" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -f -- "$cur"))
+        fi
+    fi
+}
+
+_kavendrum_cli() {
+    local cur prev words cword
+    if declare -F _init_completion >/dev/null; then
+        _init_completion -n = || return
+    else
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+    fi
+
+    local globals="--yes --no -q --quiet --silent --options-file --version --help"
+    local fields="splitFolderMode deleteAfterSplit mergeFolderMode deleteAfterMerge
+        verifyBeforeMerge overwriteMode"
+
+    case $prev in
+        --options-file)
+            _kavendrum_cli_files
+            return
+            ;;
+        --dest)
+            if declare -F _filedir >/dev/null; then _filedir -d; else
+                COMPREPLY=($(compgen -d -- "$cur")); fi
+            return
+            ;;
+        --size | --pieces | --name | --prefix)
+            return
+            ;;
+    esac
+
+    # The command is the first word that is not an option or an option's value.
+    local command="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --options-file) ((i++)) ;;
+            -*) ;;
+            *) command=${words[i]}; break ;;
+        esac
+    done
+
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "$globals" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "split verify merge options" -- "$cur"))
+        fi
+        return
+    fi
+
+    case $command in
+        split)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--size --pieces --name $globals" -- "$cur"))
+            else
+                _kavendrum_cli_files
+            fi
+            ;;
+        verify)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "$globals" -- "$cur"))
+            else
+                _kavendrum_cli_files kdh
+            fi
+            ;;
+        merge)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--dest --prefix --stdout $globals" -- "$cur"))
+            else
+                _kavendrum_cli_files kdh
+            fi
+            ;;
+        options)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "$globals" -- "$cur"))
+            elif [[ ${words[i + 1]} == set && $cword -gt $((i + 1)) ]]; then
+                compopt -o nospace 2>/dev/null
+                COMPREPLY=($(compgen -S = -W "$fields" -- "$cur"))
+            elif ((cword == i + 1)); then
+                COMPREPLY=($(compgen -W "show reset set" -- "$cur"))
+            fi
+            ;;
+    esac
+} &&
+    complete -F _kavendrum_cli kavendrum-cli

@@ -1,0 +1,30 @@
+# fish completion for kavendrum-cli
+
+set -l commands split verify merge options
+
+complete -c kavendrum-cli -f
+complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a split -d 'Cut a file into pieces'
+complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a verify -d 'Check the pieces a head file names'
+complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a merge -d 'Join the pieces a head file names'
+complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a options -d 'Show, reset or set the options'
+
+complete -c kavendrum-cli -l yes -d 'Answer OK to every question'
+complete -c kavendrum-cli -l no -d 'Answer Cancel to every question'
+complete -c kavendrum-cli -s q -l quiet -d 'Show no progress; twice, as --silent'
+complete -c kavendrum-cli -l silent -d 'Show neither progress nor success messages'
+complete -c kavendrum-cli -l options-file -r -F -d 'Use this option file'
+complete -c kavendrum-cli -l version -d 'Show the version'
+complete -c kavendrum-cli -s h -l help -d 'Show help'
+
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -F
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l size -x -d 'Bytes per piece, such as 25M'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l pieces -x -d 'Cut into exactly this many pieces'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l name -x -d 'With SOURCE -, the name the data stands for'
+
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify merge' -k -a '(__fish_complete_suffix .kdh)'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l dest -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l prefix -x -d 'Name the rebuilt file after this'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l stdout -d 'Write the rebuilt file to standard output'
+
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from options; and not __fish_seen_subcommand_from show reset set' -a 'show reset set'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from options; and __fish_seen_subcommand_from set' -a 'splitFolderMode= deleteAfterSplit= mergeFolderMode= deleteAfterMerge= verifyBeforeMerge= overwriteMode=' -d 'Option field'

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "cli/piece_plan.h"
+#include "cli/rejoin_command.h"
+#include "cli/size_text.h"
+
+namespace kavendrum {
+namespace {
+
+TEST(ReadSize, SuffixesCountInThousandsOrTenTwentyFours) {
+    EXPECT_EQ(ReadSize("25"), 25u);
+    EXPECT_EQ(ReadSize("25K"), 25u * 1024);
+    EXPECT_EQ(ReadSize("25KiB"), 25u * 1024);
+    EXPECT_EQ(ReadSize("25KB"), 25000u);
+    EXPECT_EQ(ReadSize("25M"), 25ull << 20);
+    EXPECT_EQ(ReadSize("25MiB"), 25ull << 20);
+    EXPECT_EQ(ReadSize("25MB"), 25000000u);
+    EXPECT_EQ(ReadSize("3G"), 3ull << 30);
+    EXPECT_EQ(ReadSize("3GiB"), 3ull << 30);
+    EXPECT_EQ(ReadSize("3GB"), 3000000000u);
+}
+
+TEST(ReadSize, LeadingZerosAreDecimal) {
+    EXPECT_EQ(ReadSize("01457664"), 1457664u);  // as octal it would be 413620
+    EXPECT_EQ(ReadSize("010"), 10u);
+    EXPECT_EQ(ReadSize("0"), 0u);  // readable; the caller's range refuses it
+    EXPECT_EQ(ReadSize("008K"), 8u * 1024);
+}
+
+TEST(ReadSize, WhatIsNoSizeIsNotRead) {
+    for (const char* text : {"", "25X", "0x10", "0X10", "x", "K", "-5", "+5", " 5", "5 ", "5k",
+                             "5kB", "5Kib", "5MBB", "5.5M", "5e3", "1_000"}) {
+        EXPECT_EQ(ReadSize(text), std::nullopt) << text;
+    }
+}
+
+TEST(ReadSize, TooLargeReadsAsTheLargestValueNotAsAWrappedOne) {
+    constexpr auto kLargest = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_EQ(ReadSize("18446744073709551615"), kLargest);
+    EXPECT_EQ(ReadSize("18446744073709551616"), kLargest);
+    EXPECT_EQ(ReadSize("99999999999999999999999"), kLargest);
+    // 2^54 G wraps to 0 in 64 bits.
+    EXPECT_EQ(ReadSize("18014398509481984G"), kLargest);
+    EXPECT_EQ(ReadSize("4294967295"), 4294967295u);
+    EXPECT_EQ(ReadSize("4G"), 4294967296u);
+}
+
+// Checks the plan against what a split makes of it: size / pieceSize + 1 pieces.
+void ExpectPieces(std::uint64_t fileSize, std::uint32_t count, bool lastEmpty) {
+    const auto size = PieceSizeForCount(fileSize, count);
+    ASSERT_TRUE(size) << fileSize << " in " << count;
+    EXPECT_EQ(fileSize / *size + 1, count) << fileSize << " in " << count;
+    EXPECT_EQ(fileSize % *size == 0, lastEmpty) << fileSize << " in " << count;
+}
+
+TEST(PieceSizeForCount, GivesExactlyThatManyPiecesWithTheLastOneFilled) {
+    ExpectPieces(100000, 3, false);
+    ExpectPieces(100, 4, false);  // 26, 26, 26 and 22: not 25 each, which would add an empty fifth
+    ExpectPieces(10, 4, false);
+    ExpectPieces(12, 3, false);
+    ExpectPieces(1, 1, false);
+    ExpectPieces(4294967294, 1, false);
+    EXPECT_EQ(PieceSizeForCount(100, 4), 26u);
+    EXPECT_EQ(PieceSizeForCount(10, 1), 11u);
+}
+
+TEST(PieceSizeForCount, AnEmptyLastPieceOnlyWhereNoSizeAvoidsIt) {
+    ExpectPieces(6, 4, true);  // 2, 2, 2, 0: 3 gives three pieces, 1 gives seven
+    ExpectPieces(0, 1, true);
+    ExpectPieces(1000, 1001, true);  // a byte each, and the empty piece every split ends with
+    EXPECT_EQ(PieceSizeForCount(0, 1), 1u);
+}
+
+TEST(PieceSizeForCount, RefusesCountsNoPieceSizeGives) {
+    EXPECT_EQ(PieceSizeForCount(5, 4), std::nullopt);  // 1 gives six pieces, 2 gives three
+    EXPECT_EQ(PieceSizeForCount(0, 2), std::nullopt);
+    EXPECT_EQ(PieceSizeForCount(10, 12), std::nullopt);
+    EXPECT_EQ(PieceSizeForCount(1000, 1000), std::nullopt);  // a byte each makes 1001
+    EXPECT_EQ(PieceSizeForCount(10, 0), std::nullopt);
+    // One piece of a 4 GiB file would need a 4 GiB + 1 piece size.
+    EXPECT_EQ(PieceSizeForCount(4294967296, 1), std::nullopt);
+    EXPECT_EQ(PieceSizeForCount(4294967295, 1), std::nullopt);
+}
+
+TEST(ShellQuoted, QuotesAreClosedEscapedAndReopened) {
+    EXPECT_EQ(ShellQuoted("plain"), "'plain'");
+    EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
+    EXPECT_EQ(ShellQuoted("$HOME `x` \"y\""), "'$HOME `x` \"y\"'");
+    EXPECT_EQ(ShellQuoted(""), "''");
+}
+
+TEST(RejoinCommand, IsALoopWhoseLengthDoesNotGrowWithThePieces) {
+    EXPECT_EQ(RejoinCommand("movie", "avi", 9).size(), RejoinCommand("movie", "avi", 1).size());
+    EXPECT_EQ(RejoinCommand("movie", "avi", 100000).size(),
+              RejoinCommand("movie", "avi", 1).size() + 5);
+    // No extension, no dot: the name the split file had.
+    EXPECT_NE(RejoinCommand("README", "", 2).find("> './README')"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavendrum
