@@ -21,10 +21,11 @@ complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l size -x -d '
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l pieces -x -d 'Cut into exactly this many pieces'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l name -x -d 'With SOURCE -, the name the data stands for'
 
-complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify merge' -k -a '(__fish_complete_suffix .kdh)'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify merge' -k -a '(__fish_complete_suffix .kdh | string match -r -- \'^.*[.]kdh$|^.*/$\')'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l dest -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l prefix -x -d 'Name the rebuilt file after this'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l stdout -d 'Write the rebuilt file to standard output'
 
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from options; and not __fish_seen_subcommand_from show reset set' -a 'show reset set'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from options; and __fish_seen_subcommand_from set' -a 'splitFolderMode= deleteAfterSplit= mergeFolderMode= deleteAfterMerge= verifyBeforeMerge= overwriteMode=' -d 'Option field'
+

@@ -117,7 +117,9 @@ FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, kLargestChunk));
         DWORD got = 0;
         if (!ReadFile(AsHandle(m_handle), at + done, chunk, &got, nullptr)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) {
+            // A pipe whose writer has gone has ended, as a file does.
+            const DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE) {
                 break;
             }
             return LastWin32Error(m_path);
