@@ -17,14 +17,6 @@ namespace {
 
 constexpr const char* kProgram = "kavendrum-cli";
 
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(fileno(stream)) != 0;
-#endif
-}
-
 bool IsOkAnswer(std::string line) {
     for (auto& c : line) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -48,6 +40,14 @@ const char* CauseText(FileErrorCause cause) {
 
 }  // namespace
 
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(fileno(stream)) != 0;
+#endif
+}
+
 std::string TerminalText(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -69,6 +69,10 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     }
     if (message == "Read info from head file error!") {
         return "not a head file that a split wrote, or cut short";
+    }
+    if (message == "Create batch file error!") {
+        return "not written: a name holds a character that no batch file carries safely, or it is "
+               "the file being split";
     }
     return "";
 }

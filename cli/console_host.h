@@ -67,6 +67,8 @@ class ConsoleHost : public OperationHost {
     bool m_reportedSuccess = false;
 };
 
+bool IsTerminal(std::FILE* stream);
+
 // A message's text as lines for the terminal: CR LF becomes a plain line end.
 std::string TerminalText(const std::string& text);
 

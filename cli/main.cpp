@@ -3,12 +3,6 @@
 
 #include <CLI/CLI.hpp>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -52,14 +46,6 @@ int ExitFor(Outcome outcome) {
 
 // The largest piece a head file can state, and the largest file FAT32 holds.
 constexpr std::uint32_t kLargestCliPieceSize = std::numeric_limits<std::uint32_t>::max();
-
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(fileno(stream)) != 0;
-#endif
-}
 
 struct Settings {
     bool yes = false;

@@ -94,11 +94,11 @@ bool WriteRejoinBatch(const std::string& folder, const std::string& base,
                       OperationHost& host, std::optional<FileIdentity> keepOut) {
     const std::string path = folder + kPathSeparator + base + ".bat";
     const auto text = BuildRejoinBatch(pieceNames, base, extension);
-    const bool wouldOverwriteKept = keepOut && IdentityOf(path) == keepOut;
-    auto file = text && !wouldOverwriteKept ? File::OpenSharedForWriting(path)
-                                            : FileResult<File>(FileError{});
+    const bool writable = text && !(keepOut && IdentityOf(path) == keepOut);
+    auto file = writable ? File::OpenSharedForWriting(path) : FileResult<File>(FileError{});
     if (!file.ok()) {
-        host.ShowMessage("Create batch file error!", "Error");
+        host.ShowMessageAbout("Create batch file error!", "Error", path,
+                              writable ? FileStatus(file.error()) : std::nullopt);
         return false;
     }
     FileStatus failure = file.value().Write(text->data(), text->size());

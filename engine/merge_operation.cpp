@@ -186,10 +186,12 @@ bool MergeRun::RemovePendingPieces() {
         return false;
     }
     for (const auto number : m_pendingRemoval) {
-        if (RemoveFile(PiecePath(m_stem, number))) {
+        const std::string path = PiecePath(m_stem, number);
+        if (auto failure = RemoveFile(path)) {
             m_removalFailed = true;
-            ShowError(m_host,
-                      number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!");
+            ShowErrorAbout(
+                m_host, number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!",
+                path, failure);
         }
     }
     m_pendingRemoval.clear();
@@ -332,9 +334,11 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         clean = run.EveryPieceRemoved();
     }
     host.ShowMessage("Merge files successfully!", "Message");
-    if (options->deleteAfterMerge != 0 && RemoveFile(request.headPath)) {
-        ShowError(host, "Remove file error!");
-        clean = false;
+    if (options->deleteAfterMerge != 0) {
+        if (auto failure = RemoveFile(request.headPath)) {
+            ShowErrorAbout(host, "Remove file error!", request.headPath, failure);
+            clean = false;
+        }
     }
     host.SetPosition(0);
     return clean ? Outcome::Succeeded : Outcome::Failed;

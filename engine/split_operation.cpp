@@ -211,8 +211,15 @@ FileStatus SplitRun::FlushForSourceRemoval(File& output) {
 
 bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
     const auto bytes = EncodeHeadFile(info);
-    if (head.Write(bytes.data(), bytes.size()) || FlushForSourceRemoval(head) || head.Close()) {
-        ShowError(m_host, "Write to head file error!");
+    FileStatus failure = head.Write(bytes.data(), bytes.size());
+    if (!failure) {
+        failure = FlushForSourceRemoval(head);
+    }
+    if (!failure) {
+        failure = head.Close();
+    }
+    if (failure) {
+        ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
         return false;
     }
     return true;

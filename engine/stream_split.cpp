@@ -161,8 +161,12 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
                      "Message");
     const auto record = EncodeHeadFile(
         MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
-    if (head.value().Write(record.data(), record.size()) || head.value().Close()) {
-        host.ShowMessage("Write to head file error!", "Error");
+    FileStatus failure = head.value().Write(record.data(), record.size());
+    if (!failure) {
+        failure = head.value().Close();
+    }
+    if (failure) {
+        ShowErrorAbout(host, "Write to head file error!", headPath, failure);
         return Outcome::Failed;
     }
     const bool written =

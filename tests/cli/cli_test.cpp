@@ -423,6 +423,22 @@ TEST_F(CliTest, ErrorsAboutAFileNameItWithTheSystemsReason) {
               "kavendrum-cli: short.kdh: not a head file that a split wrote, or cut short\n");
 }
 
+TEST_F(CliTest, ANameNoBatchFileCarriesFailsTheSplitButStillGetsTheShellRejoin) {
+    testing::WriteBytes(temp / "say \"hi\".bin", testing::RandomBytes(10));
+    CliRun split = Cli("split 'say \"hi\".bin' out");
+    EXPECT_EQ(split.status, 1);
+    EXPECT_EQ(split.err,
+              "Error: Create batch file error!\n"
+              "kavendrum-cli: out/say \"hi\".bat: not written: a name holds a character that no "
+              "batch file carries safely, or it is the file being split\n");
+    EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (n=1; "), std::string::npos)
+        << split.out;
+    // A split that stopped before its pieces were whole offers no command.
+    CliRun declined = Cli("split 'say \"hi\".bin' out");
+    EXPECT_EQ(declined.status, 3);
+    EXPECT_EQ(declined.out, "");
+}
+
 TEST_F(CliTest, QuietHidesProgressSilentAlsoSuccessButNeverErrors) {
     testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
     CliRun quiet = Cli("-q split a.bin out");
