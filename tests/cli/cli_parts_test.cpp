@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "cli/piece_plan.h"
-#include "cli/rejoin_command.h"
 #include "cli/size_text.h"
 
 namespace kavendrum {
@@ -80,21 +79,6 @@ TEST(PieceSizeForCount, RefusesCountsNoPieceSizeGives) {
     // One piece of a 4 GiB file would need a 4 GiB + 1 piece size.
     EXPECT_EQ(PieceSizeForCount(4294967296, 1), std::nullopt);
     EXPECT_EQ(PieceSizeForCount(4294967295, 1), std::nullopt);
-}
-
-TEST(ShellQuoted, QuotesAreClosedEscapedAndReopened) {
-    EXPECT_EQ(ShellQuoted("plain"), "'plain'");
-    EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
-    EXPECT_EQ(ShellQuoted("$HOME `x` \"y\""), "'$HOME `x` \"y\"'");
-    EXPECT_EQ(ShellQuoted(""), "''");
-}
-
-TEST(RejoinCommand, IsALoopWhoseLengthDoesNotGrowWithThePieces) {
-    EXPECT_EQ(RejoinCommand("movie", "avi", 9).size(), RejoinCommand("movie", "avi", 1).size());
-    EXPECT_EQ(RejoinCommand("movie", "avi", 100000).size(),
-              RejoinCommand("movie", "avi", 1).size() + 5);
-    // No extension, no dot: the name the split file had.
-    EXPECT_NE(RejoinCommand("README", "", 2).find("> './README')"), std::string::npos);
 }
 
 }  // namespace

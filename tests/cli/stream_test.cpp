@@ -53,21 +53,6 @@ TEST_F(CliTest, AStreamSplitsAsTheFileWouldAndMergesIntoAPipe) {
     EXPECT_TRUE(testing::Exists(temp / "piped/backup.kdh"));
 }
 
-TEST_F(CliTest, AStreamThatFillsItsLastPieceEndsWithAnEmptyOne) {
-    for (const std::size_t size : {std::size_t{0}, std::size_t{3000}, std::size_t{2999}}) {
-        testing::WriteBytes(temp / "in.bin", testing::RandomBytes(size));
-        ASSERT_EQ(Cli("--yes split - piped --name in.bin --size 1000", "cat in.bin | ").status, 0);
-        ASSERT_EQ(Cli("--yes split in.bin direct --size 1000").status, 0);
-        EXPECT_EQ(testing::ReadBytes(temp / "piped/in.kdh"),
-                  testing::ReadBytes(temp / "direct/in.kdh"))
-            << size;
-        const std::string last = size == 2999 ? "in_3.skf" : size == 0 ? "in_1.skf" : "in_4.skf";
-        EXPECT_TRUE(testing::Exists(temp / ("piped/" + last))) << size;
-        EXPECT_EQ(testing::SizeOf(temp / ("piped/" + last)), size == 2999 ? 999u : 0u) << size;
-        Shell("rm -rf piped direct");
-    }
-}
-
 TEST_F(CliTest, AStreamNeedsANameThatStaysInTheFolder) {
     for (const char* name : {"../escape.bin", "sub/x.bin", "..", ".", "''"}) {
         CliRun run = Cli(std::string("split - out --name ") + name, "echo data | ");

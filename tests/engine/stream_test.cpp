@@ -161,11 +161,5 @@ TEST_F(MergeToStreamTest, WritesTheWholeFileAndKeepsThePieces) {
     EXPECT_TRUE(host.questions.empty());
 }
 
-TEST_F(MergeToStreamTest, ABadPieceStopsItBeforeTheFirstByte) {
-    testing::WriteBytes(temp / "out/movie_2.skf", testing::RandomBytes(3));
-    EXPECT_EQ(Merge(), Outcome::Failed);
-    EXPECT_EQ(testing::SizeOf(temp / "stream"), 0u);
-}
-
 }  // namespace
 }  // namespace kavendrum
