@@ -70,6 +70,9 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     if (message == "Read info from head file error!") {
         return "not a head file that a split wrote, or cut short";
     }
+    if (message == "Init failed!") {
+        return "the option file is shorter than 24 bytes, or cannot be created";
+    }
     if (message == "Create batch file error!") {
         return "not written: a name holds a character that no batch file carries safely, or it is "
                "the file being split";

@@ -91,7 +91,7 @@ std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& h
         case LoadStatus::Loaded:
             return options;
         case LoadStatus::Failed:
-            host.ShowMessage("Init failed!", "Error");
+            host.ShowMessageAbout("Init failed!", "Error", path, std::nullopt);
             break;
         case LoadStatus::Aborted:
             host.ReportFileError(loaded.error);
@@ -360,7 +360,8 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
     return true;
 }
 
-int ReportStore(const StoreResult& stored, ConsoleHost& host, const char* successText) {
+int ReportStore(const StoreResult& stored, const std::string& path, ConsoleHost& host,
+                const char* successText) {
     switch (stored.status) {
         case StoreStatus::Stored:
             if (successText != nullptr) {
@@ -368,7 +369,7 @@ int ReportStore(const StoreResult& stored, ConsoleHost& host, const char* succes
             }
             return kSucceeded;
         case StoreStatus::OpenFailed:
-            host.ShowMessage("Save to option file error!", "Error");
+            host.ShowMessageAbout("Save to option file error!", "Error", path, std::nullopt);
             break;
         case StoreStatus::WriteFailed:
             host.ReportFileError(stored.error);
@@ -392,16 +393,17 @@ int Options(const Settings& settings, const std::string& action,
         return kSucceeded;
     }
     if (action == "reset") {
-        if (!host.AskOkCancel("Do you really want to reset option?", "Message")) {
+        if (!host.AskOkCancelAbout("Do you really want to reset option?", "Message", path)) {
             return kCancelled;
         }
-        return ReportStore(StoreOptions(path, OptionSet{}, *options), host, nullptr);
+        return ReportStore(StoreOptions(path, OptionSet{}, *options), path, host, nullptr);
     }
     OptionSet values = *options;
     if (!ApplyAssignments(assignments, values)) {
         return kUsage;
     }
-    return ReportStore(StoreOptions(path, values, *options), host, "Change options successfully!");
+    return ReportStore(StoreOptions(path, values, *options), path, host,
+                       "Change options successfully!");
 }
 
 int Main(int argc, char** argv) {

@@ -147,7 +147,8 @@ TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
     testing::WriteBytes(temp / "k.opt", std::vector<char>(23));
     CliRun run = Cli("options show");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Error: Init failed!\n");
+    EXPECT_EQ(run.err, "Error: Init failed!\nkavendrum-cli: " + (temp / "k.opt") +
+                           ": the option file is shorter than 24 bytes, or cannot be created\n");
 }
 
 TEST_F(CliTest, ConcurrentRunsNeverResetOrFailToReadTheOptions) {
