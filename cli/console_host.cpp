@@ -27,6 +27,8 @@ bool IsOkAnswer(std::string line) {
 // Causes that come without a system code, in words like the system's.
 const char* CauseText(FileErrorCause cause) {
     switch (cause) {
+        case FileErrorCause::FileNotFound:
+            return "No such file or directory";
         case FileErrorCause::DiskFull:
             return "No space left on device";
         case FileErrorCause::EndOfFile:
@@ -69,6 +71,9 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     }
     if (message == "Read info from head file error!") {
         return "not a head file that a split wrote, or cut short";
+    }
+    if (message == "Create file error,merge failed!") {
+        return "it is one of the files being merged";
     }
     if (message == "Init failed!") {
         return "the option file is shorter than 24 bytes, or cannot be created";

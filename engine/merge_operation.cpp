@@ -35,14 +35,11 @@ std::string PieceBaseName(const std::string& headPath) {
     return name.size() < 4 ? std::string() : name.substr(0, name.size() - 4);
 }
 
-// Creating the output empties it, so it must be none of the files it is built from. Called once
-// every piece is known to be there, so it costs what those pieces cost.
-bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
-                     const std::string& stem, std::uint32_t pieceCount) {
-    const auto output = IdentityOf(outputPath);
-    if (!output) {
-        return false;
-    }
+// Creating the output empties it, and writing to it changes it, so it must be none of the files
+// it is built from. Called once every piece is known to be there, so it costs what those pieces
+// cost.
+bool IsAnInput(const FileIdentity& output, const std::string& headPath, const std::string& stem,
+               std::uint32_t pieceCount) {
     if (IdentityOf(headPath) == output) {
         return true;
     }
@@ -52,6 +49,12 @@ bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
         }
     }
     return false;
+}
+
+bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
+                     const std::string& stem, std::uint32_t pieceCount) {
+    const auto output = IdentityOf(outputPath);
+    return output && IsAnInput(*output, headPath, stem, pieceCount);
 }
 
 // The copy from the first piece to the closed output.
@@ -222,6 +225,16 @@ bool MergeRun::Fail(const FileError& error) {
     return false;
 }
 
+bool AllPiecesThere(const std::string& stem, std::uint32_t pieceCount, OperationHost& host) {
+    const std::uint32_t absent = PiecesOnDisk::Find(stem, pieceCount).FirstAbsent();
+    if (absent == 0) {
+        return true;
+    }
+    const std::string path = PiecePath(stem, absent);
+    ShowErrorAbout(host, "Read file error!", path, FileError{FileErrorCause::FileNotFound, path});
+    return false;
+}
+
 VerifyOutcome RunVerifier(const MergeRequest& request, OperationHost& host,
                           const MergeVerifier& verify) {
     return verify ? verify() : VerifyPieces(request.headPath, host).outcome;
@@ -232,6 +245,16 @@ Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
                       const MergeVerifier& verify) {
     if (options.verifyBeforeMerge != 0 &&
         RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
+        return Outcome::Failed;
+    }
+    if (!AllPiecesThere(stem, info.pieceCount, host)) {
+        return Outcome::Failed;
+    }
+    // A stream that is a file opened for appending may be one of the pieces.
+    const auto identity = request.stream->Identity();
+    if (identity.ok() && IsAnInput(identity.value(), request.headPath, stem, info.pieceCount)) {
+        ShowErrorAbout(host, "Create file error,merge failed!", request.stream->Path(),
+                       std::nullopt);
         return Outcome::Failed;
     }
     options.deleteAfterMerge = 0;
@@ -312,12 +335,11 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
     }
     // A merge that cannot reach its end is not begun: nothing is created and no piece removed
     // for a head file whose pieces are not all there, however many it names.
-    if (PiecesOnDisk::Find(stem, read.info.pieceCount).FirstAbsent() != 0) {
-        ShowError(host, "Read file error!");
+    if (!AllPiecesThere(stem, read.info.pieceCount, host)) {
         return Outcome::Failed;
     }
     if (OutputIsAnInput(request.outputPath, request.headPath, stem, read.info.pieceCount)) {
-        ShowError(host, "Create file error,merge failed!");
+        ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath);
         return Outcome::Failed;
     }
     auto output = File::OpenForWriting(request.outputPath);

@@ -75,6 +75,15 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(merge.err, "Bad\t32768\tout/a_3.skf\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
+    // Appended to one of its own pieces, it would read what it writes.
+    ASSERT_EQ(Cli("--yes split a.bin out --size 32K").status, 0);
+    const auto piece = testing::ReadBytes(temp / "out/a_2.skf");
+    CliRun into = Cli("merge out/a.kdh --stdout", "", ">> out/a_2.skf");
+    EXPECT_EQ(into.status, 1);
+    EXPECT_EQ(into.err,
+              "Error: Create file error,merge failed!\n"
+              "kavendrum-cli: standard output: it is one of the files being merged\n");
+    EXPECT_EQ(testing::ReadBytes(temp / "out/a_2.skf"), piece);
     // --stdout names no file, so it goes with neither --dest nor --prefix.
     EXPECT_EQ(Cli("merge out/a.kdh --stdout --dest x", "", "| cat").status, 2);
     EXPECT_EQ(Cli("merge out/a.kdh --stdout --prefix x", "", "| cat").status, 2);
