@@ -91,7 +91,10 @@ TEST_F(CliTest, AHeadFileCannotWriteOutsideItsFolder) {
         for (const char* command : {"merge in/movie.kdh", "verify in/movie.kdh"}) {
             const CliRun run = Cli(command);
             EXPECT_EQ(run.status, 1) << command;
-            EXPECT_EQ(run.err, "Error: Read info from head file error!\n") << command;
+            EXPECT_EQ(run.err,
+                      "Error: Read info from head file error!\nkavendrum-cli: in/movie.kdh: not a "
+                      "head file that a split wrote, or cut short\n")
+                << command;
         }
         EXPECT_EQ(testing::ReadBytes(temp / "outside/victim"), std::vector<char>{'v'});
         EXPECT_TRUE(testing::Exists(temp / "in/movie.kdh"));
@@ -117,7 +120,8 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
-    EXPECT_EQ(unchecked.err, "Error: Read file error!\n");
+    EXPECT_EQ(unchecked.err,
+              "Error: Read file error!\nkavendrum-cli: in/x_2.skf: No such file or directory\n");
     EXPECT_FALSE(testing::Exists(temp / "in/x.bin"));
 }
 

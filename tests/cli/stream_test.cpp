@@ -75,6 +75,13 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(merge.err, "Bad\t32768\tout/a_3.skf\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
+    // Without verification too: a merge that cannot reach its end does not begin.
+    ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
+    CliRun unchecked = Cli("merge out/a.kdh --stdout", "", "| cat > rebuilt.bin");
+    EXPECT_EQ(unchecked.status, 1);
+    EXPECT_EQ(unchecked.err,
+              "Error: Read file error!\nkavendrum-cli: out/a_3.skf: No such file or directory\n");
+    EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
     // Appended to one of its own pieces, it would read what it writes.
     ASSERT_EQ(Cli("--yes split a.bin out --size 32K").status, 0);
     const auto piece = testing::ReadBytes(temp / "out/a_2.skf");
