@@ -157,6 +157,11 @@ bool ConsoleHost::AskOkCancelAbout(const std::string& text, const std::string& c
 void ConsoleHost::ReportFileError(const FileError& error) {
     m_progress.Clear();
     std::fprintf(stderr, "Kavendrum: %s\n", FileErrorText(error).c_str());
+    // The report's text names the file; for a cause it has no words of its own, the system's say
+    // what happened (such as a broken pipe).
+    if (error.cause == FileErrorCause::Generic && error.systemCode != 0) {
+        Complain(error.path + ": " + ReasonText("", error));
+    }
 }
 
 void ConsoleHost::Complain(const std::string& text) {

@@ -91,6 +91,13 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
               "Error: Create file error,merge failed!\n"
               "kavendrum-cli: standard output: it is one of the files being merged\n");
     EXPECT_EQ(testing::ReadBytes(temp / "out/a_2.skf"), piece);
+    // A reader that stops early is a failure that says what happened.
+    ASSERT_EQ(Cli("--yes split a.bin out --size 1K").status, 0);
+    CliRun cut = Cli("merge out/a.kdh --stdout", "", "| head -c 10 > /dev/null");
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.err,
+              "Kavendrum: An unknown error occurred while accessing standard output.\n"
+              "kavendrum-cli: standard output: Broken pipe\n");
     // --stdout names no file, so it goes with neither --dest nor --prefix.
     EXPECT_EQ(Cli("merge out/a.kdh --stdout --dest x", "", "| cat").status, 2);
     EXPECT_EQ(Cli("merge out/a.kdh --stdout --prefix x", "", "| cat").status, 2);
