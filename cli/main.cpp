@@ -268,6 +268,8 @@ int Main(int argc, char** argv) {
     splitCommand->add_option("--size", split.pieceSize, "Bytes per piece")
         ->check(CLI::Range(std::uint32_t{1}, kLargestCustomPieceSize))
         ->capture_default_str();
+    splitCommand->add_flag("--checksums", split.writeChecksums,
+                           "Also write base.sha256, which sha256sum -c can check");
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");
