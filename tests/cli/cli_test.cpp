@@ -289,5 +289,36 @@ TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
     EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
 }
 
+// The checksum file is checked by sha256sum alone: the pieces in their folder, and after a rejoin
+// by cat the whole file too, with a space and a backslash in the names.
+TEST_F(CliTest, Sha256sumChecksTheChecksumFileOfASplit) {
+    const auto source = testing::RandomBytes(100000);
+    testing::WriteBytes(temp / "my mo\\vie.avi", source);
+    ASSERT_EQ(Cli("split --checksums 'my mo\\vie.avi' pieces --size 32768").status, 0);
+    ASSERT_TRUE(testing::Exists(temp / "pieces/my mo\\vie.sha256"));
+    const auto inPieces = [&](const std::string& command) {
+        const std::string line =
+            "cd '" + temp.path() + "/pieces' && " + command + " >'" + (temp / "stdout") + "' 2>&1";
+        const int raw = std::system(line.c_str());
+        return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(temp / "stdout"), ""};
+    };
+    const CliRun pieces = inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'");
+    EXPECT_EQ(pieces.status, 0) << pieces.out;
+    EXPECT_EQ(pieces.out.find("FAILED"), std::string::npos) << pieces.out;
+    EXPECT_NE(pieces.out.find("my mo\\vie_4.skf: OK"), std::string::npos) << pieces.out;
+
+    const CliRun whole = inPieces(
+        "cat 'my mo\\vie_1.skf' 'my mo\\vie_2.skf' 'my mo\\vie_3.skf' 'my mo\\vie_4.skf' "
+        "> 'my mo\\vie.avi' && sha256sum -c 'my mo\\vie.sha256'");
+    EXPECT_EQ(whole.status, 0) << whole.out;
+    EXPECT_NE(whole.out.find("my mo\\vie.avi: OK"), std::string::npos) << whole.out;
+
+    // A flipped byte is caught by sha256sum too.
+    auto piece = testing::ReadBytes(temp / "pieces/my mo\\vie_2.skf");
+    piece[100] ^= 1;
+    testing::WriteBytes(temp / "pieces/my mo\\vie_2.skf", piece);
+    EXPECT_NE(inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'").status, 0);
+}
+
 }  // namespace
 }  // namespace kavendrum
