@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "cli/console_host.h"
+#include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -105,6 +107,27 @@ void PrintRows(std::FILE* out, const std::vector<PieceEntry>& pieces, bool onlyB
     }
 }
 
+// Why each Bad row is bad, on standard error, so that the three columns stay as scripts read them.
+void PrintReasons(const ContentVerification& checked) {
+    if (!checked.verification.pieces) {
+        return;
+    }
+    std::uint32_t number = 0;
+    for (const auto& entry : *checked.verification.pieces) {
+        ++number;
+        if (entry.mark != PieceMark::Bad) {
+            continue;
+        }
+        const bool content = std::find(checked.contentBad.begin(), checked.contentBad.end(),
+                                       number) != checked.contentBad.end();
+        std::error_code ignored;
+        const char* why = content                                         ? "content differs"
+                          : !std::filesystem::exists(entry.path, ignored) ? "missing"
+                                                                          : "size differs";
+        std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why);
+    }
+}
+
 int Split(const Settings& settings, const SplitRequest& request) {
     ConsoleHost host(settings.answering(), !settings.quiet);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -126,11 +149,16 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
-    const Verification verification = VerifyPieces(headPath, host);
+    if (const auto info = PeekHeadFile(headPath)) {
+        host.SetTotalBytes(WholeFileSize(*info));
+    }
+    const ContentVerification checked = VerifyWithChecksums(headPath, host);
+    const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
     }
     PrintRows(stdout, *verification.pieces, false);
+    PrintReasons(checked);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
     return passed ? kSucceeded : kFailed;
@@ -156,9 +184,11 @@ int Merge(const Settings& settings, const std::string& headPath,
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
     const MergeVerifier verify = [&] {
-        const Verification verification = VerifyPieces(headPath, host);
+        const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
+            PrintReasons(checked);
         }
         return verification.outcome;
     };

@@ -41,6 +41,8 @@ class PieceChecksums {
     std::optional<Sha256Digest> ForPiece(std::uint32_t number) const;
     std::optional<Sha256Digest> ForWholeFile() const { return m_whole; }
     bool Empty() const { return m_pieces.empty() && !m_whole; }
+    // The pieces that have a line, by number, once sealed.
+    const std::vector<std::pair<std::uint32_t, Sha256Digest>>& Pieces() const { return m_pieces; }
 
   private:
     std::optional<std::uint32_t> PieceNumber(const std::string& name) const;
