@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "engine/io/file_system.h"
-#include "engine/paths.h"
 
 namespace kavendrum {
 
@@ -106,8 +105,13 @@ FileStatus WriteJournal(const std::string& path, const MergeJournal& journal) {
     if (auto failure = RenameOver(next, path)) {
         return failure;
     }
-    // The new name must be on stable storage before any piece it accounts for goes.
-    return FlushFolder(GetFolderPart(path));
+    // The new name is on stable storage before any piece it accounts for goes.
+    return FlushFolderEntries(path);
+}
+
+void RemoveJournal(const std::string& path) {
+    RemoveFile(path);
+    RemoveFile(path + ".new");
 }
 
 }  // namespace kavendrum

@@ -36,5 +36,7 @@ std::optional<MergeJournal> DecodeJournal(const std::string& text);
 std::optional<MergeJournal> ReadJournal(const std::string& path, const HeadFileInfo& head);
 // Writes the journal beside `path` and puts it in place in one step, on stable storage.
 FileStatus WriteJournal(const std::string& path, const MergeJournal& journal);
+// Removes the journal, and what a run stopped while writing it left.
+void RemoveJournal(const std::string& path);
 
 }  // namespace kavendrum

@@ -1,5 +1,6 @@
 #include "engine/merge_operation.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -21,8 +22,13 @@ namespace kavendrum {
 namespace {
 
 // Pieces copied since the output was last flushed are removed only after the next flush: never
-// before their bytes are on stable storage, yet without a flush for every small piece.
-constexpr std::uint64_t kBytesPerFlush = 64ull << 20;
+// before their bytes are on stable storage, yet without a flush for every small piece. A small
+// file is flushed in about sixteen steps, so that a stop loses little of the work done.
+std::uint64_t BytesPerFlush(const HeadFileInfo& info) {
+    constexpr std::uint64_t kLeast = 1ull << 20;
+    constexpr std::uint64_t kMost = 64ull << 20;
+    return std::clamp<std::uint64_t>(WholeFileSize(info) / 16, kLeast, kMost);
+}
 
 constexpr const char* kContinueQuestion =
     "The last merge of these files was interrupted, do you want to continue it?";
@@ -167,6 +173,14 @@ bool MergeRun::TakeUpOutput() {
         return false;
     }
     m_written = m_resumed->outputLength;
+    // Pieces the stopped run had counted in but not yet removed go as the others do.
+    if (m_options.deleteAfterMerge != 0) {
+        for (std::uint32_t number = 1; number <= m_resumed->piecesMerged; ++number) {
+            if (FileExists(PiecePath(m_stem, number))) {
+                m_removeAtEnd.push_back(number);
+            }
+        }
+    }
     return true;
 }
 
@@ -244,7 +258,7 @@ bool MergeRun::PieceCopied(std::uint32_t number, std::uint64_t size) {
     m_pendingRemoval.push_back(number);
     m_unflushedBytes += size;
     const bool last = number == m_info.pieceCount;
-    return last || m_unflushedBytes < kBytesPerFlush || RemovePendingPieces();
+    return last || m_unflushedBytes < BytesPerFlush(m_info) || RemovePendingPieces();
 }
 
 // Every byte is in the output: it is checked against the whole file's line before the last
@@ -486,7 +500,7 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         }
     }
     // The merge has ended: nothing is left to take up.
-    RemoveFile(JournalPath(stem));
+    RemoveJournal(JournalPath(stem));
     host.SetPosition(0);
     return clean ? Outcome::Succeeded : Outcome::Failed;
 }

@@ -1,15 +1,23 @@
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "engine/head_file.h"
+#include "engine/merge_journal.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -318,6 +326,96 @@ TEST_F(CliTest, Sha256sumChecksTheChecksumFileOfASplit) {
     piece[100] ^= 1;
     testing::WriteBytes(temp / "pieces/my mo\\vie_2.skf", piece);
     EXPECT_NE(inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'").status, 0);
+}
+
+// A merge that removes its pieces is killed at random moments. After each kill every byte of the
+// file is still somewhere: in its piece, or in the output as the journal counts it. The next run
+// takes the merge up, and the last one ends with the file byte for byte, with and without a
+// checksum file.
+TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
+    constexpr std::size_t kPiece = 1 << 19;
+    const auto source = testing::RandomBytes(24 * kPiece + 12345, 21);
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    int totalKills = 0;
+    for (const bool checksums : {false, true, false, true}) {
+        SCOPED_TRACE(checksums ? "with a checksum file" : "without a checksum file");
+        std::filesystem::remove_all(temp / "pieces");
+        std::filesystem::remove_all(temp / "back");
+        testing::WriteBytes(temp / "x.bin", source);
+        ASSERT_EQ(
+            Cli(std::string("split x.bin pieces --size 524288") + (checksums ? " --checksums" : ""))
+                .status,
+            0);
+        ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
+        const std::string program = KAVENDRUM_CLI_PATH;
+        const std::string options = temp / "k.opt";
+        const std::string head = temp / "pieces/x.kdh";
+        const std::string back = temp / "back";
+        std::vector<const char*> argv = {program.c_str(), "--yes", "--quiet",    "--options-file",
+                                         options.c_str(), "merge", head.c_str(), "--dest",
+                                         back.c_str(),    nullptr};
+        int kills = 0;
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            pid_t child = 0;
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+            ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr,
+                                  const_cast<char* const*>(argv.data()), environ),
+                      0);
+            posix_spawn_file_actions_destroy(&actions);
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
+            kill(child, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            if (WIFEXITED(status)) {
+                ASSERT_EQ(WEXITSTATUS(status), 0) << "attempt " << attempt;
+                break;
+            }
+            ++kills;
+            // No byte is lost at this moment.
+            const auto journal = ReadJournal(temp / "pieces/x.kdj",
+                                             MakeHeadFileInfo(source.size(), 25, kPiece, "bin"));
+            const auto output = testing::Exists(temp / "back/x.bin")
+                                    ? testing::ReadBytes(temp / "back/x.bin")
+                                    : std::vector<char>();
+            if (!testing::Exists(head)) {
+                // Killed in its last steps: the file is whole, and the journal of a merge that
+                // had ended may be left behind.
+                ASSERT_EQ(output, source) << "the head file went before the file was whole";
+                std::filesystem::remove(temp / "pieces/x.kdj");
+                break;
+            }
+            for (std::size_t number = 1; number <= 25; ++number) {
+                const std::string piece = temp / ("pieces/x_" + std::to_string(number) + ".skf");
+                const std::size_t from = (number - 1) * kPiece;
+                if (testing::Exists(piece)) {
+                    continue;
+                }
+                ASSERT_TRUE(journal && journal->piecesMerged >= number)
+                    << "piece " << number << " went without a record, attempt " << attempt;
+                ASSERT_GE(output.size(), journal->outputLength);
+                ASSERT_TRUE(std::equal(source.begin(), source.begin() + from, output.begin()))
+                    << "piece " << number;
+            }
+        }
+        if (testing::Exists(head)) {
+            const CliRun last = Cli("--yes merge pieces/x.kdh --dest back");
+            ASSERT_EQ(last.status, 0) << last.err;
+        }
+        EXPECT_EQ(testing::ReadBytes(temp / "back/x.bin"), source) << kills << " kills";
+        for (const char* gone : {"pieces/x.kdh", "pieces/x.kdj", "pieces/x_1.skf",
+                                 "pieces/x_25.skf", "pieces/x.sha256"}) {
+            EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
+        }
+        totalKills += kills;
+    }
+    // Enough of the runs were stopped for the check to mean something.
+    EXPECT_GE(totalKills, 6);
 }
 
 }  // namespace
