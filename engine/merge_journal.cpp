@@ -1,5 +1,6 @@
 #include "engine/merge_journal.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "engine/io/file_system.h"
@@ -37,6 +38,7 @@ std::string EncodeJournal(const MergeJournal& journal) {
          << journal.head.pieceSize << " " << journal.head.copyUnit << "\n"
          << "output " << journal.output.device << " " << journal.output.inode << "\n"
          << "merged " << journal.piecesMerged << " " << journal.outputLength << "\n"
+         << "start " << HexDigest(journal.start) << "\n"
          << "end\n";
     return text.str();
 }
@@ -49,12 +51,13 @@ std::optional<MergeJournal> DecodeJournal(const std::string& text) {
         return std::nullopt;
     }
     MergeJournal journal;
-    std::string head, output, merged, end;
+    std::string head, output, merged, start, startHex, end;
     in >> head >> journal.head.fileSize >> journal.head.pieceCount >> journal.head.pieceSize >>
         journal.head.copyUnit >> output >> journal.output.device >> journal.output.inode >>
-        merged >> journal.piecesMerged >> journal.outputLength >> end;
-    if (!in || head != "head" || output != "output" || merged != "merged" || end != "end" ||
-        !IsSoundHeadInfo(journal.head) || journal.piecesMerged == 0 ||
+        merged >> journal.piecesMerged >> journal.outputLength >> start >> startHex >> end;
+    const auto digest = ParseHexDigest(startHex);
+    if (!in || head != "head" || output != "output" || merged != "merged" || start != "start" ||
+        !digest || end != "end" || !IsSoundHeadInfo(journal.head) || journal.piecesMerged == 0 ||
         journal.piecesMerged > journal.head.pieceCount ||
         journal.outputLength != LengthOfFirst(journal.head, journal.piecesMerged)) {
         return std::nullopt;
@@ -63,7 +66,19 @@ std::optional<MergeJournal> DecodeJournal(const std::string& text) {
     if (!in.eof()) {
         return std::nullopt;
     }
+    journal.start = *digest;
     return journal;
+}
+
+std::optional<Sha256Digest> FingerprintOf(File& file, std::uint64_t length) {
+    std::string bytes(static_cast<std::size_t>(std::min(length, kFingerprintBytes)), '\0');
+    const auto got = file.Read(bytes.data(), bytes.size());
+    if (!got.ok() || got.value() != bytes.size()) {
+        return std::nullopt;
+    }
+    Sha256 sha;
+    sha.Update(bytes.data(), bytes.size());
+    return sha.Finish();
 }
 
 std::optional<MergeJournal> ReadJournal(const std::string& path, const HeadFileInfo& head) {

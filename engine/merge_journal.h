@@ -7,6 +7,7 @@
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/io/file_error.h"
+#include "engine/io/sha256.h"
 
 namespace kavendrum {
 
@@ -21,9 +22,14 @@ struct MergeJournal {
     FileIdentity output;
     std::uint32_t piecesMerged = 0;  // pieces 1 to this one are in the output and may be gone
     std::uint64_t outputLength = 0;  // the bytes those pieces make
+    // The digest of the output's first kFingerprintBytes bytes (or all of them when fewer): an
+    // inode number can be given again to another file once the output is gone.
+    Sha256Digest start{};
 
     bool operator==(const MergeJournal&) const = default;
 };
+
+inline constexpr std::uint64_t kFingerprintBytes = 65536;
 
 // stem.kdj beside the head file stem.kdh.
 std::string JournalPath(const std::string& stem);
@@ -31,6 +37,10 @@ std::string JournalPath(const std::string& stem);
 std::string EncodeJournal(const MergeJournal& journal);
 // Nothing for a text that is not a journal this program wrote, or whose numbers do not agree.
 std::optional<MergeJournal> DecodeJournal(const std::string& text);
+
+// The digest of the first kFingerprintBytes bytes that `file` reads from its position, or of all
+// `length` bytes when fewer; nothing when they cannot be read.
+std::optional<Sha256Digest> FingerprintOf(File& file, std::uint64_t length);
 
 // The journal at `path` when there is a sound one for this head file's record.
 std::optional<MergeJournal> ReadJournal(const std::string& path, const HeadFileInfo& head);

@@ -95,6 +95,7 @@ class MergeRun {
     bool CheckPieceDigests();
     bool RemovePendingPieces();
     bool RemoveOnePiece(std::uint32_t number);
+    FileResult<Sha256Digest> OutputStart();
     bool Fail(const char* text);
     bool Fail(const FileError& error);
 
@@ -115,6 +116,7 @@ class MergeRun {
     std::uint64_t m_unflushedBytes = 0;
     std::uint64_t m_written = 0;  // bytes in the output
     bool m_removalFailed = false;
+    std::optional<Sha256Digest> m_outputStart;  // the journal's fingerprint, once known
 };
 
 bool MergeRun::CopyPieces() {
@@ -319,10 +321,17 @@ bool MergeRun::RemovePendingPieces() {
         return false;
     }
     auto identity = m_output.Identity();
-    const FileStatus journaled =
-        identity.ok() ? WriteJournal(JournalPath(m_stem),
-                                     {m_info, identity.value(), m_pendingRemoval.back(), m_written})
-                      : FileStatus(identity.error());
+    auto start = OutputStart();
+    FileStatus journaled;
+    if (!identity.ok()) {
+        journaled = identity.error();
+    } else if (!start.ok()) {
+        journaled = start.error();
+    } else {
+        journaled = WriteJournal(
+            JournalPath(m_stem),
+            {m_info, identity.value(), m_pendingRemoval.back(), m_written, start.value()});
+    }
     if (journaled) {
         m_pendingRemoval.clear();
         m_host.ReportFileError(*journaled);
@@ -339,6 +348,44 @@ bool MergeRun::RemovePendingPieces() {
     m_pendingRemoval.clear();
     m_unflushedBytes = 0;
     return true;
+}
+
+// The output's first bytes, read from the pieces they came from: the first journal is written
+// before any piece is removed, and a run taken up has its journal's.
+FileResult<Sha256Digest> MergeRun::OutputStart() {
+    if (m_resumed) {
+        return m_resumed->start;
+    }
+    if (!m_outputStart) {
+        const std::uint64_t wanted = std::min(m_written, kFingerprintBytes);
+        Sha256 sha;
+        std::vector<char> bytes;
+        std::uint64_t done = 0;
+        for (std::uint32_t number = 1; done < wanted; ++number) {
+            auto piece = File::OpenForReading(PiecePath(m_stem, number));
+            if (!piece.ok()) {
+                return piece.error();
+            }
+            const std::uint64_t size =
+                number < m_info.pieceCount ? m_info.pieceSize : LastPieceSize(m_info);
+            bytes.resize(static_cast<std::size_t>(std::min(size, wanted - done)));
+            const auto got = piece.value().Read(bytes.data(), bytes.size());
+            if (!got.ok()) {
+                return got.error();
+            }
+            if (got.value() != bytes.size()) {
+                return FileError{FileErrorCause::EndOfFile, piece.value().Path()};
+            }
+            sha.Update(bytes.data(), bytes.size());
+            done += bytes.size();
+        }
+        const auto digest = sha.Finish();
+        if (!digest) {
+            return FileError{FileErrorCause::Generic, m_output.Path()};
+        }
+        m_outputStart = digest;
+    }
+    return *m_outputStart;
 }
 
 bool MergeRun::RemoveOnePiece(std::uint32_t number) {
@@ -382,7 +429,8 @@ std::optional<MergeJournal> FindInterruptedMerge(const std::string& stem, const 
     const auto identity = output.value().Identity();
     const auto length = output.value().Length();
     if (!identity.ok() || !length.ok() || !(identity.value() == journal->output) ||
-        length.value() < journal->outputLength) {
+        length.value() < journal->outputLength ||
+        FingerprintOf(output.value(), journal->outputLength) != journal->start) {
         return std::nullopt;
     }
     return journal;
