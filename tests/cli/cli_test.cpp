@@ -129,7 +129,27 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     EXPECT_EQ(verify.out, "Bad\t10\tout/a_1.skf\nFailed\n");
     CliRun merge = Cli("merge out/a.kdh");
     EXPECT_EQ(merge.status, 1);
-    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\n");
+    // The reason follows the rows, on standard error.
+    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n");
+}
+
+// With a checksum file the rows keep their three columns; why a row is Bad is said apart.
+TEST_F(CliTest, VerifySaysWhyARowIsBadBesideTheThreeColumns) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(100000));
+    ASSERT_EQ(Cli("split --checksums a.bin out --size 32768").status, 0);
+    auto piece = testing::ReadBytes(temp / "out/a_2.skf");
+    piece[0] ^= 1;
+    testing::WriteBytes(temp / "out/a_2.skf", piece);
+    piece.push_back(0);
+    testing::WriteBytes(temp / "out/a_3.skf", piece);
+    ::unlink((temp / "out/a_4.skf").c_str());
+    CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.out,
+              "Good\t32768\tout/a_1.skf\nBad\t32768\tout/a_2.skf\nBad\t32768\tout/a_3.skf\n"
+              "Bad\t1696\tout/a_4.skf\nFailed\n");
+    EXPECT_EQ(verify.err,
+              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n");
 }
 
 // A head file from someone else whose extension climbs out of the destination, in the 8-bit and
