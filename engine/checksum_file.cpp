@@ -75,10 +75,17 @@ std::string ChecksumFilePath(const std::string& stem) {
 }
 
 std::string ChecksumLine(const Sha256Digest& digest, const std::string& name) {
-    if (NeedsEscape(name)) {
-        return "\\" + HexDigest(digest) + "  " + Escape(name) + "\n";
+    const bool escaped = NeedsEscape(name);
+    std::string line;
+    line.reserve(name.size() * 2 + 70);
+    if (escaped) {
+        line += '\\';
     }
-    return HexDigest(digest) + "  " + name + "\n";
+    line += HexDigest(digest);
+    line += "  ";
+    line += escaped ? Escape(name) : name;
+    line += '\n';
+    return line;
 }
 
 void PieceChecksums::AddLine(const std::string& raw) {

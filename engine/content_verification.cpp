@@ -72,7 +72,7 @@ class ContentCheck {
 
     const PieceChecksums& m_checksums;
     ProgressCounter m_progress;
-    DigestPipe m_pipe{false};
+    DigestPipe m_pipe{true, false};
     std::vector<std::uint32_t> m_contentBad;
 };
 

@@ -5,7 +5,13 @@
 
 namespace kavendrum {
 
-DigestPipe::DigestPipe(bool wholeFile) : m_hashers(wholeFile ? 2 : 1) {
+DigestPipe::DigestPipe(bool pieces, bool wholeFile) {
+    if (pieces || !wholeFile) {
+        m_kinds[m_hashers++] = kPieces;
+    }
+    if (wholeFile) {
+        m_kinds[m_hashers++] = kWhole;
+    }
     for (auto& slot : m_slots) {
         slot.data.resize(kBlockSize);
     }
@@ -121,9 +127,10 @@ void DigestPipe::Publish() {
 }
 
 void DigestPipe::Consume(int hasher, const Slot& slot) {
-    Sha256& digest = hasher == kPieces ? m_piece : m_whole;
+    const Hasher kind = m_kinds[hasher];
+    Sha256& digest = kind == kPieces ? m_piece : m_whole;
     digest.Update(slot.data.data(), slot.size);
-    if (hasher == kPieces && slot.endsPiece) {
+    if (kind == kPieces && slot.endsPiece) {
         auto finished = m_piece.Finish();
         std::lock_guard lock(m_mutex);
         m_pieceDigests.push_back(finished);

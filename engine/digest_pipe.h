@@ -24,7 +24,8 @@ class DigestPipe {
     static constexpr std::size_t kBlockSize = 256 * 1024;
     static constexpr std::size_t kSlots = 4;
 
-    explicit DigestPipe(bool wholeFile);
+    // Which digests to make: each piece's, the whole's, or both; at least one.
+    DigestPipe(bool pieces, bool wholeFile);
     ~DigestPipe();
     DigestPipe(const DigestPipe&) = delete;
     DigestPipe& operator=(const DigestPipe&) = delete;
@@ -53,7 +54,8 @@ class DigestPipe {
     void Work(int hasher);
     void WaitForHashers(std::unique_lock<std::mutex>& lock);
 
-    const int m_hashers;
+    int m_hashers = 0;
+    std::array<Hasher, 2> m_kinds{};  // what each hasher makes, by its index
     std::array<Slot, kSlots> m_slots;
     std::uint64_t m_published = 0;
     std::array<std::uint64_t, 2> m_consumed{};

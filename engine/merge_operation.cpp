@@ -124,7 +124,16 @@ bool MergeRun::CopyPieces() {
     const std::uint32_t lastSize = LastPieceSize(m_info);
     m_transfer = Transfer(wholePieces ? m_info.pieceSize : m_info.copyUnit);
     if (m_checksums != nullptr) {
-        m_digests.emplace(true);
+        // Each piece is hashed on its way when it is to be removed, or was not verified by
+        // content before; the whole file whenever it has a line. Otherwise the copy stays in the
+        // kernel.
+        const bool pieces =
+            !m_checksums->Pieces().empty() &&
+            (m_options.deleteAfterMerge != 0 || m_options.verifyBeforeMerge == 0 || m_resumed);
+        const bool whole = m_checksums->ForWholeFile().has_value();
+        if (pieces || whole) {
+            m_digests.emplace(pieces, whole);
+        }
     }
     if (!TakeUpOutput()) {
         return false;

@@ -81,7 +81,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     if (m_request.writeChecksums) {
         // The bytes have to pass through the program to be hashed, so they are not copied inside
         // the kernel, and they are read once.
-        m_digests.emplace(true);
+        m_digests.emplace(true, true);
     }
     const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
                                                   : CopyPiecesBlockMode(pieceCount, lastSize);

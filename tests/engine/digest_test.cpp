@@ -73,7 +73,7 @@ TEST(DigestPipeTest, HashesEachPieceAndTheWholeOfWhatItMoves) {
     auto out = File::OpenForWriting(temp / "out");
     ASSERT_TRUE(in.ok() && out.ok());
 
-    DigestPipe pipe(true);
+    DigestPipe pipe(true, true);
     std::vector<std::optional<Sha256Digest>> digests;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const Moved moved = pipe.Move(in.value(), &out.value(), sizes[i]);
@@ -105,7 +105,7 @@ TEST(DigestPipeTest, ReadingOnlyHashesAndStopsAtTheEndOfTheFile) {
     testing::WriteBytes(temp / "in", bytes);
     auto in = File::OpenForReading(temp / "in");
     ASSERT_TRUE(in.ok());
-    DigestPipe pipe(false);
+    DigestPipe pipe(true, false);
     const Moved moved = pipe.Move(in.value(), nullptr, bytes.size() + 100);
     EXPECT_EQ(moved.bytes, bytes.size());
     pipe.EndPiece();
