@@ -112,9 +112,10 @@ void PrintReasons(const ContentVerification& checked) {
     if (!checked.verification.pieces) {
         return;
     }
-    std::uint32_t number = 0;
+    std::uint64_t next = 1;  // the first piece of the next row; a row may stand for a run
     for (const auto& entry : *checked.verification.pieces) {
-        ++number;
+        const std::uint64_t number = next;
+        next += entry.count;
         if (entry.mark != PieceMark::Bad) {
             continue;
         }

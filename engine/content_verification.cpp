@@ -88,19 +88,22 @@ std::optional<HeadFileInfo> PeekHeadFile(const std::string& headPath) {
     return read.info;
 }
 
-// Pieces gone after an interrupted merge counted them into its output are not missing.
+// Pieces gone after an interrupted merge counted them into its output are not missing. A row may
+// stand for a run of pieces.
 void CountMergedPiecesGood(Verification& verification, const MergeJournal& journal) {
     if (!verification.pieces) {
         return;
     }
     bool allGood = true;
-    std::uint32_t number = 0;
+    std::uint64_t first = 1;  // the first piece the row stands for
     for (auto& entry : *verification.pieces) {
-        if (++number <= journal.piecesMerged && entry.mark == PieceMark::Bad &&
-            !FileExists(entry.path)) {
+        const std::uint64_t last = first + entry.count - 1;
+        if (last <= journal.piecesMerged && entry.mark == PieceMark::Bad &&
+            (entry.count > 1 || !FileExists(entry.path))) {
             entry.mark = PieceMark::Good;
         }
         allGood = allGood && entry.mark == PieceMark::Good;
+        first = last + 1;
     }
     verification.outcome = allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed;
 }

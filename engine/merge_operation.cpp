@@ -186,7 +186,9 @@ bool MergeRun::TakeUpOutput() {
     m_written = m_resumed->outputLength;
     // Pieces the stopped run had counted in but not yet removed go as the others do.
     if (m_options.deleteAfterMerge != 0) {
-        for (std::uint32_t number = 1; number <= m_resumed->piecesMerged; ++number) {
+        const PiecesOnDisk onDisk = PiecesOnDisk::Find(m_stem, m_resumed->piecesMerged);
+        for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
+             number = onDisk.NextAfter(number)) {
             if (FileExists(PiecePath(m_stem, number))) {
                 m_removeAtEnd.push_back(number);
             }
@@ -423,6 +425,19 @@ bool MergeRun::Fail(const FileError& error) {
     return false;
 }
 
+// The first piece after `merged` that is not there, or 0 when all of them may be.
+std::uint32_t FirstAbsentAfter(const PiecesOnDisk& onDisk, std::uint32_t merged,
+                               std::uint32_t pieceCount) {
+    for (std::uint32_t number = merged; number < pieceCount;) {
+        const std::uint32_t next = onDisk.NextAfter(number);
+        if (next != number + 1) {
+            return number + 1;
+        }
+        number = next;
+    }
+    return 0;
+}
+
 // The journal of an earlier run of this merge that stopped half-way, when the output it names is
 // the file at `outputPath` and still holds every byte the journal counts.
 std::optional<MergeJournal> FindInterruptedMerge(const std::string& stem, const HeadFileInfo& info,
@@ -523,7 +538,9 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
     }
     // A merge that cannot reach its end is not begun: nothing is created and no piece removed
     // for a head file whose pieces are not all there, however many it names.
-    if (PiecesOnDisk::Find(stem, read.info.pieceCount).FirstAbsent() != 0) {
+    // Pieces an interrupted run has merged are in the output and need not be.
+    if (FirstAbsentAfter(PiecesOnDisk::Find(stem, read.info.pieceCount),
+                         set.resumed ? set.resumed->piecesMerged : 0, read.info.pieceCount) != 0) {
         ShowError(host, "Read file error!");
         return Outcome::Failed;
     }

@@ -198,7 +198,9 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
               "Bad\t0\tin/x_4294967295.skf\nFailed\n");
     const CliRun checked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(checked.status, 1);
-    EXPECT_EQ(checked.err, "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n");
+    EXPECT_EQ(checked.err,
+              "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
+              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n");
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
