@@ -64,12 +64,12 @@ TEST(ChecksumFileTest, IgnoresGarbageAndNamesThatAreNotPiecesOfThisHeadFile) {
     const auto checksums = Parse({
         "",
         "garbage",
-        kHexA,                                    // no name
-        kHexA + " movie_1.skf",                   // one space only
-        kHexA.substr(1) + "  movie_1.skf",        // 63 digits
-        "z" + kHexA.substr(1) + "  movie_1.skf",  // not hexadecimal
-        "SHA256 (movie_1.skf) = " + kHexA,        // another layout
-        kHexA + "  ../movie_1.skf",               // a folder part
+        kHexA,                               // no name
+        kHexA + " movie_1.skf",              // one space only
+        kHexA.substr(1) + "  movie_1.skf",   // 63 digits
+        kHexA.substr(1) + "z  movie_1.skf",  // not hexadecimal
+        "SHA256 (movie_1.skf) = " + kHexA,   // another layout
+        kHexA + "  ../movie_1.skf",          // a folder part
         kHexA + "  /etc/movie_1.skf",
         kHexA + "  sub/movie_1.skf",
         kHexA + "  movie_01.skf",          // leading zero

@@ -53,8 +53,11 @@ TEST(Sha256Test, HexDigestsParseInEitherCaseAndNothingElseDoes) {
     EXPECT_EQ(HexDigest(*ParseHexDigest(upper)), lower);
     EXPECT_FALSE(ParseHexDigest(lower.substr(1)));
     EXPECT_FALSE(ParseHexDigest(lower + "0"));
-    EXPECT_FALSE(ParseHexDigest("g" + lower.substr(1)));
-    EXPECT_FALSE(ParseHexDigest(" " + lower.substr(1)));
+    for (const char wrong : {'g', ' ', 'x'}) {
+        std::string text = lower;
+        text[0] = wrong;
+        EXPECT_FALSE(ParseHexDigest(text)) << wrong;
+    }
 }
 
 // The pipe's digests are those of the bytes it moved, piece by piece and whole, also when a piece
