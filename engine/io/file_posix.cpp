@@ -134,13 +134,27 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
 }
 
 FileResult<File> File::OpenForUpdate(const std::string& path) {
+    // Only a regular file is taken up: nothing else keeps what was written to it.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
     const int handle = OpenRetrying(path.c_str(), O_RDWR);
     if (handle < 0) {
         return ErrnoError(path);
     }
     File file(handle, path);
-    if (!LockExclusive(handle)) {
+    if (::fstat(handle, &info) != 0) {
         return ErrnoError(path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
+    if (!ClearNonBlocking(handle)) {
+        return ErrnoError(path);
+    }
+    if (auto failure = HoldForWriting(handle, path)) {
+        return *failure;
     }
     return file;
 }
