@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
 #include "cli/size_text.h"
+#include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -131,6 +133,7 @@ struct SplitArguments {
     std::optional<std::string> size;
     std::optional<std::uint32_t> pieces;
     std::optional<std::string> name;
+    bool checksums = false;
 
     bool FromStandardInput() const { return source == "-"; }
 };
@@ -154,6 +157,9 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
     if (arguments.FromStandardInput()) {
         if (!arguments.name) {
             throw CLI::ValidationError("--name", "splitting standard input needs --name NAME");
+        }
+        if (arguments.checksums) {
+            throw CLI::ValidationError("--checksums", "not written for standard input yet");
         }
         if (arguments.pieces) {
             throw CLI::ValidationError("--pieces",
@@ -207,6 +213,28 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
 #endif
 }
 
+// Why each Bad row is bad, on standard error, so that the three columns stay as scripts read them.
+void PrintReasons(const ContentVerification& checked) {
+    if (!checked.verification.pieces) {
+        return;
+    }
+    std::uint64_t next = 1;  // the first piece of the next row; a row may stand for a run
+    for (const auto& entry : *checked.verification.pieces) {
+        const std::uint64_t number = next;
+        next += entry.count;
+        if (entry.mark != PieceMark::Bad) {
+            continue;
+        }
+        const bool content = std::find(checked.contentBad.begin(), checked.contentBad.end(),
+                                       number) != checked.contentBad.end();
+        std::error_code ignored;
+        const char* why = content                                         ? "content differs"
+                          : !std::filesystem::exists(entry.path, ignored) ? "missing"
+                                                                          : "size differs";
+        std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why);
+    }
+}
+
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
     ConsoleHost host(settings.answering(), settings.voice());
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -233,7 +261,8 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
                 "File doesn't existed or can not be open!",
                 arguments.source + ": not a regular file (split - reads standard input)");
         }
-        const SplitRequest request{arguments.source, arguments.destination, pieceSize};
+        SplitRequest request{arguments.source, arguments.destination, pieceSize};
+        request.writeChecksums = arguments.checksums;
         outcome = RunSplit(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
@@ -247,11 +276,16 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
-    const Verification verification = VerifyPieces(headPath, host);
+    if (const auto info = PeekHeadFile(headPath)) {
+        host.SetTotalBytes(WholeFileSize(*info));
+    }
+    const ContentVerification checked = VerifyWithChecksums(headPath, host);
+    const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
     }
     PrintRows(stdout, *verification.pieces, false);
+    PrintReasons(checked);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
     return passed ? kSucceeded : kFailed;
@@ -309,9 +343,11 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
     const MergeVerifier verify = [&] {
-        const Verification verification = VerifyPieces(headPath, host);
+        const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
+            PrintReasons(checked);
         }
         return verification.outcome;
     };
@@ -441,6 +477,8 @@ int Main(int argc, char** argv) {
         ->add_option("--name", split.name,
                      "With SOURCE -: the file's name, giving base name and extension")
         ->type_name("NAME");
+    splitCommand->add_flag("--checksums", split.checksums,
+                           "Also write base.sha256, which sha256sum -c can check");
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");

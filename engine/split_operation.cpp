@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "engine/batch_file.h"
+#include "engine/checksum_file.h"
+#include "engine/digest_pipe.h"
 #include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -57,6 +59,7 @@ class SplitRun {
     bool ClosePiece(File& piece);
     FileStatus FlushForSourceRemoval(File& output);
     bool WriteHeadRecord(File& head, const HeadFileInfo& info);
+    bool WriteChecksums(const std::string& extension);
     bool DeleteSource();
 
     const SplitRequest& m_request;
@@ -68,6 +71,8 @@ class SplitRun {
     std::string m_base;
     std::vector<std::string> m_pieceNames;
     Transfer m_transfer{kMaxCopyUnit};
+    // Hashes what the copy moves, when checksums are asked for.
+    std::optional<DigestPipe> m_digests;
 };
 
 Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
@@ -78,6 +83,11 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     const auto lastSize =
         static_cast<std::uint32_t>(fileSize - std::uint64_t{pieceCount - 1} * pieceSize);
 
+    if (m_request.writeChecksums) {
+        // The bytes have to pass through the program to be hashed, so they are not copied inside
+        // the kernel, and they are read once.
+        m_digests.emplace(true, true);
+    }
     const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
                                                   : CopyPiecesBlockMode(pieceCount, lastSize);
     if (!copied) {
@@ -92,6 +102,9 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     }
     bool clean =
         WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
+    if (m_digests) {
+        clean = WriteChecksums(names.extension) && clean;
+    }
     m_transfer = Transfer(kMaxCopyUnit);
     if (m_options.deleteAfterSplit != 0) {
         clean = DeleteSource() && clean;
@@ -176,7 +189,8 @@ std::optional<File> SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t num
 }
 
 bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
-    const Moved moved = m_transfer.Move(m_source, piece, size);
+    const Moved moved = m_digests ? m_digests->Move(m_source, &piece, size)
+                                  : m_transfer.Move(m_source, piece, size);
     if (moved.error) {
         m_host.ReportFileError(*moved.error);
         return false;
@@ -190,6 +204,9 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
 }
 
 bool SplitRun::ClosePiece(File& piece) {
+    if (m_digests) {
+        m_digests->EndPiece();
+    }
     if (auto failure = FlushForSourceRemoval(piece)) {
         m_host.ReportFileError(*failure);
         return false;
@@ -220,6 +237,47 @@ bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
     }
     if (failure) {
         ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
+        return false;
+    }
+    return true;
+}
+
+// Written after the batch file, one line per piece in order and then the whole file under the name
+// a merge gives it; flushed as the pieces are when the source is to be removed.
+bool SplitRun::WriteChecksums(const std::string& extension) {
+    const auto pieceDigests = m_digests->TakePieceDigests();
+    const auto wholeDigest = m_digests->WholeDigest();
+    const std::string path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    auto file = CreateOutput(path, m_sourceIdentity);
+    if (!file.ok() || pieceDigests.size() != m_pieceNames.size() || !wholeDigest) {
+        ShowError(m_host, "Create checksum file error!");
+        return false;
+    }
+    std::string text;
+    FileStatus failure;
+    for (std::size_t i = 0; i < m_pieceNames.size() && !failure; ++i) {
+        if (!pieceDigests[i]) {
+            ShowError(m_host, "Create checksum file error!");
+            return false;
+        }
+        text += ChecksumLine(*pieceDigests[i], m_pieceNames[i]);
+        if (text.size() >= 64 * 1024) {
+            failure = file.value().Write(text.data(), text.size());
+            text.clear();
+        }
+    }
+    text += ChecksumLine(*wholeDigest, RebuiltFileName(m_base, extension));
+    if (!failure) {
+        failure = file.value().Write(text.data(), text.size());
+    }
+    if (!failure) {
+        failure = FlushForSourceRemoval(file.value());
+    }
+    if (!failure) {
+        failure = file.value().Close();
+    }
+    if (failure) {
+        m_host.ReportFileError(*failure);
         return false;
     }
     return true;

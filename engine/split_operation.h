@@ -17,6 +17,8 @@ struct SplitRequest {
     std::string sourcePath;
     std::string destinationFolder;  // may end with a separator
     std::uint32_t pieceSize = kDefaultPieceSize;
+    // Also write base.sha256, the digests of the pieces and of the whole file, as sha256sum does.
+    bool writeChecksums = false;
 };
 
 // The split's input check: the first failure is shown and false returned.

@@ -66,6 +66,8 @@ class File {
     }
     // Makes a file that must not exist yet, held exclusively; an existing name fails the call.
     static FileResult<File> CreateNew(const std::string& path);
+    // Opens an existing file for reading and writing, held exclusively, without emptying it.
+    static FileResult<File> OpenForUpdate(const std::string& path);
     // As OpenForWriting, for a file that others may read and write at the same time.
     static FileResult<File> OpenSharedForWriting(const std::string& path) {
         return OpenForWritingImpl(path, false, nullptr);
@@ -90,6 +92,8 @@ class File {
     RangeCopy CopyRangeTo(File& destination, std::size_t size);
     // Tells the kernel the file will be read from start to end.
     void AdviseSequential();
+    // Makes the file `length` bytes long and moves the position there.
+    FileStatus CutAt(std::uint64_t length);
     // Puts the bytes written so far on stable storage.
     FileStatus Flush();
     FileStatus Close();

@@ -133,6 +133,32 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
     return file;
 }
 
+FileResult<File> File::OpenForUpdate(const std::string& path) {
+    // Only a regular file is taken up: nothing else keeps what was written to it.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
+    const int handle = OpenRetrying(path.c_str(), O_RDWR);
+    if (handle < 0) {
+        return ErrnoError(path);
+    }
+    File file(handle, path);
+    if (::fstat(handle, &info) != 0) {
+        return ErrnoError(path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return FileError{FileErrorCause::BadPath, path};
+    }
+    if (!ClearNonBlocking(handle)) {
+        return ErrnoError(path);
+    }
+    if (auto failure = HoldForWriting(handle, path)) {
+        return *failure;
+    }
+    return file;
+}
+
 FileResult<File> File::CreateNew(const std::string& path) {
     const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL);
     if (handle < 0) {
@@ -295,6 +321,14 @@ void File::AdviseSequential() {
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+}
+
+FileStatus File::CutAt(std::uint64_t length) {
+    if (::ftruncate(Fd(), static_cast<off_t>(length)) != 0 ||
+        ::lseek(Fd(), static_cast<off_t>(length), SEEK_SET) < 0) {
+        return ErrnoError(m_path);
+    }
+    return std::nullopt;
 }
 
 FileStatus File::Flush() {

@@ -30,6 +30,9 @@ FileStatus RenameOver(const std::string& from, const std::string& to);
 // As RenameOver, but only where nothing stands at `to` yet: false, with `from` kept, when
 // something does.
 FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to);
+// Puts the entries of the folder that holds `path` (a new name, a rename) on stable storage, and
+// only those, not the whole file system as FlushFolder does.
+FileStatus FlushFolderEntries(const std::string& path);
 // True when a search in the folder finds at least one entry: it exists and is a folder.
 bool FolderHasEntries(const std::string& folder);
 // Calls `visit` with the name of each entry of the folder ("" is the current folder), in no

@@ -54,6 +54,21 @@ FileStatus RenameOver(const std::string& from, const std::string& to) {
     return std::nullopt;
 }
 
+FileStatus FlushFolderEntries(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) {
+        return ErrnoError(folder);
+    }
+    const int result = ::fsync(handle);
+    ::close(handle);
+    if (result != 0) {
+        return ErrnoError(folder);
+    }
+    return std::nullopt;
+}
+
 FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {

@@ -54,6 +54,11 @@ FileStatus RenameOver(const std::string& from, const std::string& to) {
     return std::nullopt;
 }
 
+// A rename made with MOVEFILE_WRITE_THROUGH is on the disk when it returns.
+FileStatus FlushFolderEntries(const std::string&) {
+    return std::nullopt;
+}
+
 FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) {
     if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();

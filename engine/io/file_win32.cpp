@@ -60,6 +60,15 @@ FileResult<File> File::OpenStandard(Standard stream, const std::string& name) {
     return File(AsNative(handle), name);
 }
 
+FileResult<File> File::OpenForUpdate(const std::string& path) {
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    return File(AsNative(handle), path);
+}
+
 FileResult<File> File::CreateNew(const std::string& path) {
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -159,6 +168,16 @@ RangeCopy File::CopyRangeTo(File&, std::size_t size) {
 
 // Sequential reading was asked for when the file was opened.
 void File::AdviseSequential() {}
+
+FileStatus File::CutAt(std::uint64_t length) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(length);
+    if (!SetFilePointerEx(AsHandle(m_handle), at, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(AsHandle(m_handle))) {
+        return LastWin32Error(m_path);
+    }
+    return std::nullopt;
+}
 
 FileStatus File::Flush() {
     if (!FlushFileBuffers(AsHandle(m_handle))) {

@@ -1,7 +1,25 @@
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
 
 #include "cli/cli_fixture.h"
 #include "engine/head_file.h"
+#include "engine/merge_journal.h"
+#include "support/temp_folder.h"
 
 namespace kavendrum {
 namespace {
@@ -64,7 +82,27 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     EXPECT_EQ(verify.out, "Bad\t10\tout/a_1.skf\nFailed\n");
     CliRun merge = Cli("merge out/a.kdh");
     EXPECT_EQ(merge.status, 1);
-    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\n");
+    // The reason follows the rows, on standard error.
+    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n");
+}
+
+// With a checksum file the rows keep their three columns; why a row is Bad is said apart.
+TEST_F(CliTest, VerifySaysWhyARowIsBadBesideTheThreeColumns) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(100000));
+    ASSERT_EQ(Cli("split --checksums a.bin out --size 32768").status, 0);
+    auto piece = testing::ReadBytes(temp / "out/a_2.skf");
+    piece[0] ^= 1;
+    testing::WriteBytes(temp / "out/a_2.skf", piece);
+    piece.push_back(0);
+    testing::WriteBytes(temp / "out/a_3.skf", piece);
+    ::unlink((temp / "out/a_4.skf").c_str());
+    CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.out,
+              "Good\t32768\tout/a_1.skf\nBad\t32768\tout/a_2.skf\nBad\t32768\tout/a_3.skf\n"
+              "Bad\t1696\tout/a_4.skf\nFailed\n");
+    EXPECT_EQ(verify.err,
+              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n");
 }
 
 // A head file from someone else whose extension climbs out of the destination, in the 8-bit and
@@ -116,7 +154,9 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
               "Bad\t0\tin/x_4294967295.skf\nFailed\n");
     const CliRun checked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(checked.status, 1);
-    EXPECT_EQ(checked.err, "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n");
+    EXPECT_EQ(checked.err,
+              "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
+              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n");
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
@@ -238,6 +278,130 @@ TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Kavendrum: Disk full while accessing out/big_1.skf.\n");
     EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
+}
+
+// The checksum file is checked by sha256sum alone: the pieces in their folder, and after a rejoin
+// by cat the whole file too, with a space and a backslash in the names.
+TEST_F(CliTest, Sha256sumChecksTheChecksumFileOfASplit) {
+    const auto source = testing::RandomBytes(100000);
+    testing::WriteBytes(temp / "my mo\\vie.avi", source);
+    ASSERT_EQ(Cli("split --checksums 'my mo\\vie.avi' pieces --size 32768").status, 0);
+    ASSERT_TRUE(testing::Exists(temp / "pieces/my mo\\vie.sha256"));
+    const auto inPieces = [&](const std::string& command) {
+        const std::string line =
+            "cd '" + temp.path() + "/pieces' && " + command + " >'" + (temp / "stdout") + "' 2>&1";
+        const int raw = std::system(line.c_str());
+        return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(temp / "stdout"), ""};
+    };
+    const CliRun pieces = inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'");
+    EXPECT_EQ(pieces.status, 0) << pieces.out;
+    EXPECT_EQ(pieces.out.find("FAILED"), std::string::npos) << pieces.out;
+    EXPECT_NE(pieces.out.find("my mo\\vie_4.skf: OK"), std::string::npos) << pieces.out;
+
+    const CliRun whole = inPieces(
+        "cat 'my mo\\vie_1.skf' 'my mo\\vie_2.skf' 'my mo\\vie_3.skf' 'my mo\\vie_4.skf' "
+        "> 'my mo\\vie.avi' && sha256sum -c 'my mo\\vie.sha256'");
+    EXPECT_EQ(whole.status, 0) << whole.out;
+    EXPECT_NE(whole.out.find("my mo\\vie.avi: OK"), std::string::npos) << whole.out;
+
+    // A flipped byte is caught by sha256sum too.
+    auto piece = testing::ReadBytes(temp / "pieces/my mo\\vie_2.skf");
+    piece[100] ^= 1;
+    testing::WriteBytes(temp / "pieces/my mo\\vie_2.skf", piece);
+    EXPECT_NE(inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'").status, 0);
+}
+
+// A merge that removes its pieces is killed at random moments. After each kill every byte of the
+// file is still somewhere: in its piece, or in the output as the journal counts it. The next run
+// takes the merge up, and the last one ends with the file byte for byte, with and without a
+// checksum file.
+TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
+    constexpr std::size_t kPiece = 1 << 19;
+    const auto source = testing::RandomBytes(24 * kPiece + 12345, 21);
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    int totalKills = 0;
+    int killedWithAJournal = 0;  // runs stopped after removing pieces, to be taken up
+    for (const bool checksums : {false, true, false, true}) {
+        SCOPED_TRACE(checksums ? "with a checksum file" : "without a checksum file");
+        std::filesystem::remove_all(temp / "pieces");
+        std::filesystem::remove_all(temp / "back");
+        testing::WriteBytes(temp / "x.bin", source);
+        ASSERT_EQ(
+            Cli(std::string("split x.bin pieces --size 524288") + (checksums ? " --checksums" : ""))
+                .status,
+            0);
+        ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
+        const std::string program = KAVENDRUM_CLI_PATH;
+        const std::string options = temp / "k.opt";
+        const std::string head = temp / "pieces/x.kdh";
+        const std::string back = temp / "back";
+        std::vector<const char*> argv = {program.c_str(), "--yes", "--quiet",    "--options-file",
+                                         options.c_str(), "merge", head.c_str(), "--dest",
+                                         back.c_str(),    nullptr};
+        int kills = 0;
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            pid_t child = 0;
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+            ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr,
+                                  const_cast<char* const*>(argv.data()), environ),
+                      0);
+            posix_spawn_file_actions_destroy(&actions);
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
+            kill(child, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            if (WIFEXITED(status)) {
+                ASSERT_EQ(WEXITSTATUS(status), 0) << "attempt " << attempt;
+                break;
+            }
+            ++kills;
+            // No byte is lost at this moment.
+            const auto journal = ReadJournal(temp / "pieces/x.kdj",
+                                             MakeHeadFileInfo(source.size(), 25, kPiece, "bin"));
+            killedWithAJournal += journal ? 1 : 0;
+            const auto output = testing::Exists(temp / "back/x.bin")
+                                    ? testing::ReadBytes(temp / "back/x.bin")
+                                    : std::vector<char>();
+            if (!testing::Exists(head)) {
+                // Killed in its last steps: the file is whole, and the journal of a merge that
+                // had ended may be left behind.
+                ASSERT_EQ(output, source) << "the head file went before the file was whole";
+                std::filesystem::remove(temp / "pieces/x.kdj");
+                break;
+            }
+            for (std::size_t number = 1; number <= 25; ++number) {
+                const std::string piece = temp / ("pieces/x_" + std::to_string(number) + ".skf");
+                const std::size_t from = (number - 1) * kPiece;
+                if (testing::Exists(piece)) {
+                    continue;
+                }
+                ASSERT_TRUE(journal && journal->piecesMerged >= number)
+                    << "piece " << number << " went without a record, attempt " << attempt;
+                ASSERT_GE(output.size(), journal->outputLength);
+                ASSERT_TRUE(std::equal(source.begin(), source.begin() + from, output.begin()))
+                    << "piece " << number;
+            }
+        }
+        if (testing::Exists(head)) {
+            const CliRun last = Cli("--yes merge pieces/x.kdh --dest back");
+            ASSERT_EQ(last.status, 0) << last.err;
+        }
+        EXPECT_EQ(testing::ReadBytes(temp / "back/x.bin"), source) << kills << " kills";
+        for (const char* gone : {"pieces/x.kdh", "pieces/x.kdj", "pieces/x_1.skf",
+                                 "pieces/x_25.skf", "pieces/x.sha256"}) {
+            EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
+        }
+        totalKills += kills;
+    }
+    // Enough of the runs were stopped for the check to mean something.
+    EXPECT_GE(totalKills, 6);
+    EXPECT_GE(killedWithAJournal, 1);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     ::unlink((temp / "out/a_3.skf").c_str());
     CliRun merge = Cli("merge out/a.kdh --stdout", "", "| cat > rebuilt.bin");
     EXPECT_EQ(merge.status, 1);
-    EXPECT_EQ(merge.err, "Bad\t32768\tout/a_3.skf\n");
+    EXPECT_EQ(merge.err, "Bad\t32768\tout/a_3.skf\nout/a_3.skf: missing\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
     // Without verification too: a merge that cannot reach its end does not begin.
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);

@@ -31,6 +31,7 @@ class CProgressBar : public QWidget {
     bool IsPlaced() const { return m_pStatusBar != nullptr; }
     const QString& Label() const { return m_strLabel; }
     int Position() const { return m_nPosition; }
+    int Upper() const { return m_nUpper; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

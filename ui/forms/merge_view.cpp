@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QStyle>
 
+#include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/merge_operation.h"
@@ -269,7 +270,9 @@ VerifyOutcome CMergeView::OnVerify() {
         return VerifyOutcome::Failed;
     }
     const COperationScope running;
-    const Verification verification = VerifyPieces(m_strHeadFileName.toStdString(), m_host);
+    // With a checksum file beside the head file the pieces are read, and the bar shows how far.
+    const Verification verification =
+        VerifyWithChecksums(m_strHeadFileName.toStdString(), m_host).verification;
     if (verification.pieces) {
         m_listFiles->clear();
         for (const auto& entry : *verification.pieces) {

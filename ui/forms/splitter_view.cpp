@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QSettings>
 
 #include "engine/io/file.h"
 #include "engine/paths.h"
@@ -23,6 +24,7 @@ const char* const kPresets[] = {"32768",    "65536",    "131072",   "262144",   
 constexpr int kDefaultPreset = 6;
 // The size label's place, in pixels of the template's font.
 const QRect kSizeLabelPixels(QPoint(290, 125), QPoint(359, 144));
+constexpr const char* kChecksumsSetting = "Split/WriteChecksums";
 
 // "3000000 ( 2930 KB)"
 QString SizeWithKilobytes(std::uint64_t bytes) {
@@ -76,6 +78,9 @@ void CSplitterView::CreateControls() {
     auto* group = new CEtchedGroupBox("Split file info", this);
     layout.Place(group, 3, 1, 233, 71);
     group->lower();
+    // In the free strip at the foot of the group box, last in the tab order.
+    m_checkChecksums = new CEtchedCheckBox(this);
+    layout.Place(m_checkChecksums, 7, 63, 150, 8, 1026, "Write checksums (.sha256)");
     layout.ReserveTemplatePixels(kSizeLabelPixels);
     layout.Fit();
 }
@@ -94,6 +99,8 @@ void CSplitterView::ConnectControls() {
     connect(m_radioFixed, &QRadioButton::clicked, this, &CSplitterView::OnFixedSize);
     connect(m_radioCustom, &QRadioButton::clicked, this, &CSplitterView::OnCustomSize);
     connect(m_btnBrowseFolder, &QPushButton::clicked, this, &CSplitterView::OnBrowseFolder);
+    // After the box's own handler, so that the new state is the one kept.
+    connect(m_checkChecksums, &QAbstractButton::clicked, this, &CSplitterView::OnChecksumsClicked);
 }
 
 CMainFrame* CSplitterView::MainFrame() const {
@@ -116,6 +123,9 @@ void CSplitterView::OnInitialUpdate() {
     m_btnBrowseFolder->SetCaption("Browse");
     m_btnBrowseFile->SetCaption("Browse");
     m_btnStart->SetCaption("Start");
+    m_checkChecksums->SetCaption("Write checksums (.sha256)");
+    m_checkChecksums->m_nChecked =
+        QSettings("Kavendrum", "Kavendrum").value(kChecksumsSetting, 0).toInt() != 0 ? 1 : 0;
     if (m_bFirstInit) {
         m_listParameters->setShowGrid(true);
         m_listParameters->setHorizontalHeaderLabels({"Parameter", "Value"});
@@ -260,6 +270,10 @@ void CSplitterView::OnBrowseFolder() {
     m_editDest->setText(*chosen);
 }
 
+void CSplitterView::OnChecksumsClicked() {
+    QSettings("Kavendrum", "Kavendrum").setValue(kChecksumsSetting, m_checkChecksums->m_nChecked);
+}
+
 void CSplitterView::RecalcParameters() {
     const bool valid = UpdateData(true);
     if (!valid && m_nSizeMode == 1) {
@@ -297,6 +311,7 @@ void CSplitterView::OnStart() {
     request.sourcePath = m_strSourcePath.toStdString();
     request.destinationFolder = m_strDestFolder.toStdString();
     request.pieceSize = m_nSizeMode == 1 ? m_dwCustomSize : SelectedPresetSize();
+    request.writeChecksums = m_checkChecksums->m_nChecked != 0;
     CMainFrame* frame = MainFrame();
     const COperationScope running;
     RunSplit(request, frame != nullptr ? &frame->m_options : nullptr, m_host);

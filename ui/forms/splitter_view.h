@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ui/controls/etched_button.h"
+#include "ui/controls/etched_check_box.h"
 #include "ui/controls/etched_combo_box.h"
 #include "ui/controls/etched_edit.h"
 #include "ui/controls/progress_bar.h"
@@ -43,6 +44,7 @@ class CSplitterView : public QWidget {
     void OnFixedSize();
     void OnCustomSize();
     void OnBrowseFolder();
+    void OnChecksumsClicked();
     void RecalcParameters();
 
     QString ParameterValue(Row row) const;
@@ -63,6 +65,8 @@ class CSplitterView : public QWidget {
     std::uint32_t m_dwCustomSize = 0;
     bool m_bFirstInit = true;
     QLabel* m_labelSize = nullptr;
+    // "Write checksums (.sha256)": kept in the user profile, section "Split".
+    CEtchedCheckBox* m_checkChecksums;
     CProgressBar m_progress;
 
   private:

@@ -3,7 +3,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "engine/checksum_file.h"
 #include "engine/head_file.h"
+#include "engine/io/file_system.h"
+#include "engine/io/sha256.h"
+#include "engine/merge_journal.h"
 #include "engine/outcome.h"
 #include "gui_support.h"
 #include "ui/forms/merge_view.h"
@@ -106,6 +110,77 @@ class MergeViewTest : public QObject {
         QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
         QCOMPARE(Marks(), (std::vector<int>{1, 2, 1}));
         QVERIFY(!form->m_bVerifyOk);
+    }
+
+    // movie.sha256 beside the head file, with a line for each piece and for the whole file.
+    void WriteChecksums() {
+        QByteArray lines;
+        for (int number = 1; number <= 4; ++number) {
+            const QByteArray bytes = number <= 3 ? whole.mid((number - 1) * 1000, 1000) : whole;
+            Sha256 sha;
+            sha.Update(bytes.data(), bytes.size());
+            const std::string name =
+                number <= 3 ? "movie_" + std::to_string(number) + ".skf" : "movie.avi";
+            lines += QByteArray::fromStdString(ChecksumLine(*sha.Finish(), name));
+        }
+        WriteFile(dir.filePath("movie.sha256"), lines);
+    }
+
+    void verifyWithAChecksumFileReadsThePiecesOnTheBar() {
+        Prepare({1, 2, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
+        QVERIFY(!form->m_progress.IsPlaced());  // sizes only: nothing read, no bar
+
+        WriteChecksums();
+        QByteArray piece = FileBytes(dir.filePath("movie_2.skf"));
+        piece[500] = static_cast<char>(piece[500] ^ 1);
+        WriteFile(dir.filePath("movie_2.skf"), piece);
+        QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
+        QCOMPARE(Marks(), (std::vector<int>{1, 2, 1}));
+        QVERIFY(!form->m_bVerifyOk);
+        QVERIFY(form->m_progress.IsPlaced());
+        QCOMPARE(form->m_progress.Label(), QString("Operation Processing"));
+        QCOMPARE(form->m_progress.Upper(), 6);  // a block and the end of each piece
+        QCOMPARE(form->m_progress.Position(), 0);
+    }
+
+    void anInterruptedMergeIsContinuedAfterAQuestion() {
+        Prepare({2, 3});
+        WriteChecksums();
+        frame->m_options.deleteAfterMerge = 1;
+        WriteFile(dir.filePath("movie.avi"), whole.left(1300));
+        {
+            auto output = File::OpenForReading(dir.filePath("movie.avi").toStdString());
+            QVERIFY(output.ok());
+            const MergeJournal journal{{2500, 3, 1000, 1000, "avi"},
+                                       output.value().Identity().value(),
+                                       1,
+                                       1000,
+                                       *FingerprintOf(output.value(), 1000)};
+            QVERIFY(!WriteJournal(dir.filePath("movie.kdj").toStdString(), journal));
+        }
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        const QString question =
+            "The last merge of these files was interrupted, do you want to continue it?";
+        {
+            Person person;
+            person.answers.push_back(false);
+            frame->Command(ui::ID_MERGE_FILE)->trigger();
+            QCOMPARE(person.Texts(), std::vector<QString>{question});
+            QCOMPARE(person.boxes[0].caption, QString("Message"));
+            QCOMPARE(person.boxes[0].style, ui::BoxStyle::OkCancel);
+            QCOMPARE(FileBytes(dir.filePath("movie.avi")).size(), 1300);
+        }
+        Person person;
+        frame->Command(ui::ID_MERGE_FILE)->trigger();
+        QCOMPARE(person.Texts(), (std::vector<QString>{question, "Merge files successfully!"}));
+        QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
+        QCOMPARE(Marks(), (std::vector<int>{1, 1, 1}));  // the merged piece is not Bad
+        for (const char* gone :
+             {"movie_2.skf", "movie_3.skf", "movie.kdh", "movie.sha256", "movie.kdj"}) {
+            QVERIFY2(!QFile::exists(dir.filePath(gone)), gone);
+        }
     }
 
     void startRebuildsTheFile() {

@@ -1,7 +1,9 @@
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -52,7 +54,7 @@ class SplitterViewTest : public QObject {
                 ids << at->objectName();
             }
         }
-        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001"));
+        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001 1026"));
     }
 
     void typingTheSourceFillsTheParameters() {
@@ -139,7 +141,46 @@ class SplitterViewTest : public QObject {
         QCOMPARE(FileBytes(dir.filePath("out/movie_3.skf")), source.mid(2915328));
         QCOMPARE(FileBytes(dir.filePath("out/movie.kdh")).size(), 20);
         QVERIFY(QFile::exists(dir.filePath("out/movie.bat")));
+        QVERIFY(!QFile::exists(dir.filePath("out/movie.sha256")));
         QCOMPARE(frame->statusBar()->currentMessage(), QString("Operation Processing"));
+    }
+
+    void theChecksumBoxSitsInFreeSpaceAndIsKeptInTheProfile() {
+        auto* box = Control<ui::CEtchedCheckBox>(form, 1026);
+        QVERIFY(box);
+        QCOMPARE(box->Caption(), QString("Write checksums (.sha256)"));
+        QCOMPARE(box->m_nChecked, 0);
+        auto* group = form->findChild<QGroupBox*>();
+        QVERIFY(group && group->geometry().contains(box->geometry()));
+        for (auto* other : form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other != box && other->isVisible() && !qobject_cast<QGroupBox*>(other)) {
+                QVERIFY2(!other->geometry().intersects(box->geometry()),
+                         qPrintable(other->objectName()));
+            }
+        }
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->m_nChecked, 1);
+        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("Split/WriteChecksums").toInt(), 1);
+
+        // A form built anew shows the kept state, and its split writes the checksum file.
+        frame = MakeFrame(dir);
+        form = frame->GetSplitView();
+        QCOMPARE(Control<ui::CEtchedCheckBox>(form, 1026)->m_nChecked, 1);
+        WriteFile(dir.filePath("movie.avi"), RandomBytes(3000000));
+        QDir(dir.path()).mkdir("out");
+        Edit(1001)->setText(dir.filePath("movie.avi"));
+        Edit(1003)->setText(dir.filePath("out"));
+        {
+            Person person;
+            frame->Command(ui::ID_SPLIT_FILE)->trigger();
+        }
+        const QList<QByteArray> lines = FileBytes(dir.filePath("out/movie.sha256")).split('\n');
+        QCOMPARE(lines.size(), 5);  // three pieces, the whole file, and the end of the last line
+        QVERIFY(lines[0].endsWith("  movie_1.skf"));
+        QVERIFY(lines[3].endsWith("  movie.avi"));
+
+        QTest::mouseClick(Control<ui::CEtchedCheckBox>(form, 1026), Qt::LeftButton);
+        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("Split/WriteChecksums").toInt(), 0);
     }
 
     void droppedFilesLandOnlyInTheFieldsThatAcceptThem() {

@@ -1,0 +1,208 @@
+#include "engine/checksum_file.h"
+
+#include <algorithm>
+
+namespace kavendrum {
+
+namespace {
+
+constexpr std::size_t kDigestDigits = 64;
+constexpr std::size_t kReadSize = 64 * 1024;
+
+bool NeedsEscape(const std::string& name) {
+    return name.find_first_of("\\\n\r") != std::string::npos;
+}
+
+std::string Escape(const std::string& name) {
+    std::string out;
+    out.reserve(name.size() + 8);
+    for (const char c : name) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// The name an escaped line stands for; nothing for an escape sha256sum never writes.
+std::optional<std::string> Unescape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            return std::nullopt;
+        }
+        switch (text[i]) {
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            default:
+                return std::nullopt;
+        }
+    }
+    return out;
+}
+
+bool IsDecimalWithoutLeadingZero(const std::string& text) {
+    return !text.empty() && text.size() <= 10 && text[0] != '0' &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::string ChecksumFilePath(const std::string& stem) {
+    return stem + ".sha256";
+}
+
+std::string ChecksumLine(const Sha256Digest& digest, const std::string& name) {
+    const bool escaped = NeedsEscape(name);
+    std::string line;
+    line.reserve(name.size() * 2 + 70);
+    if (escaped) {
+        line += '\\';
+    }
+    line += HexDigest(digest);
+    line += "  ";
+    line += escaped ? Escape(name) : name;
+    line += '\n';
+    return line;
+}
+
+void PieceChecksums::AddLine(const std::string& raw) {
+    std::string line = raw;
+    // A file that went through a Windows editor.
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    const bool escaped = !line.empty() && line[0] == '\\';
+    const std::size_t at = escaped ? 1 : 0;
+    // digest, a space, then a space (text mode) or an asterisk (binary mode), then the name
+    if (line.size() < at + kDigestDigits + 3 || line[at + kDigestDigits] != ' ' ||
+        (line[at + kDigestDigits + 1] != ' ' && line[at + kDigestDigits + 1] != '*')) {
+        return;
+    }
+    const auto digest = ParseHexDigest(line.substr(at, kDigestDigits));
+    if (!digest) {
+        return;
+    }
+    std::optional<std::string> name = line.substr(at + kDigestDigits + 2);
+    if (escaped) {
+        name = Unescape(*name);
+    }
+    if (!name) {
+        return;
+    }
+    if (*name == m_names.wholeName) {
+        if (!m_whole) {
+            m_whole = digest;
+        }
+        return;
+    }
+    if (const auto number = PieceNumber(*name)) {
+        m_pieces.emplace_back(*number, *digest);
+    }
+}
+
+void PieceChecksums::Seal() {
+    std::stable_sort(m_pieces.begin(), m_pieces.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_pieces.erase(std::unique(m_pieces.begin(), m_pieces.end(),
+                               [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   m_pieces.end());
+}
+
+std::optional<Sha256Digest> PieceChecksums::ForPiece(std::uint32_t number) const {
+    const auto found = std::lower_bound(
+        m_pieces.begin(), m_pieces.end(), number,
+        [](const auto& entry, std::uint32_t wanted) { return entry.first < wanted; });
+    if (found == m_pieces.end() || found->first != number) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<std::uint32_t> PieceChecksums::PieceNumber(const std::string& name) const {
+    const std::string prefix = m_names.base + "_";
+    const std::string suffix = ".skf";
+    if (name.size() <= prefix.size() + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return std::nullopt;
+    }
+    const std::string digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (!IsDecimalWithoutLeadingZero(digits)) {
+        return std::nullopt;
+    }
+    const std::uint64_t number = std::stoull(digits);
+    if (number < 1 || number > m_names.pieceCount) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(number);
+}
+
+ChecksumRead ReadChecksumFile(const std::string& path, const ChecksumNames& names) {
+    ChecksumRead result;
+    auto file = File::OpenForReading(path);
+    if (!file.ok()) {
+        return result;
+    }
+    PieceChecksums checksums(names);
+    std::string block(kReadSize, '\0');
+    std::string line;
+    bool overlong = false;  // skipping the rest of a line that is too long
+    for (;;) {
+        const auto got = file.value().Read(block.data(), block.size());
+        if (!got.ok()) {
+            result.error = got.error();
+            return result;
+        }
+        for (std::size_t i = 0; i < got.value(); ++i) {
+            const char c = block[i];
+            if (c == '\n') {
+                if (!overlong) {
+                    checksums.AddLine(line);
+                }
+                line.clear();
+                overlong = false;
+            } else if (!overlong) {
+                line += c;
+                if (line.size() > kLongestChecksumLine) {
+                    line.clear();
+                    overlong = true;
+                }
+            }
+        }
+        if (got.value() < block.size()) {
+            break;
+        }
+    }
+    if (!overlong && !line.empty()) {
+        checksums.AddLine(line);
+    }
+    checksums.Seal();
+    result.checksums = std::move(checksums);
+    return result;
+}
+
+}  // namespace kavendrum

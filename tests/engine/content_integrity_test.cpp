@@ -1,0 +1,269 @@
+// Verification and merge with a checksum file beside the head file, and a merge taken up again
+// from its journal.
+#include <gtest/gtest.h>
+
+#include "engine/checksum_file.h"
+#include "engine/content_verification.h"
+#include "engine/head_file.h"
+#include "engine/io/file_system.h"
+#include "engine/io/sha256.h"
+#include "engine/merge_journal.h"
+#include "engine/merge_operation.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+
+namespace kavendrum {
+namespace {
+
+using testing::RecordingHost;
+using testing::TempFolder;
+using Bytes = std::vector<char>;
+using Texts = std::vector<std::string>;
+
+constexpr const char* kContinue =
+    "The last merge of these files was interrupted, do you want to continue it?";
+
+Sha256Digest DigestOf(const Bytes& bytes, std::size_t from, std::size_t size) {
+    Sha256 sha;
+    sha.Update(bytes.data() + from, size);
+    return *sha.Finish();
+}
+
+class ContentIntegrityTest : public ::testing::Test {
+  protected:
+    // x.kdh for `size` bytes in pieces of `pieceSize`, every piece written, and x.sha256 when
+    // asked: a line per piece, then the whole file as x.bin.
+    void Prepare(std::uint32_t size, std::uint32_t pieceSize, bool checksums) {
+        whole = testing::RandomBytes(size, 5);
+        info = MakeHeadFileInfo(size, size / pieceSize + 1, pieceSize, "bin");
+        testing::WriteBytes(temp / "x.kdh", EncodeHeadFile(info));
+        std::string lines;
+        for (std::uint32_t i = 0; i < info.pieceCount; ++i) {
+            const std::size_t from = std::size_t{i} * pieceSize;
+            const std::size_t bytes = i + 1 < info.pieceCount ? pieceSize : size - from;
+            testing::WriteBytes(Piece(i + 1),
+                                Bytes(whole.begin() + from, whole.begin() + from + bytes));
+            lines +=
+                ChecksumLine(DigestOf(whole, from, bytes), "x_" + std::to_string(i + 1) + ".skf");
+        }
+        lines += ChecksumLine(DigestOf(whole, 0, whole.size()), "x.bin");
+        if (checksums) {
+            WriteText("x.sha256", lines);
+        }
+    }
+    void WriteText(const std::string& name, const std::string& text) {
+        testing::WriteBytes(temp / name, Bytes(text.begin(), text.end()));
+    }
+    void FlipByte(int number, std::size_t at) {
+        auto bytes = testing::ReadBytes(Piece(number));
+        bytes[at] ^= 0x20;
+        testing::WriteBytes(Piece(number), bytes);
+    }
+    std::string Piece(int number) const { return temp / ("x_" + std::to_string(number) + ".skf"); }
+    std::vector<PieceMark> Marks(const Verification& verification) const {
+        std::vector<PieceMark> marks;
+        for (const auto& entry : *verification.pieces) {
+            marks.push_back(entry.mark);
+        }
+        return marks;
+    }
+    Outcome Merge() {
+        return RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host);
+    }
+    // What a merge that removes its pieces leaves when it is stopped after `merged` pieces, with
+    // `extra` bytes of the next one already written.
+    void Interrupt(std::uint32_t merged, std::size_t extra) {
+        const std::size_t length = std::size_t{merged} * info.pieceSize;
+        testing::WriteBytes(temp / "x.bin", Bytes(whole.begin(), whole.begin() + length + extra));
+        for (std::uint32_t number = 1; number <= merged; ++number) {
+            RemoveFile(Piece(number));
+        }
+        auto output = File::OpenForReading(temp / "x.bin");
+        ASSERT_TRUE(output.ok());
+        const MergeJournal journal{info, *IdentityOf(temp / "x.bin"), merged, length,
+                                   *FingerprintOf(output.value(), length)};
+        output.value().Close();
+        ASSERT_FALSE(WriteJournal(temp / "x.kdj", journal));
+    }
+
+    TempFolder temp;
+    OptionSet options;
+    RecordingHost host;
+    Bytes whole;
+    HeadFileInfo info;
+};
+
+TEST_F(ContentIntegrityTest, AFlippedByteMakesOnlyItsRowBadAndTheBarShowsTheReading) {
+    Prepare(700000, 300000, true);
+    FlipByte(2, 123456);
+    const ContentVerification checked = VerifyWithChecksums(temp / "x.kdh", host);
+    EXPECT_EQ(checked.verification.outcome, VerifyOutcome::Failed);
+    EXPECT_EQ(Marks(checked.verification),
+              (std::vector<PieceMark>{PieceMark::Good, PieceMark::Bad, PieceMark::Good}));
+    EXPECT_EQ(checked.contentBad, (std::vector<std::uint32_t>{2}));
+    EXPECT_TRUE(host.messages.empty());
+    // Each block read, whole or not, and the end of each piece: 3 + 3 + 2 steps, and the bar is
+    // emptied again at the end.
+    EXPECT_EQ(host.progress.size(), 13u);
+    EXPECT_EQ(Texts(host.progress.begin(), host.progress.begin() + 4),
+              (Texts{"ShowInPane(Operation Processing,100,100,0)", "SetWidthPercent(100)",
+                     "SetStepRange(0,8,1)", "SetPosition(0)"}));
+    EXPECT_EQ(host.AdvanceCount(), 8);
+    EXPECT_EQ(host.progress.back(), "SetPosition(0)");
+}
+
+TEST_F(ContentIntegrityTest, WithoutAChecksumFileOnlySizesAreChecked) {
+    Prepare(700000, 300000, false);
+    FlipByte(2, 5);
+    const ContentVerification checked = VerifyWithChecksums(temp / "x.kdh", host);
+    EXPECT_EQ(checked.verification.outcome, VerifyOutcome::Passed);
+    EXPECT_TRUE(host.progress.empty());  // no piece was read
+}
+
+TEST_F(ContentIntegrityTest, PiecesWithoutALineAndGarbageLinesFallBackToSizes) {
+    Prepare(700000, 300000, false);
+    const std::string good = HexDigest(DigestOf(whole, 0, 300000));
+    WriteText("x.sha256", "garbage\n" + std::string(64, '0') + "  ../x_2.skf\n" + good +
+                              "  x_1.skf\n" + std::string(64, 'f') + "  x_9.skf\n");
+    FlipByte(2, 5);  // no line of its own: checked by size only
+    const ContentVerification checked = VerifyWithChecksums(temp / "x.kdh", host);
+    EXPECT_EQ(checked.verification.outcome, VerifyOutcome::Passed);
+    FlipByte(1, 5);
+    EXPECT_EQ(VerifyWithChecksums(temp / "x.kdh", host).contentBad,
+              (std::vector<std::uint32_t>{1}));
+}
+
+TEST_F(ContentIntegrityTest, AFlippedByteStopsTheMergeBeforeTheOutputIsCreated) {
+    Prepare(700000, 300000, true);
+    FlipByte(3, 0);
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_FALSE(testing::Exists(temp / "x.bin"));
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(ContentIntegrityTest, WithoutVerificationTheRebuiltFileIsCheckedAndNoPieceGoes) {
+    options.verifyBeforeMerge = 0;
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, true);
+    FlipByte(2, 7);
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), (Texts{"Merged file checksum error!"}));
+    for (int number = 1; number <= 3; ++number) {
+        EXPECT_TRUE(testing::Exists(Piece(number))) << number;
+    }
+    EXPECT_TRUE(testing::Exists(temp / "x.kdh"));
+}
+
+TEST_F(ContentIntegrityTest, AWholeFileLineThatDiffersFailsTheMergeAndKeepsTheLastPieces) {
+    options.verifyBeforeMerge = 0;
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, false);
+    // The pieces have no lines: only the whole file's line can vouch for them, and it is wrong.
+    WriteText("x.sha256", std::string(64, 'a') + "  x.bin\n");
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), (Texts{"Merged file checksum error!"}));
+    for (int number = 1; number <= 3; ++number) {
+        EXPECT_TRUE(testing::Exists(Piece(number))) << number;
+    }
+}
+
+TEST_F(ContentIntegrityTest, ASuccessfulMergeTakesTheChecksumFileWithTheHeadFile) {
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, true);
+    WriteText("x.bat", "rem kept");
+    ASSERT_EQ(Merge(), Outcome::Succeeded);
+    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
+    for (const char* gone : {"x_1.skf", "x_2.skf", "x_3.skf", "x.kdh", "x.sha256", "x.kdj"}) {
+        EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
+    }
+    EXPECT_TRUE(testing::Exists(temp / "x.bat"));
+}
+
+TEST(MergeJournalTest, ReadsBackWhatItWritesAndRefusesWhatDoesNotAgree) {
+    const HeadFileInfo head = MakeHeadFileInfo(2500, 3, 1000, "");
+    Sha256Digest start;
+    start.fill(0x5A);
+    const MergeJournal journal{head, {7, 9}, 2, 2000, start};
+    EXPECT_EQ(DecodeJournal(EncodeJournal(journal)), journal);
+    const MergeJournal all{head, {7, 9}, 3, 2500, start};
+    EXPECT_EQ(DecodeJournal(EncodeJournal(all)), all);
+
+    for (const MergeJournal& wrong :
+         {MergeJournal{head, {7, 9}, 2, 2001, start},  // length
+          MergeJournal{head, {7, 9}, 0, 0, start},     // nothing merged
+          MergeJournal{head, {7, 9}, 4, 2500, start},  // beyond the count
+          MergeJournal{{2500, 3, 1000, 7, ""}, {7, 9}, 1, 1000, start}}) {
+        EXPECT_FALSE(DecodeJournal(EncodeJournal(wrong)));
+    }
+    const std::string text = EncodeJournal(journal);
+    EXPECT_FALSE(DecodeJournal(text + "more\n"));
+    EXPECT_FALSE(DecodeJournal("x" + text));
+    EXPECT_FALSE(DecodeJournal(text.substr(0, text.size() - 5)));
+    EXPECT_FALSE(DecodeJournal(""));
+}
+
+TEST_F(ContentIntegrityTest, AnInterruptedMergeIsTakenUpAndEndsByteIdentical) {
+    for (const bool checksums : {false, true}) {
+        SCOPED_TRACE(checksums);
+        options = OptionSet{};
+        options.deleteAfterMerge = 1;
+        host = RecordingHost{};
+        Prepare(700000, 300000, checksums);
+        Interrupt(1, 4567);
+        // Verification does not call the merged piece Bad: its bytes are in the output.
+        EXPECT_EQ(VerifyWithChecksums(temp / "x.kdh", host).verification.outcome,
+                  VerifyOutcome::Passed);
+        ASSERT_EQ(Merge(), Outcome::Succeeded)
+            << ::testing::PrintToString(host.Errors()) << host.fileErrors.size();
+        EXPECT_EQ(host.questions, (std::vector<testing::Shown>{{kContinue, "Message"}}));
+        EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
+        for (const char* gone : {"x_2.skf", "x_3.skf", "x.kdh", "x.sha256", "x.kdj"}) {
+            EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
+        }
+    }
+}
+
+TEST_F(ContentIntegrityTest, CancelAtTheContinueQuestionChangesNothing) {
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, true);
+    Interrupt(2, 10);
+    host.AnswerNext(false);
+    EXPECT_EQ(Merge(), Outcome::Cancelled);
+    EXPECT_EQ(testing::SizeOf(temp / "x.bin"), 600010u);
+    EXPECT_TRUE(testing::Exists(temp / "x.kdj"));
+    EXPECT_TRUE(testing::Exists(Piece(3)));
+}
+
+TEST_F(ContentIntegrityTest, OutputBytesThatDoNotMatchTheirLinesAreNotTakenUp) {
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, true);
+    Interrupt(2, 0);
+    auto output = testing::ReadBytes(temp / "x.bin");
+    output[400000] ^= 1;
+    testing::WriteBytes(temp / "x.bin", output);
+    // Rewriting changed nothing of the file's identity on this file system; the journal still
+    // names it, so the merge is taken up and the bad bytes are found.
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), (Texts{"Merged file checksum error!"}));
+    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), output);
+    EXPECT_TRUE(testing::Exists(Piece(3)));
+}
+
+TEST_F(ContentIntegrityTest, AJournalForAnotherOutputIsNoRecord) {
+    options.deleteAfterMerge = 1;
+    options.verifyBeforeMerge = 0;
+    Prepare(700000, 300000, false);
+    Interrupt(1, 0);
+    // Another file now stands at the output's name, maybe under the same inode number: nothing
+    // in it is taken for merged pieces.
+    RemoveFile(temp / "x.bin");
+    testing::WriteBytes(temp / "x.bin", testing::RandomBytes(300000, 99));
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.questions,
+              (std::vector<testing::Shown>{
+                  {"Do you want to overwrite same name file?", "Overwrite Warning"}}));
+    EXPECT_EQ(host.Errors(), (Texts{"Read file error!"}));
+}
+
+}  // namespace
+}  // namespace kavendrum
