@@ -102,19 +102,9 @@ std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& h
     return std::nullopt;
 }
 
-std::optional<HeadFileInfo> PeekHeadFile(const std::string& headPath) {
-    if (!IsHeadFileName(headPath)) {
-        return std::nullopt;
-    }
-    auto head = File::OpenForReading(headPath);
-    if (!head.ok()) {
-        return std::nullopt;
-    }
-    const HeadRead read = ReadHeadFile(head.value());
-    if (read.status != HeadReadStatus::Read) {
-        return std::nullopt;
-    }
-    return read.info;
+// What a command shows before it runs; the engines report whatever is wrong with the file.
+std::optional<HeadFileInfo> PeekNamedHeadFile(const std::string& headPath) {
+    return IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
 }
 
 void PrintRows(std::FILE* out, const std::vector<PieceEntry>& pieces, bool onlyBad) {
@@ -205,7 +195,7 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
     const BaseName names = SplitBaseName(GetFileName(name));
     const std::string headPath =
         StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
-    const auto info = PeekHeadFile(headPath);
+    const auto info = PeekNamedHeadFile(headPath);
     if (info && settings.Speaks()) {
         std::printf("To rejoin without Kavendrum: %s\n",
                     RejoinCommand(names.base, names.extension, info->pieceCount).c_str());
@@ -276,7 +266,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
-    if (const auto info = PeekHeadFile(headPath)) {
+    if (const auto info = PeekNamedHeadFile(headPath)) {
         host.SetTotalBytes(WholeFileSize(*info));
     }
     const ContentVerification checked = VerifyWithChecksums(headPath, host);
@@ -323,7 +313,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
         return kFailed;
     }
-    if (const auto info = PeekHeadFile(headPath)) {
+    if (const auto info = PeekNamedHeadFile(headPath)) {
         // A prefix that names no file of its own leaves the output empty: nothing is created.
         request.outputPath =
             FormObjectFileName(request.destinationFolder, headPath, arguments.prefix.has_value(),

@@ -76,18 +76,6 @@ class ContentCheck {
     std::vector<std::uint32_t> m_contentBad;
 };
 
-std::optional<HeadFileInfo> PeekHeadFile(const std::string& headPath) {
-    auto head = File::OpenForReading(headPath);
-    if (!head.ok()) {
-        return std::nullopt;
-    }
-    const HeadRead read = ReadHeadFile(head.value());
-    if (read.status != HeadReadStatus::Read) {
-        return std::nullopt;
-    }
-    return read.info;
-}
-
 // Pieces gone after an interrupted merge counted them into its output are not missing. A row may
 // stand for a run of pieces.
 void CountMergedPiecesGood(Verification& verification, const MergeJournal& journal) {

@@ -246,4 +246,16 @@ HeadRead ReadHeadFile(File& file) {
     return result;
 }
 
+std::optional<HeadFileInfo> PeekHeadFile(const std::string& path) {
+    auto head = File::OpenForReading(path);
+    if (!head.ok()) {
+        return std::nullopt;
+    }
+    const HeadRead read = ReadHeadFile(head.value());
+    if (read.status != HeadReadStatus::Read) {
+        return std::nullopt;
+    }
+    return read.info;
+}
+
 }  // namespace kavendrum

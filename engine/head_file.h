@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,5 +59,9 @@ struct HeadRead {
 // sound only when the head file's own name (from the path it was opened by) and its extension
 // give a rebuilt name that is a file of its own.
 HeadRead ReadHeadFile(File& file);
+
+// The record of the sound head file at `path`, or none when it cannot be opened or read: for
+// what a front end shows before an operation, which reports any failure itself.
+std::optional<HeadFileInfo> PeekHeadFile(const std::string& path);
 
 }  // namespace kavendrum
