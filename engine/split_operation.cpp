@@ -322,6 +322,25 @@ bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
     return true;
 }
 
+SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::string& base,
+                             const OptionSet& options, OperationHost& host) {
+    SplitPlace place;
+    const FolderCheck destination =
+        CheckDestination(destinationFolder, FolderSide::Split, options, host);
+    if (destination != FolderCheck::Ready) {
+        place.stop = destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+        return place;
+    }
+    place.folder = StripTrailingSeparator(destinationFolder);
+    place.headPath = place.folder + kPathSeparator + base + ".kdh";
+    if (options.overwriteMode == 1 && FileExists(place.headPath) &&
+        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
+                               "Overwrite Warning", place.headPath)) {
+        place.stop = Outcome::Cancelled;
+    }
+    return place;
+}
+
 Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
     host.PlaceProgressOnce();
     if (!ValidateInputs(request, host)) {
@@ -352,18 +371,13 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
 
-    const FolderCheck destination =
-        CheckDestination(request.destinationFolder, FolderSide::Split, *options, host);
-    if (destination != FolderCheck::Ready) {
-        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+    const SplitPlace place =
+        PrepareSplitPlace(request.destinationFolder, names.base, *options, host);
+    if (place.stop) {
+        return *place.stop;
     }
-    const std::string folder = StripTrailingSeparator(request.destinationFolder);
-    const std::string headPath = folder + kPathSeparator + names.base + ".kdh";
-    if (options->overwriteMode == 1 && FileExists(headPath) &&
-        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
-                               "Overwrite Warning", headPath)) {
-        return Outcome::Cancelled;
-    }
+    const std::string& folder = place.folder;
+    const std::string& headPath = place.headPath;
     auto head = CreateOutput(headPath, sourceIdentity.value());
     if (!head.ok()) {
         ShowErrorAbout(host, "Can not create head file, split failed!", headPath, head.error());

@@ -10,6 +10,7 @@
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
+#include "engine/split_operation.h"
 #include "engine/transfer.h"
 
 namespace kavendrum {
@@ -133,18 +134,13 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     }
     // The name is only a name: a folder in it would lead the pieces elsewhere.
     const BaseName names = SplitBaseName(GetFileName(request.name));
-    const FolderCheck destination =
-        CheckDestination(request.destinationFolder, FolderSide::Split, *options, host);
-    if (destination != FolderCheck::Ready) {
-        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+    const SplitPlace place =
+        PrepareSplitPlace(request.destinationFolder, names.base, *options, host);
+    if (place.stop) {
+        return *place.stop;
     }
-    const std::string folder = StripTrailingSeparator(request.destinationFolder);
-    const std::string headPath = folder + kPathSeparator + names.base + ".kdh";
-    if (options->overwriteMode == 1 && FileExists(headPath) &&
-        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
-                               "Overwrite Warning", headPath)) {
-        return Outcome::Cancelled;
-    }
+    const std::string& folder = place.folder;
+    const std::string& headPath = place.headPath;
     const auto keepOut = StreamIdentity(stream);
     auto head = File::OpenForWriting(headPath, keepOut ? &*keepOut : nullptr);
     if (!head.ok()) {
