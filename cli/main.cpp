@@ -148,9 +148,6 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
         if (!arguments.name) {
             throw CLI::ValidationError("--name", "splitting standard input needs --name NAME");
         }
-        if (arguments.checksums) {
-            throw CLI::ValidationError("--checksums", "not written for standard input yet");
-        }
         if (arguments.pieces) {
             throw CLI::ValidationError("--pieces",
                                        "standard input's size is not known until its end; "
@@ -240,7 +237,8 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
             host.ReportFileError(input.error());
             return kFailed;
         }
-        const StreamSplitRequest request{name, arguments.destination, pieceSize};
+        const StreamSplitRequest request{name, arguments.destination, pieceSize,
+                                         arguments.checksums};
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
         std::error_code ignored;

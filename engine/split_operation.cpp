@@ -6,6 +6,7 @@
 
 #include "engine/batch_file.h"
 #include "engine/checksum_file.h"
+#include "engine/checksum_file_writer.h"
 #include "engine/digest_pipe.h"
 #include "engine/folders.h"
 #include "engine/io/file.h"
@@ -57,6 +58,7 @@ class SplitRun {
                                     const char* failureText);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
+    bool FlushesEachFile() const;
     FileStatus FlushForSourceRemoval(File& output);
     bool WriteHeadRecord(File& head, const HeadFileInfo& info);
     bool WriteChecksums(const std::string& extension);
@@ -218,12 +220,13 @@ bool SplitRun::ClosePiece(File& piece) {
     return true;
 }
 
+// Where the folder flush before the removal does not reach the files, they go one by one.
+bool SplitRun::FlushesEachFile() const {
+    return m_options.deleteAfterSplit != 0 && !FlushFolderCoversItsFiles();
+}
+
 FileStatus SplitRun::FlushForSourceRemoval(File& output) {
-    // Where the folder flush before the removal does not reach the files, they go one by one.
-    if (m_options.deleteAfterSplit != 0 && !FlushFolderCoversItsFiles()) {
-        return output.Flush();
-    }
-    return std::nullopt;
+    return FlushesEachFile() ? output.Flush() : std::nullopt;
 }
 
 bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
@@ -245,42 +248,13 @@ bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
 // Written after the batch file, one line per piece in order and then the whole file under the name
 // a merge gives it; flushed as the pieces are when the source is to be removed.
 bool SplitRun::WriteChecksums(const std::string& extension) {
-    const auto pieceDigests = m_digests->TakePieceDigests();
-    const auto wholeDigest = m_digests->WholeDigest();
-    const std::string path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
-    auto file = CreateOutput(path, m_sourceIdentity);
-    if (!file.ok() || pieceDigests.size() != m_pieceNames.size() || !wholeDigest) {
-        ShowError(m_host, "Create checksum file error!");
-        return false;
-    }
-    std::string text;
-    FileStatus failure;
-    for (std::size_t i = 0; i < m_pieceNames.size() && !failure; ++i) {
-        if (!pieceDigests[i]) {
-            ShowError(m_host, "Create checksum file error!");
-            return false;
-        }
-        text += ChecksumLine(*pieceDigests[i], m_pieceNames[i]);
-        if (text.size() >= 64 * 1024) {
-            failure = file.value().Write(text.data(), text.size());
-            text.clear();
-        }
-    }
-    text += ChecksumLine(*wholeDigest, RebuiltFileName(m_base, extension));
-    if (!failure) {
-        failure = file.value().Write(text.data(), text.size());
-    }
-    if (!failure) {
-        failure = FlushForSourceRemoval(file.value());
-    }
-    if (!failure) {
-        failure = file.value().Close();
-    }
-    if (failure) {
-        m_host.ReportFileError(*failure);
-        return false;
-    }
-    return true;
+    ChecksumFileContent content;
+    content.path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    content.pieceNames = &m_pieceNames;
+    content.pieceDigests = m_digests->TakePieceDigests();
+    content.wholeName = RebuiltFileName(m_base, extension);
+    content.wholeDigest = m_digests->WholeDigest();
+    return WriteChecksumFile(content, &m_sourceIdentity, FlushesEachFile(), m_host);
 }
 
 bool SplitRun::DeleteSource() {

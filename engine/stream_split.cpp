@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "engine/batch_file.h"
+#include "engine/checksum_file.h"
+#include "engine/checksum_file_writer.h"
+#include "engine/digest_pipe.h"
 #include "engine/folders.h"
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
@@ -40,12 +43,18 @@ class StreamRun {
           m_host(host),
           m_keepOut(keepOut),
           m_folder(std::move(folder)),
-          m_base(std::move(base)) {}
+          m_base(std::move(base)) {
+        if (request.writeChecksums) {
+            m_digests.emplace(true, true);
+        }
+    }
 
     // Fills the pieces until the stream ends; false after a reported failure.
     bool CopyPieces();
     std::uint64_t Bytes() const { return m_bytes; }
     const std::vector<std::string>& PieceNames() const { return m_pieceNames; }
+    // Writes base.sha256 from what was hashed; false after a reported failure.
+    bool WriteChecksums(const std::string& extension);
 
   private:
     // Fills one piece; the count of bytes it took, or nothing after a reported failure.
@@ -60,6 +69,8 @@ class StreamRun {
     std::vector<std::string> m_pieceNames;
     std::uint64_t m_bytes = 0;
     Transfer m_transfer{kMaxCopyUnit};
+    // Hashes the data on its way into the pieces, when checksums are asked for.
+    std::optional<DigestPipe> m_digests;
 };
 
 bool StreamRun::CopyPieces() {
@@ -75,6 +86,9 @@ bool StreamRun::CopyPieces() {
         const auto filled = FillPiece(piece.value());
         if (!filled) {
             return false;
+        }
+        if (m_digests) {
+            m_digests->EndPiece();
         }
         if (auto failure = piece.value().Close()) {
             m_host.ReportFileError(*failure);
@@ -97,7 +111,8 @@ std::optional<std::uint64_t> StreamRun::FillPiece(File& piece) {
     while (filled < m_request.pieceSize) {
         const auto chunk = static_cast<std::size_t>(
             std::min<std::uint64_t>(m_request.pieceSize - filled, kMaxCopyUnit));
-        const Moved moved = m_transfer.Move(m_stream, piece, chunk);
+        const Moved moved = m_digests ? m_digests->Move(m_stream, &piece, chunk)
+                                      : m_transfer.Move(m_stream, piece, chunk);
         if (moved.error) {
             m_host.ReportFileError(*moved.error);
             return std::nullopt;
@@ -110,6 +125,19 @@ std::optional<std::uint64_t> StreamRun::FillPiece(File& piece) {
         }
     }
     return filled;
+}
+
+bool StreamRun::WriteChecksums(const std::string& extension) {
+    if (!m_digests) {
+        return true;
+    }
+    ChecksumFileContent content;
+    content.path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    content.pieceNames = &m_pieceNames;
+    content.pieceDigests = m_digests->TakePieceDigests();
+    content.wholeName = RebuiltFileName(m_base, extension);
+    content.wholeDigest = m_digests->WholeDigest();
+    return WriteChecksumFile(content, m_keepOut ? &*m_keepOut : nullptr, false, m_host);
 }
 
 }  // namespace
@@ -165,9 +193,10 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
         ShowErrorAbout(host, "Write to head file error!", headPath, failure);
         return Outcome::Failed;
     }
-    const bool written =
+    bool clean =
         WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
-    return written ? Outcome::Succeeded : Outcome::Failed;
+    clean = run.WriteChecksums(names.extension) && clean;
+    return clean ? Outcome::Succeeded : Outcome::Failed;
 }
 
 }  // namespace kavendrum

@@ -15,6 +15,9 @@ struct StreamSplitRequest {
     std::string name;  // the file name the data stands for: base name and extension
     std::string destinationFolder;
     std::uint32_t pieceSize = 0;
+    // Also write base.sha256 after the batch file, hashed as the data comes, as a file's split
+    // does.
+    bool writeChecksums = false;
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as

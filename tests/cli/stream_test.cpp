@@ -24,7 +24,8 @@ TEST_F(CliTest, AStreamSplitsAsTheFileWouldAndMergesIntoAPipe) {
     // Larger than a pipe's buffer and the copy unit many times over, and not a multiple of them.
     const auto source = testing::RandomBytes((24 << 20) + 12345);
     testing::WriteBytes(temp / "backup.tar", source);
-    CliRun streamed = Cli("split - piped --name backup.tar --size 5M", "cat backup.tar | ");
+    CliRun streamed =
+        Cli("split - piped --name backup.tar --size 5M --checksums", "cat backup.tar | ");
     ASSERT_EQ(streamed.status, 0) << streamed.err;
     EXPECT_EQ(streamed.out.rfind("Split file successfully!\nTo Re-Join, run the file: "
                                  "\"piped/backup.bat\"\nTo rejoin without Kavendrum: (n=5; ",
@@ -33,9 +34,10 @@ TEST_F(CliTest, AStreamSplitsAsTheFileWouldAndMergesIntoAPipe) {
         << streamed.out;
     EXPECT_EQ(streamed.err, "");
 
-    // Head file, batch file and pieces are those a split of the file itself writes.
-    ASSERT_EQ(Cli("split backup.tar direct --size 5M").status, 0);
-    for (const char* name : {"backup.kdh", "backup.bat", "backup_1.skf", "backup_5.skf"}) {
+    // Head file, batch file, checksum file and pieces are those a split of the file itself writes.
+    ASSERT_EQ(Cli("split backup.tar direct --size 5M --checksums").status, 0);
+    for (const char* name :
+         {"backup.kdh", "backup.bat", "backup.sha256", "backup_1.skf", "backup_5.skf"}) {
         EXPECT_EQ(testing::ReadBytes(temp / ("piped/" + std::string(name))),
                   testing::ReadBytes(temp / ("direct/" + std::string(name))))
             << name;

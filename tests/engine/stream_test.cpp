@@ -34,13 +34,13 @@ class StreamHost : public testing::RecordingHost {
 class StreamSplitTest : public ::testing::Test {
   protected:
     // Splits `size` random bytes, read through a file opened as the stream, into "out".
-    Outcome Split(std::size_t size, std::uint32_t pieceSize) {
+    Outcome Split(std::size_t size, std::uint32_t pieceSize, bool checksums = false) {
         source = testing::RandomBytes(size, 3);
         testing::WriteBytes(temp / "in.bin", source);
         auto stream = File::OpenForReading(temp / "in.bin");
         EXPECT_TRUE(stream.ok());
-        return RunStreamSplit({"movie.avi", temp / "out", pieceSize}, stream.value(), &options,
-                              host);
+        return RunStreamSplit({"movie.avi", temp / "out", pieceSize, checksums}, stream.value(),
+                              &options, host);
     }
 
     std::vector<char> Piece(int number) const {
@@ -82,6 +82,22 @@ TEST_F(StreamSplitTest, CountsPiecesAsASplitDoes) {
     ASSERT_EQ(Split(0, 1000), Outcome::Succeeded);
     EXPECT_EQ(Piece(1).size(), 0u);
     EXPECT_EQ(ReadHeadFileAt(temp / "out/movie.kdh").pieceCount, 1u);
+}
+
+TEST_F(StreamSplitTest, WritesTheChecksumFileASplitOfTheFileWrites) {
+    // An exact multiple, so the last line is an empty piece's; several blocks per piece.
+    const std::uint32_t pieceSize = 3 * kMaxCopyUnit;
+    ASSERT_EQ(Split(2 * pieceSize, pieceSize, true), Outcome::Succeeded);
+    testing::WriteBytes(temp / "movie.avi", source);
+    ASSERT_EQ(RunSplit({temp / "movie.avi", temp / "direct", pieceSize, true}, &options, host),
+              Outcome::Succeeded);
+    const auto streamed = testing::ReadBytes(temp / "out/movie.sha256");
+    EXPECT_EQ(std::count(streamed.begin(), streamed.end(), '\n'), 4);
+    EXPECT_EQ(streamed, testing::ReadBytes(temp / "direct/movie.sha256"));
+    // Asked for nothing, it writes nothing.
+    std::filesystem::remove(temp / "out/movie.sha256");
+    ASSERT_EQ(Split(10, 4), Outcome::Succeeded);
+    EXPECT_FALSE(testing::Exists(temp / "out/movie.sha256"));
 }
 
 TEST_F(StreamSplitTest, AskedBeforeReplacingAHeadFileCancelWritesNothing) {

@@ -1,0 +1,63 @@
+#include "engine/checksum_file_writer.h"
+
+#include <algorithm>
+
+#include "engine/checksum_file.h"
+
+namespace kavendrum {
+
+namespace {
+
+constexpr std::size_t kWriteSize = 64 * 1024;
+
+bool HasEveryDigest(const ChecksumFileContent& content) {
+    return content.pieceNames != nullptr &&
+           content.pieceDigests.size() == content.pieceNames->size() && content.wholeDigest &&
+           std::all_of(content.pieceDigests.begin(), content.pieceDigests.end(),
+                       [](const auto& digest) { return digest.has_value(); });
+}
+
+// The lines go out in blocks, so a split of millions of pieces holds no more than one block.
+FileStatus WriteLines(const ChecksumFileContent& content, File& file) {
+    std::string text;
+    for (std::size_t i = 0; i < content.pieceNames->size(); ++i) {
+        text += ChecksumLine(*content.pieceDigests[i], (*content.pieceNames)[i]);
+        if (text.size() >= kWriteSize) {
+            if (auto failure = file.Write(text.data(), text.size())) {
+                return failure;
+            }
+            text.clear();
+        }
+    }
+    text += ChecksumLine(*content.wholeDigest, content.wholeName);
+    return file.Write(text.data(), text.size());
+}
+
+}  // namespace
+
+bool WriteChecksumFile(const ChecksumFileContent& content, const FileIdentity* keepOut, bool flush,
+                       OperationHost& host) {
+    if (!HasEveryDigest(content)) {
+        host.ShowMessage("Create checksum file error!", "Error");
+        return false;
+    }
+    auto file = File::OpenForWriting(content.path, keepOut);
+    if (!file.ok()) {
+        host.ShowMessage("Create checksum file error!", "Error");
+        return false;
+    }
+    FileStatus failure = WriteLines(content, file.value());
+    if (!failure && flush) {
+        failure = file.value().Flush();
+    }
+    if (!failure) {
+        failure = file.value().Close();
+    }
+    if (failure) {
+        host.ReportFileError(*failure);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kavendrum
