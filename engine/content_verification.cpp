@@ -1,11 +1,16 @@
 #include "engine/content_verification.h"
 
 #include <algorithm>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "engine/checksum_file.h"
-#include "engine/digest_pipe.h"
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/sha256.h"
 #include "engine/merge_journal.h"
 #include "engine/paths.h"
 #include "engine/progress_counter.h"
@@ -18,39 +23,91 @@ std::uint32_t ExpectedSize(const HeadFileInfo& info, std::uint32_t number) {
     return number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
 }
 
-// Reads each piece that has a line through a hashing thread and compares its digest, moving the
-// bar once per block read.
+constexpr std::size_t kReadBlock = 256 * 1024;
+
+std::uint64_t BlocksIn(std::uint64_t size) {
+    return (size + kReadBlock - 1) / kReadBlock;
+}
+
+// Reads the open file to its end and hashes it, calling `step` once per block read; nothing when
+// reading or hashing fails.
+template <typename Step>
+std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Step step) {
+    Sha256 digest;
+    for (;;) {
+        const auto got = file.Read(buffer.data(), buffer.size());
+        if (!got.ok()) {
+            return std::nullopt;
+        }
+        if (got.value() == 0) {
+            break;
+        }
+        digest.Update(buffer.data(), got.value());
+        step();
+        if (got.value() < buffer.size()) {
+            break;
+        }
+    }
+    return digest.Finish();
+}
+
+// A piece hashed ahead of its turn: what was read, and which file it was.
+struct HashedAhead {
+    std::uint32_t number = 0;
+    std::optional<FileIdentity> identity;
+    std::uint64_t length = 0;
+    std::optional<Sha256Digest> digest;
+};
+
+HashedAhead HashAhead(std::uint32_t number, const std::string& path, std::vector<char>& buffer) {
+    HashedAhead ahead;
+    ahead.number = number;
+    auto file = File::OpenForReading(path);
+    if (!file.ok()) {
+        return ahead;
+    }
+    const auto identity = file.value().Identity();
+    const auto length = file.value().Length();
+    if (!identity.ok() || !length.ok()) {
+        return ahead;
+    }
+    ahead.digest = HashToEnd(file.value(), buffer, [] {});
+    ahead.identity = identity.value();
+    ahead.length = length.value();
+    return ahead;
+}
+
+// Reads each piece that has a line and compares its digest, moving the bar once per block read.
+// While one piece is hashed here, the next piece with a line is hashed on a second thread, so two
+// processors share the work. That thread is always done, and its file closed, before the
+// verification opens the next piece, and its digest counts only for the very file then opened.
 class ContentCheck {
   public:
-    ContentCheck(const PieceChecksums& checksums, const HeadFileInfo& info, OperationHost& host)
-        : m_checksums(checksums), m_progress(host, TotalSteps(checksums, info)) {}
+    ContentCheck(const PieceChecksums& checksums, const HeadFileInfo& info, std::string stem,
+                 OperationHost& host)
+        : m_checksums(checksums),
+          m_stem(std::move(stem)),
+          m_progress(host, TotalSteps(checksums, info)) {}
+    ~ContentCheck() { FinishAhead(); }
+    ContentCheck(const ContentCheck&) = delete;
+    ContentCheck& operator=(const ContentCheck&) = delete;
 
     bool Check(std::uint32_t number, File& piece) {
         const auto expected = m_checksums.ForPiece(number);
         if (!expected) {
             return true;
         }
-        const auto length = piece.Length();
-        if (!length.ok()) {
-            return false;
-        }
-        std::uint64_t left = length.value();
-        while (left > 0) {
-            const auto chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(left, DigestPipe::kBlockSize));
-            const Moved moved = m_pipe.Move(piece, nullptr, chunk);
-            if (moved.error || moved.bytes < chunk) {
-                m_pipe.EndPiece();
-                m_pipe.TakePieceDigests();
-                return false;
-            }
-            left -= chunk;
+        auto digest = TakeAhead(number, piece);
+        if (!digest) {
+            StartAhead(number);
+            digest = HashToEnd(piece, m_buffer, [this] { m_progress.Step(); });
+            FinishAhead();
             m_progress.Step();
         }
-        m_progress.Step();
-        m_pipe.EndPiece();
-        const auto digests = m_pipe.TakePieceDigests();
-        const bool good = digests.size() == 1 && digests[0] == expected;
+        if (!digest) {
+            return false;
+        }
+        const bool good = digest == expected;
         if (!good) {
             m_contentBad.push_back(number);
         }
@@ -64,16 +121,64 @@ class ContentCheck {
         std::uint64_t steps = 0;
         for (const auto& [number, digest] : checksums.Pieces()) {
             // One step per block read, whole or not, and one as the piece ends.
-            const std::uint64_t size = ExpectedSize(info, number);
-            steps += (size + DigestPipe::kBlockSize - 1) / DigestPipe::kBlockSize + 1;
+            steps += BlocksIn(ExpectedSize(info, number)) + 1;
         }
         return steps;
     }
 
+    // Starts hashing the first piece after `number` that has a line, if a thread can be had.
+    void StartAhead(std::uint32_t number) {
+        const auto& pieces = m_checksums.Pieces();
+        const auto next =
+            std::upper_bound(pieces.begin(), pieces.end(), number,
+                             [](std::uint32_t n, const auto& entry) { return n < entry.first; });
+        if (next == pieces.end()) {
+            return;
+        }
+        m_aheadBuffer.resize(kReadBlock);
+        const std::uint32_t aheadNumber = next->first;
+        try {
+            m_aheadThread = std::thread([this, aheadNumber, path = PiecePath(m_stem, aheadNumber)] {
+                m_ahead = HashAhead(aheadNumber, path, m_aheadBuffer);
+            });
+        } catch (const std::system_error&) {
+            // Without a second thread every piece is hashed here in its turn.
+        }
+    }
+
+    void FinishAhead() {
+        if (m_aheadThread.joinable()) {
+            m_aheadThread.join();
+        }
+    }
+
+    // The digest hashed ahead for this piece, when it was hashed from the same file with the
+    // same length; the bar then moves by the whole piece at once.
+    std::optional<Sha256Digest> TakeAhead(std::uint32_t number, File& piece) {
+        const HashedAhead ahead = std::exchange(m_ahead, {});
+        if (ahead.number != number || !ahead.digest) {
+            return std::nullopt;
+        }
+        const auto identity = piece.Identity();
+        const auto length = piece.Length();
+        if (!identity.ok() || !length.ok() || ahead.identity != identity.value() ||
+            ahead.length != length.value()) {
+            return std::nullopt;
+        }
+        for (std::uint64_t step = BlocksIn(ahead.length) + 1; step > 0; --step) {
+            m_progress.Step();
+        }
+        return ahead.digest;
+    }
+
     const PieceChecksums& m_checksums;
+    std::string m_stem;
     ProgressCounter m_progress;
-    DigestPipe m_pipe{true, false};
+    std::vector<char> m_buffer = std::vector<char>(kReadBlock);
+    std::vector<char> m_aheadBuffer;
+    HashedAhead m_ahead;
     std::vector<std::uint32_t> m_contentBad;
+    std::thread m_aheadThread;
 };
 
 // Pieces gone after an interrupted merge counted them into its output are not missing. A row may
@@ -116,7 +221,7 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
     }
     if (checksums.checksums && !checksums.checksums->Pieces().empty()) {
         host.PlaceProgressOnce();
-        ContentCheck check(*checksums.checksums, *info, host);
+        ContentCheck check(*checksums.checksums, *info, stem, host);
         result.verification = VerifyPieces(
             headPath, host,
             [&check](std::uint32_t number, File& piece) { return check.Check(number, piece); });

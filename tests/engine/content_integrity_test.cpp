@@ -112,6 +112,31 @@ TEST_F(ContentIntegrityTest, AFlippedByteMakesOnlyItsRowBadAndTheBarShowsTheRead
     EXPECT_EQ(host.progress.back(), "SetPosition(0)");
 }
 
+// The next piece with a line is hashed on a second thread while one is checked; its digest must
+// only ever count for that piece, whatever lies between and whatever it turns out to be.
+TEST_F(ContentIntegrityTest, EachDigestCountsForItsOwnPieceOnly) {
+    Prepare(1500000, 200000, true);  // eight pieces, the last of 100000 bytes
+    const Bytes last = testing::ReadBytes(Piece(8));
+    FlipByte(3, 7);
+    RemoveFile(Piece(5));
+    // Piece 7 is hashed ahead while piece 6 is checked, then found to have the wrong size; it
+    // holds what piece 8 should, and piece 8 has the same size but a flipped byte.
+    testing::WriteBytes(Piece(7), last);
+    FlipByte(8, 5);
+    const ContentVerification checked = VerifyWithChecksums(temp / "x.kdh", host);
+    using enum PieceMark;
+    EXPECT_EQ(Marks(checked.verification),
+              (std::vector<PieceMark>{Good, Good, Bad, Good, Bad, Good, Bad, Bad}));
+    EXPECT_EQ(checked.contentBad, (std::vector<std::uint32_t>{3, 8}));
+    // A line missing between two pieces: the one after it is still checked by content.
+    const std::string lines = ChecksumLine(DigestOf(whole, 0, 200000), "x_1.skf") +
+                              ChecksumLine(DigestOf(whole, 600000, 200000), "x_4.skf");
+    WriteText("x.sha256", lines);
+    FlipByte(4, 0);
+    EXPECT_EQ(VerifyWithChecksums(temp / "x.kdh", host).contentBad,
+              (std::vector<std::uint32_t>{4}));
+}
+
 TEST_F(ContentIntegrityTest, WithoutAChecksumFileOnlySizesAreChecked) {
     Prepare(700000, 300000, false);
     FlipByte(2, 5);
