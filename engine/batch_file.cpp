@@ -101,11 +101,7 @@ bool WriteRejoinBatch(const std::string& folder, const std::string& base,
                               writable ? FileStatus(file.error()) : std::nullopt);
         return false;
     }
-    FileStatus failure = file.value().Write(text->data(), text->size());
-    if (!failure) {
-        failure = file.value().Close();
-    }
-    if (failure) {
+    if (auto failure = file.value().WriteLastAndClose(text->data(), text->size())) {
         host.ReportFileError(*failure);
         return false;
     }

@@ -17,9 +17,9 @@ bool HasEveryDigest(const ChecksumFileContent& content) {
                        [](const auto& digest) { return digest.has_value(); });
 }
 
-// The lines go out in blocks, so a split of millions of pieces holds no more than one block.
-FileStatus WriteLines(const ChecksumFileContent& content, File& file) {
-    std::string text;
+// The lines go out in blocks, so a split of millions of pieces holds no more than one block; the
+// last block is left in `text`.
+FileStatus WriteFullBlocks(const ChecksumFileContent& content, File& file, std::string& text) {
     for (std::size_t i = 0; i < content.pieceNames->size(); ++i) {
         text += ChecksumLine(*content.pieceDigests[i], (*content.pieceNames)[i]);
         if (text.size() >= kWriteSize) {
@@ -30,7 +30,7 @@ FileStatus WriteLines(const ChecksumFileContent& content, File& file) {
         }
     }
     text += ChecksumLine(*content.wholeDigest, content.wholeName);
-    return file.Write(text.data(), text.size());
+    return std::nullopt;
 }
 
 }  // namespace
@@ -46,12 +46,10 @@ bool WriteChecksumFile(const ChecksumFileContent& content, const FileIdentity* k
         host.ShowMessage("Create checksum file error!", "Error");
         return false;
     }
-    FileStatus failure = WriteLines(content, file.value());
-    if (!failure && flush) {
-        failure = file.value().Flush();
-    }
+    std::string text;
+    FileStatus failure = WriteFullBlocks(content, file.value(), text);
     if (!failure) {
-        failure = file.value().Close();
+        failure = file.value().WriteLastAndClose(text.data(), text.size(), flush);
     }
     if (failure) {
         host.ReportFileError(*failure);

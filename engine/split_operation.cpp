@@ -231,14 +231,7 @@ FileStatus SplitRun::FlushForSourceRemoval(File& output) {
 
 bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
     const auto bytes = EncodeHeadFile(info);
-    FileStatus failure = head.Write(bytes.data(), bytes.size());
-    if (!failure) {
-        failure = FlushForSourceRemoval(head);
-    }
-    if (!failure) {
-        failure = head.Close();
-    }
-    if (failure) {
+    if (auto failure = head.WriteLastAndClose(bytes.data(), bytes.size(), FlushesEachFile())) {
         ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
         return false;
     }

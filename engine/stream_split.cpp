@@ -185,11 +185,7 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
                      "Message");
     const auto record = EncodeHeadFile(
         MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
-    FileStatus failure = head.value().Write(record.data(), record.size());
-    if (!failure) {
-        failure = head.value().Close();
-    }
-    if (failure) {
+    if (auto failure = head.value().WriteLastAndClose(record.data(), record.size())) {
         ShowErrorAbout(host, "Write to head file error!", headPath, failure);
         return Outcome::Failed;
     }

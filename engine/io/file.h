@@ -97,6 +97,15 @@ class File {
     // Puts the bytes written so far on stable storage.
     FileStatus Flush();
     FileStatus Close();
+    // Writes the file's last bytes, puts it on stable storage when `flush` is set, and closes it;
+    // the first failure stops the rest.
+    FileStatus WriteLastAndClose(const void* buffer, std::size_t size, bool flush = false) {
+        FileStatus failure = Write(buffer, size);
+        if (!failure && flush) {
+            failure = Flush();
+        }
+        return failure ? failure : Close();
+    }
 
   private:
     File(NativeHandle handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
