@@ -290,7 +290,8 @@ bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
 }
 
 SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::string& base,
-                             const OptionSet& options, OperationHost& host) {
+                             const FileIdentity* keepOut, const OptionSet& options,
+                             OperationHost& host) {
     SplitPlace place;
     const FolderCheck destination =
         CheckDestination(destinationFolder, FolderSide::Split, options, host);
@@ -304,7 +305,16 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
         !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
                                "Overwrite Warning", place.headPath)) {
         place.stop = Outcome::Cancelled;
+        return place;
     }
+    auto head = File::OpenForWriting(place.headPath, keepOut);
+    if (!head.ok()) {
+        ShowErrorAbout(host, "Can not create head file, split failed!", place.headPath,
+                       head.error());
+        place.stop = Outcome::Failed;
+        return place;
+    }
+    place.head.emplace(std::move(head.value()));
     return place;
 }
 
@@ -338,21 +348,14 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
 
-    const SplitPlace place =
-        PrepareSplitPlace(request.destinationFolder, names.base, *options, host);
+    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base,
+                                         &sourceIdentity.value(), *options, host);
     if (place.stop) {
         return *place.stop;
     }
-    const std::string& folder = place.folder;
-    const std::string& headPath = place.headPath;
-    auto head = CreateOutput(headPath, sourceIdentity.value());
-    if (!head.ok()) {
-        ShowErrorAbout(host, "Can not create head file, split failed!", headPath, head.error());
-        return Outcome::Failed;
-    }
     source.value().AdviseSequential();
     SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
-    return run.Run(folder, names, fileSize.value(), pieceCount, head.value());
+    return run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
 }
 
 }  // namespace kavendrum

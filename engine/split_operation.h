@@ -25,16 +25,19 @@ struct SplitRequest {
 // The split's input check: the first failure is shown and false returned.
 bool ValidateInputs(const SplitRequest& request, OperationHost& host);
 
-// Where a split of `base` writes: the destination folder without its trailing separator and the
-// head file's path in it, once the folder is ready and, when the options ask, the user has agreed
-// to replace a head file of that name. Otherwise the outcome that ends the split.
+// Where a split of `base` writes: the destination folder without its trailing separator, and the
+// head file in it, created (never over `keepOut`, the data being split) once the folder is ready
+// and, when the options ask, the user has agreed to replace a head file of that name. Otherwise
+// the outcome that ends the split, after its message.
 struct SplitPlace {
     std::string folder;
     std::string headPath;
+    std::optional<File> head;
     std::optional<Outcome> stop;
 };
 SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::string& base,
-                             const OptionSet& options, OperationHost& host);
+                             const FileIdentity* keepOut, const OptionSet& options,
+                             OperationHost& host);
 
 // Cuts the source into base_1.skf … in the destination, with base.kdh and base.bat beside them.
 // `options` is the option set in force, read at the moment each value is needed; without one the

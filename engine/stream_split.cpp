@@ -162,19 +162,14 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     }
     // The name is only a name: a folder in it would lead the pieces elsewhere.
     const BaseName names = SplitBaseName(GetFileName(request.name));
-    const SplitPlace place =
-        PrepareSplitPlace(request.destinationFolder, names.base, *options, host);
+    const auto keepOut = StreamIdentity(stream);
+    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base,
+                                         keepOut ? &*keepOut : nullptr, *options, host);
     if (place.stop) {
         return *place.stop;
     }
     const std::string& folder = place.folder;
     const std::string& headPath = place.headPath;
-    const auto keepOut = StreamIdentity(stream);
-    auto head = File::OpenForWriting(headPath, keepOut ? &*keepOut : nullptr);
-    if (!head.ok()) {
-        ShowErrorAbout(host, "Can not create head file, split failed!", headPath, head.error());
-        return Outcome::Failed;
-    }
     StreamRun run(request, stream, host, keepOut, folder, names.base);
     if (!run.CopyPieces()) {
         return Outcome::Failed;
@@ -185,7 +180,7 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
                      "Message");
     const auto record = EncodeHeadFile(
         MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
-    if (auto failure = head.value().WriteLastAndClose(record.data(), record.size())) {
+    if (auto failure = place.head->WriteLastAndClose(record.data(), record.size())) {
         ShowErrorAbout(host, "Write to head file error!", headPath, failure);
         return Outcome::Failed;
     }
