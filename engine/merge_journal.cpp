@@ -38,7 +38,7 @@ std::string EncodeJournal(const MergeJournal& journal) {
          << journal.head.pieceSize << " " << journal.head.copyUnit << "\n"
          << "output " << journal.output.device << " " << journal.output.inode << "\n"
          << "merged " << journal.piecesMerged << " " << journal.outputLength << "\n"
-         << "start " << HexDigest(journal.start) << "\n"
+         << "start " << journal.startLength << " " << HexDigest(journal.start) << "\n"
          << "end\n";
     return text.str();
 }
@@ -54,12 +54,14 @@ std::optional<MergeJournal> DecodeJournal(const std::string& text) {
     std::string head, output, merged, start, startHex, end;
     in >> head >> journal.head.fileSize >> journal.head.pieceCount >> journal.head.pieceSize >>
         journal.head.copyUnit >> output >> journal.output.device >> journal.output.inode >>
-        merged >> journal.piecesMerged >> journal.outputLength >> start >> startHex >> end;
+        merged >> journal.piecesMerged >> journal.outputLength >> start >> journal.startLength >>
+        startHex >> end;
     const auto digest = ParseHexDigest(startHex);
     if (!in || head != "head" || output != "output" || merged != "merged" || start != "start" ||
         !digest || end != "end" || !IsSoundHeadInfo(journal.head) || journal.piecesMerged == 0 ||
         journal.piecesMerged > journal.head.pieceCount ||
-        journal.outputLength != LengthOfFirst(journal.head, journal.piecesMerged)) {
+        journal.outputLength != LengthOfFirst(journal.head, journal.piecesMerged) ||
+        journal.startLength > std::min(journal.outputLength, kFingerprintBytes)) {
         return std::nullopt;
     }
     in >> std::ws;
@@ -107,13 +109,7 @@ FileStatus WriteJournal(const std::string& path, const MergeJournal& journal) {
             return file.error();
         }
         const std::string text = EncodeJournal(journal);
-        if (auto failure = file.value().Write(text.data(), text.size())) {
-            return failure;
-        }
-        if (auto failure = file.value().Flush()) {
-            return failure;
-        }
-        if (auto failure = file.value().Close()) {
+        if (auto failure = file.value().WriteLastAndClose(text.data(), text.size(), true)) {
             return failure;
         }
     }

@@ -22,9 +22,12 @@ struct MergeJournal {
     FileIdentity output;
     std::uint32_t piecesMerged = 0;  // pieces 1 to this one are in the output and may be gone
     std::uint64_t outputLength = 0;  // the bytes those pieces make
-    // The digest of the output's first kFingerprintBytes bytes (or all of them when fewer): an
-    // inode number can be given again to another file once the output is gone.
+    // The digest of the output's first `startLength` bytes: an inode number can be given again
+    // to another file once the output is gone. The first journal of a merge takes
+    // kFingerprintBytes, or all of `outputLength` when fewer, and later ones keep what it took,
+    // since bytes in the output never change once counted.
     Sha256Digest start{};
+    std::uint64_t startLength = 0;
 
     bool operator==(const MergeJournal&) const = default;
 };
@@ -38,8 +41,8 @@ std::string EncodeJournal(const MergeJournal& journal);
 // Nothing for a text that is not a journal this program wrote, or whose numbers do not agree.
 std::optional<MergeJournal> DecodeJournal(const std::string& text);
 
-// The digest of the first kFingerprintBytes bytes that `file` reads from its position, or of all
-// `length` bytes when fewer; nothing when they cannot be read.
+// The digest of the next `length` bytes `file` reads, at most kFingerprintBytes of them; nothing
+// when they cannot be read.
 std::optional<Sha256Digest> FingerprintOf(File& file, std::uint64_t length);
 
 // The journal at `path` when there is a sound one for this head file's record.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/checksum_file.h"
@@ -103,7 +104,7 @@ class MergeRun {
     bool CheckPieceDigests();
     bool RemovePendingPieces();
     bool RemoveOnePiece(std::uint32_t number);
-    FileResult<Sha256Digest> OutputStart();
+    FileResult<std::pair<Sha256Digest, std::uint64_t>> OutputStart();
     bool Fail(const char* text);
     bool Fail(const char* text, const FileError& about);
     bool Fail(const FileError& error);
@@ -124,8 +125,11 @@ class MergeRun {
     std::vector<std::uint32_t> m_removeAtEnd;
     std::uint64_t m_unflushedBytes = 0;
     std::uint64_t m_written = 0;  // bytes in the output
+    // Bytes of the pieces copied whole: what a journal may count, whatever a failure left after.
+    std::uint64_t m_mergedLength = 0;
     bool m_removalFailed = false;
-    std::optional<Sha256Digest> m_outputStart;  // the journal's fingerprint, once known
+    // The journal's fingerprint and the bytes it covers, once known.
+    std::optional<std::pair<Sha256Digest, std::uint64_t>> m_outputStart;
 };
 
 bool MergeRun::CopyPieces() {
@@ -193,6 +197,7 @@ bool MergeRun::TakeUpOutput() {
         return false;
     }
     m_written = m_resumed->outputLength;
+    m_mergedLength = m_resumed->outputLength;
     // Pieces the stopped run had counted in but not yet removed go as the others do.
     if (m_options.deleteAfterMerge != 0) {
         const PiecesOnDisk onDisk = PiecesOnDisk::Find(m_stem, m_resumed->piecesMerged);
@@ -274,6 +279,7 @@ bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
 }
 
 bool MergeRun::PieceCopied(std::uint32_t number, std::uint64_t size) {
+    m_mergedLength += size;
     if (m_options.deleteAfterMerge == 0) {
         return true;
     }
@@ -348,9 +354,10 @@ bool MergeRun::RemovePendingPieces() {
     } else if (!start.ok()) {
         journaled = start.error();
     } else {
+        const auto [digest, covered] = start.value();
         journaled = WriteJournal(
             JournalPath(m_stem),
-            {m_info, identity.value(), m_pendingRemoval.back(), m_written, start.value()});
+            {m_info, identity.value(), m_pendingRemoval.back(), m_mergedLength, digest, covered});
     }
     if (journaled) {
         m_pendingRemoval.clear();
@@ -372,12 +379,12 @@ bool MergeRun::RemovePendingPieces() {
 
 // The output's first bytes, read from the pieces they came from: the first journal is written
 // before any piece is removed, and a run taken up has its journal's.
-FileResult<Sha256Digest> MergeRun::OutputStart() {
+FileResult<std::pair<Sha256Digest, std::uint64_t>> MergeRun::OutputStart() {
     if (m_resumed) {
-        return m_resumed->start;
+        return std::pair{m_resumed->start, m_resumed->startLength};
     }
     if (!m_outputStart) {
-        const std::uint64_t wanted = std::min(m_written, kFingerprintBytes);
+        const std::uint64_t wanted = std::min(m_mergedLength, kFingerprintBytes);
         Sha256 sha;
         std::vector<char> bytes;
         std::uint64_t done = 0;
@@ -403,7 +410,7 @@ FileResult<Sha256Digest> MergeRun::OutputStart() {
         if (!digest) {
             return FileError{FileErrorCause::Generic, m_output.Path()};
         }
-        m_outputStart = digest;
+        m_outputStart = std::pair{*digest, wanted};
     }
     return *m_outputStart;
 }
@@ -523,7 +530,7 @@ std::optional<MergeJournal> FindInterruptedMerge(const std::string& stem, const 
     const auto length = output.value().Length();
     if (!identity.ok() || !length.ok() || !(identity.value() == journal->output) ||
         length.value() < journal->outputLength ||
-        FingerprintOf(output.value(), journal->outputLength) != journal->start) {
+        FingerprintOf(output.value(), journal->startLength) != journal->start) {
         return std::nullopt;
     }
     return journal;

@@ -2,6 +2,15 @@
 // from its journal.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#endif
+
 #include "engine/checksum_file.h"
 #include "engine/content_verification.h"
 #include "engine/head_file.h"
@@ -80,8 +89,12 @@ class ContentIntegrityTest : public ::testing::Test {
         }
         auto output = File::OpenForReading(temp / "x.bin");
         ASSERT_TRUE(output.ok());
-        const MergeJournal journal{info, *IdentityOf(temp / "x.bin"), merged, length,
-                                   *FingerprintOf(output.value(), length)};
+        const MergeJournal journal{info,
+                                   *IdentityOf(temp / "x.bin"),
+                                   merged,
+                                   length,
+                                   *FingerprintOf(output.value(), length),
+                                   std::min<std::uint64_t>(length, kFingerprintBytes)};
         output.value().Close();
         ASSERT_FALSE(WriteJournal(temp / "x.kdj", journal));
     }
@@ -214,9 +227,10 @@ TEST(MergeJournalTest, ReadsBackWhatItWritesAndRefusesWhatDoesNotAgree) {
     EXPECT_EQ(DecodeJournal(EncodeJournal(all)), all);
 
     for (const MergeJournal& wrong :
-         {MergeJournal{head, {7, 9}, 2, 2001, start},  // length
-          MergeJournal{head, {7, 9}, 0, 0, start},     // nothing merged
-          MergeJournal{head, {7, 9}, 4, 2500, start},  // beyond the count
+         {MergeJournal{head, {7, 9}, 2, 2001, start},        // length
+          MergeJournal{head, {7, 9}, 0, 0, start},           // nothing merged
+          MergeJournal{head, {7, 9}, 4, 2500, start},        // beyond the count
+          MergeJournal{head, {7, 9}, 2, 2000, start, 2001},  // fingerprint past the output
           MergeJournal{{2500, 3, 1000, 7, ""}, {7, 9}, 1, 1000, start}}) {
         EXPECT_FALSE(DecodeJournal(EncodeJournal(wrong)));
     }
@@ -247,6 +261,55 @@ TEST_F(ContentIntegrityTest, AnInterruptedMergeIsTakenUpAndEndsByteIdentical) {
         }
     }
 }
+
+#ifndef _WIN32
+
+// A merge that fails part way through a piece, here because no file may grow past `limit`
+// bytes, in a child process; the outcome it ends with.
+Outcome MergeInChildLimitedTo(const std::function<Outcome()>& merge, rlim_t limit) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fileSize{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        ::_exit(static_cast<int>(merge()));
+    }
+    int status = -1;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return Outcome::Cancelled;
+    }
+    return static_cast<Outcome>(WEXITSTATUS(status));
+}
+
+// Each failed run removes the pieces it has put in the output, so only its journal tells the next
+// run where to go on. Failing in the middle of a piece, and a first failure before the output
+// holds a whole fingerprint's worth of bytes, must not make that journal unusable.
+TEST_F(ContentIntegrityTest, AMergeThatFailsPartWayThroughAPieceIsTakenUpEachTime) {
+    for (const bool checksums : {false, true}) {
+        SCOPED_TRACE(checksums);
+        options = OptionSet{};
+        options.deleteAfterMerge = 1;
+        host = RecordingHost{};
+        Prepare(200000, 20000, checksums);  // eleven pieces, the last empty
+        // Each failure is reported as what it is: the output could not grow.
+        const auto merge = [this] {
+            const Outcome outcome = Merge();
+            const bool full = !host.fileErrors.empty() &&
+                              host.fileErrors.back().cause == FileErrorCause::DiskFull &&
+                              host.fileErrors.back().path == temp / "x.bin";
+            return outcome == Outcome::Failed && !full ? Outcome::Cancelled : outcome;
+        };
+        ASSERT_EQ(MergeInChildLimitedTo(merge, 50000), Outcome::Failed);
+        EXPECT_FALSE(testing::Exists(Piece(2)));
+        ASSERT_EQ(MergeInChildLimitedTo(merge, 150000), Outcome::Failed);
+        EXPECT_FALSE(testing::Exists(Piece(7)));
+        ASSERT_EQ(Merge(), Outcome::Succeeded) << ::testing::PrintToString(host.Errors());
+        EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
+        EXPECT_FALSE(testing::Exists(temp / "x.kdj"));
+    }
+}
+
+#endif
 
 TEST_F(ContentIntegrityTest, CancelAtTheContinueQuestionChangesNothing) {
     options.deleteAfterMerge = 1;

@@ -157,7 +157,8 @@ class MergeViewTest : public QObject {
                                        output.value().Identity().value(),
                                        1,
                                        1000,
-                                       *FingerprintOf(output.value(), 1000)};
+                                       *FingerprintOf(output.value(), 1000),
+                                       1000};
             QVERIFY(!WriteJournal(dir.filePath("movie.kdj").toStdString(), journal));
         }
         Edit(1013)->setText(dir.filePath("movie.kdh"));
