@@ -153,8 +153,9 @@ LoadResult LoadOptions(const std::string& path, OptionSet& options) {
             return {LoadStatus::Loaded, {}};
         }
         // A file that is there but cannot be read now keeps the user's options: it is not
-        // replaced by the defaults.
-        if (KindOf(path) != FileKind::Missing) {
+        // replaced by the defaults. The open's own answer decides, since another start may make
+        // the file right after this one found none.
+        if (existing.error().cause != FileErrorCause::FileNotFound) {
             return {LoadStatus::Failed, {}};
         }
         FileError error;
