@@ -66,7 +66,7 @@ _kavendrum_cli() {
     case $command in
         split)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--size --pieces --name $globals" -- "$cur"))
+                COMPREPLY=($(compgen -W "--size --pieces --name --checksums $globals" -- "$cur"))
             else
                 _kavendrum_cli_files
             fi

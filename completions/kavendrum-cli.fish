@@ -20,6 +20,7 @@ complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -F
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l size -x -d 'Bytes per piece, such as 25M'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l pieces -x -d 'Cut into exactly this many pieces'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l name -x -d 'With SOURCE -, the name the data stands for'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l checksums -d 'Also write base.sha256, which sha256sum -c can check'
 
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify merge' -k -a '(__fish_complete_suffix .kdh | string match -r -- \'^.*[.]kdh$|^.*/$\')'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l dest -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
