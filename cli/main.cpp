@@ -142,6 +142,17 @@ std::uint32_t PieceSizeFromText(const std::string& text) {
     return static_cast<std::uint32_t>(*size);
 }
 
+// The size of a source as a split finds it, a disk's too; nothing when it cannot be read, for the
+// split itself to say why.
+std::optional<std::uint64_t> SourceSize(const std::string& path) {
+    auto source = File::OpenForReading(path);
+    if (!source.ok()) {
+        return std::nullopt;
+    }
+    const auto length = source.value().Length();
+    return length.ok() ? std::optional(length.value()) : std::nullopt;
+}
+
 // Checks what the parser cannot and works out the piece size; usage errors are thrown.
 std::uint32_t PlanSplit(const SplitArguments& arguments) {
     if (arguments.FromStandardInput()) {
@@ -167,15 +178,13 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
     if (!arguments.pieces) {
         return kDefaultPieceSize;
     }
-    std::error_code failed;
-    const auto fileSize = std::filesystem::file_size(arguments.source, failed);
-    // The split itself says what is wrong with a source it cannot read.
-    if (failed) {
+    const auto fileSize = SourceSize(arguments.source);
+    if (!fileSize) {
         return kDefaultPieceSize;
     }
-    const auto size = PieceSizeForCount(fileSize, *arguments.pieces);
+    const auto size = PieceSizeForCount(*fileSize, *arguments.pieces);
     if (!size) {
-        throw CLI::ValidationError("--pieces", "a file of " + std::to_string(fileSize) +
+        throw CLI::ValidationError("--pieces", "a file of " + std::to_string(*fileSize) +
                                                    " bytes cannot be cut into " +
                                                    std::to_string(*arguments.pieces) + " pieces");
     }
@@ -241,9 +250,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
                                          arguments.checksums};
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
-        std::error_code ignored;
-        const auto size = std::filesystem::file_size(arguments.source, ignored);
-        host.SetTotalBytes(ignored ? 0 : size);
+        host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
         if (KindOf(arguments.source) == FileKind::Stream) {
             host.ExplainError(
                 "File doesn't existed or can not be open!",

@@ -19,6 +19,7 @@
 #include "cli/cli_fixture.h"
 #include "engine/head_file.h"
 #include "engine/merge_journal.h"
+#include "support/loop_device.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -230,6 +231,24 @@ TEST_F(CliTest, ConcurrentRunsNeverResetOrFailToReadTheOptions) {
     }
     EXPECT_EQ(unexpected, "");
     EXPECT_EQ(runs, 360);
+}
+
+// A disk's size is its device's, not its node's: --pieces cuts it into that many pieces.
+TEST_F(CliTest, PiecesOfADiskComeFromTheDisksSize) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a loop device can only be set up by root";
+    }
+    const auto image = testing::RandomBytes(200 * 512);
+    testing::WriteBytes(temp / "disk.img", image);
+    testing::LoopDevice device(temp / "disk.img");
+    if (device.path().empty()) {
+        GTEST_SKIP() << "losetup could not attach a loop device here";
+    }
+    ASSERT_EQ(Cli("split '" + device.path() + "' out --pieces 4").status, 0);
+    const std::string base = temp / ("out/" + device.path().substr(device.path().rfind('/') + 1));
+    EXPECT_EQ(testing::SizeOf(base + "_1.skf"), 25601u);
+    EXPECT_EQ(testing::SizeOf(base + "_4.skf"), 25597u);
+    EXPECT_FALSE(testing::Exists(base + "_5.skf"));
 }
 
 TEST_F(CliTest, StreamsAreRefusedWithTheReason) {

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +13,7 @@
 #include "engine/split_operation.h"
 #include "engine/verification.h"
 #include "support/hang_guard.h"
+#include "support/loop_device.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 
@@ -78,31 +77,6 @@ TEST_F(NonRegularFileTest, AFifoHeadFileIsRefused) {
     EXPECT_FALSE(testing::Exists(temp / "whole.bin"));
 }
 
-// A loop device over an image file is a real block device; making one needs root.
-class LoopDevice {
-  public:
-    explicit LoopDevice(const std::string& image) {
-        const std::string listing = image + ".device";
-        const std::string command =
-            "losetup -f --show '" + image + "' >'" + listing + "' 2>/dev/null";
-        if (std::system(command.c_str()) == 0) {
-            std::ifstream(listing) >> m_path;
-        }
-    }
-    ~LoopDevice() {
-        if (!m_path.empty()) {
-            std::system(("losetup -d '" + m_path + "'").c_str());
-        }
-    }
-    LoopDevice(const LoopDevice&) = delete;
-    LoopDevice& operator=(const LoopDevice&) = delete;
-
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
 TEST_F(NonRegularFileTest, ABlockDeviceIsSplitWholeAndItsNodeIsNeverRemoved) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "a loop device can only be set up by root";
@@ -110,7 +84,7 @@ TEST_F(NonRegularFileTest, ABlockDeviceIsSplitWholeAndItsNodeIsNeverRemoved) {
     // Whole sectors, as a loop device shows only those.
     const auto image = testing::RandomBytes(200 * 512, 3);
     testing::WriteBytes(temp / "disk.img", image);
-    LoopDevice device(temp / "disk.img");
+    testing::LoopDevice device(temp / "disk.img");
     if (device.path().empty()) {
         GTEST_SKIP() << "losetup could not attach a loop device here";
     }
