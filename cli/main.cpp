@@ -165,8 +165,7 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
                                        "use --size");
         }
         const std::string& name = *arguments.name;
-        if (name.empty() || name == "." || name == ".." || GetFileName(name) != name ||
-            name.find('/') != std::string::npos) {
+        if (name.empty() || name == "." || name == ".." || LeafName(name) != name) {
             throw CLI::ValidationError("--name", "'" + name + "' is not a file name");
         }
     } else if (arguments.name) {

@@ -161,7 +161,7 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
         return Outcome::Failed;
     }
     // The name is only a name: a folder in it would lead the pieces elsewhere.
-    const BaseName names = SplitBaseName(GetFileName(request.name));
+    const BaseName names = SplitBaseName(LeafName(request.name));
     const auto keepOut = StreamIdentity(stream);
     SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base,
                                          keepOut ? &*keepOut : nullptr, *options, host);
