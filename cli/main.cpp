@@ -220,12 +220,12 @@ void PrintReasons(const ContentVerification& checked) {
         if (entry.mark != PieceMark::Bad) {
             continue;
         }
-        const bool content = std::find(checked.contentBad.begin(), checked.contentBad.end(),
-                                       number) != checked.contentBad.end();
-        std::error_code ignored;
-        const char* why = content                                         ? "content differs"
-                          : !std::filesystem::exists(entry.path, ignored) ? "missing"
-                                                                          : "size differs";
+        // The pieces found to differ come in piece order.
+        const bool content =
+            std::binary_search(checked.contentBad.begin(), checked.contentBad.end(), number);
+        const char* why = content                   ? "content differs"
+                          : !FileExists(entry.path) ? "missing"
+                                                    : "size differs";
         std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why);
     }
 }
