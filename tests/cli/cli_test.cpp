@@ -342,6 +342,17 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
     std::mt19937 random(seed);
     int totalKills = 0;
     int killedWithAJournal = 0;  // runs stopped after removing pieces, to be taken up
+    // The kills land within the first third of the time a whole merge of this kind takes on this
+    // machine, so that a fast machine stops as many runs as a slow one; a round that was stopped
+    // fewer than twice, the machine having sped up, halves that for the rounds after it.
+    testing::WriteBytes(temp / "x.bin", source);
+    ASSERT_EQ(Cli("split x.bin calibration --size 524288").status, 0);
+    ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Cli("--yes merge calibration/x.kdh --dest calibration/back").status, 0);
+    const auto wholeMerge = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - started);
+    long killWindow = wholeMerge.count() / 3;
     for (const bool checksums : {false, true, false, true}) {
         SCOPED_TRACE(checksums ? "with a checksum file" : "without a checksum file");
         std::filesystem::remove_all(temp / "pieces");
@@ -370,8 +381,8 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
                                   const_cast<char* const*>(argv.data()), environ),
                       0);
             posix_spawn_file_actions_destroy(&actions);
-            std::this_thread::sleep_for(
-                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 80000)(random)));
+            std::this_thread::sleep_for(std::chrono::microseconds(
+                std::uniform_int_distribution<long>(0, killWindow)(random)));
             kill(child, SIGKILL);
             int status = 0;
             ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -417,6 +428,7 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
             EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
         }
         totalKills += kills;
+        killWindow = kills < 2 ? killWindow / 2 : killWindow;
     }
     // Enough of the runs were stopped for the check to mean something.
     EXPECT_GE(totalKills, 6);
