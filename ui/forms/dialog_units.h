@@ -15,7 +15,6 @@ class DialogUnits {
 
     int X(int units) const { return units * m_nBaseWidth / 4; }
     int BaseWidth() const { return m_nBaseWidth; }
-    int BaseHeight() const { return m_nBaseHeight; }
     // How much wider and taller this font's units are than those of the template's font.
     double RatioX() const { return m_nBaseWidth / 6.0; }
     double RatioY() const { return m_nBaseHeight / 13.0; }

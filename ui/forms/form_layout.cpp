@@ -55,7 +55,7 @@ int TextWidthNeeded(const QWidget* widget, const QString& ownText) {
 }
 
 FormLayout::FormLayout(QWidget* form, int widthUnits, int heightUnits)
-    : m_form(form), m_units(form->font()), m_nWidthUnits(widthUnits), m_nHeightUnits(heightUnits) {}
+    : m_units(form->font()), m_nWidthUnits(widthUnits), m_nHeightUnits(heightUnits) {}
 
 void FormLayout::Place(QWidget* widget, int x, int y, int width, int height, int id,
                        const QString& text) {

@@ -33,9 +33,7 @@ class FormLayout {
 
     // A width given in pixels of the template's font, such as a list column's.
     int ScaledPixels(int templatePixels) const;
-    const DialogUnits& Units() const { return m_units; }
     QSize Size() const { return m_size; }
-    double Scale() const { return m_scale; }
 
   private:
     struct Placed {
@@ -50,7 +48,6 @@ class FormLayout {
     double PixelsX(double units) const;
     void Apply();
 
-    QWidget* m_form;
     DialogUnits m_units;
     int m_nWidthUnits;
     int m_nHeightUnits;

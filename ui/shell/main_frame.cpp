@@ -202,9 +202,8 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prom
     action->setData(id);
     action->setObjectName(QString::number(id));
     action->setProperty(kPromptProperty, prompt);
-    const qsizetype lineBreak = prompt.indexOf('\n');
-    action->setStatusTip(prompt.left(lineBreak));
-    action->setToolTip(lineBreak < 0 ? QString() : prompt.mid(lineBreak + 1));
+    action->setStatusTip(prompt.left(prompt.indexOf('\n')));
+    action->setToolTip(ToolTipOf(*action));
     m_commands.insert(id, action);
     return action;
 }
