@@ -41,6 +41,7 @@ int ExitFor(Outcome outcome) {
         case Outcome::Cancelled:
             return kCancelled;
         case Outcome::Failed:
+        case Outcome::Interrupted:
             break;
     }
     return kFailed;

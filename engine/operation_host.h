@@ -37,6 +37,11 @@ class OperationHost {
     // moved so far. The bar has no range to show it against, so a form ignores it.
     virtual void BytesDone(std::uint64_t /*bytes*/) {}
 
+    // True once the user has asked the run to stop (Ctrl-C or a termination signal in a terminal).
+    // A run polls it between blocks, removes what it created or keeps what its journal can
+    // finish, and returns Outcome::Interrupted. A form never asks: its runs are not cancelled.
+    virtual bool StopRequested() { return false; }
+
     // The progress bar in the status bar pane.
     virtual bool ShowInPane(const std::string& label, int widthPercent, int upperBound,
                             int pane) = 0;
