@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -49,6 +50,9 @@ FileStatus FlushFolder(const std::string& folder);
 bool FlushFolderCoversItsFiles();
 // True when a new file could be created in the folder.
 bool FolderIsWritable(const std::string& folder);
+// Bytes that the user may still write on the file system that holds `folder` ("" is the current
+// folder), so that a run can refuse before it starts instead of failing half-way.
+FileResult<std::uint64_t> FreeSpaceOf(const std::string& folder);
 // Full path of the running program's executable file.
 FileResult<std::string> ProgramPath();
 

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -164,6 +165,16 @@ FileResult<std::string> ProgramPath() {
         return ErrnoError("/proc/self/exe");
     }
     return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+FileResult<std::uint64_t> FreeSpaceOf(const std::string& folder) {
+    const std::string where = folder.empty() ? "." : folder;
+    struct statvfs info {};
+    if (::statvfs(where.c_str(), &info) != 0) {
+        return ErrnoError(where);
+    }
+    // f_bavail, not f_bfree: the blocks kept for root are not ours to fill.
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
 }  // namespace kavendrum

@@ -145,4 +145,14 @@ FileResult<std::string> ProgramPath() {
     return std::string(buffer, length);
 }
 
+FileResult<std::uint64_t> FreeSpaceOf(const std::string& folder) {
+    const std::string where = folder.empty() ? std::string(".\\") : folder;
+    ULARGE_INTEGER available{};
+    // The first count honours the user's disk quota, as a write would.
+    if (!GetDiskFreeSpaceExA(where.c_str(), &available, nullptr, nullptr)) {
+        return LastWin32Error(where);
+    }
+    return static_cast<std::uint64_t>(available.QuadPart);
+}
+
 }  // namespace kavendrum

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "support/held_file.h"
 #include "support/temp_folder.h"
 
@@ -20,6 +21,14 @@
 
 namespace kavendrum {
 namespace {
+
+TEST(FileLayerTest, FreeSpaceIsTheFileSystemsAndAMissingFolderHasNone) {
+    testing::TempFolder temp;
+    const auto free = FreeSpaceOf(temp.path());
+    ASSERT_TRUE(free.ok());
+    EXPECT_GT(free.value(), 0u);
+    EXPECT_FALSE(FreeSpaceOf(temp / "no such folder").ok());
+}
 
 TEST(FileLayerTest, AFileHeldBySomebodyElseIsNeitherOpenedNorEmptied) {
     testing::TempFolder temp;
