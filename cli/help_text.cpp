@@ -1,5 +1,7 @@
 #include "cli/help_text.h"
 
+#include "cli/size_text.h"
+
 namespace kavendrum {
 
 namespace {
@@ -16,11 +18,12 @@ const char* const kExitStatuses =
 std::string MainHelpFooter() {
     return std::string(
                "Examples:\n"
-               "  kavendrum-cli split movie.avi /media/stick --size 4294967295\n"
+               "  kavendrum-cli split movie.avi /media/stick --size fat32\n"
                "  tar c photos | kavendrum-cli split - backup --name photos.tar --size 650M\n"
                "  kavendrum-cli merge backup/photos.kdh --stdout | tar x\n"
                "\n"
-               "Sizes: K, M, G (and KiB, MiB, GiB) count in 1024s; KB, MB, GB in 1000s.\n"
+               "Sizes: K, M, G (and KiB, MiB, GiB) count in 1024s; KB, MB, GB in 1000s;\n"
+               "fat32 and email are named sizes (see split --help).\n"
                "See kavendrum-cli(1) for the files, the options and rejoining with the shell.\n"
                "\n") +
            kExitStatuses;
@@ -30,13 +33,22 @@ std::string SplitHelpFooter() {
     return std::string(
                "Examples:\n"
                "  kavendrum-cli split movie.avi pieces --size 25M\n"
+               "  kavendrum-cli split movie.avi /media/stick --size fat32\n"
                "  kavendrum-cli split movie.avi pieces --pieces 4\n"
                "  pg_dump shop | kavendrum-cli split - dumps --name shop.sql --size 1G\n"
-               "\n"
-               "SIZE is decimal digits with an optional K, M, G, KiB, MiB, GiB (1024s) or KB, MB,\n"
-               "GB (1000s), from 1 byte to 4294967295 (4 GiB - 1, the largest FAT32 file).\n"
-               "SOURCE - reads standard input to its end; --name then gives the file's name.\n"
                "\n") +
+           AcceptedSizeForms() +
+           "\n"
+           "The email size: base64 makes 4 characters of every 3 bytes, in lines of 76\n"
+           "characters ended by CR LF; " +
+           std::to_string(kEmailSize) + " bytes become " +
+           std::to_string(MailEncodedSize(kEmailSize)) + ", the most that fits\n" +
+           std::to_string(kMailAttachmentLimit) +
+           " (the message's own headers are not counted).\n"
+           "A piece holds 1 to 4294967295 bytes. SOURCE - reads standard input to its end;\n"
+           "--name then gives the file's name. The checksum file base.sha256 is written\n"
+           "unless --no-checksums is given.\n"
+           "\n" +
            kExitStatuses;
 }
 

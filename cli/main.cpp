@@ -17,6 +17,7 @@
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
 #include "cli/size_text.h"
+#include "engine/checksum_file.h"
 #include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
@@ -124,7 +125,7 @@ struct SplitArguments {
     std::optional<std::string> size;
     std::optional<std::uint32_t> pieces;
     std::optional<std::string> name;
-    bool checksums = false;
+    bool checksums = true;  // --no-checksums leaves the checksum file out
 
     bool FromStandardInput() const { return source == "-"; }
 };
@@ -134,11 +135,12 @@ struct SplitArguments {
 std::uint32_t PieceSizeFromText(const std::string& text) {
     const auto size = ReadSize(text);
     if (!size) {
-        throw CLI::ValidationError("--size", "cannot read '" + text + "' as a size");
+        throw CLI::ValidationError("--size", SizeRefusal(text));
     }
     if (*size < 1 || *size > kLargestCliPieceSize) {
         throw CLI::ValidationError("--size", "'" + text + "' is not a piece size from 1 to " +
-                                                 std::to_string(kLargestCliPieceSize) + " bytes");
+                                                 std::to_string(kLargestCliPieceSize) +
+                                                 " bytes (--size fat32)");
     }
     return static_cast<std::uint32_t>(*size);
 }
@@ -231,6 +233,35 @@ void PrintReasons(const ContentVerification& checked) {
     }
 }
 
+// The default piece size is the desktop form's, made for floppy disks; a split into more pieces
+// than anyone would want to handle says so, and how to choose fewer. The split still runs.
+void WarnOfManyPieces(const Settings& settings, ConsoleHost& host, const std::string& source,
+                      std::uint32_t pieceSize) {
+    constexpr std::uint64_t kManyPieces = 1000;
+    const auto size = SourceSize(source);
+    if (!size || !settings.Speaks()) {
+        return;
+    }
+    const std::uint64_t count = *size / pieceSize + 1;
+    if (count > kManyPieces) {
+        host.Complain("this split makes " + std::to_string(count) +
+                      " pieces; --size (such as --size 100M) or --pieces N makes fewer");
+    }
+}
+
+// Verification without a checksum file compares sizes alone: a changed byte would pass.
+void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
+    if (!settings.Speaks() || !IsHeadFileName(headPath)) {
+        return;
+    }
+    const std::string checksums =
+        ChecksumFilePath(headPath.substr(0, headPath.size() - std::string_view(".kdh").size()));
+    if (!FileExists(checksums)) {
+        host.Complain("no checksum file " + checksums +
+                      ": only the pieces' sizes were checked, not their content");
+    }
+}
+
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
     ConsoleHost host(settings.answering(), settings.voice());
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -251,6 +282,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
+        WarnOfManyPieces(settings, host, arguments.source, pieceSize);
         if (KindOf(arguments.source) == FileKind::Stream) {
             host.ExplainError(
                 "File doesn't existed or can not be open!",
@@ -281,6 +313,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     }
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
+    NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
     return passed ? kSucceeded : kFailed;
@@ -343,6 +376,9 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
             PrintReasons(checked);
+        }
+        if (verification.pieces) {
+            NoteSizesOnly(settings, host, headPath);
         }
         return verification.outcome;
     };
@@ -462,7 +498,8 @@ int Main(int argc, char** argv) {
         ->required();
     splitCommand->add_option("DESTINATION", split.destination, "Folder for the pieces")->required();
     auto* sizeOption = splitCommand->add_option(
-        "--size", split.size, "Bytes per piece, such as 25M or 650MB (default 1457664)");
+        "--size", split.size,
+        "Bytes per piece, such as 25M, 650MB, 1.5G, fat32 or email (default 1457664)");
     sizeOption->type_name("SIZE");
     splitCommand->add_option("--pieces", split.pieces, "Cut into exactly this many pieces")
         ->type_name("N")
@@ -472,8 +509,13 @@ int Main(int argc, char** argv) {
         ->add_option("--name", split.name,
                      "With SOURCE -: the file's name, giving base name and extension")
         ->type_name("NAME");
-    splitCommand->add_flag("--checksums", split.checksums,
-                           "Also write base.sha256, which sha256sum -c can check");
+    auto* checksumsFlag = splitCommand->add_flag(
+        "--checksums", split.checksums,
+        "Also write base.sha256, which sha256sum -c can check (the default)");
+    splitCommand
+        ->add_flag_callback(
+            "--no-checksums", [&split] { split.checksums = false; }, "Leave base.sha256 out")
+        ->excludes(checksumsFlag);
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");

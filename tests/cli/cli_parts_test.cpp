@@ -27,10 +27,82 @@ TEST(ReadSize, LeadingZerosAreDecimal) {
 }
 
 TEST(ReadSize, WhatIsNoSizeIsNotRead) {
-    for (const char* text : {"", "25X", "0x10", "0X10", "x", "K", "-5", "+5", " 5", "5 ", "5k",
-                             "5kB", "5Kib", "5MBB", "5.5M", "5e3", "1_000"}) {
+    for (const char* text :
+         {"",    "25X",   "0x10",   "0X10", "x",    "K",     "-5",     "+5",
+          " 5",  "5 ",    "5K ",    "5Kib", "5MBB", "5e3",   "1_000",  ".5M",
+          "5.M", "5..5M", "1.5.5M", "5  ",  "fat",  "fat33", "e-mail", "5 fat32"}) {
         EXPECT_EQ(ReadSize(text), std::nullopt) << text;
     }
+}
+
+TEST(ReadSize, LowerCaseUnitsAndBlanksAsGnuSplitAndPeopleTypeThem) {
+    EXPECT_EQ(ReadSize("10k"), 10u * 1024);
+    EXPECT_EQ(ReadSize("25m"), 25ull << 20);
+    EXPECT_EQ(ReadSize("2g"), 2ull << 30);
+    EXPECT_EQ(ReadSize("10kB"), 10000u);
+    EXPECT_EQ(ReadSize("25 MB"), 25000000u);
+    EXPECT_EQ(ReadSize("25\tMiB"), 25ull << 20);
+    EXPECT_EQ(ReadSize("25  k"), 25u * 1024);
+    EXPECT_EQ(ReadSize("700B"), 700u);
+    EXPECT_EQ(ReadSize("700 B"), 700u);
+    EXPECT_EQ(ReadSize("1T"), 1ull << 40);  // read, for the range check to refuse
+    EXPECT_EQ(ReadSize("1TB"), 1000000000000u);
+}
+
+TEST(ReadSize, FractionsAreRoundedDownToWholeBytes) {
+    EXPECT_EQ(ReadSize("1.5G"), 1610612736u);
+    EXPECT_EQ(ReadSize("1.5 GiB"), 1610612736u);
+    EXPECT_EQ(ReadSize("0.5K"), 512u);
+    EXPECT_EQ(ReadSize("1.001K"), 1025u);  // 1025.024
+    EXPECT_EQ(ReadSize("1.999KB"), 1999u);
+    EXPECT_EQ(ReadSize("0.0001K"), 0u);  // 0.1024 bytes: the caller's range refuses it
+    EXPECT_EQ(ReadSize("3.999999999999999999G"), 4294967295u);  // just under 4 GiB
+    EXPECT_EQ(ReadSize("4.0G"), 4294967296u);
+    EXPECT_EQ(ReadSize("1.25M"), 1310720u);
+    EXPECT_EQ(ReadSize("007.50k"), 7680u);
+}
+
+// Sizes that could be read two ways are refused, and the refusal says why and what is read.
+TEST(ReadSize, AmbiguousSizesAreRefusedWithTheReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"5b", "512-byte blocks"},
+        {"5mb", "bits or bytes"},
+        {"5Kb", "bits or bytes"},
+        {"5 gb", "bits or bytes"},
+        {"1,5G", "comma"},
+        {"1,000", "comma"},
+        {"1.5", "fraction needs a unit"},
+        {"1.5B", "fraction needs a unit"},
+    };
+    for (const auto& [text, reason] : cases) {
+        EXPECT_EQ(ReadSize(text), std::nullopt) << text;
+        const std::string refusal = SizeRefusal(text);
+        EXPECT_NE(refusal.find(reason), std::string::npos) << text << ": " << refusal;
+        EXPECT_NE(refusal.find("fat32 (4294967295"), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find("KiB"), std::string::npos) << refusal;
+    }
+    EXPECT_EQ(SizeRefusal("25X").rfind("cannot read '25X' as a size\n", 0), 0u);
+}
+
+TEST(ReadSize, NamedSizesForWhereThePiecesGo) {
+    EXPECT_EQ(ReadSize("fat32"), 4294967295u);
+    EXPECT_EQ(ReadSize("FAT32"), 4294967295u);
+    EXPECT_EQ(ReadSize("email"), 18269229u);
+    EXPECT_EQ(ReadSize("Email"), 18269229u);
+}
+
+// Worked by hand: 57 bytes make a line of 76 characters and CR LF.
+TEST(MailEncodedSize, CountsBase64AndItsLineEnds) {
+    EXPECT_EQ(MailEncodedSize(0), 0u);
+    EXPECT_EQ(MailEncodedSize(1), 6u);    // "xx==" and CR LF
+    EXPECT_EQ(MailEncodedSize(57), 78u);  // one full line
+    EXPECT_EQ(MailEncodedSize(58), 84u);  // and a second with one group
+    EXPECT_EQ(MailEncodedSize(114), 156u);
+    EXPECT_LE(MailEncodedSize(kEmailSize), 25000000u);
+    EXPECT_GT(MailEncodedSize(kEmailSize + 1), 25000000u);
+    EXPECT_EQ(LargestMailPiece(78), 57u);
+    EXPECT_EQ(LargestMailPiece(83), 57u);
+    EXPECT_EQ(LargestMailPiece(84), 60u);  // 58 to 60 bytes all take one more group
 }
 
 TEST(ReadSize, TooLargeReadsAsTheLargestValueNotAsAWrappedOne) {

@@ -157,7 +157,9 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     EXPECT_EQ(checked.status, 1);
     EXPECT_EQ(checked.err,
               "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
-              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n");
+              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n"
+              "kavendrum-cli: no checksum file in/x.sha256: only the pieces' sizes were checked, "
+              "not their content\n");
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
@@ -346,7 +348,7 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
     // machine, so that a fast machine stops as many runs as a slow one; a round that was stopped
     // fewer than twice, the machine having sped up, halves that for the rounds after it.
     testing::WriteBytes(temp / "x.bin", source);
-    ASSERT_EQ(Cli("split x.bin calibration --size 524288").status, 0);
+    ASSERT_EQ(Cli("split --no-checksums x.bin calibration --size 524288").status, 0);
     ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(Cli("--yes merge calibration/x.kdh --dest calibration/back").status, 0);
@@ -358,10 +360,10 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
         std::filesystem::remove_all(temp / "pieces");
         std::filesystem::remove_all(temp / "back");
         testing::WriteBytes(temp / "x.bin", source);
-        ASSERT_EQ(
-            Cli(std::string("split x.bin pieces --size 524288") + (checksums ? " --checksums" : ""))
-                .status,
-            0);
+        ASSERT_EQ(Cli(std::string("split x.bin pieces --size 524288") +
+                      (checksums ? "" : " --no-checksums"))
+                      .status,
+                  0);
         ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
         const std::string program = KAVENDRUM_CLI_PATH;
         const std::string options = temp / "k.opt";
@@ -463,20 +465,24 @@ TEST_F(CliTest, SizesTakeSuffixesAndLeadingZerosAreDecimal) {
     const struct {
         const char* text;
         std::uint32_t bytes;
-    } sizes[] = {{"01457664", 1457664}, {"25K", 25600},     {"25KiB", 25600},
-                 {"25KB", 25000},       {"2M", 2097152},    {"2MiB", 2097152},
-                 {"2MB", 2000000},      {"1G", 1073741824}, {"1GB", 1000000000}};
+    } sizes[] = {{"01457664", 1457664}, {"25K", 25600},         {"25KiB", 25600},
+                 {"25KB", 25000},       {"2M", 2097152},        {"2MiB", 2097152},
+                 {"2MB", 2000000},      {"1G", 1073741824},     {"1GB", 1000000000},
+                 {"25k", 25600},        {"2m", 2097152},        {"1.5M", 1572864},
+                 {"'25 MB'", 25000000}, {"fat32", 4294967295u}, {"email", 18269229}};
     for (const auto& size : sizes) {
         CliRun run = Cli(std::string("--yes split a.bin out --size ") + size.text);
         ASSERT_EQ(run.status, 0) << size.text << ": " << run.err;
         EXPECT_EQ(HeadNumbers(temp / "out/a.kdh")[2], size.bytes) << size.text;
     }
-    for (const char* text : {"25X", "0x10", "1.5M", "25mb", "-1"}) {
+    for (const char* text : {"25X", "0x10", "1.5", "25mb", "-1", "5b"}) {
         CliRun run = Cli(std::string("split a.bin out --size ") + text);
         EXPECT_EQ(run.status, 2) << text;
         EXPECT_NE(run.err.find(std::string("cannot read '") + text + "' as a size"),
                   std::string::npos)
             << run.err;
+        // And what would have been read.
+        EXPECT_NE(run.err.find("Named sizes: fat32 (4294967295"), std::string::npos) << run.err;
     }
     for (const char* text : {"0", "4G", "4294967296", "99999999999999999999"}) {
         CliRun run = Cli(std::string("split a.bin out --size ") + text);
@@ -673,6 +679,69 @@ TEST_F(CliTest, HelpShowsExamplesAndExitStatusesAndTheVersionIsThere) {
                               "deleteAfterMerge", "verifyBeforeMerge", "overwriteMode"}) {
         EXPECT_NE(options.find(std::string("  ") + field + " "), std::string::npos) << field;
     }
+}
+
+// A split writes the checksum file unless told not to, so that a changed byte is caught; without
+// one, verify and merge say that they checked sizes alone.
+TEST_F(CliTest, ChecksumsAreWrittenUnlessLeftOut) {
+    const auto source = testing::RandomBytes(100000);
+    testing::WriteBytes(temp / "a.bin", source);
+    ASSERT_EQ(Cli("split a.bin out --size 32768").status, 0);
+    ASSERT_TRUE(testing::Exists(temp / "out/a.sha256"));
+    EXPECT_EQ(Shell("cd out && sha256sum -c --ignore-missing --quiet a.sha256"), 0);
+    auto piece = testing::ReadBytes(temp / "out/a_2.skf");
+    piece[100] ^= 1;
+    testing::WriteBytes(temp / "out/a_2.skf", piece);
+    const CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.err, "out/a_2.skf: content differs\n");
+    const CliRun merge = Cli("merge out/a.kdh --dest back");
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_FALSE(testing::Exists(temp / "back/a.bin"));
+
+    ASSERT_EQ(Cli("split --no-checksums a.bin plain --size 32768").status, 0);
+    EXPECT_FALSE(testing::Exists(temp / "plain/a.sha256"));
+    const std::string sizesOnly =
+        "kavendrum-cli: no checksum file plain/a.sha256: only the pieces' sizes were checked, not "
+        "their content\n";
+    const CliRun plainVerify = Cli("verify plain/a.kdh");
+    EXPECT_EQ(plainVerify.status, 0);
+    EXPECT_EQ(plainVerify.err, sizesOnly);
+    const CliRun plainMerge = Cli("merge plain/a.kdh --dest plainback");
+    EXPECT_EQ(plainMerge.status, 0);
+    EXPECT_EQ(plainMerge.err, sizesOnly);
+    EXPECT_EQ(testing::ReadBytes(temp / "plainback/a.bin"), source);
+    // --silent keeps standard error for errors.
+    EXPECT_EQ(Cli("--silent verify plain/a.kdh").err, "");
+    EXPECT_EQ(Cli("split --checksums --no-checksums a.bin again").status, 2);
+}
+
+TEST_F(CliTest, ASplitIntoMoreThanAThousandPiecesSaysSoAndStillRuns) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10010));
+    const CliRun many = Cli("split --no-checksums a.bin many --size 10");
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(many.err,
+              "kavendrum-cli: this split makes 1002 pieces; --size (such as --size 100M) or "
+              "--pieces N makes fewer\n");
+    EXPECT_TRUE(testing::Exists(temp / "many/a_1002.skf"));
+    const CliRun fewer = Cli("split --no-checksums a.bin fewer --size 11");  // 911 pieces
+    EXPECT_EQ(fewer.status, 0);
+    EXPECT_EQ(fewer.err, "");
+}
+
+// Checked with coreutils' base64 rather than our own sum: the email size's piece, encoded in lines
+// of 76 characters ended by CR LF, fits 25,000,000 bytes, and one byte more would not.
+TEST_F(CliTest, TheEmailSizeFitsAMailAttachmentOnceEncoded) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(18300000));
+    ASSERT_EQ(Cli("split --no-checksums a.bin out --size email").status, 0);
+    ASSERT_EQ(testing::SizeOf(temp / "out/a_1.skf"), 18269229u);
+    const auto encoded = [&](const std::string& input) {
+        const std::string count = temp / "count";
+        EXPECT_EQ(Shell(input + " | base64 -w 76 | sed 's/$/\r/' | wc -c >'" + count + "'"), 0);
+        return std::stoull(Slurp(count));
+    };
+    EXPECT_LE(encoded("cat out/a_1.skf"), 25000000u);
+    EXPECT_GT(encoded("head -c 18269230 a.bin"), 25000000u);
 }
 
 }  // namespace
