@@ -1,6 +1,7 @@
 #include "cli/help_text.h"
 
 #include "cli/size_text.h"
+#include "options/option_fields.h"
 
 namespace kavendrum {
 
@@ -78,24 +79,26 @@ std::string MergeHelpFooter() {
 }
 
 std::string OptionsHelpFooter() {
-    return std::string(
-               "Fields (set FIELD=VALUE, values are 32-bit integers):\n"
-               "  splitFolderMode    0: create a missing split destination folder; other: ask "
-               "first\n"
-               "  deleteAfterSplit   nonzero: delete the original file after splitting\n"
-               "  mergeFolderMode    0: create a missing merge destination folder; other: ask "
-               "first\n"
-               "  deleteAfterMerge   nonzero: delete the pieces and head file after merging\n"
-               "  verifyBeforeMerge  nonzero: verify the pieces before merging, stop if one is "
-               "bad\n"
-               "  overwriteMode      1: ask before overwriting a file; other: overwrite silently\n"
-               "Defaults: 0 0 0 0 1 1.\n"
-               "\n"
-               "Examples:\n"
-               "  kavendrum-cli options\n"
-               "  kavendrum-cli options set overwriteMode=0 verifyBeforeMerge=1\n"
-               "  kavendrum-cli --yes options reset\n"
-               "\n") +
+    std::string fields =
+        "Fields (set FIELD=VALUE; VALUE is a name or its number, any other number\n"
+        "counting as the name it behaves as):\n";
+    for (const auto& field : OptionFields()) {
+        const auto value = [&](const OptionValueName& named) {
+            return std::string(named.name) + " (" + std::to_string(named.number) +
+                   (field.DefaultValue() == named.number ? ", the default)" : ")");
+        };
+        std::string name(field.name);
+        name.resize(19, ' ');
+        fields += "  " + name + value(field.off) + " or " + value(field.on) + "\n" +
+                  std::string(21, ' ') + std::string(field.caption) + "\n";
+    }
+    return fields +
+           "\n"
+           "Examples:\n"
+           "  kavendrum-cli options\n"
+           "  kavendrum-cli options set overwriteMode=always verifyBeforeMerge=verify\n"
+           "  kavendrum-cli --yes options reset\n"
+           "\n" +
            kExitStatuses;
 }
 

@@ -28,6 +28,7 @@
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
+#include "options/option_fields.h"
 #include "options/option_file.h"
 
 namespace kavendrum {
@@ -56,6 +57,7 @@ struct Settings {
     bool no = false;
     int quiet = 0;  // -q once hides progress, twice also the success messages
     bool silent = false;
+    bool progress = false;  // the progress line also when standard error is no terminal
     std::string optionsFile;
 
     // Whether success messages and the lines that go with them are shown.
@@ -63,6 +65,7 @@ struct Settings {
     Voice voice() const {
         Voice voice;
         voice.progress = !silent && quiet == 0;
+        voice.progressAlways = progress;
         voice.successMessages = Speaks();
         return voice;
     }
@@ -268,6 +271,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
     if (!options) {
         return kFailed;
     }
+    host.SetPhase("splitting");
     Outcome outcome = Outcome::Failed;
     std::string name = arguments.source;
     if (arguments.FromStandardInput()) {
@@ -303,6 +307,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
+    host.SetPhase("verifying");
     if (const auto info = PeekNamedHeadFile(headPath)) {
         host.SetTotalBytes(WholeFileSize(*info));
     }
@@ -370,8 +375,11 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         request.stream = &*output;
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
+    host.SetPhase("merging");
     const MergeVerifier verify = [&] {
+        host.SetPhase("verifying");
         const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        host.SetPhase("merging");
         const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
@@ -384,45 +392,44 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     };
     return ExitFor(RunMerge(request, &*options, host, verify));
 }
-using FieldMap = std::map<std::string, std::int32_t OptionSet::*>;
-
-const FieldMap& OptionFields() {
-    static const FieldMap fields = {
-        {"splitFolderMode", &OptionSet::splitFolderMode},
-        {"deleteAfterSplit", &OptionSet::deleteAfterSplit},
-        {"mergeFolderMode", &OptionSet::mergeFolderMode},
-        {"deleteAfterMerge", &OptionSet::deleteAfterMerge},
-        {"verifyBeforeMerge", &OptionSet::verifyBeforeMerge},
-        {"overwriteMode", &OptionSet::overwriteMode},
-    };
-    return fields;
-}
-
+// FIELD=NUMBER, then the value's name: the part before the blank reads back as it is.
 void ShowOptions(const OptionSet& options) {
-    for (const char* name : {"splitFolderMode", "deleteAfterSplit", "mergeFolderMode",
-                             "deleteAfterMerge", "verifyBeforeMerge", "overwriteMode"}) {
-        std::printf("%s=%d\n", name, options.*OptionFields().at(name));
+    for (const auto& field : OptionFields()) {
+        const std::int32_t value = options.*field.member;
+        std::printf("%s=%d (%s)\n", std::string(field.name).c_str(), value,
+                    std::string(field.NameOf(value).name).c_str());
     }
 }
 
-// FIELD=VALUE pairs onto the set; false for an unknown field or a value that is no integer.
+std::string FieldNames() {
+    std::string names;
+    for (const auto& field : OptionFields()) {
+        names += (names.empty() ? "" : ", ") + std::string(field.name);
+    }
+    return names;
+}
+
+// FIELD=VALUE pairs onto the set, VALUE a name or a number; false for an unknown field or a
+// value that is neither.
 bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& options) {
     for (const auto& assignment : assignments) {
         const auto equals = assignment.find('=');
-        const auto field = OptionFields().find(assignment.substr(0, equals));
-        if (equals == std::string::npos || field == OptionFields().end()) {
+        const OptionField* field =
+            equals == std::string::npos ? nullptr : FindOptionField(assignment.substr(0, equals));
+        if (field == nullptr) {
             std::fprintf(stderr, "Error: unknown option field in '%s'\n", assignment.c_str());
+            std::fprintf(stderr, "kavendrum-cli: the fields are %s\n", FieldNames().c_str());
             return false;
         }
-        const char* begin = assignment.data() + equals + 1;
-        const char* end = assignment.data() + assignment.size();
-        std::int32_t value = 0;
-        const auto parsed = std::from_chars(begin, end, value);
-        if (begin == end || parsed.ec != std::errc() || parsed.ptr != end) {
-            std::fprintf(stderr, "Error: '%s' is not a 32-bit integer\n", begin);
+        const std::string text = assignment.substr(equals + 1);
+        const auto value = ReadOptionValue(*field, text);
+        if (!value) {
+            std::fprintf(stderr, "Error: '%s' is neither %s, %s nor a 32-bit integer\n",
+                         text.c_str(), std::string(field->off.name).c_str(),
+                         std::string(field->on.name).c_str());
             return false;
         }
-        options.*field->second = value;
+        options.*field->member = *value;
     }
     return true;
 }
@@ -488,6 +495,8 @@ int Main(int argc, char** argv) {
     app.add_flag("-q,--quiet", settings.quiet, "Show no progress; given twice, as --silent");
     app.add_flag("--silent", settings.silent,
                  "Show neither progress nor success messages; errors are always shown");
+    app.add_flag("--progress", settings.progress,
+                 "Show progress also when standard error is no terminal, a line a second");
     app.add_option("--options-file", settings.optionsFile,
                    "Use this option file instead of the one beside the program");
 

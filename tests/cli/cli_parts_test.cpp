@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/piece_plan.h"
+#include "cli/progress_line.h"
 #include "cli/size_text.h"
 
 namespace kavendrum {
@@ -151,6 +152,40 @@ TEST(PieceSizeForCount, RefusesCountsNoPieceSizeGives) {
     // One piece of a 4 GiB file would need a 4 GiB + 1 piece size.
     EXPECT_EQ(PieceSizeForCount(4294967296, 1), std::nullopt);
     EXPECT_EQ(PieceSizeForCount(4294967295, 1), std::nullopt);
+}
+
+TEST(ProgressText, PhaseBarBytesSpeedAndTimeLeft) {
+    EXPECT_EQ(ProgressText("merging", 512u << 20, 1u << 30, 4.0),
+              "merging   [#####.....]  50%  0.5 of 1.0 GiB  128.0 MiB/s  0:04 left");
+    EXPECT_EQ(ProgressText("verifying", 3000, 4000, 2.0),
+              "verifying [#######...]  75%  2.9 of 3.9 KiB  1.5 KiB/s  0:01 left");
+    EXPECT_EQ(ProgressText("verifying", 0, 4000, 0.0),
+              "verifying [..........]   0%  0.0 of 3.9 KiB");
+    // Done: no time left to show.
+    EXPECT_EQ(ProgressText("splitting", 4000, 4000, 2.0),
+              "splitting [##########] 100%  3.9 of 3.9 KiB  2.0 KiB/s");
+    // An hour and more, and a time not worth counting.
+    EXPECT_NE(ProgressText("merging", 1u << 20, 4001ull << 20, 1.0).find("  1:06:40 left"),
+              std::string::npos);
+    EXPECT_NE(ProgressText("merging", 1, 1ull << 40, 1.0).find("  >99h left"), std::string::npos);
+}
+
+TEST(ProgressText, AStreamOfUnknownSizeShowsBytesAndSpeed) {
+    EXPECT_EQ(ProgressText("splitting", 3u << 20, 0, 2.0), "splitting  3.0 MiB  1.5 MiB/s");
+    EXPECT_EQ(ProgressText("splitting", 0, 0, 0.0), "splitting  0 B");
+}
+
+// The widest numbers each field can take still leave the 80th column free, so that no terminal
+// wraps the line.
+TEST(ProgressText, FitsAnEightyColumnTerminal) {
+    for (const std::uint64_t total :
+         {(1ull << 40) - 1, (1ull << 30) - 1, (1ull << 20) - 1, 1023ull}) {
+        for (const double seconds : {0.001, 1.0, 3599.0, 1e9}) {
+            const std::string text = ProgressText("verifying", total - 1, total, seconds);
+            EXPECT_LE(text.size(), 79u) << text;
+        }
+    }
+    EXPECT_LE(ProgressText("a phase whose name is too long", 1, 2, 1.0).size(), 79u);
 }
 
 }  // namespace

@@ -171,13 +171,24 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
 TEST_F(CliTest, OptionsAreShownSetAndReset) {
     CliRun shown = Cli("options");
     EXPECT_EQ(shown.out,
-              "splitFolderMode=0\ndeleteAfterSplit=0\nmergeFolderMode=0\ndeleteAfterMerge=0\n"
-              "verifyBeforeMerge=1\noverwriteMode=1\n");
+              "splitFolderMode=0 (create)\ndeleteAfterSplit=0 (keep)\nmergeFolderMode=0 (create)\n"
+              "deleteAfterMerge=0 (keep)\nverifyBeforeMerge=1 (verify)\noverwriteMode=1 (ask)\n");
     CliRun set = Cli("options set deleteAfterSplit=1 overwriteMode=-1");
     EXPECT_EQ(set.status, 0);
     EXPECT_EQ(set.out, "Change options successfully!\n");
-    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=1\n"), std::string::npos);
-    EXPECT_NE(Cli("options show").out.find("overwriteMode=-1\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=1 (delete)\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("overwriteMode=-1 (always)\n"), std::string::npos);
+    // By name, into the same numbers the option file has always held.
+    ASSERT_EQ(Cli("options set mergeFolderMode=ask overwriteMode=ask").status, 0);
+    const auto stored = testing::ReadBytes(temp / "k.opt");
+    EXPECT_EQ(std::vector<char>(stored.begin() + 8, stored.begin() + 12),
+              (std::vector<char>{1, 0, 0, 0}));
+    EXPECT_EQ(std::vector<char>(stored.begin() + 20, stored.end()),
+              (std::vector<char>{1, 0, 0, 0}));
+    const CliRun wrong = Cli("options set overwriteMode=create");
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "Error: 'create' is neither always, ask nor a 32-bit integer\n");
+    ASSERT_EQ(Cli("options set deleteAfterSplit=delete overwriteMode=-1").status, 0);
 
     // The option now in force deletes the source after a split.
     testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
@@ -225,7 +236,8 @@ TEST_F(CliTest, ConcurrentRunsNeverResetOrFailToReadTheOptions) {
     int runs = 0;
     std::string unexpected;  // a reset, a failure or anything else that is no option line
     for (std::string line; std::getline(shown, line);) {
-        const bool stored = line == "deleteAfterSplit=1" || line == "deleteAfterSplit=2";
+        const bool stored =
+            line == "deleteAfterSplit=1 (delete)" || line == "deleteAfterSplit=2 (delete)";
         runs += stored ? 1 : 0;
         if (line.rfind("deleteAfterSplit=", 0) == 0 ? !stored : line.find('=') == line.npos) {
             unexpected += line + "\n";
@@ -742,6 +754,26 @@ TEST_F(CliTest, TheEmailSizeFitsAMailAttachmentOnceEncoded) {
     };
     EXPECT_LE(encoded("cat out/a_1.skf"), 25000000u);
     EXPECT_GT(encoded("head -c 18269230 a.bin"), 25000000u);
+}
+
+// Progress goes to a terminal only, unless asked for; asked for, it names each phase and fits the
+// terminal's width.
+TEST_F(CliTest, ProgressIsShownWhenAskedForAndNamesThePhase) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(3000000));
+    EXPECT_EQ(Cli("split a.bin out --size 1M").err, "");
+    const CliRun merge = Cli("--progress merge out/a.kdh --dest back");
+    ASSERT_EQ(merge.status, 0) << merge.err;
+    std::istringstream lines(merge.err);
+    std::string phases;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 79u) << line;
+        EXPECT_EQ(line.find('\r'), std::string::npos) << "no terminal, no redrawing";
+        if (line.find("100%  2.9 of 2.9 MiB") != std::string::npos) {
+            phases += line.substr(0, line.find(' ')) + " ";
+        }
+    }
+    EXPECT_EQ(phases, "verifying merging ");
+    EXPECT_EQ(Cli("--quiet --progress verify out/a.kdh").err, "");
 }
 
 }  // namespace
