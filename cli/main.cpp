@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 
+#include "cli/command_hint.h"
 #include "cli/console_host.h"
 #include "cli/help_text.h"
 #include "cli/piece_plan.h"
@@ -208,8 +209,9 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
         StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
     const auto info = PeekNamedHeadFile(headPath);
     if (info && settings.Speaks()) {
-        std::printf("To rejoin without Kavendrum: %s\n",
-                    RejoinCommand(names.base, names.extension, info->pieceCount).c_str());
+        std::printf(
+            "To rejoin without Kavendrum: %s\n",
+            RejoinCommandFrom(destination, names.base, names.extension, info->pieceCount).c_str());
     }
 #endif
 }
@@ -265,6 +267,33 @@ void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::strin
     }
 }
 
+// After the rows of a failed verification: how many pieces failed and what to do about it.
+void PrintBadSummary(const Verification& verification, const std::string& headPath) {
+    std::uint64_t total = 0, missing = 0, bad = 0;
+    for (const auto& entry : *verification.pieces) {
+        total += entry.count;
+        if (entry.mark == PieceMark::Bad) {
+            // A run of pieces is a run of missing ones.
+            (entry.count > 1 || !FileExists(entry.path) ? missing : bad) += entry.count;
+        }
+    }
+    if (missing + bad == 0) {
+        return;
+    }
+    std::string what;
+    if (missing > 0) {
+        what = std::to_string(missing) + " missing";
+    }
+    if (bad > 0) {
+        what += (what.empty() ? "" : " and ") + std::to_string(bad) + " bad";
+    }
+    std::string folder = GetFolderPart(headPath);
+    folder = folder.empty() ? "the current folder" : StripTrailingSeparator(folder);
+    std::fprintf(stderr, "kavendrum-cli: %s of %s pieces: copy %s again into %s and run again\n",
+                 what.c_str(), std::to_string(total).c_str(), missing + bad == 1 ? "it" : "them",
+                 folder.c_str());
+}
+
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
     ConsoleHost host(settings.answering(), settings.voice());
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -318,6 +347,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     }
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
+    PrintBadSummary(verification, headPath);
     NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
@@ -384,6 +414,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
             PrintReasons(checked);
+            PrintBadSummary(verification, headPath);
         }
         if (verification.pieces) {
             NoteSizesOnly(settings, host, headPath);
@@ -480,7 +511,20 @@ int Options(const Settings& settings, const std::string& action,
                        "Change options successfully!");
 }
 
+// A line that names no command gets a better answer than the parser's: what was probably meant.
+bool RefusedWithHint(int argc, char** argv) {
+    const auto hint = CommandHint(std::vector<std::string>(argv + 1, argv + argc));
+    if (hint) {
+        std::fprintf(stderr, "kavendrum-cli: %s\nRun with --help for more information.\n",
+                     hint->c_str());
+    }
+    return hint.has_value();
+}
+
 int Main(int argc, char** argv) {
+    if (RefusedWithHint(argc, argv)) {
+        return kUsage;
+    }
     CLI::App app{"Kavendrum: cuts a file into pieces of a chosen size and joins them again."};
     app.name("kavendrum-cli");
     app.require_subcommand(1);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "cli/command_hint.h"
 #include "cli/piece_plan.h"
 #include "cli/progress_line.h"
+#include "cli/rejoin_command.h"
 #include "cli/size_text.h"
 
 namespace kavendrum {
@@ -186,6 +188,49 @@ TEST(ProgressText, FitsAnEightyColumnTerminal) {
         }
     }
     EXPECT_LE(ProgressText("a phase whose name is too long", 1, 2, 1.0).size(), 79u);
+}
+
+TEST(CommandHint, ATypoGetsTheNearestCommand) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(CommandHint(Words{"splt", "a", "b"}), "unknown command 'splt'; did you mean split?");
+    EXPECT_EQ(CommandHint(Words{"mrege", "a.kdh"}), "unknown command 'mrege'; did you mean merge?");
+    EXPECT_EQ(CommandHint(Words{"verfy"}), "unknown command 'verfy'; did you mean verify?");
+    EXPECT_EQ(CommandHint(Words{"opt"}), "unknown command 'opt'; did you mean options?");
+    EXPECT_EQ(CommandHint(Words{"--yes", "Split", "a", "b"}),
+              "unknown command 'Split'; did you mean split?");
+    EXPECT_EQ(CommandHint(Words{"frobnicate"}),
+              "unknown command 'frobnicate'; the commands are split, verify, merge and options");
+}
+
+TEST(CommandHint, ACommandAfterItsArgumentsIsMovedToTheFront) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(CommandHint(Words{"movie.avi", "split", "out"}),
+              "the command comes first: kavendrum-cli split movie.avi out");
+    EXPECT_EQ(CommandHint(Words{"--options-file", "k.opt", "-q", "my movie.avi", "split", "out",
+                                "--size", "25M"}),
+              "the command comes first: kavendrum-cli --options-file k.opt -q split "
+              "'my movie.avi' out --size 25M");
+    EXPECT_EQ(CommandHint(Words{"out/movie.kdh", "merge"}),
+              "the command comes first: kavendrum-cli merge out/movie.kdh");
+}
+
+TEST(CommandHint, ALineWithACommandFirstIsLeftToTheParser) {
+    using Words = std::vector<std::string>;
+    for (const Words& words :
+         {Words{}, Words{"split", "movie.avi", "merge"}, Words{"--yes", "verify", "x.kdh"},
+          Words{"--options-file", "split", "merge", "a.kdh"}, Words{"-q"}, Words{"--help"},
+          Words{"splt", "--help"}, Words{"--version", "splt"}, Words{"options", "set", "x=1"}}) {
+        EXPECT_EQ(CommandHint(words), std::nullopt) << ::testing::PrintToString(words);
+    }
+}
+
+TEST(RejoinCommandFrom, GoesIntoTheFolderFirstWhateverItsName) {
+    const std::string inner = RejoinCommand("movie", "avi", 3);
+    EXPECT_EQ(RejoinCommandFrom("out", "movie", "avi", 3), "(cd './out' && " + inner + ")");
+    EXPECT_EQ(RejoinCommandFrom("-n", "movie", "avi", 3), "(cd './-n' && " + inner + ")");
+    EXPECT_EQ(RejoinCommandFrom("/media/my stick", "movie", "avi", 3),
+              "(cd '/media/my stick' && " + inner + ")");
+    EXPECT_EQ(RejoinCommandFrom("it's", "movie", "avi", 3), "(cd './it'\\''s' && " + inner + ")");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(CliTest, SplitVerifyAndMergeFromTheTerminal) {
     ASSERT_EQ(split.status, 0) << split.err;
     EXPECT_EQ(
         split.out.rfind("Split file successfully!\nTo Re-Join, run the file: \"pieces/movie.bat\"\n"
-                        "To rejoin without Kavendrum: (n=4; ",
+                        "To rejoin without Kavendrum: (cd './pieces' && (n=4; ",
                         0),
         0u)
         << split.out;
@@ -69,6 +69,19 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     EXPECT_EQ(Cli("split a.bin out --size 0").status, 2);
     EXPECT_EQ(Cli("split a.bin out --size 4294967296").status, 2);
     EXPECT_EQ(Cli("frobnicate").status, 2);
+    const CliRun typo = Cli("splt a.bin out");
+    EXPECT_EQ(typo.status, 2);
+    EXPECT_EQ(typo.err,
+              "kavendrum-cli: unknown command 'splt'; did you mean split?\n"
+              "Run with --help for more information.\n");
+    const CliRun late = Cli("a.bin split out");
+    EXPECT_EQ(late.status, 2);
+    EXPECT_EQ(
+        late.err.rfind("kavendrum-cli: the command comes first: kavendrum-cli --options-file ", 0),
+        0u)
+        << late.err;
+    EXPECT_NE(late.err.find("k.opt split a.bin out\n"), std::string::npos) << late.err;
+    EXPECT_FALSE(testing::Exists(temp / "out"));
     EXPECT_EQ(Cli("options set noSuchField=1").status, 2);
 
     ASSERT_EQ(Cli("split a.bin out").status, 0);
@@ -84,7 +97,9 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     CliRun merge = Cli("merge out/a.kdh");
     EXPECT_EQ(merge.status, 1);
     // The reason follows the rows, on standard error.
-    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n");
+    EXPECT_EQ(merge.err,
+              "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n"
+              "kavendrum-cli: 1 missing of 1 pieces: copy it again into out and run again\n");
 }
 
 // With a checksum file the rows keep their three columns; why a row is Bad is said apart.
@@ -103,7 +118,9 @@ TEST_F(CliTest, VerifySaysWhyARowIsBadBesideTheThreeColumns) {
               "Good\t32768\tout/a_1.skf\nBad\t32768\tout/a_2.skf\nBad\t32768\tout/a_3.skf\n"
               "Bad\t1696\tout/a_4.skf\nFailed\n");
     EXPECT_EQ(verify.err,
-              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n");
+              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n"
+              "kavendrum-cli: 1 missing and 2 bad of 4 pieces: copy them again into out and run "
+              "again\n");
 }
 
 // A head file from someone else whose extension climbs out of the destination, in the 8-bit and
@@ -158,6 +175,8 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     EXPECT_EQ(checked.err,
               "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
               "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n"
+              "kavendrum-cli: 4294967294 missing of 4294967295 pieces: copy them again into in "
+              "and run again\n"
               "kavendrum-cli: no checksum file in/x.sha256: only the pieces' sizes were checked, "
               "not their content\n");
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
@@ -198,7 +217,7 @@ TEST_F(CliTest, OptionsAreShownSetAndReset) {
     EXPECT_EQ(Cli("options reset").status, 3);
     EXPECT_EQ(Cli("--yes options reset").status, 0);
     EXPECT_EQ(testing::SizeOf(temp / "k.opt"), 24u);
-    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=0\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=0 (keep)\n"), std::string::npos);
 }
 
 TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
@@ -649,7 +668,8 @@ TEST_F(CliTest, ANameNoBatchFileCarriesFailsTheSplitButStillGetsTheShellRejoin) 
               "Error: Create batch file error!\n"
               "kavendrum-cli: out/say \"hi\".bat: not written: a name holds a character that no "
               "batch file carries safely, or it is the file being split\n");
-    EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (n=1; "), std::string::npos)
+    EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (cd './out' && (n=1; "),
+              std::string::npos)
         << split.out;
     // A split that stopped before its pieces were whole offers no command.
     CliRun declined = Cli("split 'say \"hi\".bin' out");
@@ -706,7 +726,9 @@ TEST_F(CliTest, ChecksumsAreWrittenUnlessLeftOut) {
     testing::WriteBytes(temp / "out/a_2.skf", piece);
     const CliRun verify = Cli("verify out/a.kdh");
     EXPECT_EQ(verify.status, 1);
-    EXPECT_EQ(verify.err, "out/a_2.skf: content differs\n");
+    EXPECT_EQ(verify.err,
+              "out/a_2.skf: content differs\n"
+              "kavendrum-cli: 1 bad of 4 pieces: copy it again into out and run again\n");
     const CliRun merge = Cli("merge out/a.kdh --dest back");
     EXPECT_EQ(merge.status, 1);
     EXPECT_FALSE(testing::Exists(temp / "back/a.bin"));

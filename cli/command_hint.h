@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavendrum {
+
+// What a command line that names no command probably meant, for its usage error: "did you mean
+// split?" for a typo, or the line with its command moved to the front when the command came
+// later ("kavendrum-cli movie.avi split out"). `arguments` are the words after the program's
+// name. Nothing when the first word that is not an option is a command, when there is no such
+// word, or when help or the version is asked for: the parser answers those.
+std::optional<std::string> CommandHint(const std::vector<std::string>& arguments);
+
+}  // namespace kavendrum
