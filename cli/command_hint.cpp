@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/rejoin_command.h"
+#include "cli/size_text.h"
 
 namespace kavendrum {
 
@@ -62,9 +63,29 @@ std::string Quoted(const std::string& word) {
     return plain && !word.empty() ? word : ShellQuoted(word);
 }
 
+// "--size 25 MB" typed without quotes: the unit became a word of its own.
+std::optional<std::string> SplitSizeHint(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 0; i + 2 < arguments.size(); ++i) {
+        const std::string& unit = arguments[i + 2];
+        const bool letters = !unit.empty() && std::all_of(unit.begin(), unit.end(), [](char c) {
+            return std::isalpha(static_cast<unsigned char>(c));
+        });
+        const std::string& number = arguments[i + 1];
+        if (arguments[i] == "--size" && letters && !number.empty() &&
+            std::isdigit(static_cast<unsigned char>(number[0])) && ReadSize(number + unit)) {
+            return "'--size " + arguments[i + 1] + " " + unit + "' is two words; write --size " +
+                   arguments[i + 1] + unit + " or --size '" + arguments[i + 1] + " " + unit + "'";
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> CommandHint(const std::vector<std::string>& arguments) {
+    if (auto hint = SplitSizeHint(arguments)) {
+        return hint;
+    }
     std::optional<std::size_t> first;  // the first word that is not an option
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];

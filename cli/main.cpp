@@ -447,6 +447,14 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
         const auto equals = assignment.find('=');
         const OptionField* field =
             equals == std::string::npos ? nullptr : FindOptionField(assignment.substr(0, equals));
+        if (field == nullptr && FindOptionField(assignment) != nullptr) {
+            const OptionField& named = *FindOptionField(assignment);
+            std::fprintf(stderr, "Error: '%s' needs a value, such as %s=%s or %s=%s\n",
+                         assignment.c_str(), assignment.c_str(),
+                         std::string(named.off.name).c_str(), assignment.c_str(),
+                         std::string(named.on.name).c_str());
+            return false;
+        }
         if (field == nullptr) {
             std::fprintf(stderr, "Error: unknown option field in '%s'\n", assignment.c_str());
             std::fprintf(stderr, "kavendrum-cli: the fields are %s\n", FieldNames().c_str());

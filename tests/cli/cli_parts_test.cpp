@@ -214,6 +214,17 @@ TEST(CommandHint, ACommandAfterItsArgumentsIsMovedToTheFront) {
               "the command comes first: kavendrum-cli merge out/movie.kdh");
 }
 
+TEST(CommandHint, ASizeWhoseUnitLostItsQuotes) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(CommandHint(Words{"split", "--size", "25", "MB", "movie.avi", "out"}),
+              "'--size 25 MB' is two words; write --size 25MB or --size '25 MB'");
+    EXPECT_EQ(CommandHint(Words{"split", "a", "b", "--size", "1.5", "G"}),
+              "'--size 1.5 G' is two words; write --size 1.5G or --size '1.5 G'");
+    // A folder that happens to be named like a unit after a whole size is left alone.
+    EXPECT_EQ(CommandHint(Words{"split", "--size", "25", "movie.avi", "out"}), std::nullopt);
+    EXPECT_EQ(CommandHint(Words{"split", "--size", "25M", "movie", "out"}), std::nullopt);
+}
+
 TEST(CommandHint, ALineWithACommandFirstIsLeftToTheParser) {
     using Words = std::vector<std::string>;
     for (const Words& words :

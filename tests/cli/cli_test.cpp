@@ -204,6 +204,9 @@ TEST_F(CliTest, OptionsAreShownSetAndReset) {
               (std::vector<char>{1, 0, 0, 0}));
     EXPECT_EQ(std::vector<char>(stored.begin() + 20, stored.end()),
               (std::vector<char>{1, 0, 0, 0}));
+    EXPECT_EQ(Cli("options set overwriteMode").err,
+              "Error: 'overwriteMode' needs a value, such as overwriteMode=always or "
+              "overwriteMode=ask\n");
     const CliRun wrong = Cli("options set overwriteMode=create");
     EXPECT_EQ(wrong.status, 2);
     EXPECT_EQ(wrong.err, "Error: 'create' is neither always, ask nor a 32-bit integer\n");
