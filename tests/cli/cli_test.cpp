@@ -736,6 +736,10 @@ TEST_F(CliTest, ChecksumsAreWrittenUnlessLeftOut) {
     EXPECT_EQ(merge.status, 1);
     EXPECT_FALSE(testing::Exists(temp / "back/a.bin"));
 
+    // From standard input too.
+    ASSERT_EQ(Cli("split - piped --name a.bin --size 32768", "cat a.bin | ").status, 0);
+    EXPECT_EQ(Slurp(temp / "piped/a.sha256"), Slurp(temp / "out/a.sha256"));
+
     ASSERT_EQ(Cli("split --no-checksums a.bin plain --size 32768").status, 0);
     EXPECT_FALSE(testing::Exists(temp / "plain/a.sha256"));
     const std::string sizesOnly =
