@@ -88,7 +88,10 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
 ConsoleHost::ConsoleHost(Answering answering, Voice voice)
     : m_answering(answering),
       m_voice(voice),
-      m_progress(stderr, voice.progress && IsTerminal(stderr)) {}
+      m_progress(stderr, !voice.progress        ? ProgressMode::Off
+                         : IsTerminal(stderr)   ? ProgressMode::Terminal
+                         : voice.progressAlways ? ProgressMode::Lines
+                                                : ProgressMode::Off) {}
 
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
     m_progress.Clear();

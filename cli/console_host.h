@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "cli/progress_line.h"
@@ -16,6 +17,7 @@ enum class Answering { Ask, AlwaysOk, AlwaysCancel };
 // What the command line says besides errors, which are always shown.
 struct Voice {
     bool progress = true;          // the progress line, on a terminal only
+    bool progressAlways = false;   // also into a file or a pipe, a line a second
     bool successMessages = true;   // the "Message" texts such as "Split file successfully!"
     std::FILE* messages = stdout;  // where those go: standard error when stdout carries data
 };
@@ -43,6 +45,8 @@ class ConsoleHost : public OperationHost {
     int Advance() override;
 
     void SetTotalBytes(std::uint64_t bytes) { m_progress.SetTotalBytes(bytes); }
+    // What the run does from now on, for the progress line: "verifying", "merging".
+    void SetPhase(std::string_view phase) { m_progress.SetPhase(phase); }
     // Whether the run reported success, shown or not; it may still have failed afterwards.
     bool ReportedSuccess() const { return m_reportedSuccess; }
     // A line of the program's own, on standard error, in the form "kavendrum-cli: text".

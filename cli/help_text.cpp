@@ -1,5 +1,8 @@
 #include "cli/help_text.h"
 
+#include "cli/size_text.h"
+#include "options/option_fields.h"
+
 namespace kavendrum {
 
 namespace {
@@ -16,11 +19,12 @@ const char* const kExitStatuses =
 std::string MainHelpFooter() {
     return std::string(
                "Examples:\n"
-               "  kavendrum-cli split movie.avi /media/stick --size 4294967295\n"
+               "  kavendrum-cli split movie.avi /media/stick --size fat32\n"
                "  tar c photos | kavendrum-cli split - backup --name photos.tar --size 650M\n"
                "  kavendrum-cli merge backup/photos.kdh --stdout | tar x\n"
                "\n"
-               "Sizes: K, M, G (and KiB, MiB, GiB) count in 1024s; KB, MB, GB in 1000s.\n"
+               "Sizes: K, M, G (and KiB, MiB, GiB) count in 1024s; KB, MB, GB in 1000s;\n"
+               "fat32 and email are named sizes (see split --help).\n"
                "See kavendrum-cli(1) for the files, the options and rejoining with the shell.\n"
                "\n") +
            kExitStatuses;
@@ -30,13 +34,22 @@ std::string SplitHelpFooter() {
     return std::string(
                "Examples:\n"
                "  kavendrum-cli split movie.avi pieces --size 25M\n"
+               "  kavendrum-cli split movie.avi /media/stick --size fat32\n"
                "  kavendrum-cli split movie.avi pieces --pieces 4\n"
                "  pg_dump shop | kavendrum-cli split - dumps --name shop.sql --size 1G\n"
-               "\n"
-               "SIZE is decimal digits with an optional K, M, G, KiB, MiB, GiB (1024s) or KB, MB,\n"
-               "GB (1000s), from 1 byte to 4294967295 (4 GiB - 1, the largest FAT32 file).\n"
-               "SOURCE - reads standard input to its end; --name then gives the file's name.\n"
                "\n") +
+           AcceptedSizeForms() +
+           "\n"
+           "The email size: base64 makes 4 characters of every 3 bytes, in lines of 76\n"
+           "characters ended by CR LF; " +
+           std::to_string(kEmailSize) + " bytes become " +
+           std::to_string(MailEncodedSize(kEmailSize)) + ", the most that fits\n" +
+           std::to_string(kMailAttachmentLimit) +
+           " (the message's own headers are not counted).\n"
+           "A piece holds 1 to 4294967295 bytes. SOURCE - reads standard input to its end;\n"
+           "--name then gives the file's name. The checksum file base.sha256 is written\n"
+           "unless --no-checksums is given.\n"
+           "\n" +
            kExitStatuses;
 }
 
@@ -66,24 +79,26 @@ std::string MergeHelpFooter() {
 }
 
 std::string OptionsHelpFooter() {
-    return std::string(
-               "Fields (set FIELD=VALUE, values are 32-bit integers):\n"
-               "  splitFolderMode    0: create a missing split destination folder; other: ask "
-               "first\n"
-               "  deleteAfterSplit   nonzero: delete the original file after splitting\n"
-               "  mergeFolderMode    0: create a missing merge destination folder; other: ask "
-               "first\n"
-               "  deleteAfterMerge   nonzero: delete the pieces and head file after merging\n"
-               "  verifyBeforeMerge  nonzero: verify the pieces before merging, stop if one is "
-               "bad\n"
-               "  overwriteMode      1: ask before overwriting a file; other: overwrite silently\n"
-               "Defaults: 0 0 0 0 1 1.\n"
-               "\n"
-               "Examples:\n"
-               "  kavendrum-cli options\n"
-               "  kavendrum-cli options set overwriteMode=0 verifyBeforeMerge=1\n"
-               "  kavendrum-cli --yes options reset\n"
-               "\n") +
+    std::string fields =
+        "Fields (set FIELD=VALUE; VALUE is a name or its number, any other number\n"
+        "counting as the name it behaves as):\n";
+    for (const auto& field : OptionFields()) {
+        const auto value = [&](const OptionValueName& named) {
+            return std::string(named.name) + " (" + std::to_string(named.number) +
+                   (field.DefaultValue() == named.number ? ", the default)" : ")");
+        };
+        std::string name(field.name);
+        name.resize(19, ' ');
+        fields += "  " + name + value(field.off) + " or " + value(field.on) + "\n" +
+                  std::string(21, ' ') + std::string(field.caption) + "\n";
+    }
+    return fields +
+           "\n"
+           "Examples:\n"
+           "  kavendrum-cli options\n"
+           "  kavendrum-cli options set overwriteMode=always verifyBeforeMerge=verify\n"
+           "  kavendrum-cli --yes options reset\n"
+           "\n" +
            kExitStatuses;
 }
 

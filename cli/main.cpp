@@ -12,11 +12,13 @@
 #include <map>
 #include <optional>
 
+#include "cli/command_hint.h"
 #include "cli/console_host.h"
 #include "cli/help_text.h"
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
 #include "cli/size_text.h"
+#include "engine/checksum_file.h"
 #include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
@@ -27,6 +29,7 @@
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
+#include "options/option_fields.h"
 #include "options/option_file.h"
 
 namespace kavendrum {
@@ -55,6 +58,7 @@ struct Settings {
     bool no = false;
     int quiet = 0;  // -q once hides progress, twice also the success messages
     bool silent = false;
+    bool progress = false;  // the progress line also when standard error is no terminal
     std::string optionsFile;
 
     // Whether success messages and the lines that go with them are shown.
@@ -62,6 +66,7 @@ struct Settings {
     Voice voice() const {
         Voice voice;
         voice.progress = !silent && quiet == 0;
+        voice.progressAlways = progress;
         voice.successMessages = Speaks();
         return voice;
     }
@@ -124,7 +129,7 @@ struct SplitArguments {
     std::optional<std::string> size;
     std::optional<std::uint32_t> pieces;
     std::optional<std::string> name;
-    bool checksums = false;
+    bool checksums = true;  // --no-checksums leaves the checksum file out
 
     bool FromStandardInput() const { return source == "-"; }
 };
@@ -134,11 +139,12 @@ struct SplitArguments {
 std::uint32_t PieceSizeFromText(const std::string& text) {
     const auto size = ReadSize(text);
     if (!size) {
-        throw CLI::ValidationError("--size", "cannot read '" + text + "' as a size");
+        throw CLI::ValidationError("--size", SizeRefusal(text));
     }
     if (*size < 1 || *size > kLargestCliPieceSize) {
         throw CLI::ValidationError("--size", "'" + text + "' is not a piece size from 1 to " +
-                                                 std::to_string(kLargestCliPieceSize) + " bytes");
+                                                 std::to_string(kLargestCliPieceSize) +
+                                                 " bytes (--size fat32)");
     }
     return static_cast<std::uint32_t>(*size);
 }
@@ -203,8 +209,9 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
         StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
     const auto info = PeekNamedHeadFile(headPath);
     if (info && settings.Speaks()) {
-        std::printf("To rejoin without Kavendrum: %s\n",
-                    RejoinCommand(names.base, names.extension, info->pieceCount).c_str());
+        std::printf(
+            "To rejoin without Kavendrum: %s\n",
+            RejoinCommandFrom(destination, names.base, names.extension, info->pieceCount).c_str());
     }
 #endif
 }
@@ -231,12 +238,69 @@ void PrintReasons(const ContentVerification& checked) {
     }
 }
 
+// The default piece size is the desktop form's, made for floppy disks; a split into more pieces
+// than anyone would want to handle says so, and how to choose fewer. The split still runs.
+void WarnOfManyPieces(const Settings& settings, ConsoleHost& host, const std::string& source,
+                      std::uint32_t pieceSize) {
+    constexpr std::uint64_t kManyPieces = 1000;
+    const auto size = SourceSize(source);
+    if (!size || !settings.Speaks()) {
+        return;
+    }
+    const std::uint64_t count = *size / pieceSize + 1;
+    if (count > kManyPieces) {
+        host.Complain("this split makes " + std::to_string(count) +
+                      " pieces; --size (such as --size 100M) or --pieces N makes fewer");
+    }
+}
+
+// Verification without a checksum file compares sizes alone: a changed byte would pass.
+void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
+    if (!settings.Speaks() || !IsHeadFileName(headPath)) {
+        return;
+    }
+    const std::string checksums =
+        ChecksumFilePath(headPath.substr(0, headPath.size() - std::string_view(".kdh").size()));
+    if (!FileExists(checksums)) {
+        host.Complain("no checksum file " + checksums +
+                      ": only the pieces' sizes were checked, not their content");
+    }
+}
+
+// After the rows of a failed verification: how many pieces failed and what to do about it.
+void PrintBadSummary(const Verification& verification, const std::string& headPath) {
+    std::uint64_t total = 0, missing = 0, bad = 0;
+    for (const auto& entry : *verification.pieces) {
+        total += entry.count;
+        if (entry.mark == PieceMark::Bad) {
+            // A run of pieces is a run of missing ones.
+            (entry.count > 1 || !FileExists(entry.path) ? missing : bad) += entry.count;
+        }
+    }
+    if (missing + bad == 0) {
+        return;
+    }
+    std::string what;
+    if (missing > 0) {
+        what = std::to_string(missing) + " missing";
+    }
+    if (bad > 0) {
+        what += (what.empty() ? "" : " and ") + std::to_string(bad) + " bad";
+    }
+    std::string folder = GetFolderPart(headPath);
+    folder = folder.empty() ? "the current folder" : StripTrailingSeparator(folder);
+    std::fprintf(stderr, "kavendrum-cli: %s of %s pieces: copy %s again into %s and run again\n",
+                 what.c_str(), std::to_string(total).c_str(), missing + bad == 1 ? "it" : "them",
+                 folder.c_str());
+}
+
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
     ConsoleHost host(settings.answering(), settings.voice());
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
         return kFailed;
     }
+    host.SetPhase("splitting");
     Outcome outcome = Outcome::Failed;
     std::string name = arguments.source;
     if (arguments.FromStandardInput()) {
@@ -251,6 +315,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
+        WarnOfManyPieces(settings, host, arguments.source, pieceSize);
         if (KindOf(arguments.source) == FileKind::Stream) {
             host.ExplainError(
                 "File doesn't existed or can not be open!",
@@ -271,6 +336,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
+    host.SetPhase("verifying");
     if (const auto info = PeekNamedHeadFile(headPath)) {
         host.SetTotalBytes(WholeFileSize(*info));
     }
@@ -281,6 +347,8 @@ int Verify(const Settings& settings, const std::string& headPath) {
     }
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
+    PrintBadSummary(verification, headPath);
+    NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
     return passed ? kSucceeded : kFailed;
@@ -337,56 +405,70 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         request.stream = &*output;
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
+    host.SetPhase("merging");
     const MergeVerifier verify = [&] {
+        host.SetPhase("verifying");
         const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        host.SetPhase("merging");
         const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
             PrintReasons(checked);
+            PrintBadSummary(verification, headPath);
+        }
+        if (verification.pieces) {
+            NoteSizesOnly(settings, host, headPath);
         }
         return verification.outcome;
     };
     return ExitFor(RunMerge(request, &*options, host, verify));
 }
-using FieldMap = std::map<std::string, std::int32_t OptionSet::*>;
-
-const FieldMap& OptionFields() {
-    static const FieldMap fields = {
-        {"splitFolderMode", &OptionSet::splitFolderMode},
-        {"deleteAfterSplit", &OptionSet::deleteAfterSplit},
-        {"mergeFolderMode", &OptionSet::mergeFolderMode},
-        {"deleteAfterMerge", &OptionSet::deleteAfterMerge},
-        {"verifyBeforeMerge", &OptionSet::verifyBeforeMerge},
-        {"overwriteMode", &OptionSet::overwriteMode},
-    };
-    return fields;
-}
-
+// FIELD=NUMBER, then the value's name: the part before the blank reads back as it is.
 void ShowOptions(const OptionSet& options) {
-    for (const char* name : {"splitFolderMode", "deleteAfterSplit", "mergeFolderMode",
-                             "deleteAfterMerge", "verifyBeforeMerge", "overwriteMode"}) {
-        std::printf("%s=%d\n", name, options.*OptionFields().at(name));
+    for (const auto& field : OptionFields()) {
+        const std::int32_t value = options.*field.member;
+        std::printf("%s=%d (%s)\n", std::string(field.name).c_str(), value,
+                    std::string(field.NameOf(value).name).c_str());
     }
 }
 
-// FIELD=VALUE pairs onto the set; false for an unknown field or a value that is no integer.
+std::string FieldNames() {
+    std::string names;
+    for (const auto& field : OptionFields()) {
+        names += (names.empty() ? "" : ", ") + std::string(field.name);
+    }
+    return names;
+}
+
+// FIELD=VALUE pairs onto the set, VALUE a name or a number; false for an unknown field or a
+// value that is neither.
 bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& options) {
     for (const auto& assignment : assignments) {
         const auto equals = assignment.find('=');
-        const auto field = OptionFields().find(assignment.substr(0, equals));
-        if (equals == std::string::npos || field == OptionFields().end()) {
+        const OptionField* field =
+            equals == std::string::npos ? nullptr : FindOptionField(assignment.substr(0, equals));
+        if (field == nullptr && FindOptionField(assignment) != nullptr) {
+            const OptionField& named = *FindOptionField(assignment);
+            std::fprintf(stderr, "Error: '%s' needs a value, such as %s=%s or %s=%s\n",
+                         assignment.c_str(), assignment.c_str(),
+                         std::string(named.off.name).c_str(), assignment.c_str(),
+                         std::string(named.on.name).c_str());
+            return false;
+        }
+        if (field == nullptr) {
             std::fprintf(stderr, "Error: unknown option field in '%s'\n", assignment.c_str());
+            std::fprintf(stderr, "kavendrum-cli: the fields are %s\n", FieldNames().c_str());
             return false;
         }
-        const char* begin = assignment.data() + equals + 1;
-        const char* end = assignment.data() + assignment.size();
-        std::int32_t value = 0;
-        const auto parsed = std::from_chars(begin, end, value);
-        if (begin == end || parsed.ec != std::errc() || parsed.ptr != end) {
-            std::fprintf(stderr, "Error: '%s' is not a 32-bit integer\n", begin);
+        const std::string text = assignment.substr(equals + 1);
+        const auto value = ReadOptionValue(*field, text);
+        if (!value) {
+            std::fprintf(stderr, "Error: '%s' is neither %s, %s nor a 32-bit integer\n",
+                         text.c_str(), std::string(field->off.name).c_str(),
+                         std::string(field->on.name).c_str());
             return false;
         }
-        options.*field->second = value;
+        options.*field->member = *value;
     }
     return true;
 }
@@ -437,7 +519,20 @@ int Options(const Settings& settings, const std::string& action,
                        "Change options successfully!");
 }
 
+// A line that names no command gets a better answer than the parser's: what was probably meant.
+bool RefusedWithHint(int argc, char** argv) {
+    const auto hint = CommandHint(std::vector<std::string>(argv + 1, argv + argc));
+    if (hint) {
+        std::fprintf(stderr, "kavendrum-cli: %s\nRun with --help for more information.\n",
+                     hint->c_str());
+    }
+    return hint.has_value();
+}
+
 int Main(int argc, char** argv) {
+    if (RefusedWithHint(argc, argv)) {
+        return kUsage;
+    }
     CLI::App app{"Kavendrum: cuts a file into pieces of a chosen size and joins them again."};
     app.name("kavendrum-cli");
     app.require_subcommand(1);
@@ -452,6 +547,8 @@ int Main(int argc, char** argv) {
     app.add_flag("-q,--quiet", settings.quiet, "Show no progress; given twice, as --silent");
     app.add_flag("--silent", settings.silent,
                  "Show neither progress nor success messages; errors are always shown");
+    app.add_flag("--progress", settings.progress,
+                 "Show progress also when standard error is no terminal, a line a second");
     app.add_option("--options-file", settings.optionsFile,
                    "Use this option file instead of the one beside the program");
 
@@ -462,7 +559,8 @@ int Main(int argc, char** argv) {
         ->required();
     splitCommand->add_option("DESTINATION", split.destination, "Folder for the pieces")->required();
     auto* sizeOption = splitCommand->add_option(
-        "--size", split.size, "Bytes per piece, such as 25M or 650MB (default 1457664)");
+        "--size", split.size,
+        "Bytes per piece, such as 25M, 650MB, 1.5G, fat32 or email (default 1457664)");
     sizeOption->type_name("SIZE");
     splitCommand->add_option("--pieces", split.pieces, "Cut into exactly this many pieces")
         ->type_name("N")
@@ -472,8 +570,13 @@ int Main(int argc, char** argv) {
         ->add_option("--name", split.name,
                      "With SOURCE -: the file's name, giving base name and extension")
         ->type_name("NAME");
-    splitCommand->add_flag("--checksums", split.checksums,
-                           "Also write base.sha256, which sha256sum -c can check");
+    auto* checksumsFlag = splitCommand->add_flag(
+        "--checksums", split.checksums,
+        "Also write base.sha256, which sha256sum -c can check (the default)");
+    splitCommand
+        ->add_flag_callback(
+            "--no-checksums", [&split] { split.checksums = false; }, "Leave base.sha256 out")
+        ->excludes(checksumsFlag);
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");

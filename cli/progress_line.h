@@ -3,16 +3,30 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace kavendrum {
 
-// One line on the terminal with a bar, the percentage, the bytes done and the speed. Redrawn at
-// most ten times a second, so that drawing costs nothing next to copying.
+// Where the progress goes: nowhere, one line redrawn in place on a terminal, or (asked for with
+// --progress when standard error is a file or a pipe) a line a second.
+enum class ProgressMode { Off, Terminal, Lines };
+
+// The line for a run that has done `done` of `total` bytes in `seconds`, in the phase `phase`
+// ("verifying"): a bar, the percentage, the bytes, the speed and the time left, within 79
+// columns. A total of 0 means the size is not known: the bytes and the speed alone.
+std::string ProgressText(std::string_view phase, std::uint64_t done, std::uint64_t total,
+                         double seconds);
+
+// One line on standard error for the run at hand, redrawn at most ten times a second, so that
+// drawing costs nothing next to copying.
 class ProgressLine {
   public:
-    ProgressLine(std::FILE* terminal, bool enabled) : m_terminal(terminal), m_enabled(enabled) {}
+    ProgressLine(std::FILE* terminal, ProgressMode mode) : m_terminal(terminal), m_mode(mode) {}
 
-    // Bytes the whole run moves; a step stands for its share of them.
+    // What the run does now; the next range starts the phase's own count and clock.
+    void SetPhase(std::string_view phase) { m_phase = phase; }
+    // Bytes the phase moves; a step stands for its share of them.
     void SetTotalBytes(std::uint64_t bytes) { m_totalBytes = bytes; }
     void SetRange(int upper);
     // Both give the position before the call, as the progress control does.
@@ -25,10 +39,12 @@ class ProgressLine {
 
   private:
     void Draw(bool force);
+    void Put(const std::string& text);
     bool DueForRedraw(std::chrono::steady_clock::time_point now, bool force) const;
 
     std::FILE* m_terminal;
-    bool m_enabled;
+    ProgressMode m_mode;
+    std::string m_phase;
     std::uint64_t m_totalBytes = 0;
     int m_upper = 0;
     int m_position = 0;

@@ -27,4 +27,12 @@ std::string RejoinCommand(const std::string& base, const std::string& extension,
            piece + " || exit 1; i=$((i+1)); done > " + output + ")";
 }
 
+std::string RejoinCommandFrom(const std::string& folder, const std::string& base,
+                              const std::string& extension, std::uint32_t pieceCount) {
+    // "./" keeps a folder that starts with a dash from being read as an option by cd.
+    const std::string target = folder.empty() || folder[0] == '/' ? folder : "./" + folder;
+    return "(cd " + ShellQuoted(target.empty() ? "." : target) + " && " +
+           RejoinCommand(base, extension, pieceCount) + ")";
+}
+
 }  // namespace kavendrum

@@ -16,4 +16,9 @@ std::string ShellQuoted(const std::string& text);
 std::string RejoinCommand(const std::string& base, const std::string& extension,
                           std::uint32_t pieceCount);
 
+// The same, run from where the split was run: it goes into `folder` first, in its subshell, and
+// stops with cd's message when it cannot.
+std::string RejoinCommandFrom(const std::string& folder, const std::string& base,
+                              const std::string& extension, std::uint32_t pieceCount);
+
 }  // namespace kavendrum

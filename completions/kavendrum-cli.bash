@@ -14,6 +14,18 @@ _kavendrum_cli_files() {
     fi
 }
 
+# The names an option field's values take, one field a line.
+_kavendrum_cli_values() {
+    case $1 in
+        splitFolderMode) echo "create ask" ;;
+        deleteAfterSplit) echo "keep delete" ;;
+        mergeFolderMode) echo "create ask" ;;
+        deleteAfterMerge) echo "keep delete" ;;
+        verifyBeforeMerge) echo "skip verify" ;;
+        overwriteMode) echo "always ask" ;;
+    esac
+}
+
 _kavendrum_cli() {
     local cur prev words cword
     if declare -F _init_completion >/dev/null; then
@@ -25,7 +37,7 @@ _kavendrum_cli() {
         cword=$COMP_CWORD
     fi
 
-    local globals="--yes --no -q --quiet --silent --options-file --version --help"
+    local globals="--yes --no -q --quiet --silent --progress --options-file --version --help"
     local fields="splitFolderMode deleteAfterSplit mergeFolderMode deleteAfterMerge
         verifyBeforeMerge overwriteMode"
 
@@ -39,7 +51,11 @@ _kavendrum_cli() {
                 COMPREPLY=($(compgen -d -- "$cur")); fi
             return
             ;;
-        --size | --pieces | --name | --prefix)
+        --size)
+            COMPREPLY=($(compgen -W "fat32 email" -- "$cur"))
+            return
+            ;;
+        --pieces | --name | --prefix)
             return
             ;;
     esac
@@ -66,7 +82,7 @@ _kavendrum_cli() {
     case $command in
         split)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--size --pieces --name --checksums $globals" -- "$cur"))
+                COMPREPLY=($(compgen -W "--size --pieces --name --checksums --no-checksums $globals" -- "$cur"))
             else
                 _kavendrum_cli_files
             fi
@@ -88,6 +104,9 @@ _kavendrum_cli() {
         options)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W "$globals" -- "$cur"))
+            elif [[ ${words[i + 1]} == set && $cword -gt $((i + 1)) && $cur == *=* ]]; then
+                COMPREPLY=($(compgen -P "${cur%%=*}=" \
+                    -W "$(_kavendrum_cli_values "${cur%%=*}")" -- "${cur#*=}"))
             elif [[ ${words[i + 1]} == set && $cword -gt $((i + 1)) ]]; then
                 compopt -o nospace 2>/dev/null
                 COMPREPLY=($(compgen -S = -W "$fields" -- "$cur"))

@@ -8,17 +8,13 @@
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
+#include "options/option_fields.h"
 
 namespace kavendrum {
 
 namespace {
 
-constexpr std::size_t kFieldCount = kOptionFileSize / 4;
-
-std::array<std::int32_t*, kFieldCount> Fields(OptionSet& options) {
-    return {&options.splitFolderMode,  &options.deleteAfterSplit,  &options.mergeFolderMode,
-            &options.deleteAfterMerge, &options.verifyBeforeMerge, &options.overwriteMode};
-}
+static_assert(kOptionFileSize == 4 * kOptionFieldCount, "four bytes a field");
 
 FileStatus WriteOptions(File& file, const OptionSet& options) {
     const auto bytes = EncodeOptions(options);
@@ -111,11 +107,10 @@ std::optional<std::string> Environment(const char* name) {
 }  // namespace
 
 std::array<std::uint8_t, kOptionFileSize> EncodeOptions(const OptionSet& options) {
-    OptionSet copy = options;
     std::array<std::uint8_t, kOptionFileSize> bytes{};
     std::size_t at = 0;
-    for (const std::int32_t* field : Fields(copy)) {
-        const auto value = static_cast<std::uint32_t>(*field);
+    for (const auto& field : OptionFields()) {
+        const auto value = static_cast<std::uint32_t>(options.*field.member);
         for (int shift = 0; shift < 32; shift += 8) {
             bytes[at++] = static_cast<std::uint8_t>(value >> shift);
         }
@@ -126,12 +121,12 @@ std::array<std::uint8_t, kOptionFileSize> EncodeOptions(const OptionSet& options
 OptionSet DecodeOptions(const std::array<std::uint8_t, kOptionFileSize>& bytes) {
     OptionSet options;
     std::size_t at = 0;
-    for (std::int32_t* field : Fields(options)) {
+    for (const auto& field : OptionFields()) {
         std::uint32_t value = 0;
         for (int shift = 0; shift < 32; shift += 8) {
             value |= static_cast<std::uint32_t>(bytes[at++]) << shift;
         }
-        *field = static_cast<std::int32_t>(value);
+        options.*field.member = static_cast<std::int32_t>(value);
     }
     return options;
 }

@@ -36,7 +36,7 @@ TEST_F(CliTest, SplitVerifyAndMergeFromTheTerminal) {
     ASSERT_EQ(split.status, 0) << split.err;
     EXPECT_EQ(
         split.out.rfind("Split file successfully!\nTo Re-Join, run the file: \"pieces/movie.bat\"\n"
-                        "To rejoin without Kavendrum: (n=4; ",
+                        "To rejoin without Kavendrum: (cd './pieces' && (n=4; ",
                         0),
         0u)
         << split.out;
@@ -69,6 +69,19 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     EXPECT_EQ(Cli("split a.bin out --size 0").status, 2);
     EXPECT_EQ(Cli("split a.bin out --size 4294967296").status, 2);
     EXPECT_EQ(Cli("frobnicate").status, 2);
+    const CliRun typo = Cli("splt a.bin out");
+    EXPECT_EQ(typo.status, 2);
+    EXPECT_EQ(typo.err,
+              "kavendrum-cli: unknown command 'splt'; did you mean split?\n"
+              "Run with --help for more information.\n");
+    const CliRun late = Cli("a.bin split out");
+    EXPECT_EQ(late.status, 2);
+    EXPECT_EQ(
+        late.err.rfind("kavendrum-cli: the command comes first: kavendrum-cli --options-file ", 0),
+        0u)
+        << late.err;
+    EXPECT_NE(late.err.find("k.opt split a.bin out\n"), std::string::npos) << late.err;
+    EXPECT_FALSE(testing::Exists(temp / "out"));
     EXPECT_EQ(Cli("options set noSuchField=1").status, 2);
 
     ASSERT_EQ(Cli("split a.bin out").status, 0);
@@ -84,7 +97,9 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     CliRun merge = Cli("merge out/a.kdh");
     EXPECT_EQ(merge.status, 1);
     // The reason follows the rows, on standard error.
-    EXPECT_EQ(merge.err, "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n");
+    EXPECT_EQ(merge.err,
+              "Bad\t10\tout/a_1.skf\nout/a_1.skf: missing\n"
+              "kavendrum-cli: 1 missing of 1 pieces: copy it again into out and run again\n");
 }
 
 // With a checksum file the rows keep their three columns; why a row is Bad is said apart.
@@ -103,7 +118,9 @@ TEST_F(CliTest, VerifySaysWhyARowIsBadBesideTheThreeColumns) {
               "Good\t32768\tout/a_1.skf\nBad\t32768\tout/a_2.skf\nBad\t32768\tout/a_3.skf\n"
               "Bad\t1696\tout/a_4.skf\nFailed\n");
     EXPECT_EQ(verify.err,
-              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n");
+              "out/a_2.skf: content differs\nout/a_3.skf: size differs\nout/a_4.skf: missing\n"
+              "kavendrum-cli: 1 missing and 2 bad of 4 pieces: copy them again into out and run "
+              "again\n");
 }
 
 // A head file from someone else whose extension climbs out of the destination, in the 8-bit and
@@ -157,7 +174,11 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     EXPECT_EQ(checked.status, 1);
     EXPECT_EQ(checked.err,
               "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
-              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n");
+              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n"
+              "kavendrum-cli: 4294967294 missing of 4294967295 pieces: copy them again into in "
+              "and run again\n"
+              "kavendrum-cli: no checksum file in/x.sha256: only the pieces' sizes were checked, "
+              "not their content\n");
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
@@ -169,13 +190,27 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
 TEST_F(CliTest, OptionsAreShownSetAndReset) {
     CliRun shown = Cli("options");
     EXPECT_EQ(shown.out,
-              "splitFolderMode=0\ndeleteAfterSplit=0\nmergeFolderMode=0\ndeleteAfterMerge=0\n"
-              "verifyBeforeMerge=1\noverwriteMode=1\n");
+              "splitFolderMode=0 (create)\ndeleteAfterSplit=0 (keep)\nmergeFolderMode=0 (create)\n"
+              "deleteAfterMerge=0 (keep)\nverifyBeforeMerge=1 (verify)\noverwriteMode=1 (ask)\n");
     CliRun set = Cli("options set deleteAfterSplit=1 overwriteMode=-1");
     EXPECT_EQ(set.status, 0);
     EXPECT_EQ(set.out, "Change options successfully!\n");
-    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=1\n"), std::string::npos);
-    EXPECT_NE(Cli("options show").out.find("overwriteMode=-1\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=1 (delete)\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("overwriteMode=-1 (always)\n"), std::string::npos);
+    // By name, into the same numbers the option file has always held.
+    ASSERT_EQ(Cli("options set mergeFolderMode=ask overwriteMode=ask").status, 0);
+    const auto stored = testing::ReadBytes(temp / "k.opt");
+    EXPECT_EQ(std::vector<char>(stored.begin() + 8, stored.begin() + 12),
+              (std::vector<char>{1, 0, 0, 0}));
+    EXPECT_EQ(std::vector<char>(stored.begin() + 20, stored.end()),
+              (std::vector<char>{1, 0, 0, 0}));
+    EXPECT_EQ(Cli("options set overwriteMode").err,
+              "Error: 'overwriteMode' needs a value, such as overwriteMode=always or "
+              "overwriteMode=ask\n");
+    const CliRun wrong = Cli("options set overwriteMode=create");
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "Error: 'create' is neither always, ask nor a 32-bit integer\n");
+    ASSERT_EQ(Cli("options set deleteAfterSplit=delete overwriteMode=-1").status, 0);
 
     // The option now in force deletes the source after a split.
     testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
@@ -185,7 +220,7 @@ TEST_F(CliTest, OptionsAreShownSetAndReset) {
     EXPECT_EQ(Cli("options reset").status, 3);
     EXPECT_EQ(Cli("--yes options reset").status, 0);
     EXPECT_EQ(testing::SizeOf(temp / "k.opt"), 24u);
-    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=0\n"), std::string::npos);
+    EXPECT_NE(Cli("options show").out.find("deleteAfterSplit=0 (keep)\n"), std::string::npos);
 }
 
 TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
@@ -223,7 +258,8 @@ TEST_F(CliTest, ConcurrentRunsNeverResetOrFailToReadTheOptions) {
     int runs = 0;
     std::string unexpected;  // a reset, a failure or anything else that is no option line
     for (std::string line; std::getline(shown, line);) {
-        const bool stored = line == "deleteAfterSplit=1" || line == "deleteAfterSplit=2";
+        const bool stored =
+            line == "deleteAfterSplit=1 (delete)" || line == "deleteAfterSplit=2 (delete)";
         runs += stored ? 1 : 0;
         if (line.rfind("deleteAfterSplit=", 0) == 0 ? !stored : line.find('=') == line.npos) {
             unexpected += line + "\n";
@@ -346,7 +382,7 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
     // machine, so that a fast machine stops as many runs as a slow one; a round that was stopped
     // fewer than twice, the machine having sped up, halves that for the rounds after it.
     testing::WriteBytes(temp / "x.bin", source);
-    ASSERT_EQ(Cli("split x.bin calibration --size 524288").status, 0);
+    ASSERT_EQ(Cli("split --no-checksums x.bin calibration --size 524288").status, 0);
     ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(Cli("--yes merge calibration/x.kdh --dest calibration/back").status, 0);
@@ -358,10 +394,10 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
         std::filesystem::remove_all(temp / "pieces");
         std::filesystem::remove_all(temp / "back");
         testing::WriteBytes(temp / "x.bin", source);
-        ASSERT_EQ(
-            Cli(std::string("split x.bin pieces --size 524288") + (checksums ? " --checksums" : ""))
-                .status,
-            0);
+        ASSERT_EQ(Cli(std::string("split x.bin pieces --size 524288") +
+                      (checksums ? "" : " --no-checksums"))
+                      .status,
+                  0);
         ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
         const std::string program = KAVENDRUM_CLI_PATH;
         const std::string options = temp / "k.opt";
@@ -463,20 +499,24 @@ TEST_F(CliTest, SizesTakeSuffixesAndLeadingZerosAreDecimal) {
     const struct {
         const char* text;
         std::uint32_t bytes;
-    } sizes[] = {{"01457664", 1457664}, {"25K", 25600},     {"25KiB", 25600},
-                 {"25KB", 25000},       {"2M", 2097152},    {"2MiB", 2097152},
-                 {"2MB", 2000000},      {"1G", 1073741824}, {"1GB", 1000000000}};
+    } sizes[] = {{"01457664", 1457664}, {"25K", 25600},         {"25KiB", 25600},
+                 {"25KB", 25000},       {"2M", 2097152},        {"2MiB", 2097152},
+                 {"2MB", 2000000},      {"1G", 1073741824},     {"1GB", 1000000000},
+                 {"25k", 25600},        {"2m", 2097152},        {"1.5M", 1572864},
+                 {"'25 MB'", 25000000}, {"fat32", 4294967295u}, {"email", 18269229}};
     for (const auto& size : sizes) {
         CliRun run = Cli(std::string("--yes split a.bin out --size ") + size.text);
         ASSERT_EQ(run.status, 0) << size.text << ": " << run.err;
         EXPECT_EQ(HeadNumbers(temp / "out/a.kdh")[2], size.bytes) << size.text;
     }
-    for (const char* text : {"25X", "0x10", "1.5M", "25mb", "-1"}) {
+    for (const char* text : {"25X", "0x10", "1.5", "25mb", "-1", "5b"}) {
         CliRun run = Cli(std::string("split a.bin out --size ") + text);
         EXPECT_EQ(run.status, 2) << text;
         EXPECT_NE(run.err.find(std::string("cannot read '") + text + "' as a size"),
                   std::string::npos)
             << run.err;
+        // And what would have been read.
+        EXPECT_NE(run.err.find("Named sizes: fat32 (4294967295"), std::string::npos) << run.err;
     }
     for (const char* text : {"0", "4G", "4294967296", "99999999999999999999"}) {
         CliRun run = Cli(std::string("split a.bin out --size ") + text);
@@ -631,7 +671,8 @@ TEST_F(CliTest, ANameNoBatchFileCarriesFailsTheSplitButStillGetsTheShellRejoin) 
               "Error: Create batch file error!\n"
               "kavendrum-cli: out/say \"hi\".bat: not written: a name holds a character that no "
               "batch file carries safely, or it is the file being split\n");
-    EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (n=1; "), std::string::npos)
+    EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (cd './out' && (n=1; "),
+              std::string::npos)
         << split.out;
     // A split that stopped before its pieces were whole offers no command.
     CliRun declined = Cli("split 'say \"hi\".bin' out");
@@ -673,6 +714,95 @@ TEST_F(CliTest, HelpShowsExamplesAndExitStatusesAndTheVersionIsThere) {
                               "deleteAfterMerge", "verifyBeforeMerge", "overwriteMode"}) {
         EXPECT_NE(options.find(std::string("  ") + field + " "), std::string::npos) << field;
     }
+}
+
+// A split writes the checksum file unless told not to, so that a changed byte is caught; without
+// one, verify and merge say that they checked sizes alone.
+TEST_F(CliTest, ChecksumsAreWrittenUnlessLeftOut) {
+    const auto source = testing::RandomBytes(100000);
+    testing::WriteBytes(temp / "a.bin", source);
+    ASSERT_EQ(Cli("split a.bin out --size 32768").status, 0);
+    ASSERT_TRUE(testing::Exists(temp / "out/a.sha256"));
+    EXPECT_EQ(Shell("cd out && sha256sum -c --ignore-missing --quiet a.sha256"), 0);
+    auto piece = testing::ReadBytes(temp / "out/a_2.skf");
+    piece[100] ^= 1;
+    testing::WriteBytes(temp / "out/a_2.skf", piece);
+    const CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(verify.err,
+              "out/a_2.skf: content differs\n"
+              "kavendrum-cli: 1 bad of 4 pieces: copy it again into out and run again\n");
+    const CliRun merge = Cli("merge out/a.kdh --dest back");
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_FALSE(testing::Exists(temp / "back/a.bin"));
+
+    // From standard input too.
+    ASSERT_EQ(Cli("split - piped --name a.bin --size 32768", "cat a.bin | ").status, 0);
+    EXPECT_EQ(Slurp(temp / "piped/a.sha256"), Slurp(temp / "out/a.sha256"));
+
+    ASSERT_EQ(Cli("split --no-checksums a.bin plain --size 32768").status, 0);
+    EXPECT_FALSE(testing::Exists(temp / "plain/a.sha256"));
+    const std::string sizesOnly =
+        "kavendrum-cli: no checksum file plain/a.sha256: only the pieces' sizes were checked, not "
+        "their content\n";
+    const CliRun plainVerify = Cli("verify plain/a.kdh");
+    EXPECT_EQ(plainVerify.status, 0);
+    EXPECT_EQ(plainVerify.err, sizesOnly);
+    const CliRun plainMerge = Cli("merge plain/a.kdh --dest plainback");
+    EXPECT_EQ(plainMerge.status, 0);
+    EXPECT_EQ(plainMerge.err, sizesOnly);
+    EXPECT_EQ(testing::ReadBytes(temp / "plainback/a.bin"), source);
+    // --silent keeps standard error for errors.
+    EXPECT_EQ(Cli("--silent verify plain/a.kdh").err, "");
+    EXPECT_EQ(Cli("split --checksums --no-checksums a.bin again").status, 2);
+}
+
+TEST_F(CliTest, ASplitIntoMoreThanAThousandPiecesSaysSoAndStillRuns) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10010));
+    const CliRun many = Cli("split --no-checksums a.bin many --size 10");
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(many.err,
+              "kavendrum-cli: this split makes 1002 pieces; --size (such as --size 100M) or "
+              "--pieces N makes fewer\n");
+    EXPECT_TRUE(testing::Exists(temp / "many/a_1002.skf"));
+    const CliRun fewer = Cli("split --no-checksums a.bin fewer --size 11");  // 911 pieces
+    EXPECT_EQ(fewer.status, 0);
+    EXPECT_EQ(fewer.err, "");
+}
+
+// Checked with coreutils' base64 rather than our own sum: the email size's piece, encoded in lines
+// of 76 characters ended by CR LF, fits 25,000,000 bytes, and one byte more would not.
+TEST_F(CliTest, TheEmailSizeFitsAMailAttachmentOnceEncoded) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(18300000));
+    ASSERT_EQ(Cli("split --no-checksums a.bin out --size email").status, 0);
+    ASSERT_EQ(testing::SizeOf(temp / "out/a_1.skf"), 18269229u);
+    const auto encoded = [&](const std::string& input) {
+        const std::string count = temp / "count";
+        EXPECT_EQ(Shell(input + " | base64 -w 76 | sed 's/$/\r/' | wc -c >'" + count + "'"), 0);
+        return std::stoull(Slurp(count));
+    };
+    EXPECT_LE(encoded("cat out/a_1.skf"), 25000000u);
+    EXPECT_GT(encoded("head -c 18269230 a.bin"), 25000000u);
+}
+
+// Progress goes to a terminal only, unless asked for; asked for, it names each phase and fits the
+// terminal's width.
+TEST_F(CliTest, ProgressIsShownWhenAskedForAndNamesThePhase) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(3000000));
+    EXPECT_EQ(Cli("split a.bin out --size 1M").err, "");
+    const CliRun merge = Cli("--progress merge out/a.kdh --dest back");
+    ASSERT_EQ(merge.status, 0) << merge.err;
+    std::istringstream lines(merge.err);
+    std::string phases;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 79u) << line;
+        EXPECT_EQ(line.find('\r'), std::string::npos) << "no terminal, no redrawing";
+        if (line.find("100%  2.9 of 2.9 MiB") != std::string::npos) {
+            phases += line.substr(0, line.find(' ')) + " ";
+        }
+    }
+    EXPECT_EQ(phases, "verifying merging ");
+    EXPECT_EQ(Cli("--quiet --progress verify out/a.kdh").err, "");
 }
 
 }  // namespace

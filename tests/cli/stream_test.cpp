@@ -27,9 +27,10 @@ TEST_F(CliTest, AStreamSplitsAsTheFileWouldAndMergesIntoAPipe) {
     CliRun streamed =
         Cli("split - piped --name backup.tar --size 5M --checksums", "cat backup.tar | ");
     ASSERT_EQ(streamed.status, 0) << streamed.err;
-    EXPECT_EQ(streamed.out.rfind("Split file successfully!\nTo Re-Join, run the file: "
-                                 "\"piped/backup.bat\"\nTo rejoin without Kavendrum: (n=5; ",
-                                 0),
+    EXPECT_EQ(streamed.out.rfind(
+                  "Split file successfully!\nTo Re-Join, run the file: "
+                  "\"piped/backup.bat\"\nTo rejoin without Kavendrum: (cd './piped' && (n=5; ",
+                  0),
               0u)
         << streamed.out;
     EXPECT_EQ(streamed.err, "");
@@ -75,7 +76,9 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     ::unlink((temp / "out/a_3.skf").c_str());
     CliRun merge = Cli("merge out/a.kdh --stdout", "", "| cat > rebuilt.bin");
     EXPECT_EQ(merge.status, 1);
-    EXPECT_EQ(merge.err, "Bad\t32768\tout/a_3.skf\nout/a_3.skf: missing\n");
+    EXPECT_EQ(merge.err,
+              "Bad\t32768\tout/a_3.skf\nout/a_3.skf: missing\n"
+              "kavendrum-cli: 1 missing of 4 pieces: copy it again into out and run again\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
     // Without verification too: a merge that cannot reach its end does not begin.
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
@@ -107,15 +110,16 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
 
 class RejoinTest : public CliTest {
   protected:
-    // Splits `name` into `pieceCount` pieces, and rebuilds it by running the printed command with
-    // sh in the pieces' folder; the command's exit status.
-    int SplitAndRejoin(const std::string& name, std::uint32_t pieceCount, std::size_t lastSize) {
+    // Splits `name` into `pieceCount` pieces in `folder`, and rebuilds it by running the printed
+    // command with sh where the split ran; the command's exit status.
+    int SplitAndRejoin(const std::string& name, std::uint32_t pieceCount, std::size_t lastSize,
+                       const std::string& folder = "pieces") {
         constexpr std::uint32_t kPieceSize = 100;
         source =
             testing::RandomBytes(std::size_t{pieceCount - 1} * kPieceSize + lastSize, pieceCount);
-        Shell("rm -rf src pieces && mkdir src");
+        Shell("rm -rf src " + Quoted(folder) + " && mkdir src");
         testing::WriteBytes(temp / ("src/" + name), source);
-        CliRun split = Cli("split src/" + Quoted(name) + " pieces --size 100");
+        CliRun split = Cli("split src/" + Quoted(name) + " " + Quoted(folder) + " --size 100");
         // A name with a double quote gets no batch file, which fails the split, but its pieces
         // and head file are whole.
         if (name.find('"') == std::string::npos) {
@@ -125,7 +129,7 @@ class RejoinTest : public CliTest {
         EXPECT_FALSE(command.empty()) << split.out << split.err;
         EXPECT_LT(command.size(), 400u) << command;
         testing::WriteBytes(temp / "rejoin.sh", std::vector<char>(command.begin(), command.end()));
-        return Shell("cd pieces && sh ../rejoin.sh");
+        return Shell("sh rejoin.sh");
     }
 
     static std::string Quoted(const std::string& text) {
@@ -162,20 +166,28 @@ TEST_F(RejoinTest, NamesWithSpacesQuotesAndShellCharactersAreSafe) {
         EXPECT_FALSE(testing::Exists(temp / "pieces/owned")) << name;
         EXPECT_FALSE(testing::Exists(temp / "owned")) << name;
     }
+    // The folder the line goes into is quoted as safely.
+    for (const std::string folder : {"it's $(touch owned)", "b  c"}) {
+        ASSERT_EQ(SplitAndRejoin("movie.avi", 3, 30, folder), 0) << folder << ": " << command;
+        EXPECT_EQ(testing::ReadBytes(temp / (folder + "/movie.avi")), source) << folder;
+        EXPECT_FALSE(testing::Exists(temp / "owned")) << folder;
+    }
 }
 
 TEST_F(RejoinTest, AMissingPieceStopsItBeforeAnythingIsWritten) {
     ASSERT_EQ(SplitAndRejoin("movie.avi", 12, 30), 0);
     ::unlink((temp / "pieces/movie.avi").c_str());
     ::unlink((temp / "pieces/movie_11.skf").c_str());
-    EXPECT_EQ(Shell("cd pieces && sh ../rejoin.sh 2>../why"), 1);
+    EXPECT_EQ(Shell("sh rejoin.sh 2>why"), 1);
     EXPECT_EQ(testing::Slurp(temp / "why"), "piece 11 of 12 is missing\n");
     EXPECT_FALSE(testing::Exists(temp / "pieces/movie.avi"));
     // The command runs in a subshell: an interactive shell that runs it is not ended by it.
-    EXPECT_EQ(Shell("cd pieces && sh -c \"$(cat ../rejoin.sh); echo still here\" 2>/dev/null "
-                    ">../after"),
-              0);
+    EXPECT_EQ(Shell("sh -c \"$(cat rejoin.sh); echo still here\" 2>/dev/null >after"), 0);
     EXPECT_EQ(testing::Slurp(temp / "after"), "still here\n");
+    // Nor does a folder that is gone: it stops at cd, writing nothing.
+    Shell("mv pieces moved");
+    EXPECT_NE(Shell("sh rejoin.sh 2>/dev/null"), 0);
+    EXPECT_FALSE(testing::Exists(temp / "movie.avi"));
 }
 
 }  // namespace
