@@ -1,41 +1,42 @@
 #include "ui/forms/form_host.h"
 
-#include "engine/io/file_error.h"
 #include "ui/forms/modal_dialogs.h"
 
 namespace kavendrum::ui {
 
-void CFormHost::ShowMessage(const std::string& text, const std::string& caption) {
-    ShowBox(m_pOwner, QString::fromStdString(text), QString::fromStdString(caption), BoxStyle::Ok);
+bool CFormHost::ShowBox(const std::string& text, const std::string& caption, BoxStyle style) {
+    return ui::ShowBox(m_pOwner, QString::fromStdString(text), QString::fromStdString(caption),
+                       style);
 }
 
-bool CFormHost::AskOkCancel(const std::string& text, const std::string& caption) {
-    return ShowBox(m_pOwner, QString::fromStdString(text), QString::fromStdString(caption),
-                   BoxStyle::OkCancel);
+std::string CFormHost::ChooseFileToOpen(const std::string& filter) {
+    return ui::ChooseFileToOpen(m_pOwner, QString::fromStdString(filter)).toStdString();
 }
 
-void CFormHost::ReportFileError(const FileError& error) {
-    ShowBox(m_pOwner, QString::fromStdString(FileErrorText(error)), "Kavendrum", BoxStyle::Stop);
+std::optional<std::string> CFormHost::ChooseFolder(const std::string& initial) {
+    const auto chosen = ui::ChooseFolder(m_pOwner, QString::fromStdString(initial));
+    return chosen ? std::optional<std::string>(chosen->toStdString()) : std::nullopt;
 }
 
 bool CFormHost::ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) {
-    return m_progress.ShowInPane(QString::fromStdString(label), widthPercent, upperBound, pane);
+    return m_pProgress != nullptr &&
+           m_pProgress->ShowInPane(QString::fromStdString(label), widthPercent, upperBound, pane);
 }
 
 bool CFormHost::SetWidthPercent(int percent) {
-    return m_progress.SetWidthPercent(percent);
+    return m_pProgress != nullptr && m_pProgress->SetWidthPercent(percent);
 }
 
 bool CFormHost::SetStepRange(int lower, int upper, int step) {
-    return m_progress.SetStepRange(lower, upper, step);
+    return m_pProgress != nullptr && m_pProgress->SetStepRange(lower, upper, step);
 }
 
 int CFormHost::SetPosition(int position) {
-    return m_progress.SetPosition(position);
+    return m_pProgress != nullptr ? m_pProgress->SetPosition(position) : 0;
 }
 
 int CFormHost::Advance() {
-    return m_progress.Advance();
+    return m_pProgress != nullptr ? m_pProgress->Advance() : 0;
 }
 
 }  // namespace kavendrum::ui

@@ -7,15 +7,9 @@
 #include <QString>
 #include <QWidget>
 
-namespace kavendrum::ui {
+#include "ui/presenters/form_view.h"
 
-enum class BoxStyle {
-    Ok,           // one OK button, no icon
-    OkCancel,     // OK and Cancel, no icon
-    Warning,      // the framework's own notices: OK and the exclamation icon
-    Information,  // OK and the information icon
-    Stop,         // the file-error report: OK and the stop icon
-};
+namespace kavendrum::ui {
 
 // Every modal box and dialog the program shows goes through these, so that tests can answer
 // them instead of a person.

@@ -2,43 +2,26 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QSettings>
 
-#include "engine/io/file.h"
-#include "engine/paths.h"
 #include "engine/split_operation.h"
 #include "ui/controls/etched_group_box.h"
 #include "ui/controls/etched_palette.h"
 #include "ui/forms/blocked_signals.h"
-#include "ui/forms/custom_size.h"
-#include "ui/forms/modal_dialogs.h"
-#include "ui/shell/main_frame.h"
 
 namespace kavendrum::ui {
 
 namespace {
 
-const char* const kPresets[] = {"32768",    "65536",    "131072",   "262144",   "524288",
-                                "1048576",  "1457664",  "2097152",  "4194304",  "8388608",
-                                "16777216", "33554432", "67108864", "100431872"};
-constexpr int kDefaultPreset = 6;
 // The size label's place, in pixels of the template's font.
 const QRect kSizeLabelPixels(QPoint(290, 125), QPoint(359, 144));
-constexpr const char* kChecksumsSetting = "Split/WriteChecksums";
-
-// "3000000 ( 2930 KB)"
-QString SizeWithKilobytes(std::uint64_t bytes) {
-    return QString("%1 ( %2 KB)").arg(bytes).arg(bytes / 1024 + 1);
-}
-
-QString FolderOf(const QString& path) {
-    return QString::fromStdString(GetFolderPart(path.toStdString()));
-}
 
 }  // namespace
 
-CSplitterView::CSplitterView(QWidget* parent)
-    : QWidget(parent), m_host(this, m_progress), m_layout(this, 241, 195) {
+CSplitterView::CSplitterView(QWidget* parent, OptionSource* options)
+    : QWidget(parent),
+      m_host(this, &m_progress),
+      m_layout(this, 241, 195),
+      m_presenter(*this, m_host, m_host, m_profile, options) {
     CreateControls();
     ConnectControls();
 }
@@ -103,71 +86,71 @@ void CSplitterView::ConnectControls() {
     connect(m_checkChecksums, &QAbstractButton::clicked, this, &CSplitterView::OnChecksumsClicked);
 }
 
-CMainFrame* CSplitterView::MainFrame() const {
-    return qobject_cast<CMainFrame*>(window());
-}
-
 // Without the frame the form cannot work, and the program ends. exit, not quit: quitting would
 // first ask every window to close, which the drop window answers by closing the frame.
 bool CSplitterView::MainFrameOrEnd() {
-    if (MainFrame() != nullptr) {
+    if (m_presenter.FrameOrSystemError()) {
         return true;
     }
-    ShowBox(this, "System error!", "Error", BoxStyle::Ok);
     QCoreApplication::exit(0);
     return false;
 }
 
-void CSplitterView::OnInitialUpdate() {
-    UpdateData(false);
+void CSplitterView::SetCaptions() {
     m_btnBrowseFolder->SetCaption("Browse");
     m_btnBrowseFile->SetCaption("Browse");
     m_btnStart->SetCaption("Start");
     m_checkChecksums->SetCaption("Write checksums (.sha256)");
-    m_checkChecksums->m_nChecked =
-        QSettings("Kavendrum", "Kavendrum").value(kChecksumsSetting, 0).toInt() != 0 ? 1 : 0;
+}
+
+void CSplitterView::BuildParameterList() {
+    m_listParameters->setShowGrid(true);
+    m_listParameters->setHorizontalHeaderLabels({"Parameter", "Value"});
+    m_listParameters->verticalHeader()->hide();
+    m_listParameters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    m_listParameters->horizontalHeader()->setSectionsClickable(false);
+    // The columns' pixels were chosen for the template's font; they grow with the form.
+    m_listParameters->setColumnWidth(0, m_layout.ScaledPixels(140));
+    m_listParameters->setColumnWidth(1, m_layout.ScaledPixels(200));
+    // One line a row: a wrapped path would break at its slashes and lose its end.
+    m_listParameters->setWordWrap(false);
+    m_listParameters->setTextElideMode(Qt::ElideMiddle);
+    m_listParameters->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control of the form, not from cell to cell.
+    m_listParameters->setTabKeyNavigation(false);
+    m_listParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
+    const char* rows[] = {"Split file name", "Destination folder", "Original file fize",
+                          "Split size", "Number of split files"};
+    for (int row = 0; row < 5; ++row) {
+        m_listParameters->setItem(row, 0, new QTableWidgetItem(rows[row]));
+        m_listParameters->setItem(row, 1, new QTableWidgetItem());
+    }
+}
+
+void CSplitterView::FillPresets() {
+    const QSignalBlocker blocker(m_comboPresets);
+    for (const char* preset : SplitPresenter::kPresets) {
+        m_comboPresets->addItem(preset);
+    }
+    m_comboPresets->setCurrentIndex(SplitPresenter::kDefaultPreset);
+}
+
+void CSplitterView::OnInitialUpdate() {
+    UpdateData(false);
+    SetCaptions();
+    m_presenter.LoadChecksums();
     if (m_bFirstInit) {
-        m_listParameters->setShowGrid(true);
-        m_listParameters->setHorizontalHeaderLabels({"Parameter", "Value"});
-        m_listParameters->verticalHeader()->hide();
-        m_listParameters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-        m_listParameters->horizontalHeader()->setSectionsClickable(false);
-        // The columns' pixels were chosen for the template's font; they grow with the form.
-        m_listParameters->setColumnWidth(0, m_layout.ScaledPixels(140));
-        m_listParameters->setColumnWidth(1, m_layout.ScaledPixels(200));
-        // One line a row: a wrapped path would break at its slashes and lose its end.
-        m_listParameters->setWordWrap(false);
-        m_listParameters->setTextElideMode(Qt::ElideMiddle);
-        m_listParameters->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        // Tab goes on to the next control of the form, not from cell to cell.
-        m_listParameters->setTabKeyNavigation(false);
-        m_listParameters->setSelectionBehavior(QAbstractItemView::SelectRows);
-        const char* rows[] = {"Split file name", "Destination folder", "Original file fize",
-                              "Split size", "Number of split files"};
-        for (int row = 0; row < 5; ++row) {
-            m_listParameters->setItem(row, 0, new QTableWidgetItem(rows[row]));
-            m_listParameters->setItem(row, 1, new QTableWidgetItem());
-        }
+        BuildParameterList();
         if (!MainFrameOrEnd()) {
             return;
         }
         m_radioCustom->setEnabled(true);
-        {
-            const QSignalBlocker blocker(m_comboPresets);
-            for (const char* preset : kPresets) {
-                m_comboPresets->addItem(preset);
-            }
-            m_comboPresets->setCurrentIndex(kDefaultPreset);
-        }
-        m_labelSize = new QLabel("(1424K)", this);
+        FillPresets();
+        m_labelSize = new QLabel(QString::fromStdString(PresetLabel(kDefaultPieceSize)), this);
         m_labelSize->setObjectName("101");
         m_labelSize->setGeometry(m_layout.TemplatePixels(kSizeLabelPixels));
         m_labelSize->show();
-        m_nSizeMode = 0;
-        m_dwCustomSize = kDefaultPieceSize;
-        UpdateData(false);
-        m_comboPresets->setEnabled(true);
-        m_editCustomSize->setEnabled(false);
+        m_presenter.FirstInit();
     }
     if (!MainFrameOrEnd()) {
         return;
@@ -176,145 +159,65 @@ void CSplitterView::OnInitialUpdate() {
     m_bFirstInit = false;
 }
 
-bool CSplitterView::UpdateData(bool bSaveAndValidate) {
+SplitFields CSplitterView::ReadFields() const {
+    return {m_editDest->text().toStdString(), m_editSource->text().toStdString(),
+            m_radioFixed->isChecked()    ? 0
+            : m_radioCustom->isChecked() ? 1
+                                         : -1,
+            m_editCustomSize->text().toStdString()};
+}
+
+void CSplitterView::WriteFields(const SplitFields& fields) {
     const BlockedSignals blocked{m_editDest, m_editSource, m_editCustomSize, m_radioFixed,
                                  m_radioCustom};
-    if (!bSaveAndValidate) {
-        m_editDest->setText(m_strDestFolder);
-        m_editSource->setText(m_strSourcePath);
-        m_radioFixed->setChecked(m_nSizeMode == 0);
-        m_radioCustom->setChecked(m_nSizeMode == 1);
-        m_editCustomSize->setText(QString::number(m_dwCustomSize));
-        return true;
-    }
-    m_strDestFolder = m_editDest->text();
-    m_strSourcePath = m_editSource->text();
-    m_nSizeMode = m_radioFixed->isChecked() ? 0 : m_radioCustom->isChecked() ? 1 : -1;
-    const auto size = ReadCustomSize(this, m_editCustomSize, 1, kLargestCustomPieceSize);
-    if (!size) {
-        return false;
-    }
-    m_dwCustomSize = *size;
-    return true;
+    m_editDest->setText(QString::fromStdString(fields.destFolder));
+    m_editSource->setText(QString::fromStdString(fields.sourcePath));
+    m_radioFixed->setChecked(fields.sizeMode == 0);
+    m_radioCustom->setChecked(fields.sizeMode == 1);
+    m_editCustomSize->setText(QString::fromStdString(fields.customSize));
 }
 
-std::uint32_t CSplitterView::SelectedPresetSize() const {
-    return m_comboPresets->currentText().toUInt();
+void CSplitterView::TypeDestination(const std::string& folder) {
+    m_editDest->setText(QString::fromStdString(folder));
 }
 
-void CSplitterView::SetParameter(Row row, const QString& value) {
+std::string CSplitterView::SelectedPreset() const {
+    return m_comboPresets->currentText().toStdString();
+}
+
+void CSplitterView::SetParameter(Row row, const std::string& value) {
     // A long path shows its start and its end; the tool tip has all of it.
     QTableWidgetItem* item = m_listParameters->item(row, 1);
-    item->setText(value);
-    item->setToolTip(value);
+    item->setText(QString::fromStdString(value));
+    item->setToolTip(item->text());
 }
 
 QString CSplitterView::ParameterValue(Row row) const {
     return m_listParameters->item(row, 1)->text();
 }
 
-void CSplitterView::OnPresetChanged() {
+void CSplitterView::SetSizeLabel(const std::string& text) {
     if (m_labelSize != nullptr) {
-        m_labelSize->setText(QString("(%1K)").arg(SelectedPresetSize() / 1024 + 1));
-    }
-    RecalcParameters();
-}
-
-void CSplitterView::OnBrowseFile() {
-    const QString chosen = ChooseFileToOpen(this, QString());
-    if (chosen.isEmpty()) {
-        return;
-    }
-    m_strSourcePath = chosen;
-    m_strDestFolder = FolderOf(chosen);
-    UpdateData(false);
-    RecalcParameters();
-}
-
-void CSplitterView::OnSourceChanged() {
-    UpdateData(true);
-    SetParameter(kSplitFileName, m_strSourcePath);
-    m_strDestFolder = FolderOf(m_strSourcePath);
-    UpdateData(false);
-    RecalcParameters();
-}
-
-void CSplitterView::OnDestinationChanged() {
-    UpdateData(true);
-    SetParameter(kDestinationFolder, m_strDestFolder);
-}
-
-void CSplitterView::OnCustomSizeChanged() {
-    RecalcParameters();
-}
-
-void CSplitterView::OnFixedSize() {
-    m_comboPresets->setEnabled(true);
-    m_editCustomSize->setEnabled(false);
-    RecalcParameters();
-}
-
-void CSplitterView::OnCustomSize() {
-    m_comboPresets->setEnabled(false);
-    m_editCustomSize->setEnabled(true);
-    RecalcParameters();
-}
-
-void CSplitterView::OnBrowseFolder() {
-    UpdateData(true);
-    const auto chosen = ChooseFolder(this, m_strDestFolder);
-    if (!chosen) {
-        return;
-    }
-    // Written through the field, so that its change handler follows as for typing.
-    m_editDest->setText(*chosen);
-}
-
-void CSplitterView::OnChecksumsClicked() {
-    QSettings("Kavendrum", "Kavendrum").setValue(kChecksumsSetting, m_checkChecksums->m_nChecked);
-}
-
-void CSplitterView::RecalcParameters() {
-    const bool valid = UpdateData(true);
-    if (!valid && m_nSizeMode == 1) {
-        return;
-    }
-    SetParameter(kSplitFileName, m_strSourcePath);
-    SetParameter(kDestinationFolder, m_strDestFolder);
-    auto source = File::OpenForReading(m_strSourcePath.toStdString());
-    const auto length = source.ok() ? source.value().Length() : FileResult<std::uint64_t>(0);
-    if (!source.ok() || !length.ok()) {
-        SetParameter(kSplitSize, QString());
-        return;
-    }
-    source.value().Close();
-    const std::uint64_t size = length.value();
-    SetParameter(kOriginalSize, SizeWithKilobytes(size));
-    if (m_nSizeMode == 1) {
-        SetParameter(kSplitSize, SizeWithKilobytes(m_dwCustomSize));
-        SetParameter(kPieceCount, QString::number(size / m_dwCustomSize + 1));
-    } else {
-        const std::uint32_t preset = SelectedPresetSize();
-        SetParameter(
-            kSplitSize,
-            QString("%1 ( %2 KB)").arg(m_comboPresets->currentText()).arg(preset / 1024 + 1));
-        SetParameter(kPieceCount, QString::number(size / preset + 1));
+        m_labelSize->setText(QString::fromStdString(text));
     }
 }
 
-void CSplitterView::OnStart() {
-    const bool valid = UpdateData(true);
-    if (!valid && m_nSizeMode == 1) {
-        return;
-    }
-    SplitRequest request;
-    request.sourcePath = m_strSourcePath.toStdString();
-    request.destinationFolder = m_strDestFolder.toStdString();
-    request.pieceSize = m_nSizeMode == 1 ? m_dwCustomSize : SelectedPresetSize();
-    request.writeChecksums = m_checkChecksums->m_nChecked != 0;
-    CMainFrame* frame = MainFrame();
-    const COperationScope running;
-    RunSplit(request, frame != nullptr ? &frame->m_options : nullptr, m_host);
+void CSplitterView::EnableSizeChoice(bool fixed) {
+    m_comboPresets->setEnabled(fixed);
+    m_editCustomSize->setEnabled(!fixed);
+}
+
+void CSplitterView::SelectCustomSize() {
+    m_editCustomSize->setFocus();
+    m_editCustomSize->selectAll();
+}
+
+bool CSplitterView::WriteChecksums() const {
+    return m_checkChecksums->m_nChecked != 0;
+}
+
+void CSplitterView::SetWriteChecksums(bool on) {
+    m_checkChecksums->m_nChecked = on ? 1 : 0;
 }
 
 }  // namespace kavendrum::ui

@@ -11,9 +11,7 @@
 #include <QWindow>
 
 #include "ui/controls/etched_palette.h"
-#include "ui/forms/merge_view.h"
 #include "ui/forms/modal_dialogs.h"
-#include "ui/forms/splitter_view.h"
 #include "ui/shell/main_frame.h"
 #include "ui/shell/pictures.h"
 
@@ -203,18 +201,11 @@ void CDragWindow::OnDropFiles(const QList<QUrl>& urls) {
             break;
         }
     }
-    CMainFrame* frame = m_pMainFrame;
-    if (frame == nullptr || path.isEmpty()) {
+    if (m_pMainFrame == nullptr || path.isEmpty()) {
         return;
     }
-    if (frame->m_nCurView == 1 && frame->GetSplitView() != nullptr) {
-        frame->GetSplitView()->m_editSource->setText(path);
-    } else if (frame->m_nCurView == 2 && frame->GetMergeView() != nullptr) {
-        frame->GetMergeView()->m_editHeadFileName->setText(path);
-    } else {
-        return;
-    }
-    frame->RestoreAndRaise();
+    // The frame knows which form's field takes it.
+    m_pMainFrame->OnDropFile(path);
 }
 
 void CDragWindow::OnDropText(const QString& text) {

@@ -114,18 +114,10 @@ void CExploreView::OnSelChanged(QTreeWidgetItem* item) {
     if (frame == nullptr || item == nullptr) {
         return;
     }
-    switch (item->data(0, kImageRole).toInt()) {
-        case 0:
-            frame->SwitchView(131);
-            break;
-        case 1:
-            frame->SwitchView(132);
-            break;
-        case 2:
-            frame->SwitchView(133);
-            break;
-        default:
-            break;
+    // The form is chosen by the item's image, not by its text.
+    const int formId = FormIdOfTreeImage(item->data(0, kImageRole).toInt());
+    if (formId != 0) {
+        frame->SwitchView(formId);
     }
 }
 

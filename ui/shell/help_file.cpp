@@ -1,7 +1,6 @@
 #include "ui/shell/help_file.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QUrl>
 
@@ -9,36 +8,20 @@
 
 namespace kavendrum::ui {
 
-HelpFile::HelpFile(QString programFolder) : m_strProgramFolder(std::move(programFolder)) {}
-
-QString HelpFile::Find(const QString& name) const {
-    // Beside the program in a build tree; an installed program keeps its help with its other
-    // shared files, <prefix>/share/kavendrum beside <prefix>/bin.
-    for (const QString& candidate :
-         {m_strProgramFolder + name, m_strProgramFolder + "../share/kavendrum/" + name}) {
-        if (QFile::exists(candidate)) {
-            return QDir::cleanPath(candidate);
-        }
-    }
-    return QString();
-}
+HelpFile::HelpFile(const QString& programFolder)
+    : m_path(programFolder.toStdString(),
+             [](const std::string& path) { return QFile::exists(QString::fromStdString(path)); }) {}
 
 QString HelpFile::CompiledPath() const {
-    const QString found = Find(kCompiledName);
-    return found.isEmpty() ? m_strProgramFolder + kCompiledName : found;
+    return QString::fromStdString(m_path.CompiledPath());
 }
 
 QString HelpFile::PagesPath() const {
-    return Find(kPagesIndex);
+    return QString::fromStdString(m_path.PagesPath());
 }
 
 QString HelpFile::Target(bool compiledHasViewer) const {
-    const QString compiled = Find(kCompiledName);
-    if (!compiled.isEmpty() && compiledHasViewer) {
-        return compiled;
-    }
-    const QString pages = PagesPath();
-    return pages.isEmpty() ? CompiledPath() : pages;
+    return QString::fromStdString(m_path.Target(compiledHasViewer));
 }
 
 void OpenHelp(const QString& programFolder) {

@@ -1,8 +1,7 @@
 #include "ui/shell/kavendrum_app.h"
 
-#include <QSettings>
-
 #include "options/option_file.h"
+#include "ui/forms/settings_profile.h"
 #include "ui/shell/drag_window.h"
 #include "ui/shell/main_frame.h"
 
@@ -22,9 +21,8 @@ int CKavendrumApp::Run() {
     QApplication::setQuitOnLastWindowClosed(false);
     CDragWindow dragWindow;
     const bool dragWindowCreated = dragWindow.Create();
-    const QSettings profile("Kavendrum", "Kavendrum");
-    const QPoint saved(profile.value("DragWindow/Left", 392).toInt(),
-                       profile.value("DragWindow/Top", 284).toInt());
+    const ProfilePoint start = DropWindowStart(CSettingsProfile());
+    const QPoint saved(start.left, start.top);
     if (dragWindowCreated) {
         dragWindow.move(CDragWindow::OnScreen(saved, dragWindow.size()));
         dragWindow.show();

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSettings>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -15,16 +14,15 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <cmath>
 
 #include "engine/folders.h"
-#include "options/option_file.h"
-#include "options/option_view.h"
 #include "ui/controls/progress_bar.h"
 #include "ui/forms/dialog_units.h"
 #include "ui/forms/form_host.h"
 #include "ui/forms/merge_view.h"
 #include "ui/forms/modal_dialogs.h"
+#include "ui/forms/option_view.h"
+#include "ui/forms/settings_profile.h"
 #include "ui/forms/splitter_view.h"
 #include "ui/shell/about_dlg.h"
 #include "ui/shell/explore_view.h"
@@ -35,21 +33,10 @@ namespace kavendrum::ui {
 
 namespace {
 
-constexpr const char* kTitle = "Kavendrum v2.03";
-constexpr const char* kIdleText = "Ready";
+constexpr const char* kIdleText = FramePresenter::kIdleText;
 constexpr const char* kPromptProperty = "prompt";
 // How long the window manager is given to frame a new window.
 constexpr int kFrameSettleMs = 300;
-
-// The frame's share of a screen dimension that the table knows; 0 for any other.
-int FrameShare(int screen, const int (&table)[3][2]) {
-    for (const auto& row : table) {
-        if (row[0] == screen) {
-            return screen * row[1] / 100;
-        }
-    }
-    return 0;
-}
 
 // The part of a command's prompt after its line break; empty for a command without a prompt.
 QString ToolTipOf(const QAction& action) {
@@ -61,7 +48,7 @@ QString ToolTipOf(const QAction& action) {
 }  // namespace
 
 CMainFrame::CMainFrame(QString optionFile, QString startArgument)
-    : m_strStartArg(std::move(startArgument)), m_strOptionFile(std::move(optionFile)) {}
+    : m_presenter(*this, optionFile.toStdString(), startArgument.toStdString()) {}
 
 // The forms go before the status bar that holds their progress bars.
 CMainFrame::~CMainFrame() {
@@ -72,7 +59,7 @@ bool CMainFrame::Create() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setChildrenCollapsible(false);
     m_wndSplitter->addWidget(new CExploreView(m_wndSplitter));
-    m_wndSplitter->addWidget(new CSplitterView(m_wndSplitter));
+    m_wndSplitter->addWidget(new CSplitterView(m_wndSplitter, &m_presenter));
     setCentralWidget(m_wndSplitter);
 
     CreateCommands();
@@ -86,30 +73,12 @@ bool CMainFrame::Create() {
     m_initialSizes = {clientWidth / 4, clientWidth - clientWidth / 4};
     m_wndSplitter->setSizes(m_initialSizes);
 
-    m_bHasStartArg = m_strStartArg.isEmpty() ? 0 : 1;
-    const LoadResult loaded = LoadOptions(m_strOptionFile.toStdString(), m_options);
-    if (loaded.status == LoadStatus::Failed) {
-        ShowBox(this, "Init failed!", "Error", BoxStyle::Ok);
+    if (!m_presenter.LoadOptions()) {
         return false;
     }
-    if (loaded.status == LoadStatus::Aborted) {
-        ShowBox(this, QString::fromStdString(FileErrorText(loaded.error)), "Kavendrum",
-                BoxStyle::Stop);
-        return false;
-    }
-    setWindowTitle(kTitle);
+    setWindowTitle(FramePresenter::kTitle);
     setWindowIcon(PictureIcon("icon_128", QSize(16, 16)));
-    MarkView(ID_VIEW_SPLIT);
-    if (m_bHasStartArg != 0) {
-        SwitchView(CMergeView::kFormId);
-        if (CMergeView* merge = GetMergeView()) {
-            merge->m_editHeadFileName->setText(m_strStartArg);
-        }
-        m_nCurView = 2;
-    } else {
-        m_nCurView = 1;
-    }
-    UpdateCommandUI();
+    m_presenter.ShowFirstForm();
 
     // The initial update every view gets once the frame exists.
     GetExploreView()->OnInitialUpdate();
@@ -122,25 +91,21 @@ bool CMainFrame::Create() {
 }
 
 void CMainFrame::SetInitialSize() {
-    static const int widths[3][2] = {{640, 78}, {800, 63}, {1024, 50}};
-    static const int heights[3][2] = {{480, 90}, {600, 72}, {768, 55}};
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
     // The table's sizes were chosen for the template's font, and grow with the font in use as
-    // the forms do. The platform's default for a size the table does not know: three quarters
-    // of the screen.
+    // the forms do.
     const DialogUnits units(font());
-    const int width = FrameShare(screenSize.width(), widths);
-    const int height = FrameShare(screenSize.height(), heights);
-    const QSize chosen(width != 0 ? static_cast<int>(std::lround(width * units.RatioX()))
-                                  : screenSize.width() * 3 / 4,
-                       height != 0 ? static_cast<int>(std::lround(height * units.RatioY()))
-                                   : screenSize.height() * 3 / 4);
-    QSize size = chosen.expandedTo(ContentSize());
+    const QSize content = ContentSize();
+    std::optional<PixelSize> available;
     if (screen != nullptr) {
-        size = size.boundedTo(screen->availableGeometry().size());
+        const QSize free = screen->availableGeometry().size();
+        available = PixelSize{free.width(), free.height()};
     }
-    resize(size);
+    const PixelSize size =
+        FirstFrameSize({screenSize.width(), screenSize.height()}, units.RatioX(), units.RatioY(),
+                       {content.width(), content.height()}, available);
+    resize(size.width, size.height);
 }
 
 QSize CMainFrame::ContentSize() const {
@@ -148,12 +113,9 @@ QSize CMainFrame::ContentSize() const {
     QSize form = CSplitterView().sizeHint();
     form = form.expandedTo(CMergeView().sizeHint());
     form = form.expandedTo(COptionView().sizeHint());
-    const int handle = m_wndSplitter->handleWidth();
     // The tree takes a quarter of the width, the form the rest.
-    int width = std::max(4 * GetExploreView()->NeededWidth(), (form.width() + handle) * 4 / 3);
-    while (width - width / 4 - handle < form.width()) {
-        ++width;
-    }
+    const int width =
+        FrameWidthFor(GetExploreView()->NeededWidth(), form.width(), m_wndSplitter->handleWidth());
     int height = form.height() + statusBar()->sizeHint().height();
     if (menuBar() != nullptr) {
         height += menuBar()->sizeHint().height();
@@ -291,11 +253,11 @@ void CMainFrame::ConnectCommands() {
         }
     });
     connect(Command(ID_VIEW_SPLIT), &QAction::triggered, this,
-            [this] { SwitchView(CSplitterView::kFormId); });
+            [this] { SwitchView(kSplitFormId); });
     connect(Command(ID_VIEW_MERGE), &QAction::triggered, this,
-            [this] { SwitchView(CMergeView::kFormId); });
+            [this] { SwitchView(kMergeFormId); });
     connect(Command(ID_VIEW_OPTION), &QAction::triggered, this,
-            [this] { SwitchView(COptionView::kFormId); });
+            [this] { SwitchView(kOptionFormId); });
     connect(Command(ID_HELP), &QAction::triggered, this,
             [] { OpenHelp(QString::fromStdString(GetProgramFolder())); });
     connect(Command(ID_APP_ABOUT), &QAction::triggered, this, [this] {
@@ -334,14 +296,7 @@ COptionView* CMainFrame::GetOptionView() const {
     return qobject_cast<COptionView*>(CurrentForm());
 }
 
-bool CMainFrame::SwitchView(int formId) {
-    CExploreView* explore = GetExploreView();
-    if (explore == nullptr) {
-        return false;
-    }
-    if (formId < CSplitterView::kFormId || formId > COptionView::kFormId) {
-        return true;
-    }
+bool CMainFrame::CreateForm(int formId) {
     // The tree's width survives the switch; before the frame is first laid out it is the quarter
     // it was given.
     QList<int> sizes = m_wndSplitter->sizes();
@@ -349,25 +304,36 @@ bool CMainFrame::SwitchView(int formId) {
         sizes = m_initialSizes;
     }
     delete CurrentForm();
-    QWidget* form = nullptr;
-    if (formId == CSplitterView::kFormId) {
-        auto* split = new CSplitterView(m_wndSplitter);
+    QWidget* form = NewForm(formId);
+    m_wndSplitter->insertWidget(1, form);
+    m_wndSplitter->setSizes(sizes);
+    InitialUpdate(form);
+    form->show();
+    return true;
+}
+
+// A new form of the form id, prepared for its first initial update; the forms reach the options
+// through the frame's presenter.
+QWidget* CMainFrame::NewForm(int formId) {
+    if (formId == kSplitFormId) {
+        auto* split = new CSplitterView(m_wndSplitter, &m_presenter);
         split->m_bFirstInit = true;
-        form = split;
-    } else if (formId == CMergeView::kFormId) {
-        auto* merge = new CMergeView(m_wndSplitter);
+        return split;
+    }
+    if (formId == kMergeFormId) {
+        auto* merge = new CMergeView(m_wndSplitter, &m_presenter);
         merge->SetImageList({PictureIcon("icon_145", QSize(15, 15)),
                              PictureIcon("icon_148", QSize(15, 15)),
                              PictureIcon("icon_147", QSize(15, 15))});
         merge->m_bFirstInit = true;
-        form = merge;
-    } else {
-        auto* options = new COptionView(m_wndSplitter);
-        options->m_bLoad = true;
-        form = options;
+        return merge;
     }
-    m_wndSplitter->insertWidget(1, form);
-    m_wndSplitter->setSizes(sizes);
+    auto* options = new COptionView(m_wndSplitter, &m_presenter);
+    options->m_bLoad = true;
+    return options;
+}
+
+void CMainFrame::InitialUpdate(QWidget* form) {
     if (auto* split = qobject_cast<CSplitterView*>(form)) {
         split->OnInitialUpdate();
     } else if (auto* merge = qobject_cast<CMergeView*>(form)) {
@@ -375,27 +341,60 @@ bool CMainFrame::SwitchView(int formId) {
     } else if (auto* options = qobject_cast<COptionView*>(form)) {
         options->OnInitialUpdate();
     }
-    const int view = formId - 130;
-    explore->MarkCurrentView(view);
-    MarkView(ID_VIEW_SPLIT + view - 1);
-    m_nCurView = view;
-    UpdateCommandUI();
-    form->show();
-    return true;
+}
+
+void CMainFrame::MarkTree(int view) {
+    if (CExploreView* explore = GetExploreView()) {
+        explore->MarkCurrentView(view);
+    }
+}
+
+void CMainFrame::EnableCommand(int commandId, bool enabled) {
+    if (QAction* action = Command(commandId)) {
+        action->setEnabled(enabled);
+    }
+}
+
+void CMainFrame::CheckCommand(int commandId, bool checked) {
+    if (QAction* action = Command(commandId)) {
+        action->setChecked(checked);
+    }
+}
+
+void CMainFrame::PutStartArgument(const std::string& argument) {
+    if (CMergeView* merge = GetMergeView()) {
+        merge->m_editHeadFileName->setText(QString::fromStdString(argument));
+    }
+}
+
+bool CMainFrame::ShowBox(const std::string& text, const std::string& caption, BoxStyle style) {
+    return ui::ShowBox(this, QString::fromStdString(text), QString::fromStdString(caption), style);
+}
+
+void CMainFrame::OnDropFile(const QString& path) {
+    switch (m_presenter.RouteDrop()) {
+        case DropField::SplitSource:
+            if (CSplitterView* split = GetSplitView()) {
+                split->m_editSource->setText(path);
+                break;
+            }
+            return;
+        case DropField::MergeHeadFile:
+            if (CMergeView* merge = GetMergeView()) {
+                merge->m_editHeadFileName->setText(path);
+                break;
+            }
+            return;
+        case DropField::None:
+            return;
+    }
+    RestoreAndRaise();
 }
 
 void CMainFrame::MarkView(int viewCommand) {
     if (QAction* action = Command(viewCommand)) {
         action->setChecked(true);
     }
-}
-
-void CMainFrame::UpdateCommandUI() {
-    Command(ID_SPLIT_FILE)->setEnabled(m_nCurView == 1);
-    Command(ID_MERGE_FILE)->setEnabled(m_nCurView == 2);
-    Command(ID_SAVE_OPTIONS)->setEnabled(m_nCurView == 3);
-    Command(ID_RESET_OPTIONS)->setEnabled(m_nCurView == 3);
-    Command(ID_SHOW_OR_HIDE)->setChecked(isVisible());
 }
 
 void CMainFrame::FocusOtherPane() {
@@ -504,19 +503,15 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::WriteProfile() {
-    QSettings profile("Kavendrum", "Kavendrum");
-    profile.beginGroup("DragWindow");
-    profile.setValue("Visible", m_pDragWindow != nullptr && m_pDragWindow->isVisible() ? 1 : 0);
-    // Without a drop window there is no placement to keep; the last one saved stays.
+    std::optional<DropWindowPlace> place;
     if (m_pDragWindow != nullptr) {
         const QRect placement = m_pDragWindow->normalGeometry().isValid()
                                     ? m_pDragWindow->normalGeometry()
                                     : m_pDragWindow->frameGeometry();
-        profile.setValue("Top", placement.top());
-        profile.setValue("Left", placement.left());
+        place = DropWindowPlace{m_pDragWindow->isVisible(), placement.top(), placement.left()};
     }
-    profile.endGroup();
-    profile.sync();
+    CSettingsProfile profile;
+    WriteDropWindowPlace(profile, place);
 }
 
 }  // namespace kavendrum::ui

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "options/option_set.h"
+#include "ui/presenters/frame_presenter.h"
 
 namespace kavendrum::ui {
 
@@ -15,25 +16,10 @@ class CMergeView;
 class COptionView;
 class CSplitterView;
 
-// The command ids of menu 128, the tool bar and the drop window's menu.
-enum CommandId {
-    ID_SPLIT_FILE = 32771,
-    ID_SAVE_OPTIONS = 32773,
-    ID_HELP = 32775,
-    ID_VIEW_SPLIT = 32776,
-    ID_VIEW_MERGE = 32777,
-    ID_VIEW_OPTION = 32778,
-    ID_MERGE_FILE = 32780,
-    ID_RESET_OPTIONS = 32781,
-    ID_SHOW_OR_HIDE = 32788,
-    ID_DRAG_EXIT = 32789,
-    ID_APP_EXIT = 57665,
-    ID_APP_ABOUT = 57664,
-};
-
 // The program's window: tool bar, status bar, and a splitter with the navigation tree on the left
-// and one of the three forms on the right. It owns the option set in force.
-class CMainFrame : public QMainWindow {
+// and one of the three forms on the right. What the frame decides is its presenter's, which also
+// holds the option set in force for the forms.
+class CMainFrame : public QMainWindow, private FrameView {
     Q_OBJECT
 
   public:
@@ -43,7 +29,9 @@ class CMainFrame : public QMainWindow {
     // The creation steps; false when the start must end here ("Init failed!" has been shown).
     bool Create();
     // Destroys the shown form and builds the one of the form id (131, 132 or 133) anew.
-    bool SwitchView(int formId);
+    bool SwitchView(int formId) { return m_presenter.SwitchView(formId); }
+    // A file dropped on the drop window: into the field of the form shown, the frame restored.
+    void OnDropFile(const QString& path);
 
     CExploreView* GetExploreView() const;
     CSplitterView* GetSplitView() const;
@@ -63,14 +51,17 @@ class CMainFrame : public QMainWindow {
     // The close sequence has run: the program is to end.
     void closed();
 
+  private:
+    FramePresenter m_presenter;
+
   public:
     QWidget* m_pDragWindow = nullptr;
     QSplitter* m_wndSplitter = nullptr;
-    OptionSet m_options;
-    int m_nCurView = 1;
-    int m_bHasStartArg = 0;
-    QString m_strStartArg;
-    QString m_strOptionFile;
+    // The frame's members, kept by its presenter.
+    OptionSet& m_options = m_presenter.m_options;
+    int& m_nCurView = m_presenter.m_nCurView;
+    int& m_bHasStartArg = m_presenter.m_bHasStartArg;
+    std::string& m_strStartArg = m_presenter.m_strStartArg;
 
   protected:
     bool event(QEvent* event) override;
@@ -86,13 +77,26 @@ class CMainFrame : public QMainWindow {
     void ConnectCommands();
     QAction* AddCommand(int id, const QString& text, const QString& prompt = QString());
     void SetInitialSize();
-    void UpdateCommandUI();
+    void UpdateCommandUI() { m_presenter.UpdateCommandUI(); }
     void MarkView(int viewCommand);
+    QWidget* NewForm(int formId);
+    void InitialUpdate(QWidget* form);
     void FocusOtherPane();
     void HideToDropWindow();
     void WriteProfile();
     QString IdleText() const;
     QWidget* CurrentForm() const;
+
+    // FrameView
+    bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) override;
+    bool HasExploreView() const override { return GetExploreView() != nullptr; }
+    bool CreateForm(int formId) override;
+    void MarkTree(int view) override;
+    void MarkViewMenu(int commandId) override { MarkView(commandId); }
+    void EnableCommand(int commandId, bool enabled) override;
+    void CheckCommand(int commandId, bool checked) override;
+    bool IsShown() const override { return isVisible(); }
+    void PutStartArgument(const std::string& argument) override;
 
     QMap<int, QAction*> m_commands;
     QList<int> m_initialSizes;

@@ -13,11 +13,11 @@
 #include <QtTest>
 
 #include "gui_support.h"
-#include "options/option_view.h"
 #include "ui/controls/etched_button.h"
 #include "ui/controls/etched_check_box.h"
 #include "ui/controls/etched_group_box.h"
 #include "ui/forms/merge_view.h"
+#include "ui/forms/option_view.h"
 #include "ui/forms/splitter_view.h"
 #include "ui/shell/about_dlg.h"
 #include "ui/shell/explore_view.h"

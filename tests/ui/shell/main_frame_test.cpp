@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "gui_support.h"
-#include "options/option_view.h"
 #include "ui/forms/form_host.h"
 #include "ui/forms/merge_view.h"
+#include "ui/forms/option_view.h"
 #include "ui/forms/splitter_view.h"
 #include "ui/shell/explore_view.h"
 #include "ui/shell/kavendrum_app.h"

@@ -1,10 +1,7 @@
-#include "options/option_view.h"
+#include "ui/forms/option_view.h"
 
-#include "options/option_file.h"
 #include "ui/controls/etched_group_box.h"
 #include "ui/controls/etched_palette.h"
-#include "ui/forms/modal_dialogs.h"
-#include "ui/shell/main_frame.h"
 
 namespace kavendrum::ui {
 
@@ -32,7 +29,12 @@ void CheckIndex(QButtonGroup* group, int index) {
 
 }  // namespace
 
-COptionView::COptionView(QWidget* parent) : QWidget(parent), m_layout(this, 240, 195) {
+// The form has no progress bar; its host only shows boxes.
+COptionView::COptionView(QWidget* parent, OptionSource* options)
+    : QWidget(parent),
+      m_layout(this, 240, 195),
+      m_host(this, nullptr),
+      m_presenter(*this, m_host, options) {
     CreateControls();
     ConnectControls();
 }
@@ -89,102 +91,47 @@ void COptionView::ConnectControls() {
     connect(m_btnReset, &QPushButton::clicked, this, &COptionView::OnReset);
 }
 
-CMainFrame* COptionView::MainFrame() const {
-    return qobject_cast<CMainFrame*>(window());
-}
-
-void COptionView::UpdateData(bool bSaveAndValidate) {
-    if (bSaveAndValidate) {
-        m_nSplitFolderChoice = CheckedIndex(m_groups[kSplitFolder]);
-        m_nOverwriteChoice = CheckedIndex(m_groups[kOverwrite]);
-        m_nMergeFolderChoice = CheckedIndex(m_groups[kMergeFolder]);
-        return;
-    }
-    CheckIndex(m_groups[kSplitFolder], m_nSplitFolderChoice);
-    CheckIndex(m_groups[kOverwrite], m_nOverwriteChoice);
-    CheckIndex(m_groups[kMergeFolder], m_nMergeFolderChoice);
-}
-
 void COptionView::OnInitialUpdate() {
-    UpdateData(false);
     m_btnSave->SetCaption("Save");
     m_btnReset->SetCaption("Reset");
     m_checkDeleteAfterSplit->SetCaption(kDeleteAfterSplitCaption);
     m_checkDeleteAfterMerge->SetCaption(kDeleteAfterMergeCaption);
     m_checkVerify->SetCaption(kVerifyCaption);
-    if (m_bLoad) {
-        CMainFrame* frame = MainFrame();
-        if (frame == nullptr) {
-            ShowBox(this, "Get MainFrame error!", "Error", BoxStyle::Ok);
-            return;
-        }
-        const OptionSet& options = frame->m_options;
-        m_nSplitFolderChoice = options.splitFolderMode;
-        m_checkDeleteAfterSplit->m_nChecked = options.deleteAfterSplit;
-        m_nMergeFolderChoice = options.mergeFolderMode;
-        m_checkDeleteAfterMerge->m_nChecked = options.deleteAfterMerge;
-        m_checkVerify->m_nChecked = options.verifyBeforeMerge;
-        m_nOverwriteChoice = options.overwriteMode;
-        UpdateData(false);
-    }
-    m_bLoad = true;
+    m_presenter.OnInitialUpdate();
 }
 
-void COptionView::OnSave() {
-    UpdateData(true);
-    CMainFrame* frame = MainFrame();
-    if (frame == nullptr) {
-        ShowBox(this, "Get MainFrame error!", "Error", BoxStyle::Ok);
-        return;
-    }
-    const OptionSet values{m_nSplitFolderChoice,      m_checkDeleteAfterSplit->m_nChecked,
-                           m_nMergeFolderChoice,      m_checkDeleteAfterMerge->m_nChecked,
-                           m_checkVerify->m_nChecked, m_nOverwriteChoice};
-    if (Store(*frame, values)) {
-        ShowBox(this, "Change options successfully!", "Message", BoxStyle::Ok);
-    }
+OptionChoices COptionView::ReadChoices() const {
+    return {CheckedIndex(m_groups[kSplitFolder]), CheckedIndex(m_groups[kOverwrite]),
+            CheckedIndex(m_groups[kMergeFolder])};
 }
 
-void COptionView::OnReset() {
-    CMainFrame* frame = MainFrame();
-    if (frame == nullptr) {
-        ShowBox(this, "Get MainFrame Error!", "Error", BoxStyle::Ok);
-        return;
-    }
-    if (!ShowBox(this, "Do you really want to reset option?", "Message", BoxStyle::OkCancel)) {
-        return;
-    }
-    if (Store(*frame, OptionSet{})) {
-        ShowDefaults();
-    }
+void COptionView::WriteChoices(const OptionChoices& choices) {
+    CheckIndex(m_groups[kSplitFolder], choices.splitFolder);
+    CheckIndex(m_groups[kOverwrite], choices.overwrite);
+    CheckIndex(m_groups[kMergeFolder], choices.mergeFolder);
 }
 
-bool COptionView::Store(CMainFrame& frame, const OptionSet& values) {
-    const StoreResult stored =
-        StoreOptions(frame.m_strOptionFile.toStdString(), values, frame.m_options);
-    switch (stored.status) {
-        case StoreStatus::Stored:
-            return true;
-        case StoreStatus::OpenFailed:
-            ShowBox(this, "Save to option file error!", "Error", BoxStyle::Ok);
-            break;
-        case StoreStatus::WriteFailed:
-            ShowBox(this, QString::fromStdString(FileErrorText(stored.error)), "Kavendrum",
-                    BoxStyle::Stop);
+CEtchedCheckBox* COptionView::Box(OptionBox box) const {
+    switch (box) {
+        case OptionBox::DeleteAfterSplit:
+            return m_checkDeleteAfterSplit;
+        case OptionBox::DeleteAfterMerge:
+            return m_checkDeleteAfterMerge;
+        case OptionBox::Verify:
             break;
     }
-    return false;
+    return m_checkVerify;
 }
 
-void COptionView::ShowDefaults() {
-    const OptionSet defaults;
-    m_nSplitFolderChoice = defaults.splitFolderMode;
-    m_nMergeFolderChoice = defaults.mergeFolderMode;
-    m_nOverwriteChoice = defaults.overwriteMode;
-    m_checkDeleteAfterSplit->m_nChecked = defaults.deleteAfterSplit;
-    m_checkDeleteAfterMerge->m_nChecked = defaults.deleteAfterMerge;
-    m_checkVerify->m_nChecked = defaults.verifyBeforeMerge;
-    UpdateData(false);
+int COptionView::Check(OptionBox box) const {
+    return Box(box)->m_nChecked;
+}
+
+void COptionView::SetCheck(OptionBox box, int state) {
+    Box(box)->m_nChecked = state;
+}
+
+void COptionView::RedrawChecks() {
     for (CEtchedCheckBox* box : {m_checkDeleteAfterSplit, m_checkDeleteAfterMerge, m_checkVerify}) {
         box->repaint();
     }

@@ -2,8 +2,8 @@
 #include <QtTest>
 
 #include "gui_support.h"
-#include "options/option_view.h"
 #include "ui/controls/etched_check_box.h"
+#include "ui/forms/option_view.h"
 
 using namespace kavendrum;
 using namespace kavendrum::testing;

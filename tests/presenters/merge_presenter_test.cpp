@@ -1,0 +1,195 @@
+#include "ui/presenters/merge_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/head_file.h"
+#include "engine/paths.h"
+#include "fakes.h"
+#include "support/temp_folder.h"
+
+using namespace kavendrum;
+using namespace kavendrum::testing;
+using namespace kavendrum::ui;
+
+namespace {
+
+class FakeMergeView : public MergeView {
+  public:
+    MergeFields ReadFields() const override { return fields; }
+    void WriteFields(const MergeFields& written) override { fields = written; }
+    void ClearPieces() override { pieces.clear(); }
+    void AddPiece(const PieceEntry& entry) override { pieces.push_back(entry); }
+    bool PrefixChecked() const override { return fields.prefixName; }
+    void SetPrefixEditable(bool editable) override {
+        prefixEditable = editable;
+        if (!editable) {
+            fields.prefixText.clear();
+        }
+    }
+
+    std::vector<PieceMark> Marks() const {
+        std::vector<PieceMark> marks;
+        for (const PieceEntry& entry : pieces) {
+            marks.push_back(entry.mark);
+        }
+        return marks;
+    }
+
+    MergeFields fields;
+    std::vector<PieceEntry> pieces;
+    bool prefixEditable = false;
+};
+
+class MergePresenterTest : public ::testing::Test {
+  protected:
+    // movie.kdh for 2500 bytes in pieces of 1000, with the given pieces present.
+    void Prepare(std::initializer_list<int> present) {
+        whole = RandomBytes(2500);
+        WriteBytes(folder / "movie.kdh", EncodeHeadFile({2500, 3, 1000, 1000, "avi"}));
+        for (const int number : present) {
+            const auto from = whole.begin() + (number - 1) * 1000;
+            WriteBytes(folder / ("movie_" + std::to_string(number) + ".skf"),
+                       std::vector<char>(from, from + std::min(1000, 2500 - (number - 1) * 1000)));
+        }
+    }
+    // The head file's name typed into its field.
+    void TypeHeadFile(const std::string& path) {
+        view.fields.headFileName = path;
+        presenter.LoadHeadFile();
+    }
+    void TypeDestination(const std::string& folderName) {
+        view.fields.destFolder = folderName;
+        presenter.OnNameFieldChanged();
+    }
+
+    TempFolder folder;
+    std::vector<char> whole;
+    FakeMergeView view;
+    FakeDialogs dialogs;
+    FakeProgress progress;
+    FakeOptions options;
+    MergePresenter presenter{view, dialogs, progress, &options};
+};
+
+TEST_F(MergePresenterTest, LoadingAHeadFileListsThePiecesThatExist) {
+    Prepare({1, 3});
+    TypeHeadFile(folder / "movie.kdh");
+    EXPECT_EQ(view.fields.destFolder, GetFolderPart(folder / "movie.kdh"));
+    EXPECT_EQ(view.fields.objectFileSize, 2500u);
+    EXPECT_EQ(view.fields.splitCount, 3);
+    EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
+    ASSERT_EQ(view.pieces.size(), 2u);
+    EXPECT_EQ(view.pieces[1].path, folder / "movie_3.skf");
+    EXPECT_EQ(view.pieces[1].sizeText, "500");
+    EXPECT_EQ(view.Marks(), (std::vector<PieceMark>{PieceMark::Unchecked, PieceMark::Unchecked}));
+
+    // A name that is no readable head file zeroes the numbers and empties the list, but keeps
+    // the object file name.
+    TypeHeadFile(folder / "movie.kd");
+    EXPECT_EQ(view.fields.objectFileSize, 0u);
+    EXPECT_EQ(view.fields.splitCount, 0);
+    EXPECT_TRUE(view.pieces.empty());
+    EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
+    EXPECT_EQ(view.fields.destFolder, GetFolderPart(folder / "movie.kd"));
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(MergePresenterTest, ABadHeadFileIsReportedAndChangesNoNumber) {
+    Prepare({1, 2, 3});
+    TypeHeadFile(folder / "movie.kdh");
+    WriteBytes(folder / "short.KDH", std::vector<char>(7, '\0'));
+    WriteBytes(folder / "evil.kdh", EncodeHeadFile({2500, 3, 1000, 1000, "d/../../x/victim"}));
+    TypeHeadFile(folder / "short.KDH");
+    TypeHeadFile(folder / "evil.kdh");
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Read info From head file error",
+                                                         "Read info From head file error"}));
+    EXPECT_EQ(dialogs.boxes[0].caption, "Error");
+    EXPECT_EQ(view.fields.objectFileSize, 2500u);
+    EXPECT_EQ(view.pieces.size(), 3u);
+    EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
+}
+
+TEST_F(MergePresenterTest, ThePrefixNameReplacesTheHeadFilesName) {
+    Prepare({1, 2, 3});
+    TypeHeadFile(folder / "movie.kdh");
+    TypeDestination(folder / "out");
+    EXPECT_EQ(view.fields.objectFileName, folder / "out/movie.avi");
+    // A trailing separator changes nothing.
+    TypeDestination(folder / "out/");
+    EXPECT_EQ(view.fields.objectFileName, folder / "out/movie.avi");
+
+    view.fields.prefixName = true;
+    presenter.OnPrefixClicked();
+    EXPECT_TRUE(view.prefixEditable);
+    EXPECT_EQ(view.fields.objectFileName, folder / "out/.avi");
+    view.fields.prefixText = Native("sub/clip2.txt");
+    presenter.OnNameFieldChanged();
+    EXPECT_EQ(view.fields.objectFileName, folder / "out/clip2.avi");
+
+    view.fields.prefixName = false;
+    presenter.OnPrefixClicked();
+    EXPECT_FALSE(view.prefixEditable);
+    EXPECT_EQ(view.fields.prefixText, "");
+    EXPECT_EQ(view.fields.objectFileName, folder / "out/movie.avi");
+}
+
+TEST_F(MergePresenterTest, BrowsingLoadsTheChosenHeadFileOrFolder) {
+    Prepare({1, 2, 3});
+    presenter.OnBrowseHeadFile();
+    EXPECT_EQ(dialogs.filters, std::vector<std::string>{"Kavendrum Head File(*.kdh)"});
+    EXPECT_EQ(view.fields.headFileName, "");
+
+    dialogs.fileToChoose = folder / "movie.kdh";
+    presenter.OnBrowseHeadFile();
+    EXPECT_EQ(view.fields.headFileName, folder / "movie.kdh");
+    EXPECT_EQ(view.pieces.size(), 3u);
+
+    presenter.OnBrowseFolder();
+    EXPECT_EQ(dialogs.foldersOffered.back(), GetFolderPart(folder / "movie.kdh"));
+    EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
+    dialogs.folderToChoose = folder / "elsewhere";
+    presenter.OnBrowseFolder();
+    EXPECT_EQ(view.fields.destFolder, folder / "elsewhere");
+    EXPECT_EQ(view.fields.objectFileName, folder / "elsewhere/movie.avi");
+}
+
+TEST_F(MergePresenterTest, VerifyMarksEveryExpectedPiece) {
+    Prepare({1, 3});
+    TypeHeadFile(folder / "movie.kdh");
+    EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Failed);
+    EXPECT_EQ(view.Marks(),
+              (std::vector<PieceMark>{PieceMark::Good, PieceMark::Bad, PieceMark::Good}));
+    EXPECT_FALSE(presenter.m_bVerifyOk);
+
+    Prepare({1, 2, 3});
+    EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Passed);
+    EXPECT_TRUE(presenter.m_bVerifyOk);
+}
+
+TEST_F(MergePresenterTest, StartRebuildsTheFileAfterVerifyingIt) {
+    Prepare({1, 2, 3});
+    TypeHeadFile(folder / "movie.kdh");
+    presenter.OnStart();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Merge files successfully!"});
+    EXPECT_EQ(ReadBytes(folder / "movie.avi"), whole);
+    EXPECT_TRUE(presenter.m_bVerifyOk);
+    EXPECT_EQ(view.Marks(), std::vector<PieceMark>(3, PieceMark::Good));
+    EXPECT_EQ(progress.calls.front(), "ShowInPane(Operation Processing,100,100,0)");
+}
+
+TEST_F(MergePresenterTest, WithoutTheFramesOptionsNothingIsLoadedOrMerged) {
+    Prepare({1, 2, 3});
+    MergePresenter alone(view, dialogs, progress, nullptr);
+    view.fields.headFileName = folder / "movie.kdh";
+    alone.LoadHeadFile();
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(view.pieces.empty());
+    alone.OnNameFieldChanged();
+    EXPECT_EQ(alone.OnVerify(), VerifyOutcome::Failed);
+    EXPECT_EQ(dialogs.Texts(),
+              (std::vector<std::string>{"Get MainFrame Error!", "Get MainFrame Error!"}));
+    EXPECT_FALSE(alone.m_bVerifyOk);
+    EXPECT_FALSE(Exists(folder / "movie.avi"));
+}
+
+}  // namespace

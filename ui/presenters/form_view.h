@@ -1,0 +1,89 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/operation_host.h"
+
+namespace kavendrum::ui {
+
+// The three forms by their form ids (their templates); the frame's m_nCurView is the form id
+// less 130.
+inline constexpr int kSplitFormId = 131;
+inline constexpr int kMergeFormId = 132;
+inline constexpr int kOptionFormId = 133;
+
+enum class BoxStyle {
+    Ok,           // one OK button, no icon
+    OkCancel,     // OK and Cancel, no icon
+    Warning,      // the framework's own notices: OK and the exclamation icon
+    Information,  // OK and the information icon
+    Stop,         // the file-error report: OK and the stop icon
+};
+
+// The modal boxes and dialogs of a form, owned by the form. Whatever toolkit draws them, a test
+// can answer them instead of a person.
+class DialogView {
+  public:
+    virtual ~DialogView() = default;
+
+    // True for OK.
+    virtual bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) = 0;
+    // The path chosen in an open-file dialog with the given filter; empty when cancelled.
+    virtual std::string ChooseFileToOpen(const std::string& filter) = 0;
+    // The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.
+    virtual std::optional<std::string> ChooseFolder(const std::string& initial) = 0;
+};
+
+// The progress bar a form places in the status bar.
+class ProgressView {
+  public:
+    virtual ~ProgressView() = default;
+
+    virtual bool ShowInPane(const std::string& label, int widthPercent, int upperBound,
+                            int pane) = 0;
+    virtual bool SetWidthPercent(int percent) = 0;
+    virtual bool SetStepRange(int lower, int upper, int step) = 0;
+    virtual int SetPosition(int position) = 0;
+    virtual int Advance() = 0;
+};
+
+// A form as an operation's host: its boxes go to the form's dialogs, its progress to the form's
+// bar, and a file error is shown as the framework shows one.
+class FormHost : public OperationHost {
+  public:
+    FormHost(DialogView& dialogs, ProgressView& progress)
+        : m_dialogs(dialogs), m_progress(progress) {}
+
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    void ReportFileError(const FileError& error) override;
+    bool ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) override;
+    bool SetWidthPercent(int percent) override;
+    bool SetStepRange(int lower, int upper, int step) override;
+    int SetPosition(int position) override;
+    int Advance() override;
+
+  protected:
+    DialogView& Dialogs() { return m_dialogs; }
+
+  private:
+    DialogView& m_dialogs;
+    ProgressView& m_progress;
+};
+
+// Marks the time an operation runs, during which the main frame refuses to close.
+class COperationScope {
+  public:
+    COperationScope() { ++s_nRunning; }
+    ~COperationScope() { --s_nRunning; }
+    COperationScope(const COperationScope&) = delete;
+    COperationScope& operator=(const COperationScope&) = delete;
+
+    static bool AnyRunning() { return s_nRunning > 0; }
+
+  private:
+    static inline int s_nRunning = 0;
+};
+
+}  // namespace kavendrum::ui

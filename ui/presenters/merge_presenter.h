@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/verification.h"
+#include "ui/presenters/form_view.h"
+#include "ui/presenters/option_source.h"
+
+namespace kavendrum::ui {
+
+// What the merge form's controls hold.
+struct MergeFields {
+    std::string headFileName;
+    std::string destFolder;
+    std::uint64_t objectFileSize = 0;
+    std::int32_t splitCount = 0;
+    std::string objectFileName;
+    bool prefixName = false;
+    std::string prefixText;
+};
+
+// What the merge presenter needs of its form's widgets.
+class MergeView {
+  public:
+    virtual ~MergeView() = default;
+
+    virtual MergeFields ReadFields() const = 0;
+    // Writes the fields without raising the form's own change handlers.
+    virtual void WriteFields(const MergeFields& fields) = 0;
+    virtual void ClearPieces() = 0;
+    virtual void AddPiece(const PieceEntry& entry) = 0;
+    // The prefix box's state as the click has just left it.
+    virtual bool PrefixChecked() const = 0;
+    // Read-only and emptied, without a change notification; or editable.
+    virtual void SetPrefixEditable(bool editable) = 0;
+};
+
+// The merge form's members and decisions: loading a head file into the form, the rebuilt file's
+// name, and what Verify, Start and the Browse buttons do.
+class MergePresenter : public FormHost {
+  public:
+    static constexpr const char* kHeadFileFilter = "Kavendrum Head File(*.kdh)";
+
+    MergePresenter(MergeView& view, DialogView& dialogs, ProgressView& progress,
+                   OptionSource* options);
+
+    // Controls into members (true) or members into controls (false).
+    void UpdateData(bool bSaveAndValidate = true);
+
+    void OnStart();
+    VerifyOutcome OnVerify();
+    void OnBrowseHeadFile();
+    void OnBrowseFolder();
+    void OnPrefixClicked();
+    void LoadHeadFile();
+    void OnNameFieldChanged();
+    void UpdateOutputName();
+
+    std::string m_strHeadFileName;
+    std::string m_strDestFolder;
+    std::uint64_t m_dwObjectFileSize = 0;
+    std::int32_t m_nSplitCount = 0;
+    std::string m_strObjectFileName;
+    std::int32_t m_bPrefixName = 0;
+    std::string m_strPrefixName;
+    bool m_bFirstInit = true;
+    std::string m_strExtension;
+    bool m_bVerifyOk = false;
+
+  private:
+    bool HeadFileOpens() const;
+    void ListPiecesOnDisk(std::uint32_t pieceCount);
+
+    MergeView& m_view;
+    OptionSource* m_pOptions;
+};
+
+}  // namespace kavendrum::ui
