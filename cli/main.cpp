@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <new>
 #include <optional>
 
 #include "cli/console_host.h"
@@ -533,6 +534,26 @@ int Main(int argc, char** argv) {
     return Options(settings, action, assignments);
 }
 
+int SayAndFail(const char* what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kavendrum-cli: %s\n", what);
+    return kFailed;
+}
+
+// Main, with anything it throws said in one line and turned into a failure, so that nothing ends
+// the program with an abort and a core dump.
+int MainSayingWhatWentWrong(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return SayAndFail("out of memory");
+    } catch (const std::exception& error) {
+        return SayAndFail(error.what());
+    } catch (...) {
+        return SayAndFail("an unexpected error");
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum
 
@@ -542,5 +563,5 @@ int main(int argc, char** argv) {
     // to it is dropped, and the exit status still tells how the operation ended.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    return kavendrum::Main(argc, argv);
+    return kavendrum::MainSayingWhatWentWrong(argc, argv);
 }
