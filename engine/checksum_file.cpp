@@ -147,8 +147,9 @@ void PieceChecksums::Fold() {
     all.insert(all.end(), m_unsettled.begin(), m_unsettled.end());
     m_unsettled.clear();
     std::sort(all.begin(), all.end());
-    std::vector<std::pair<std::uint32_t, Sha256Digest>> settled;
+    // Settled in place, so that a fold never needs more than the lines it folds.
     std::vector<std::uint32_t> disputed;
+    std::size_t kept = 0;
     for (std::size_t first = 0, next = 0; first < all.size(); first = next) {
         const std::uint32_t number = all[first].first;
         bool agree = true;
@@ -158,10 +159,11 @@ void PieceChecksums::Fold() {
         if (!agree) {
             disputed.push_back(number);
         } else if (!std::binary_search(m_disputed.begin(), m_disputed.end(), number)) {
-            settled.push_back(all[first]);
+            all[kept++] = all[first];
         }
     }
-    m_pieces = std::move(settled);
+    all.resize(kept);
+    m_pieces = std::move(all);
     const auto middle = m_disputed.insert(m_disputed.end(), disputed.begin(), disputed.end());
     std::inplace_merge(m_disputed.begin(), middle, m_disputed.end());
     m_disputed.erase(std::unique(m_disputed.begin(), m_disputed.end()), m_disputed.end());
