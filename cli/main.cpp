@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <new>
 #include <optional>
 
 #include "cli/command_hint.h"
@@ -636,6 +637,26 @@ int Main(int argc, char** argv) {
     return Options(settings, action, assignments);
 }
 
+int SayAndFail(const char* what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kavendrum-cli: %s\n", what);
+    return kFailed;
+}
+
+// Main, with anything it throws said in one line and turned into a failure, so that nothing ends
+// the program with an abort and a core dump.
+int MainSayingWhatWentWrong(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return SayAndFail("out of memory");
+    } catch (const std::exception& error) {
+        return SayAndFail(error.what());
+    } catch (...) {
+        return SayAndFail("an unexpected error");
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum
 
@@ -645,5 +666,5 @@ int main(int argc, char** argv) {
     // to it is dropped, and the exit status still tells how the operation ended.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    return kavendrum::Main(argc, argv);
+    return kavendrum::MainSayingWhatWentWrong(argc, argv);
 }

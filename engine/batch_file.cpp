@@ -9,6 +9,12 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
+// The command interpreter reads at most 8191 characters a line. Lines are kept to half of that,
+// counted in bytes (never fewer than the characters the interpreter sees, in any code page), so
+// that what it adds or a stricter interpreter still leaves room.
+constexpr std::size_t kLongestLine = 4096;
+constexpr const char* kOnFailure = "if errorlevel 1 goto failed";
+
 bool IsPlainNameCharacter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '_' || c == '-';
@@ -59,6 +65,42 @@ std::string EchoArgument(const std::string& name) {
     return out;
 }
 
+// The copy lines of a set too long for one line: the first writes the rebuilt file from the first
+// pieces, each further one appends the next pieces to it. Each is followed by a jump to "failed"
+// when it failed ("||" is not honoured after copy by every interpreter; the error level is).
+std::vector<std::string> CopyLines(const std::vector<std::string>& pieces,
+                                   const std::string& rebuilt) {
+    const std::string target = CopyArgument(rebuilt);
+    const std::string end = " " + target;
+    std::vector<std::string> lines;
+    std::string line;
+    for (const auto& piece : pieces) {
+        const std::string argument = CopyArgument(piece);
+        // A line holds one piece at the least, however long the names.
+        if (!line.empty() && line.size() + 3 + argument.size() + end.size() > kLongestLine) {
+            lines.push_back(line + end);
+            lines.push_back(kOnFailure);
+            line.clear();
+        }
+        if (line.empty()) {
+            line = lines.empty() ? "copy /b " + argument : "copy /b " + target + " + " + argument;
+        } else {
+            line += " + " + argument;
+        }
+    }
+    lines.push_back(line + end);
+    lines.push_back(kOnFailure);
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + kLineEnd;
+    }
+    return text;
+}
+
 }  // namespace
 
 std::optional<std::string> BuildRejoinBatch(const std::vector<std::string>& pieceNames,
@@ -79,14 +121,24 @@ std::optional<std::string> BuildRejoinBatch(const std::vector<std::string>& piec
     copy += ' ';
     copy += CopyArgument(rebuilt);
 
-    std::string text;
-    for (const std::string& line :
-         {std::string("@echo off"), std::string("echo."),
-          std::string("echo Created by Kavendrum. Reading split files:"), copy,
-          std::string("echo."), "echo Done writing: " + EchoArgument(rebuilt)}) {
-        text += line + kLineEnd;
+    const std::string heading = "echo Created by Kavendrum. Reading split files:";
+    const std::string done = "echo Done writing: " + EchoArgument(rebuilt);
+    if (copy.size() <= kLongestLine) {
+        return Joined({"@echo off", "echo.", heading, copy, "echo.", done});
     }
-    return text;
+    // Too many pieces for one line: several copy lines, and the closing lines only once the
+    // file is there.
+    std::vector<std::string> lines{"@echo off", "echo.", heading};
+    for (auto& line : CopyLines(pieceNames, rebuilt)) {
+        lines.push_back(std::move(line));
+    }
+    for (const std::string& line :
+         {"if not exist " + CopyArgument(rebuilt) + " goto failed", std::string("echo."), done,
+          std::string("goto end"), std::string(":failed"), std::string("echo."),
+          "echo Could not write: " + EchoArgument(rebuilt), std::string(":end")}) {
+        lines.push_back(line);
+    }
+    return Joined(lines);
 }
 
 bool WriteRejoinBatch(const std::string& folder, const std::string& base,

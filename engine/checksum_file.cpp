@@ -8,6 +8,9 @@ namespace {
 
 constexpr std::size_t kDigestDigits = 64;
 constexpr std::size_t kReadSize = 64 * 1024;
+// Lines taken before they are folded into the settled ones, at the least: a file that names one
+// piece again and again keeps no more than this many.
+constexpr std::size_t kFoldAtLeast = 4096;
 
 bool NeedsEscape(const std::string& name) {
     return name.find_first_of("\\\n\r") != std::string::npos;
@@ -113,22 +116,57 @@ void PieceChecksums::AddLine(const std::string& raw) {
         return;
     }
     if (*name == m_names.wholeName) {
-        if (!m_whole) {
-            m_whole = digest;
+        if (m_whole && *m_whole != *digest) {
+            m_wholeDisputed = true;
         }
+        m_whole = digest;
         return;
     }
     if (const auto number = PieceNumber(*name)) {
-        m_pieces.emplace_back(*number, *digest);
+        m_unsettled.emplace_back(*number, *digest);
+        // Folding when the unsettled lines are as many as the settled ones keeps the memory
+        // within twice one line per piece, and the time of all folds within n log n.
+        if (m_unsettled.size() >= std::max(kFoldAtLeast, m_pieces.size() + m_disputed.size())) {
+            Fold();
+        }
     }
 }
 
 void PieceChecksums::Seal() {
-    std::stable_sort(m_pieces.begin(), m_pieces.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    m_pieces.erase(std::unique(m_pieces.begin(), m_pieces.end(),
-                               [](const auto& a, const auto& b) { return a.first == b.first; }),
-                   m_pieces.end());
+    Fold();
+    m_unsettled.shrink_to_fit();
+}
+
+// Settles the lines taken since the last fold: one line per piece, or the piece disputed when
+// its lines disagree.
+void PieceChecksums::Fold() {
+    if (m_unsettled.empty()) {
+        return;
+    }
+    std::vector<std::pair<std::uint32_t, Sha256Digest>> all = std::move(m_pieces);
+    all.insert(all.end(), m_unsettled.begin(), m_unsettled.end());
+    m_unsettled.clear();
+    std::sort(all.begin(), all.end());
+    // Settled in place, so that a fold never needs more than the lines it folds.
+    std::vector<std::uint32_t> disputed;
+    std::size_t kept = 0;
+    for (std::size_t first = 0, next = 0; first < all.size(); first = next) {
+        const std::uint32_t number = all[first].first;
+        bool agree = true;
+        for (next = first + 1; next < all.size() && all[next].first == number; ++next) {
+            agree = agree && all[next].second == all[first].second;
+        }
+        if (!agree) {
+            disputed.push_back(number);
+        } else if (!std::binary_search(m_disputed.begin(), m_disputed.end(), number)) {
+            all[kept++] = all[first];
+        }
+    }
+    all.resize(kept);
+    m_pieces = std::move(all);
+    const auto middle = m_disputed.insert(m_disputed.end(), disputed.begin(), disputed.end());
+    std::inplace_merge(m_disputed.begin(), middle, m_disputed.end());
+    m_disputed.erase(std::unique(m_disputed.begin(), m_disputed.end()), m_disputed.end());
 }
 
 std::optional<Sha256Digest> PieceChecksums::ForPiece(std::uint32_t number) const {
@@ -139,6 +177,10 @@ std::optional<Sha256Digest> PieceChecksums::ForPiece(std::uint32_t number) const
         return std::nullopt;
     }
     return found->second;
+}
+
+bool PieceChecksums::Disputed(std::uint32_t number) const {
+    return std::binary_search(m_disputed.begin(), m_disputed.end(), number);
 }
 
 std::optional<std::uint32_t> PieceChecksums::PieceNumber(const std::string& name) const {
@@ -165,6 +207,10 @@ ChecksumRead ReadChecksumFile(const std::string& path, const ChecksumNames& name
     ChecksumRead result;
     auto file = File::OpenForReading(path);
     if (!file.ok()) {
+        // Only a name that is not there at all means the set has no checksum file.
+        if (file.error().cause != FileErrorCause::FileNotFound) {
+            result.error = file.error();
+        }
         return result;
     }
     PieceChecksums checksums(names);

@@ -28,33 +28,50 @@ struct ChecksumNames {
 
 // The digests a checksum file gives for the pieces of one head file and for the whole file.
 // Lines that do not parse, and names that are none of those pieces, are dropped as they are read:
-// a name in the file is only ever compared, never used as a path.
+// a name in the file is only ever compared, never used as a path. However long the file, at most
+// one digest is kept per piece. A name given two different digests is disputed: no content can
+// match both lines, so such a piece (or whole file) counts as differing from its line.
 class PieceChecksums {
   public:
     explicit PieceChecksums(ChecksumNames names) : m_names(std::move(names)) {}
 
     // Takes one line, without its line feed.
     void AddLine(const std::string& line);
-    // Sorts what was taken; call once after the last line.
+    // Settles what was taken; call once after the last line.
     void Seal();
 
+    // The digest of a piece's line; nothing when it has none or its lines disagree.
     std::optional<Sha256Digest> ForPiece(std::uint32_t number) const;
-    std::optional<Sha256Digest> ForWholeFile() const { return m_whole; }
-    bool Empty() const { return m_pieces.empty() && !m_whole; }
-    // The pieces that have a line, by number, once sealed.
+    bool Disputed(std::uint32_t number) const;
+    std::optional<Sha256Digest> ForWholeFile() const {
+        return m_wholeDisputed ? std::nullopt : m_whole;
+    }
+    bool WholeFileDisputed() const { return m_wholeDisputed; }
+    // True when some piece has a line, agreed or disputed.
+    bool NamesAPiece() const { return !m_pieces.empty() || !m_disputed.empty(); }
+    bool Empty() const { return !NamesAPiece() && !m_whole; }
+    // The pieces that have an agreed line, by number, once sealed.
     const std::vector<std::pair<std::uint32_t, Sha256Digest>>& Pieces() const { return m_pieces; }
 
   private:
     std::optional<std::uint32_t> PieceNumber(const std::string& name) const;
+    void Fold();
 
     ChecksumNames m_names;
-    // Sorted by number once sealed; the first line for a number wins.
+    // Settled lines, sorted by number, one per piece; lines taken since the last fold.
     std::vector<std::pair<std::uint32_t, Sha256Digest>> m_pieces;
+    std::vector<std::pair<std::uint32_t, Sha256Digest>> m_unsettled;
+    std::vector<std::uint32_t> m_disputed;  // sorted
     std::optional<Sha256Digest> m_whole;
+    bool m_wholeDisputed = false;
 };
 
-// Reads the checksum file at `path`; nothing when there is none or it cannot be opened, and the
-// error when reading it fails.
+// A checksum file that is there but cannot be opened or read; the verification and the merge
+// stop with it, since its lines were the check the user asked for.
+inline constexpr const char* kChecksumFileUnreadable = "Checksum file can not be read!";
+
+// Reads the checksum file at `path`: nothing when there is no file of that name, and the error
+// when one is there but cannot be opened or read.
 struct ChecksumRead {
     std::optional<PieceChecksums> checksums;
     std::optional<FileError> error;

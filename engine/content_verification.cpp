@@ -93,6 +93,10 @@ class ContentCheck {
     ContentCheck& operator=(const ContentCheck&) = delete;
 
     bool Check(std::uint32_t number, File& piece) {
+        if (m_checksums.Disputed(number)) {
+            m_contentBad.push_back(number);
+            return false;
+        }
         const auto expected = m_checksums.ForPiece(number);
         if (!expected) {
             return true;
@@ -139,7 +143,12 @@ class ContentCheck {
         const std::uint32_t aheadNumber = next->first;
         try {
             m_aheadThread = std::thread([this, aheadNumber, path = PiecePath(m_stem, aheadNumber)] {
-                m_ahead = HashAhead(aheadNumber, path, m_aheadBuffer);
+                // Nothing may leave a thread; whatever fails here, the piece is hashed in its turn.
+                try {
+                    m_ahead = HashAhead(aheadNumber, path, m_aheadBuffer);
+                } catch (...) {
+                    m_ahead = {};
+                }
             });
         } catch (const std::system_error&) {
             // Without a second thread every piece is hashed here in its turn.
@@ -216,10 +225,11 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
     ChecksumRead checksums = ReadChecksumFile(
         ChecksumFilePath(stem), {base, info->pieceCount, RebuiltFileName(base, info->extension)});
     if (checksums.error) {
-        host.ReportFileError(*checksums.error);
+        host.ShowMessageAbout(kChecksumFileUnreadable, "Error", checksums.error->path,
+                              checksums.error);
         return result;
     }
-    if (checksums.checksums && !checksums.checksums->Pieces().empty()) {
+    if (checksums.checksums && checksums.checksums->NamesAPiece()) {
         host.PlaceProgressOnce();
         ContentCheck check(*checksums.checksums, *info, stem, host);
         result.verification = VerifyPieces(

@@ -141,9 +141,10 @@ bool MergeRun::CopyPieces() {
         // content before; the whole file whenever it has a line. Otherwise the copy stays in the
         // kernel.
         const bool pieces =
-            !m_checksums->Pieces().empty() &&
+            m_checksums->NamesAPiece() &&
             (m_options.deleteAfterMerge != 0 || m_options.verifyBeforeMerge == 0 || m_resumed);
-        const bool whole = m_checksums->ForWholeFile().has_value();
+        const bool whole =
+            m_checksums->ForWholeFile().has_value() || m_checksums->WholeFileDisputed();
         if (pieces || whole) {
             m_digests.emplace(pieces, whole);
         }
@@ -297,7 +298,8 @@ bool MergeRun::Finish() {
             return false;
         }
         const auto expected = m_checksums->ForWholeFile();
-        if (expected && m_digests->WholeDigest() != expected) {
+        if (m_checksums->WholeFileDisputed() ||
+            (expected && m_digests->WholeDigest() != expected)) {
             ShowError(m_host, "Merged file checksum error!");
             return false;
         }
@@ -322,7 +324,7 @@ bool MergeRun::CheckPieceDigests() {
     for (const auto& digest : m_digests->TakePieceDigests()) {
         const std::uint32_t number = ++m_digestsChecked;
         const auto expected = m_checksums->ForPiece(number);
-        if (expected && digest != expected) {
+        if (m_checksums->Disputed(number) || (expected && digest != expected)) {
             m_pendingRemoval.clear();
             ShowError(m_host, "Merged file checksum error!");
             return false;
@@ -364,7 +366,8 @@ bool MergeRun::RemovePendingPieces() {
         m_host.ReportFileError(*journaled);
         return false;
     }
-    const bool wholeLine = m_checksums != nullptr && m_checksums->ForWholeFile();
+    const bool wholeLine =
+        m_checksums != nullptr && (m_checksums->ForWholeFile() || m_checksums->WholeFileDisputed());
     for (const auto number : m_pendingRemoval) {
         if (wholeLine && !m_checksums->ForPiece(number) && number != m_info.pieceCount) {
             m_removeAtEnd.push_back(number);
@@ -596,7 +599,7 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         ReadChecksumFile(ChecksumFilePath(stem),
                          {base, read.info.pieceCount, RebuiltFileName(base, read.info.extension)});
     if (checksums.error) {
-        host.ReportFileError(*checksums.error);
+        ShowErrorAbout(host, kChecksumFileUnreadable, checksums.error->path, checksums.error);
         return Outcome::Failed;
     }
     set.checksums = std::move(checksums.checksums);

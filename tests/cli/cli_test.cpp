@@ -187,6 +187,49 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     EXPECT_FALSE(testing::Exists(temp / "in/x.bin"));
 }
 
+// A checksum file of 111 MB whose lines name piece 1 again and again is read in a few megabytes;
+// a second, different digest for piece 2 at its very end still makes that piece Bad.
+TEST_F(CliTest, AHugeChecksumFileIsReadInLittleMemory) {
+    testing::WriteBytes(temp / "x.bin", testing::RandomBytes(3000));
+    ASSERT_EQ(Cli("--yes split --checksums --size 1000 x.bin out").status, 0);
+    ASSERT_EQ(Shell("line=$(head -n 1 out/x.sha256) && yes \"$line\" | head -n 1500000 >> "
+                    "out/x.sha256"),
+              0);
+    const std::string limits = "ulimit -v 60000; exec timeout 60 ";
+    const CliRun passed = Cli("verify out/x.kdh", limits);
+    EXPECT_EQ(passed.status, 0) << passed.err;
+    EXPECT_TRUE(passed.out.ends_with("\nPassed\n")) << passed.out;
+    ASSERT_EQ(Shell("echo \"$(printf '0%.0s' $(seq 64))  x_2.skf\" >> out/x.sha256"), 0);
+    const CliRun disputed = Cli("verify out/x.kdh", limits);
+    EXPECT_EQ(disputed.status, 1);
+    EXPECT_EQ(disputed.err, "out/x_2.skf: content differs\n");
+}
+
+// Whatever the memory limit, every command ends with a status of its own and says why it failed:
+// an allocation that fails is no abort. Limits below what the libraries need stop the loader
+// before the program starts (127).
+TEST_F(CliTest, RunningOutOfMemoryIsAFailureThatSaysSo) {
+    testing::WriteBytes(temp / "x.bin", testing::RandomBytes(3000));
+    ASSERT_EQ(Cli("--yes split --checksums --size 1000 x.bin out").status, 0);
+    bool saidOutOfMemory = false;
+    for (const char* command :
+         {"verify out/x.kdh", "--yes merge out/x.kdh --dest m", "--yes split x.bin s --size 999"}) {
+        for (int kilobytes = 9216; kilobytes <= 17408; kilobytes += 256) {
+            const CliRun run = Cli(command, "ulimit -v " + std::to_string(kilobytes) + "; exec ");
+            ASSERT_TRUE(run.status == 0 || run.status == 1 || run.status == 127)
+                << command << " under " << kilobytes << " KiB: " << run.status << " " << run.err;
+            if (run.status == 1) {
+                EXPECT_FALSE(run.err.empty()) << command << " under " << kilobytes << " KiB";
+            }
+            saidOutOfMemory = saidOutOfMemory ||
+                              run.err.find("kavendrum-cli: out of memory\n") != std::string::npos;
+            Shell("rm -rf m s");
+        }
+    }
+    // Some limit lets the program start and then fail an allocation.
+    EXPECT_TRUE(saidOutOfMemory);
+}
+
 TEST_F(CliTest, OptionsAreShownSetAndReset) {
     CliRun shown = Cli("options");
     EXPECT_EQ(shown.out,

@@ -70,5 +70,98 @@ TEST(BatchFileTest, NamesThatCannotBeWrittenSafelyAreRefused) {
     EXPECT_FALSE(testing::Exists(temp / "a\"b.bat"));
 }
 
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 2;
+    }
+    return lines;
+}
+
+// The pieces named by the copy lines of a long batch file, in order: the first line's up to the
+// target, each later line's between the target it appends to and the target again.
+std::vector<std::string> CopiedPieces(const std::vector<std::string>& lines,
+                                      const std::string& target) {
+    std::vector<std::string> pieces;
+    const std::string end = " " + target;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.rfind("copy /b ", 0) != 0) {
+            continue;
+        }
+        // Every copy line is followed by the jump taken when it failed.
+        EXPECT_EQ(i + 1 < lines.size() ? lines[i + 1] : "", "if errorlevel 1 goto failed");
+        EXPECT_TRUE(line.ends_with(end)) << line;
+        std::string list = line.substr(8, line.size() - 8 - end.size());
+        if (!pieces.empty()) {
+            EXPECT_EQ(list.rfind(target + " + ", 0), 0u) << line;
+            list = list.substr(target.size() + 3);
+        }
+        for (std::size_t at = 0;;) {
+            const std::size_t plus = list.find(" + ", at);
+            pieces.push_back(list.substr(at, plus - at));
+            if (plus == std::string::npos) {
+                break;
+            }
+            at = plus + 3;
+        }
+    }
+    return pieces;
+}
+
+// While the copy command fits in a line well within the interpreter's 8191 characters, the batch
+// file keeps its six lines; one piece more and the pieces are joined by several shorter lines.
+TEST(BatchFileTest, TheSixLinesStayUntilTheCopyLineIsTooLong) {
+    int count = 1;
+    while (count < 2000 &&
+           LinesOf(*BuildRejoinBatch(Pieces("movie", count + 1), "movie", "avi")).size() == 6) {
+        ++count;
+    }
+    const std::string fits = CopyLine("movie", "avi", count);
+    EXPECT_GT(fits.size(), 3500u);
+    EXPECT_LE(fits.size(), 4096u);
+    const auto longer = LinesOf(*BuildRejoinBatch(Pieces("movie", count + 1), "movie", "avi"));
+    EXPECT_GT(longer.size(), 6u);
+    EXPECT_EQ(CopiedPieces(longer, "movie.avi"), Pieces("movie", count + 1));
+}
+
+TEST(BatchFileTest, ALongSetIsJoinedLineByLineAndSaysDoneOnlyWhenTheFileIsThere) {
+    for (const auto& [base, count] : std::vector<std::pair<std::string, int>>{
+             {"movie", 1500}, {"semi;colon", 20000}, {std::string(240, 'n') + " & (1)", 40}}) {
+        const auto text = BuildRejoinBatch(Pieces(base, count), base, "avi");
+        ASSERT_TRUE(text);
+        const auto lines = LinesOf(*text);
+        // Only plain names go unquoted.
+        const bool plain = base == "movie";
+        const std::string target = plain ? "movie.avi" : "\"" + base + ".avi\"";
+        for (const auto& line : lines) {
+            ASSERT_LE(line.size(), 4096u) << base;
+        }
+        const std::vector<std::string> head{"@echo off", "echo.",
+                                            "echo Created by Kavendrum. Reading split files:"};
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), head) << base;
+        std::vector<std::string> arguments;
+        for (const auto& piece : Pieces(base, count)) {
+            arguments.push_back(plain ? piece : "\"" + piece + "\"");
+        }
+        EXPECT_EQ(CopiedPieces(lines, target), arguments) << base;
+        // The echoed name has its "&" escaped.
+        const std::string echoed = base.find('&') == std::string::npos
+                                       ? base + ".avi"
+                                       : std::string(240, 'n') + " ^& (1).avi";
+        const std::vector<std::string> tail{"if not exist " + target + " goto failed",
+                                            "echo.",
+                                            "echo Done writing: " + echoed,
+                                            "goto end",
+                                            ":failed",
+                                            "echo.",
+                                            "echo Could not write: " + echoed,
+                                            ":end"};
+        EXPECT_EQ(std::vector<std::string>(lines.end() - 8, lines.end()), tail) << base;
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum

@@ -1,6 +1,7 @@
 #include "support/locking_process.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,9 @@ bool TakeLock(const std::string& path, RecordLock lock) {
     const int handle = ::open(path.c_str(), lock == RecordLock::FcntlRead ? O_RDONLY : O_RDWR);
     if (handle < 0) {
         return false;
+    }
+    if (lock == RecordLock::Flock) {
+        return ::flock(handle, LOCK_EX | LOCK_NB) == 0;
     }
     if (lock == RecordLock::Lockf) {
         return ::lockf(handle, F_TLOCK, 0) == 0;

@@ -9,6 +9,7 @@ enum class RecordLock {
     Lockf,       // lockf(F_LOCK) on the whole file: a process-owned write lock
     FcntlRead,   // fcntl(F_SETLK) read lock, taken through a read-only descriptor
     FcntlWrite,  // fcntl(F_SETLK) write lock
+    Flock,       // flock(LOCK_EX) on the whole file, as some programs hold what they write
 };
 
 // A second process that holds a lock on a file until this object goes. Record locks taken by the

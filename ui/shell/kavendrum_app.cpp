@@ -1,11 +1,41 @@
 #include "ui/shell/kavendrum_app.h"
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
 #include "options/option_file.h"
 #include "ui/forms/settings_profile.h"
 #include "ui/shell/drag_window.h"
 #include "ui/shell/main_frame.h"
 
 namespace kavendrum::ui {
+
+bool CGuardedApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        FailWithCurrentException();
+    }
+    return false;
+}
+
+void CGuardedApplication::FailWithCurrentException() {
+    const auto fail = [](const char* what) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "kavendrum: %s\n", what);
+        QCoreApplication::exit(1);
+    };
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        fail("out of memory");
+    } catch (const std::exception& error) {
+        fail(error.what());
+    } catch (...) {
+        fail("an unexpected error");
+    }
+}
 
 CKavendrumApp::CKavendrumApp(int& argc, char** argv) : m_app(argc, argv) {
     QApplication::setApplicationName("Kavendrum");

@@ -5,6 +5,19 @@
 
 namespace kavendrum::ui {
 
+// The application object. Anything an event handler throws (an allocation that failed, say) is
+// caught here, since it cannot pass through the event loop: it is said on standard error, and
+// the loop ends with exit code 1 instead of the program aborting.
+class CGuardedApplication : public QApplication {
+  public:
+    CGuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+    bool notify(QObject* receiver, QEvent* event) override;
+    // Inside a handler of an exception: says what was thrown ("kavendrum: out of memory") and
+    // ends the event loop with 1.
+    static void FailWithCurrentException();
+};
+
 // The application: the main frame created over the option file, shown, and the event loop run
 // until the frame closes.
 class CKavendrumApp {
@@ -17,7 +30,7 @@ class CKavendrumApp {
     static QString StartArgument(const QStringList& arguments);
 
   private:
-    QApplication m_app;
+    CGuardedApplication m_app;
 };
 
 }  // namespace kavendrum::ui
