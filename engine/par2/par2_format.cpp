@@ -209,23 +209,31 @@ class PacketScanner {
     PacketScanner(File& file, std::uint64_t length)
         : m_file(file), m_length(length), m_budget(3 * length + (4u << 20)) {}
 
-    // The offset of the next magic sequence at or after `from`; nothing at the end.
+    // The offset of the next magic sequence at or after `from`; nothing at the end. The search
+    // runs through a window that moves forward only, so the file is searched once however
+    // many packets it holds.
     std::optional<std::uint64_t> FindMagic(std::uint64_t from) {
-        std::vector<std::uint8_t> chunk;
         while (from + sizeof kMagic <= m_length) {
-            const std::uint64_t size = std::min<std::uint64_t>(kScanChunk, m_length - from);
-            if (!ReadAt(from, size, chunk)) {
+            const std::uint64_t windowEnd = m_windowStart + m_window.size();
+            if (from < m_windowStart || from + sizeof kMagic > windowEnd) {
+                const std::uint64_t size = std::min<std::uint64_t>(kScanChunk, m_length - from);
+                if (!ReadAt(from, size, m_window)) {
+                    m_window.clear();
+                    return std::nullopt;
+                }
+                m_windowStart = from;
+                continue;
+            }
+            const auto* begin = m_window.data() + (from - m_windowStart);
+            const auto* end = m_window.data() + m_window.size();
+            const auto* at = std::search(begin, end, kMagic, kMagic + sizeof kMagic);
+            if (at != end) {
+                return m_windowStart + static_cast<std::uint64_t>(at - m_window.data());
+            }
+            if (windowEnd >= m_length) {
                 return std::nullopt;
             }
-            const auto* at = std::search(chunk.data(), chunk.data() + chunk.size(), kMagic,
-                                         kMagic + sizeof kMagic);
-            if (at != chunk.data() + chunk.size()) {
-                return from + static_cast<std::uint64_t>(at - chunk.data());
-            }
-            if (from + size >= m_length) {
-                return std::nullopt;
-            }
-            from += size - (sizeof kMagic - 1);
+            from = windowEnd - (sizeof kMagic - 1);
         }
         return std::nullopt;
     }
@@ -278,6 +286,8 @@ class PacketScanner {
     std::uint64_t m_length;
     std::uint64_t m_budget;
     std::optional<FileError> m_error;
+    std::vector<std::uint8_t> m_window;
+    std::uint64_t m_windowStart = 0;
 };
 
 bool IsKnownType(const PacketType& type) {
