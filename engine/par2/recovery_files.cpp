@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "engine/io/crc32.h"
 #include "engine/io/file.h"
@@ -39,13 +40,17 @@ RecoveryPlan PlanRecovery(const std::vector<std::string>& pieceNames,
     }
     plan.slicesPerPiece = static_cast<std::uint32_t>(SlicesIn(pieceSize, plan.sliceSize));
     std::uint64_t slices = 0;
+    std::vector<std::string> names;
     std::vector<std::uint64_t> counts;
-    for (const std::uint64_t size : pieceSizes) {
-        counts.push_back(SlicesIn(size, plan.sliceSize));
-        slices += counts.back();
+    for (std::size_t i = 0; i < pieceSizes.size(); ++i) {
+        if (pieceSizes[i] != 0) {  // empty pieces are not in the set
+            names.push_back(pieceNames[i]);
+            counts.push_back(SlicesIn(pieceSizes[i], plan.sliceSize));
+            slices += counts.back();
+        }
     }
     const std::uint64_t bare = kRecoveryPrefixBytes + plan.sliceSize + CreatorPacketBytes();
-    const std::uint64_t described = bare + CriticalPacketBytes(pieceNames, counts);
+    const std::uint64_t described = bare + CriticalPacketBytes(names, counts);
     if (slices == 0 || slices > kMaxInputSlices || bare > pieceSize) {
         return plan;  // nothing can be protected with pieces of this size
     }
@@ -179,9 +184,12 @@ void RecoveryEncoder::EndPiece() {
 }
 
 SetDescription RecoveryEncoder::Describe() const {
+    // Empty pieces stay out of the set, as other PAR2 tools leave empty files out: they have no
+    // slice to protect, and a reader that meets one in a set takes it for a damaged file.
     SetDescription set;
     set.sliceSize = m_plan.sliceSize;
-    set.files = m_files;
+    std::copy_if(m_files.begin(), m_files.end(), std::back_inserter(set.files),
+                 [](const FileEntry& file) { return file.length != 0; });
     SortFilesById(set.files);
     return set;
 }
