@@ -115,9 +115,11 @@ __attribute__((target("avx2"))) void Avx2MulAdd(std::uint8_t* dst, const std::ui
 
 // GCC 12's AVX-512 headers fill the unused source of masked built-ins with a deliberately
 // undefined vector, which its own uninitialised-use warning then reports in every caller.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // A 64-byte vector of four 16-byte tables, one per 128-bit lane: `a` for the two lanes that hold
 // the low bytes of a block, `b` for the two that hold the high bytes.
@@ -177,7 +179,9 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAdd(std::uint8_t* d
     }
 }
 
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #endif
 

@@ -106,6 +106,35 @@ struct SliceHashes {
     std::uint32_t crc = 0;
 };
 
+// Whether the `size` bytes at `offset`, padded with zeros to `sliceSize`, have the checksums.
+// Read in parts: the slice size comes from the set and sizes nothing before recovery data of
+// that size has been found.
+bool SliceMatches(File& file, std::uint64_t offset, std::uint64_t size, std::uint64_t sliceSize,
+                  const SliceChecksum& expected, std::vector<std::uint8_t>& buffer) {
+    if (file.SeekTo(offset)) {
+        return false;
+    }
+    Md5 md5;
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = size; left > 0;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        auto got = file.Read(buffer.data(), part);
+        if (!got.ok() || got.value() != part) {
+            return false;  // a short piece: this slice is bad
+        }
+        md5.Update(buffer.data(), part);
+        crc = Crc32Update(crc, buffer.data(), part);
+        left -= part;
+    }
+    std::fill(buffer.begin(), buffer.end(), 0);
+    for (std::uint64_t left = sliceSize - size; left > 0;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        md5.Update(buffer.data(), part);
+        left -= part;
+    }
+    return Crc32ZeroExtend(crc, sliceSize - size) == expected.crc && md5.Finish() == expected.md5;
+}
+
 // Reads a piece once: its MD5 decides the common case; only a piece that fails it has its
 // slices checked one by one, in a second read.
 PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uint64_t sliceSize,
@@ -136,19 +165,10 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
         return result;
     }
     result.condition = PieceCondition::Damaged;
-    std::vector<std::uint8_t> slice(static_cast<std::size_t>(sliceSize));
     for (std::size_t s = 0; readable && s < entry.slices.size(); ++s) {
-        if (file.value().SeekTo(s * sliceSize)) {
-            break;
-        }
-        const std::uint64_t want = std::min<std::uint64_t>(sliceSize, entry.length - s * sliceSize);
-        auto got = file.value().Read(slice.data(), static_cast<std::size_t>(want));
-        if (!got.ok() || got.value() != want) {
-            break;  // a short piece: this slice and those after it are bad
-        }
-        std::memset(slice.data() + want, 0, slice.size() - want);
-        goodSlices[s] = Crc32Of(slice.data(), slice.size()) == entry.slices[s].crc &&
-                        Md5Of(slice.data(), slice.size()) == entry.slices[s].md5;
+        const std::uint64_t size = std::min<std::uint64_t>(sliceSize, entry.length - s * sliceSize);
+        goodSlices[s] =
+            SliceMatches(file.value(), s * sliceSize, size, sliceSize, entry.slices[s], buffer);
     }
     result.badSlices =
         static_cast<std::uint32_t>(std::count(goodSlices.begin(), goodSlices.end(), false));

@@ -54,8 +54,9 @@ struct RepairResult {
 };
 
 // The most missing slices one repair solves for: the solve takes time in the cube of their
-// number, and a hostile set must not make it run for hours.
-inline constexpr std::uint32_t kMaxSolvedSlices = 8192;
+// number (its matrix takes 4 bytes times the square: 64 MiB at this bound), and a hostile set
+// must not make it run for long.
+inline constexpr std::uint32_t kMaxSolvedSlices = 4096;
 
 // Checks the pieces against the recovery set that describes them and rebuilds those that are
 // missing or damaged. Only the missing slices are solved for, from as many recovery slices; the
