@@ -19,12 +19,6 @@ std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t size)
     return static_cast<std::uint32_t>(value);
 }
 
-std::uint32_t Crc32Combine(std::uint32_t first, std::uint32_t second, std::uint64_t secondSize) {
-    // z_off64_t is 64 bits wide on both platforms this builds for.
-    return static_cast<std::uint32_t>(
-        crc32_combine64(first, second, static_cast<z_off64_t>(secondSize)));
-}
-
 std::uint32_t Crc32ZeroExtend(std::uint32_t crc, std::uint64_t count) {
     // Padding is shorter than one slice, so feeding zeros costs less than one slice's own CRC.
     static constexpr std::array<Bytef, 4096> kZeros{};

@@ -225,22 +225,105 @@ bool Supports(GfKernel kernel) {
 
 }  // namespace
 
+namespace {
+
+void ToSplitBlocks(const std::uint8_t* words, std::size_t blocks, std::uint8_t* split) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = words + b * kGfBlockBytes;
+        std::uint8_t* out = split + b * kGfBlockBytes;
+        for (std::size_t i = 0; i < kHalf; ++i) {
+            out[i] = in[2 * i];
+            out[kHalf + i] = in[2 * i + 1];
+        }
+    }
+}
+
+void FromSplitBlocks(const std::uint8_t* split, std::size_t blocks, std::uint8_t* words) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = split + b * kGfBlockBytes;
+        std::uint8_t* out = words + b * kGfBlockBytes;
+        for (std::size_t i = 0; i < kHalf; ++i) {
+            out[2 * i] = in[i];
+            out[2 * i + 1] = in[kHalf + i];
+        }
+    }
+}
+
+#if KAVENDRUM_WIDE_KERNELS
+
+// Each 16-byte lane's even bytes, then its odd ones; the lanes are then regrouped.
+__attribute__((target("avx2"))) void Avx2ToSplitBlocks(const std::uint8_t* words,
+                                                       std::size_t blocks, std::uint8_t* split) {
+    const __m256i evenOdd = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
+                                             0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const auto* in = reinterpret_cast<const __m256i*>(words + b * kGfBlockBytes);
+        const __m256i first =
+            _mm256_permute4x64_epi64(_mm256_shuffle_epi8(_mm256_loadu_si256(in), evenOdd), 0xD8);
+        const __m256i second = _mm256_permute4x64_epi64(
+            _mm256_shuffle_epi8(_mm256_loadu_si256(in + 1), evenOdd), 0xD8);
+        auto* out = reinterpret_cast<__m256i*>(split + b * kGfBlockBytes);
+        _mm256_storeu_si256(out, _mm256_permute2x128_si256(first, second, 0x20));
+        _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(first, second, 0x31));
+    }
+}
+
+__attribute__((target("avx2"))) void Avx2FromSplitBlocks(const std::uint8_t* split,
+                                                         std::size_t blocks, std::uint8_t* words) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const auto* in = reinterpret_cast<const __m256i*>(split + b * kGfBlockBytes);
+        const __m256i low = _mm256_loadu_si256(in);
+        const __m256i high = _mm256_loadu_si256(in + 1);
+        const __m256i x = _mm256_unpacklo_epi8(low, high);
+        const __m256i y = _mm256_unpackhi_epi8(low, high);
+        auto* out = reinterpret_cast<__m256i*>(words + b * kGfBlockBytes);
+        _mm256_storeu_si256(out, _mm256_permute2x128_si256(x, y, 0x20));
+        _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(x, y, 0x31));
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#endif
+
+}  // namespace
+
 void ToSplitLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* split) {
-    const std::size_t padded = SplitLayoutBytes(bytes);
-    std::memset(split + (bytes / kGfBlockBytes) * kGfBlockBytes, 0,
-                padded - (bytes / kGfBlockBytes) * kGfBlockBytes);
-    for (std::size_t w = 0; w < bytes / 2; ++w) {
-        std::uint8_t* block = split + (w / kHalf) * kGfBlockBytes;
-        block[w % kHalf] = words[2 * w];
-        block[kHalf + w % kHalf] = words[2 * w + 1];
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    if (HasAvx2()) {
+        Avx2ToSplitBlocks(words, whole, split);
+    } else
+#endif
+    {
+        ToSplitBlocks(words, whole, split);
+    }
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes] = {};
+        std::memcpy(last, words + whole * kGfBlockBytes, tail);
+        ToSplitBlocks(last, 1, split + whole * kGfBlockBytes);
     }
 }
 
 void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t* words) {
-    for (std::size_t w = 0; w < bytes / 2; ++w) {
-        const std::uint8_t* block = split + (w / kHalf) * kGfBlockBytes;
-        words[2 * w] = block[w % kHalf];
-        words[2 * w + 1] = block[kHalf + w % kHalf];
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    if (HasAvx2()) {
+        Avx2FromSplitBlocks(split, whole, words);
+    } else
+#endif
+    {
+        FromSplitBlocks(split, whole, words);
+    }
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes];
+        FromSplitBlocks(split + whole * kGfBlockBytes, 1, last);
+        std::memcpy(words + whole * kGfBlockBytes, last, tail);
     }
 }
 

@@ -78,14 +78,19 @@ std::vector<std::uint8_t> MakePacket(const Md5Digest& setId, const PacketType& t
     md5.Update(type.data(), type.size());
     md5.Update(body.data(), body.size());
     const Md5Digest hash = md5.Finish().value_or(Md5Digest{});
-    std::vector<std::uint8_t> packet;
-    packet.reserve(kPacketHeaderBytes + body.size());
-    PutBytes(packet, kMagic, sizeof kMagic);
-    PutU64(packet, kPacketHeaderBytes + body.size());
-    PutBytes(packet, hash.data(), hash.size());
-    PutBytes(packet, setId.data(), setId.size());
-    PutBytes(packet, type.data(), type.size());
-    PutBytes(packet, body.data(), body.size());
+    // Filled in place: the header's fields at their offsets, then the body.
+    std::vector<std::uint8_t> packet(kPacketHeaderBytes + body.size());
+    std::memcpy(packet.data(), kMagic, sizeof kMagic);
+    const std::uint64_t size = packet.size();
+    for (int i = 0; i < 8; ++i) {
+        packet[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    }
+    std::memcpy(packet.data() + 16, hash.data(), hash.size());
+    std::memcpy(packet.data() + 32, setId.data(), setId.size());
+    std::memcpy(packet.data() + 48, type.data(), type.size());
+    if (!body.empty()) {
+        std::memcpy(packet.data() + kPacketHeaderBytes, body.data(), body.size());
+    }
     return packet;
 }
 

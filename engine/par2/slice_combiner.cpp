@@ -10,6 +10,9 @@ namespace {
 // Blocks per step: 16 KiB of each output stays in the first-level cache while a batch of
 // inputs is added into it.
 constexpr std::size_t kStepBlocks = 256;
+// Staged inputs lie this far apart beyond their size: slices whose size is a power of two would
+// otherwise put every input's step in the same cache sets, and the caches would thrash.
+constexpr std::size_t kStagePadding = 9 * kGfBlockBytes;
 
 }  // namespace
 
@@ -37,7 +40,7 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
             multipliers.emplace_back(m_kernel, factor(out, in));
         }
     }
-    m_staging.resize(inputs.size() * m_blocks * kGfBlockBytes);
+    m_staging.resize(inputs.size() * (m_blocks * kGfBlockBytes + kStagePadding));
     // Whole steps per thread, so that no two threads touch one cache line.
     const std::size_t steps = (m_blocks + kStepBlocks - 1) / kStepBlocks;
     const std::size_t threads = std::min<std::size_t>(m_threads, steps);
@@ -62,7 +65,7 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
 void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
                          const std::vector<const std::uint8_t*>& inputs,
                          const std::vector<GfMultiplier>& multipliers) {
-    const std::size_t stride = m_blocks * kGfBlockBytes;
+    const std::size_t stride = m_blocks * kGfBlockBytes + kStagePadding;
     const std::size_t firstByte = firstBlock * kGfBlockBytes;
     const std::size_t endByte = std::min(endBlock * kGfBlockBytes, m_sliceBytes);
     if (firstByte >= endByte) {
