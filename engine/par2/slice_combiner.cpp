@@ -7,9 +7,9 @@ namespace kavendrum::par2 {
 
 namespace {
 
-// Blocks per step: 16 KiB of each output stays in the first-level cache while a batch of
-// inputs is added into it.
-constexpr std::size_t kStepBlocks = 256;
+// Blocks per step: 4 KiB of each output stays in the first-level cache while a batch of inputs
+// is added into it, and the batch's 4 KiB parts (256 KiB for 64 inputs) stay in the second.
+constexpr std::size_t kStepBlocks = 64;
 // Staged inputs lie this far apart beyond their size: slices whose size is a power of two would
 // otherwise put every input's step in the same cache sets, and the caches would thrash.
 constexpr std::size_t kStagePadding = 9 * kGfBlockBytes;
