@@ -84,6 +84,8 @@ class File {
     FileResult<FileIdentity> Identity() const;
     // Reads until `size` bytes are in or the file ends; the count tells which.
     FileResult<std::size_t> Read(void* buffer, std::size_t size);
+    // Moves the position to `offset` bytes from the start, for readers of files with an index.
+    FileStatus SeekTo(std::uint64_t offset);
     // Writes all `size` bytes; a device that takes fewer is full.
     FileStatus Write(const void* buffer, std::size_t size);
     // Copies from this file's position to the destination's inside the kernel, which may share

@@ -9,6 +9,7 @@
 #endif
 
 #include <cerrno>
+#include <limits>
 
 #include "engine/io/file.h"
 #include "engine/io/posix_error.h"
@@ -270,6 +271,14 @@ FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+FileStatus File::SeekTo(std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+        ::lseek(Fd(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return ErrnoError(m_path);
+    }
+    return {};
 }
 
 FileStatus File::Write(const void* buffer, std::size_t size) {

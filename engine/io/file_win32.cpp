@@ -141,6 +141,16 @@ FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
     return done;
 }
 
+FileStatus File::SeekTo(std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (offset > static_cast<std::uint64_t>(INT64_MAX) ||
+        !SetFilePointerEx(AsHandle(m_handle), to, nullptr, FILE_BEGIN)) {
+        return LastWin32Error(m_path);
+    }
+    return {};
+}
+
 FileStatus File::Write(const void* buffer, std::size_t size) {
     const auto* at = static_cast<const char*>(buffer);
     std::size_t done = 0;

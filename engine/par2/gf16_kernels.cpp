@@ -1,0 +1,414 @@
+#include "engine/par2/gf16_kernels.h"
+
+#include <cstring>
+
+#include "engine/par2/gf16.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KAVENDRUM_X86_KERNELS 1
+// Windows keeps its stack 16-byte aligned only, and GCC does not realign it for 32- and 64-byte
+// spills, so the wide kernels are built for the other platforms only.
+#if !defined(_WIN32)
+#define KAVENDRUM_WIDE_KERNELS 1
+#endif
+#endif
+
+namespace kavendrum::par2 {
+
+namespace {
+
+constexpr std::size_t kHalf = kGfBlockBytes / 2;
+
+void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
+                    const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = src + b * kGfBlockBytes;
+        std::uint8_t* out = dst + b * kGfBlockBytes;
+        for (std::size_t i = 0; i < kHalf; ++i) {
+            const std::uint16_t product = lowProducts[in[i]] ^ highProducts[in[kHalf + i]];
+            out[i] ^= static_cast<std::uint8_t>(product);
+            out[kHalf + i] ^= static_cast<std::uint8_t>(product >> 8);
+        }
+    }
+}
+
+#if KAVENDRUM_X86_KERNELS
+
+__attribute__((target("ssse3"))) void Ssse3MulAdd(std::uint8_t* dst, const std::uint8_t* src,
+                                                  std::size_t blocks,
+                                                  const GfMultiplier::NibbleTables& t) {
+    __m128i lowTable[4];
+    __m128i highTable[4];
+    for (int i = 0; i < 4; ++i) {
+        lowTable[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(t.low[i]));
+        highTable[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(t.high[i]));
+    }
+    const __m128i mask = _mm_set1_epi8(0x0F);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (std::size_t part = 0; part < kHalf; part += 16) {
+            const std::uint8_t* in = src + b * kGfBlockBytes + part;
+            std::uint8_t* out = dst + b * kGfBlockBytes + part;
+            const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + kHalf));
+            const __m128i n0 = _mm_and_si128(lo, mask);
+            const __m128i n1 = _mm_and_si128(_mm_srli_epi16(lo, 4), mask);
+            const __m128i n2 = _mm_and_si128(hi, mask);
+            const __m128i n3 = _mm_and_si128(_mm_srli_epi16(hi, 4), mask);
+            __m128i outLow = _mm_xor_si128(
+                _mm_xor_si128(_mm_shuffle_epi8(lowTable[0], n0), _mm_shuffle_epi8(lowTable[1], n1)),
+                _mm_xor_si128(_mm_shuffle_epi8(lowTable[2], n2),
+                              _mm_shuffle_epi8(lowTable[3], n3)));
+            __m128i outHigh = _mm_xor_si128(_mm_xor_si128(_mm_shuffle_epi8(highTable[0], n0),
+                                                          _mm_shuffle_epi8(highTable[1], n1)),
+                                            _mm_xor_si128(_mm_shuffle_epi8(highTable[2], n2),
+                                                          _mm_shuffle_epi8(highTable[3], n3)));
+            auto* outLo = reinterpret_cast<__m128i*>(out);
+            auto* outHi = reinterpret_cast<__m128i*>(out + kHalf);
+            _mm_storeu_si128(outLo, _mm_xor_si128(_mm_loadu_si128(outLo), outLow));
+            _mm_storeu_si128(outHi, _mm_xor_si128(_mm_loadu_si128(outHi), outHigh));
+        }
+    }
+}
+
+#endif
+
+#if KAVENDRUM_WIDE_KERNELS
+
+__attribute__((target("avx2"))) void Avx2MulAdd(std::uint8_t* dst, const std::uint8_t* src,
+                                                std::size_t blocks,
+                                                const GfMultiplier::NibbleTables& t) {
+    __m256i lowTable[4];
+    __m256i highTable[4];
+    for (int i = 0; i < 4; ++i) {
+        lowTable[i] =
+            _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(t.low[i])));
+        highTable[i] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(t.high[i])));
+    }
+    const __m256i mask = _mm256_set1_epi8(0x0F);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = src + b * kGfBlockBytes;
+        std::uint8_t* out = dst + b * kGfBlockBytes;
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + kHalf));
+        const __m256i n0 = _mm256_and_si256(lo, mask);
+        const __m256i n1 = _mm256_and_si256(_mm256_srli_epi16(lo, 4), mask);
+        const __m256i n2 = _mm256_and_si256(hi, mask);
+        const __m256i n3 = _mm256_and_si256(_mm256_srli_epi16(hi, 4), mask);
+        const __m256i outLow =
+            _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(lowTable[0], n0),
+                                              _mm256_shuffle_epi8(lowTable[1], n1)),
+                             _mm256_xor_si256(_mm256_shuffle_epi8(lowTable[2], n2),
+                                              _mm256_shuffle_epi8(lowTable[3], n3)));
+        const __m256i outHigh =
+            _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(highTable[0], n0),
+                                              _mm256_shuffle_epi8(highTable[1], n1)),
+                             _mm256_xor_si256(_mm256_shuffle_epi8(highTable[2], n2),
+                                              _mm256_shuffle_epi8(highTable[3], n3)));
+        auto* outLo = reinterpret_cast<__m256i*>(out);
+        auto* outHi = reinterpret_cast<__m256i*>(out + kHalf);
+        _mm256_storeu_si256(outLo, _mm256_xor_si256(_mm256_loadu_si256(outLo), outLow));
+        _mm256_storeu_si256(outHi, _mm256_xor_si256(_mm256_loadu_si256(outHi), outHigh));
+    }
+}
+
+// GCC 12's AVX-512 headers fill the unused source of masked built-ins with a deliberately
+// undefined vector, which its own uninitialised-use warning then reports in every caller.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// A 64-byte vector of four 16-byte tables, one per 128-bit lane: `a` for the two lanes that hold
+// the low bytes of a block, `b` for the two that hold the high bytes.
+__attribute__((target("avx512f,avx512bw"))) __m512i LaneTables(const std::uint8_t* a,
+                                                               const std::uint8_t* b) {
+    const __m256i low =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
+    const __m256i high =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// One 64-byte vector holds a whole block. The products of the low bytes' nibbles go to the low
+// half through the tables in the low lanes, those of the high bytes through the high lanes; the
+// cross terms come from the block with its halves swapped.
+__attribute__((target("avx512f,avx512bw"))) void Avx512MulAdd(std::uint8_t* dst,
+                                                              const std::uint8_t* src,
+                                                              std::size_t blocks,
+                                                              const GfMultiplier::NibbleTables& t) {
+    const __m512i sameLowNibble = LaneTables(t.low[0], t.high[2]);
+    const __m512i sameHighNibble = LaneTables(t.low[1], t.high[3]);
+    const __m512i crossLowNibble = LaneTables(t.low[2], t.high[0]);
+    const __m512i crossHighNibble = LaneTables(t.low[3], t.high[1]);
+    const __m512i mask = _mm512_set1_epi8(0x0F);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const __m512i x = _mm512_loadu_si512(src + b * kGfBlockBytes);
+        const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
+        const __m512i a = _mm512_shuffle_epi8(sameLowNibble, _mm512_and_si512(x, mask));
+        const __m512i c =
+            _mm512_shuffle_epi8(sameHighNibble, _mm512_and_si512(_mm512_srli_epi16(x, 4), mask));
+        const __m512i d = _mm512_shuffle_epi8(crossLowNibble, _mm512_and_si512(swapped, mask));
+        const __m512i e = _mm512_shuffle_epi8(
+            crossHighNibble, _mm512_and_si512(_mm512_srli_epi16(swapped, 4), mask));
+        std::uint8_t* out = dst + b * kGfBlockBytes;
+        const __m512i sum = _mm512_ternarylogic_epi32(_mm512_loadu_si512(out), a, c, 0x96);
+        _mm512_storeu_si512(out, _mm512_ternarylogic_epi32(sum, d, e, 0x96));
+    }
+}
+
+// The factor as four 8x8 bit matrices. One matrix per 64-bit lane, so a single product covers
+// the low half of a block with one matrix and its high half with another.
+__attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAdd(std::uint8_t* dst,
+                                                                 const std::uint8_t* src,
+                                                                 std::size_t blocks,
+                                                                 const std::uint64_t* m) {
+    const __m512i same = _mm512_inserti64x4(_mm512_set1_epi64(static_cast<long long>(m[0])),
+                                            _mm256_set1_epi64x(static_cast<long long>(m[3])), 1);
+    const __m512i cross = _mm512_inserti64x4(_mm512_set1_epi64(static_cast<long long>(m[1])),
+                                             _mm256_set1_epi64x(static_cast<long long>(m[2])), 1);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const __m512i x = _mm512_loadu_si512(src + b * kGfBlockBytes);
+        const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
+        const __m512i a = _mm512_gf2p8affine_epi64_epi8(x, same, 0);
+        const __m512i c = _mm512_gf2p8affine_epi64_epi8(swapped, cross, 0);
+        std::uint8_t* out = dst + b * kGfBlockBytes;
+        _mm512_storeu_si512(out, _mm512_ternarylogic_epi32(_mm512_loadu_si512(out), a, c, 0x96));
+    }
+}
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+#endif
+
+// The 8x8 matrix that maps input bits `inShift` .. +7 of a word to output bits `outShift` .. +7
+// of its product with the factor whose products with single bits are `columns`, laid out as the
+// bit-matrix instruction reads it: the byte for output bit i sits at byte 7 - i.
+std::uint64_t BitMatrix(const std::uint16_t* columns, int inShift, int outShift) {
+    std::uint64_t matrix = 0;
+    for (int out = 0; out < 8; ++out) {
+        std::uint64_t row = 0;
+        for (int in = 0; in < 8; ++in) {
+            row |= static_cast<std::uint64_t>((columns[in + inShift] >> (out + outShift)) & 1)
+                   << in;
+        }
+        matrix |= row << (8 * (7 - out));
+    }
+    return matrix;
+}
+
+bool Supports(GfKernel kernel) {
+    switch (kernel) {
+        case GfKernel::Portable:
+            return true;
+#if KAVENDRUM_X86_KERNELS
+        case GfKernel::Ssse3:
+            return __builtin_cpu_supports("ssse3");
+#endif
+#if KAVENDRUM_WIDE_KERNELS
+        case GfKernel::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case GfKernel::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        case GfKernel::Gfni:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("gfni");
+#endif
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+void ToSplitBlocks(const std::uint8_t* words, std::size_t blocks, std::uint8_t* split) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = words + b * kGfBlockBytes;
+        std::uint8_t* out = split + b * kGfBlockBytes;
+        for (std::size_t i = 0; i < kHalf; ++i) {
+            out[i] = in[2 * i];
+            out[kHalf + i] = in[2 * i + 1];
+        }
+    }
+}
+
+void FromSplitBlocks(const std::uint8_t* split, std::size_t blocks, std::uint8_t* words) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::uint8_t* in = split + b * kGfBlockBytes;
+        std::uint8_t* out = words + b * kGfBlockBytes;
+        for (std::size_t i = 0; i < kHalf; ++i) {
+            out[2 * i] = in[i];
+            out[2 * i + 1] = in[kHalf + i];
+        }
+    }
+}
+
+#if KAVENDRUM_WIDE_KERNELS
+
+// Each 16-byte lane's even bytes, then its odd ones; the lanes are then regrouped.
+__attribute__((target("avx2"))) void Avx2ToSplitBlocks(const std::uint8_t* words,
+                                                       std::size_t blocks, std::uint8_t* split) {
+    const __m256i evenOdd = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
+                                             0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const auto* in = reinterpret_cast<const __m256i*>(words + b * kGfBlockBytes);
+        const __m256i first =
+            _mm256_permute4x64_epi64(_mm256_shuffle_epi8(_mm256_loadu_si256(in), evenOdd), 0xD8);
+        const __m256i second = _mm256_permute4x64_epi64(
+            _mm256_shuffle_epi8(_mm256_loadu_si256(in + 1), evenOdd), 0xD8);
+        auto* out = reinterpret_cast<__m256i*>(split + b * kGfBlockBytes);
+        _mm256_storeu_si256(out, _mm256_permute2x128_si256(first, second, 0x20));
+        _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(first, second, 0x31));
+    }
+}
+
+__attribute__((target("avx2"))) void Avx2FromSplitBlocks(const std::uint8_t* split,
+                                                         std::size_t blocks, std::uint8_t* words) {
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const auto* in = reinterpret_cast<const __m256i*>(split + b * kGfBlockBytes);
+        const __m256i low = _mm256_loadu_si256(in);
+        const __m256i high = _mm256_loadu_si256(in + 1);
+        const __m256i x = _mm256_unpacklo_epi8(low, high);
+        const __m256i y = _mm256_unpackhi_epi8(low, high);
+        auto* out = reinterpret_cast<__m256i*>(words + b * kGfBlockBytes);
+        _mm256_storeu_si256(out, _mm256_permute2x128_si256(x, y, 0x20));
+        _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(x, y, 0x31));
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#endif
+
+}  // namespace
+
+void ToSplitLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* split) {
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    if (HasAvx2()) {
+        Avx2ToSplitBlocks(words, whole, split);
+    } else
+#endif
+    {
+        ToSplitBlocks(words, whole, split);
+    }
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes] = {};
+        std::memcpy(last, words + whole * kGfBlockBytes, tail);
+        ToSplitBlocks(last, 1, split + whole * kGfBlockBytes);
+    }
+}
+
+void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t* words) {
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    if (HasAvx2()) {
+        Avx2FromSplitBlocks(split, whole, words);
+    } else
+#endif
+    {
+        FromSplitBlocks(split, whole, words);
+    }
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes];
+        FromSplitBlocks(split + whole * kGfBlockBytes, 1, last);
+        std::memcpy(words + whole * kGfBlockBytes, last, tail);
+    }
+}
+
+std::string KernelName(GfKernel kernel) {
+    switch (kernel) {
+        case GfKernel::Portable:
+            return "portable";
+        case GfKernel::Ssse3:
+            return "SSSE3";
+        case GfKernel::Avx2:
+            return "AVX2";
+        case GfKernel::Avx512:
+            return "AVX-512BW";
+        case GfKernel::Gfni:
+            return "GFNI";
+    }
+    return "unknown";
+}
+
+std::vector<GfKernel> AvailableKernels() {
+    std::vector<GfKernel> kernels;
+    for (const GfKernel kernel :
+         {GfKernel::Portable, GfKernel::Ssse3, GfKernel::Avx2, GfKernel::Avx512, GfKernel::Gfni}) {
+        if (Supports(kernel)) {
+            kernels.push_back(kernel);
+        }
+    }
+    return kernels;
+}
+
+GfKernel FastestKernel() {
+    return AvailableKernels().back();
+}
+
+GfMultiplier::GfMultiplier(GfKernel kernel, std::uint16_t factor)
+    : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable), m_factor(factor) {
+    switch (m_kernel) {
+        case GfKernel::Portable:
+            m_bytes.resize(512);
+            for (std::uint32_t b = 0; b < 256; ++b) {
+                m_bytes[b] = Gf16::Multiply(factor, static_cast<std::uint16_t>(b));
+                m_bytes[256 + b] = Gf16::Multiply(factor, static_cast<std::uint16_t>(b << 8));
+            }
+            break;
+        case GfKernel::Gfni: {
+            std::uint16_t columns[16];
+            for (int bit = 0; bit < 16; ++bit) {
+                columns[bit] = Gf16::Multiply(factor, static_cast<std::uint16_t>(1u << bit));
+            }
+            m_matrices[0] = BitMatrix(columns, 0, 0);
+            m_matrices[1] = BitMatrix(columns, 8, 0);
+            m_matrices[2] = BitMatrix(columns, 0, 8);
+            m_matrices[3] = BitMatrix(columns, 8, 8);
+            break;
+        }
+        default:
+            for (int position = 0; position < 4; ++position) {
+                for (std::uint32_t n = 0; n < 16; ++n) {
+                    const std::uint16_t product =
+                        Gf16::Multiply(factor, static_cast<std::uint16_t>(n << (4 * position)));
+                    m_nibbles.low[position][n] = static_cast<std::uint8_t>(product);
+                    m_nibbles.high[position][n] = static_cast<std::uint8_t>(product >> 8);
+                }
+            }
+            break;
+    }
+}
+
+void GfMultiplier::MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks) const {
+    switch (m_kernel) {
+#if KAVENDRUM_X86_KERNELS
+        case GfKernel::Ssse3:
+            return Ssse3MulAdd(dst, src, blocks, m_nibbles);
+#endif
+#if KAVENDRUM_WIDE_KERNELS
+        case GfKernel::Avx2:
+            return Avx2MulAdd(dst, src, blocks, m_nibbles);
+        case GfKernel::Avx512:
+            return Avx512MulAdd(dst, src, blocks, m_nibbles);
+        case GfKernel::Gfni:
+            return GfniMulAdd(dst, src, blocks, m_matrices);
+#endif
+        default:
+            return PortableMulAdd(dst, src, blocks, m_bytes.data(), m_bytes.data() + 256);
+    }
+}
+
+}  // namespace kavendrum::par2

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavendrum::par2 {
+
+// The coding loop works on slices in a split layout: each block of 64 bytes holds 32 words of a
+// slice, their 32 low bytes first and then their 32 high bytes. Vector units then find the bytes
+// that table lookups and bit-matrix products need side by side, without shuffling every word
+// apart on every multiplication; a slice is brought into the layout once and out of it once.
+inline constexpr std::size_t kGfBlockBytes = 64;
+
+// The bytes a slice of `bytes` takes in the split layout: whole blocks, padded with zeros.
+inline std::size_t SplitLayoutBytes(std::size_t bytes) {
+    return (bytes + kGfBlockBytes - 1) / kGfBlockBytes * kGfBlockBytes;
+}
+// Little-endian words into the split layout; `bytes` is even and the tail of the last block
+// becomes zeros.
+void ToSplitLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* split);
+// The first `bytes` (even) of a slice in the split layout, back as little-endian words.
+void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t* words);
+
+// The ways this program can multiply-accumulate, from the plainest to the fastest.
+enum class GfKernel {
+    Portable,  // two 256-entry tables per factor; any processor
+    Ssse3,     // nibble tables with 16-byte byte shuffles
+    Avx2,      // the same with 32-byte shuffles
+    Avx512,    // 64-byte shuffles (AVX-512BW), both halves of a block at once
+    Gfni,      // bit-matrix products on 64-byte vectors (GFNI with AVX-512)
+};
+std::string KernelName(GfKernel kernel);
+// The kernels this processor and this build can run, plainest first.
+std::vector<GfKernel> AvailableKernels();
+GfKernel FastestKernel();
+
+// One factor, prepared for one kernel: multiplies whole blocks in the split layout and adds the
+// products into a destination (dst ^= factor * src). Source and destination may have any
+// alignment; they must not overlap unless they are the same.
+class GfMultiplier {
+  public:
+    GfMultiplier(GfKernel kernel, std::uint16_t factor);
+    void MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks) const;
+    std::uint16_t Factor() const { return m_factor; }
+
+    // The low and high byte of factor * (n << 4 * position) for each nibble n and nibble position.
+    struct NibbleTables {
+        alignas(16) std::uint8_t low[4][16];
+        alignas(16) std::uint8_t high[4][16];
+    };
+
+  private:
+    GfKernel m_kernel;
+    std::uint16_t m_factor;
+    NibbleTables m_nibbles{};
+    // For the bit-matrix kernel: low from low, low from high, high from low, high from high.
+    std::uint64_t m_matrices[4] = {};
+    // For the portable kernel: the products of every low byte and of every high byte.
+    std::vector<std::uint16_t> m_bytes;
+};
+
+}  // namespace kavendrum::par2

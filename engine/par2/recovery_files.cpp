@@ -1,0 +1,349 @@
+#include "engine/par2/recovery_files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "engine/io/crc32.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
+#include "engine/par2/gf16.h"
+#include "engine/par2/slice_combiner.h"
+#include "engine/paths.h"
+
+namespace kavendrum::par2 {
+
+namespace {
+
+constexpr std::uint64_t k16k = 16384;
+// Bytes of input slices read ahead of the coding.
+constexpr std::size_t kBatchBytes = 32u << 20;
+
+std::string Padded(std::uint32_t value, std::size_t width) {
+    std::string text = std::to_string(value);
+    return std::string(width > text.size() ? width - text.size() : 0, '0') + text;
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : WithTrailingSeparator(folder) + name;
+}
+
+}  // namespace
+
+RecoveryPlan PlanRecovery(const std::vector<std::string>& pieceNames,
+                          const std::vector<std::uint64_t>& pieceSizes, std::uint64_t pieceSize,
+                          std::uint32_t wantedPieces) {
+    RecoveryPlan plan;
+    plan.sliceSize = (pieceSize / 2 + pieceSize % 2 + 3) / 4 * 4;
+    if (pieceSize == 0 || pieceNames.size() != pieceSizes.size() || pieceSizes.empty()) {
+        return plan;
+    }
+    plan.slicesPerPiece = static_cast<std::uint32_t>(SlicesIn(pieceSize, plan.sliceSize));
+    std::uint64_t slices = 0;
+    std::vector<std::string> names;
+    std::vector<std::uint64_t> counts;
+    for (std::size_t i = 0; i < pieceSizes.size(); ++i) {
+        if (pieceSizes[i] != 0) {  // empty pieces are not in the set
+            names.push_back(pieceNames[i]);
+            counts.push_back(SlicesIn(pieceSizes[i], plan.sliceSize));
+            slices += counts.back();
+        }
+    }
+    const std::uint64_t bare = kRecoveryPrefixBytes + plan.sliceSize + CreatorPacketBytes();
+    const std::uint64_t described = bare + CriticalPacketBytes(names, counts);
+    if (slices == 0 || slices > kMaxInputSlices || bare > pieceSize) {
+        return plan;  // nothing can be protected with pieces of this size
+    }
+    plan.inputSlices = static_cast<std::uint32_t>(slices);
+    plan.mostRepairable = static_cast<std::uint32_t>(pieceSizes.size());
+    plan.repairablePieces = std::min(wantedPieces, plan.mostRepairable);
+    plan.recoverySlices = plan.repairablePieces * plan.slicesPerPiece;
+    plan.describedInEachFile = described <= pieceSize;
+    plan.recoveryFileBytes = plan.describedInEachFile ? described : bare;
+    return plan;
+}
+
+std::string IndexFileName(const std::string& baseName) {
+    return baseName + ".par2";
+}
+
+std::string RecoveryFileName(const std::string& baseName, std::uint32_t first, std::uint32_t count,
+                             std::uint32_t total) {
+    return baseName + ".vol" + Padded(first, std::to_string(total).size()) + "+" +
+           std::to_string(count) + ".par2";
+}
+
+FileStatus WriteFileByRename(const std::string& path,
+                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
+    std::string temporary;
+    FileResult<File> created = FileError{};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + ".new" + (attempt == 0 ? "" : std::to_string(attempt));
+        created = File::CreateNew(temporary);
+        if (created.ok() || FileExists(temporary) == false) {
+            break;
+        }
+    }
+    if (!created.ok()) {
+        return created.error();
+    }
+    File& file = created.value();
+    FileStatus failure;
+    for (const auto& [data, size] : parts) {
+        if (!failure) {
+            failure = file.Write(data, size);
+        }
+    }
+    if (!failure) {
+        failure = file.Flush();
+    }
+    if (auto closed = file.Close(); !failure) {
+        failure = closed;
+    }
+    if (!failure) {
+        failure = RenameOver(temporary, path);
+    }
+    if (failure) {
+        RemoveFile(temporary);  // our own new file, never renamed into place
+        return failure;
+    }
+    return FlushFolderEntries(path);
+}
+
+RecoveryEncoder::RecoveryEncoder(RecoveryRequest request)
+    : m_request(std::move(request)),
+      m_plan(PlanRecovery(m_request.pieceNames, m_request.pieceSizes, m_request.pieceSize,
+                          m_request.wantedPieces)) {
+    m_files.resize(m_request.pieceSizes.size());
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        m_files[i].name = m_request.pieceNames[i];
+        m_files[i].length = m_request.pieceSizes[i];
+    }
+    while (m_piece < m_files.size() && m_files[m_piece].length == 0) {
+        EndPiece();
+    }
+}
+
+void RecoveryEncoder::Add(const void* data, std::size_t size) {
+    const auto* at = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        if (m_piece >= m_files.size() || m_plan.sliceSize == 0) {
+            m_overrun = true;
+            return;
+        }
+        const FileEntry& file = m_files[m_piece];
+        const std::uint64_t part =
+            std::min<std::uint64_t>({size, file.length - m_inPiece, m_plan.sliceSize - m_inSlice});
+        const auto bytes = static_cast<std::size_t>(part);
+        m_fileMd5.Update(at, bytes);
+        if (m_inPiece < k16k) {
+            m_16kMd5.Update(at, static_cast<std::size_t>(std::min(part, k16k - m_inPiece)));
+        }
+        m_sliceMd5.Update(at, bytes);
+        m_sliceCrc = Crc32Update(m_sliceCrc, at, bytes);
+        m_inPiece += part;
+        m_inSlice += part;
+        at += bytes;
+        size -= bytes;
+        if (m_inSlice == m_plan.sliceSize || m_inPiece == file.length) {
+            EndSlice();
+        }
+        while (m_piece < m_files.size() && m_inPiece == m_files[m_piece].length) {
+            EndPiece();
+        }
+    }
+}
+
+void RecoveryEncoder::EndSlice() {
+    if (m_inSlice == 0) {
+        return;
+    }
+    // A short last slice is checked as if padded with zeros.
+    const std::uint64_t padding = m_plan.sliceSize - m_inSlice;
+    std::vector<std::uint8_t> zeros(
+        static_cast<std::size_t>(std::min<std::uint64_t>(padding, 1 << 16)));
+    for (std::uint64_t left = padding; left > 0;) {
+        const std::size_t part =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+        m_sliceMd5.Update(zeros.data(), part);
+        left -= part;
+    }
+    m_files[m_piece].slices.push_back(
+        {m_sliceMd5.Finish().value_or(Md5Digest{}), Crc32ZeroExtend(m_sliceCrc, padding)});
+    m_sliceCrc = 0;
+    m_inSlice = 0;
+}
+
+void RecoveryEncoder::EndPiece() {
+    FileEntry& file = m_files[m_piece];
+    file.md5 = m_fileMd5.Finish().value_or(Md5Digest{});
+    file.md5Of16k = m_16kMd5.Finish().value_or(Md5Digest{});
+    file.id = FileIdOf(file.md5Of16k, file.length, file.name);
+    ++m_piece;
+    m_inPiece = 0;
+}
+
+SetDescription RecoveryEncoder::Describe() const {
+    // Empty pieces stay out of the set, as other PAR2 tools leave empty files out: they have no
+    // slice to protect, and a reader that meets one in a set takes it for a damaged file.
+    SetDescription set;
+    set.sliceSize = m_plan.sliceSize;
+    std::copy_if(m_files.begin(), m_files.end(), std::back_inserter(set.files),
+                 [](const FileEntry& file) { return file.length != 0; });
+    SortFilesById(set.files);
+    return set;
+}
+
+RecoveryResult RecoveryEncoder::Finish() {
+    RecoveryResult result;
+    result.plan = m_plan;
+    if (m_request.wantedPieces == 0 || m_files.empty()) {
+        result.status = RecoveryStatus::NothingAsked;
+        return result;
+    }
+    if (m_plan.repairablePieces == 0) {
+        result.status = RecoveryStatus::CannotMeet;
+        return result;
+    }
+    if (m_overrun || m_piece != m_files.size()) {
+        result.error = FileError{};  // the bytes given do not make the pieces described
+        return result;
+    }
+    const SetDescription set = Describe();
+    // Each piece's first coding index: the slices are numbered in the order of the files' ids.
+    std::vector<std::uint32_t> firstIndex(m_files.size());
+    std::uint32_t next = 0;
+    for (const FileEntry& sorted : set.files) {
+        for (std::size_t p = 0; p < m_files.size(); ++p) {
+            if (m_files[p].id == sorted.id && m_files[p].name == sorted.name) {
+                firstIndex[p] = next;
+            }
+        }
+        next += static_cast<std::uint32_t>(sorted.slices.size());
+    }
+    const std::vector<std::uint8_t> critical = CriticalPackets(set);
+    const std::vector<std::uint8_t> creator = CreatorPacket(RecoverySetIdOf(set));
+    const std::string index = InFolder(m_request.folder, IndexFileName(m_request.baseName));
+    if (auto failure = WriteFileByRename(
+            index, {{critical.data(), critical.size()}, {creator.data(), creator.size()}})) {
+        result.error = *failure;
+        return result;
+    }
+    result.written.push_back(index);
+    const std::uint64_t perRound = std::max<std::uint64_t>(
+        1, m_request.memoryLimit / SliceCombiner::OutputBytes(m_plan.sliceSize));
+    for (std::uint32_t first = 0; first < m_plan.recoverySlices;) {
+        const auto count = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(perRound, m_plan.recoverySlices - first));
+        if (!WriteRound(set, firstIndex, first, count, result)) {
+            return result;
+        }
+        first += count;
+    }
+    result.status = RecoveryStatus::Written;
+    return result;
+}
+
+bool RecoveryEncoder::WriteRound(const SetDescription& set, const std::vector<std::uint32_t>& order,
+                                 std::uint32_t first, std::uint32_t count, RecoveryResult& result) {
+    SliceCombiner combiner(count, static_cast<std::size_t>(m_plan.sliceSize), m_request.threads,
+                           m_request.kernel);
+    if (!Code(order, first, combiner, result)) {
+        return false;
+    }
+    const Md5Digest setId = RecoverySetIdOf(set);
+    const std::vector<std::uint8_t> critical =
+        m_plan.describedInEachFile ? CriticalPackets(set) : std::vector<std::uint8_t>{};
+    const std::vector<std::uint8_t> creator = CreatorPacket(setId);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(m_plan.sliceSize));
+    for (std::uint32_t j = 0; j < count; ++j) {
+        combiner.CopyOutput(j, data.data());
+        const auto prefix = RecoveryPacketPrefix(setId, first + j, data.data(), data.size());
+        const std::string path =
+            InFolder(m_request.folder,
+                     RecoveryFileName(m_request.baseName, first + j, 1, m_plan.recoverySlices));
+        if (auto failure = WriteFileByRename(path, {{prefix.data(), prefix.size()},
+                                                    {data.data(), data.size()},
+                                                    {critical.data(), critical.size()},
+                                                    {creator.data(), creator.size()}})) {
+            result.error = *failure;
+            return false;
+        }
+        result.written.push_back(path);
+    }
+    return true;
+}
+
+bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
+                           SliceCombiner& combiner, RecoveryResult& result) {
+    const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
+    const std::size_t batch = combiner.BatchFor(kBatchBytes);
+    std::vector<std::vector<std::uint8_t>> buffers(batch, std::vector<std::uint8_t>(sliceBytes));
+    std::vector<const std::uint8_t*> inputs;
+    std::vector<std::uint32_t> indices;
+    const auto flush = [&] {
+        combiner.Add(inputs, [&](std::size_t out, std::size_t in) {
+            return CodingFactor(indices[in], first + static_cast<std::uint32_t>(out));
+        });
+        inputs.clear();
+        indices.clear();
+    };
+    for (std::size_t p = 0; p < m_files.size(); ++p) {
+        if (m_files[p].length == 0) {
+            continue;
+        }
+        auto file = File::OpenSharedForReading(InFolder(m_request.folder, m_files[p].name));
+        if (!file.ok()) {
+            result.error = file.error();
+            return false;
+        }
+        for (std::size_t s = 0; s < m_files[p].slices.size(); ++s) {
+            std::vector<std::uint8_t>& buffer = buffers[inputs.size()];
+            const std::uint64_t want =
+                std::min<std::uint64_t>(sliceBytes, m_files[p].length - s * m_plan.sliceSize);
+            auto got = file.value().Read(buffer.data(), static_cast<std::size_t>(want));
+            if (!got.ok() || got.value() != want) {
+                result.error = got.ok() ? FileError{} : got.error();
+                return false;
+            }
+            std::memset(buffer.data() + want, 0, sliceBytes - want);
+            inputs.push_back(buffer.data());
+            indices.push_back(firstIndex[p] + static_cast<std::uint32_t>(s));
+            if (inputs.size() == batch) {
+                flush();
+            }
+        }
+    }
+    flush();
+    return true;
+}
+
+RecoveryResult CreateRecoveryFiles(const RecoveryRequest& request) {
+    RecoveryEncoder encoder(request);
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (const std::string& name : request.pieceNames) {
+        auto file = File::OpenSharedForReading(InFolder(request.folder, name));
+        if (!file.ok()) {
+            RecoveryResult result;
+            result.plan = encoder.Plan();
+            result.error = file.error();
+            return result;
+        }
+        for (;;) {
+            auto got = file.value().Read(buffer.data(), buffer.size());
+            if (!got.ok()) {
+                RecoveryResult result;
+                result.plan = encoder.Plan();
+                result.error = got.error();
+                return result;
+            }
+            encoder.Add(buffer.data(), got.value());
+            if (got.value() < buffer.size()) {
+                break;
+            }
+        }
+    }
+    return encoder.Finish();
+}
+
+}  // namespace kavendrum::par2

@@ -1,0 +1,563 @@
+#include "engine/par2/recovery_repair.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "engine/io/crc32.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
+#include "engine/io/md5.h"
+#include "engine/par2/gf16.h"
+#include "engine/par2/par2_format.h"
+#include "engine/par2/recovery_files.h"
+#include "engine/par2/slice_combiner.h"
+#include "engine/paths.h"
+
+namespace kavendrum::par2 {
+
+namespace {
+
+constexpr std::size_t kBatchBytes = 32u << 20;
+constexpr std::size_t kReadChunk = 1 << 20;
+
+// Rows of GF(2^16) numbers kept in the kernels' split layout, so that row operations run on the
+// vector units: the solve is the cube of the missing slices' count.
+class GfMatrix {
+  public:
+    GfMatrix(std::size_t rows, std::size_t columns, GfKernel kernel)
+        : m_columns(columns),
+          m_rowBytes(SplitLayoutBytes(2 * columns)),
+          m_kernel(kernel),
+          m_data(rows * m_rowBytes, 0) {}
+
+    std::uint16_t Get(std::size_t row, std::size_t column) const {
+        const std::uint8_t* at = Cell(row, column);
+        return static_cast<std::uint16_t>(at[0] | at[kGfBlockBytes / 2] << 8);
+    }
+    void Set(std::size_t row, std::size_t column, std::uint16_t value) {
+        std::uint8_t* at = Cell(row, column);
+        at[0] = static_cast<std::uint8_t>(value);
+        at[kGfBlockBytes / 2] = static_cast<std::uint8_t>(value >> 8);
+    }
+    // row `target` += factor * row `source`, or, when they are the same, row *= (1 + factor).
+    void AddRow(std::size_t target, std::size_t source, std::uint16_t factor) {
+        GfMultiplier(m_kernel, factor).MulAdd(Row(target), Row(source), m_rowBytes / kGfBlockBytes);
+    }
+    void ScaleRow(std::size_t row, std::uint16_t factor) {
+        std::vector<std::uint8_t> copy(Row(row), Row(row) + m_rowBytes);
+        std::memset(Row(row), 0, m_rowBytes);
+        GfMultiplier(m_kernel, factor).MulAdd(Row(row), copy.data(), m_rowBytes / kGfBlockBytes);
+    }
+    void SwapRows(std::size_t a, std::size_t b) {
+        std::swap_ranges(Row(a), Row(a) + m_rowBytes, Row(b));
+    }
+    std::size_t Columns() const { return m_columns; }
+
+  private:
+    std::uint8_t* Row(std::size_t row) { return m_data.data() + row * m_rowBytes; }
+    const std::uint8_t* Cell(std::size_t row, std::size_t column) const {
+        return m_data.data() + row * m_rowBytes + column / 32 * kGfBlockBytes + column % 32;
+    }
+    std::uint8_t* Cell(std::size_t row, std::size_t column) {
+        return m_data.data() + row * m_rowBytes + column / 32 * kGfBlockBytes + column % 32;
+    }
+
+    std::size_t m_columns;
+    std::size_t m_rowBytes;
+    GfKernel m_kernel;
+    std::vector<std::uint8_t> m_data;
+};
+
+// Gauss-Jordan on [A | I]: false when A is singular; otherwise the right half holds A's inverse.
+bool Invert(GfMatrix& matrix, std::size_t size) {
+    for (std::size_t column = 0; column < size; ++column) {
+        std::size_t pivot = column;
+        while (pivot < size && matrix.Get(pivot, column) == 0) {
+            ++pivot;
+        }
+        if (pivot == size) {
+            return false;
+        }
+        matrix.SwapRows(pivot, column);
+        matrix.ScaleRow(column, Gf16::Inverse(matrix.Get(column, column)));
+        for (std::size_t row = 0; row < size; ++row) {
+            const std::uint16_t factor = row == column ? 0 : matrix.Get(row, column);
+            if (factor != 0) {
+                matrix.AddRow(row, column, factor);
+            }
+        }
+    }
+    return true;
+}
+
+// One piece of the request as the set describes it.
+struct PieceState {
+    const FileEntry* entry = nullptr;
+    std::uint32_t firstIndex = 0;  // coding index of its first slice
+    std::vector<bool> goodSlices;
+};
+
+struct SliceHashes {
+    Md5 md5;
+    std::uint32_t crc = 0;
+};
+
+// Whether the `size` bytes at `offset`, padded with zeros to `sliceSize`, have the checksums.
+// Read in parts: the slice size comes from the set and sizes nothing before recovery data of
+// that size has been found.
+bool SliceMatches(File& file, std::uint64_t offset, std::uint64_t size, std::uint64_t sliceSize,
+                  const SliceChecksum& expected, std::vector<std::uint8_t>& buffer) {
+    if (file.SeekTo(offset)) {
+        return false;
+    }
+    Md5 md5;
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = size; left > 0;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        auto got = file.Read(buffer.data(), part);
+        if (!got.ok() || got.value() != part) {
+            return false;  // a short piece: this slice is bad
+        }
+        md5.Update(buffer.data(), part);
+        crc = Crc32Update(crc, buffer.data(), part);
+        left -= part;
+    }
+    std::fill(buffer.begin(), buffer.end(), 0);
+    for (std::uint64_t left = sliceSize - size; left > 0;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        md5.Update(buffer.data(), part);
+        left -= part;
+    }
+    return Crc32ZeroExtend(crc, sliceSize - size) == expected.crc && md5.Finish() == expected.md5;
+}
+
+// Reads a piece once: its MD5 decides the common case; only a piece that fails it has its
+// slices checked one by one, in a second read.
+PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uint64_t sliceSize,
+                       std::vector<bool>& goodSlices) {
+    PieceRepair result;
+    goodSlices.assign(entry.slices.size(), false);
+    auto file = File::OpenSharedForReading(path);
+    if (!file.ok()) {
+        result.condition = PieceCondition::Missing;
+        result.badSlices = static_cast<std::uint32_t>(entry.slices.size());
+        return result;
+    }
+    auto length = file.value().Length();
+    Md5 whole;
+    std::vector<std::uint8_t> buffer(kReadChunk);
+    bool readable = length.ok();
+    for (std::uint64_t left = length.ok() ? length.value() : 0; readable && left > 0;) {
+        auto got = file.value().Read(buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
+        readable = got.ok() && got.value() > 0;
+        if (readable) {
+            whole.Update(buffer.data(), got.value());
+            left -= got.value();
+        }
+    }
+    if (readable && length.value() == entry.length && whole.Finish() == entry.md5) {
+        result.condition = PieceCondition::Good;
+        goodSlices.assign(entry.slices.size(), true);
+        return result;
+    }
+    result.condition = PieceCondition::Damaged;
+    for (std::size_t s = 0; readable && s < entry.slices.size(); ++s) {
+        const std::uint64_t size = std::min<std::uint64_t>(sliceSize, entry.length - s * sliceSize);
+        goodSlices[s] =
+            SliceMatches(file.value(), s * sliceSize, size, sliceSize, entry.slices[s], buffer);
+    }
+    result.badSlices =
+        static_cast<std::uint32_t>(std::count(goodSlices.begin(), goodSlices.end(), false));
+    return result;
+}
+
+// Checks every piece the set describes, the pieces shared out among the threads.
+void CheckPieces(const RepairRequest& request, const FoundSet& set, std::vector<PieceState>& states,
+                 RepairResult& result) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t p = next++; p < states.size(); p = next++) {
+            if (states[p].entry != nullptr) {
+                result.pieces[p] = CheckPiece(request.piecePaths[p], *states[p].entry,
+                                              set.sliceSize, states[p].goodSlices);
+            }
+        }
+    };
+    const unsigned threads =
+        request.threads != 0 ? request.threads : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work();
+    for (auto& helper : helpers) {
+        helper.join();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Everything the rebuilding needs once the set is read and the pieces checked.
+struct Solve {
+    const FoundSet* set = nullptr;
+    std::vector<PieceState> states;
+    std::vector<std::uint32_t> missing;      // coding indices of the unknown slices, ascending
+    std::vector<std::uint32_t> totalSlices;  // in coding order, for the factor rows
+    std::uint32_t inputSlices = 0;
+    std::unique_ptr<GfMatrix> inverse;  // [A | A^-1]
+};
+
+std::vector<std::uint32_t> MissingSlices(const FoundSet& set, const std::vector<PieceState>& states,
+                                         std::map<Md5Digest, std::uint32_t>& firstIndex) {
+    std::vector<std::uint32_t> missing;
+    std::uint32_t next = 0;
+    for (const Md5Digest& id : set.fileIds) {
+        firstIndex[id] = next;
+        const auto ours = std::find_if(states.begin(), states.end(), [&](const PieceState& s) {
+            return s.entry != nullptr && s.entry->id == id;
+        });
+        const auto count = static_cast<std::uint32_t>(set.files.at(id).slices.size());
+        for (std::uint32_t s = 0; s < count; ++s) {
+            // A file of the set that is none of the pieces is unknown as a whole.
+            if (ours == states.end() || !ours->goodSlices[s]) {
+                missing.push_back(next + s);
+            }
+        }
+        next += count;
+    }
+    return missing;
+}
+
+// Builds the coding matrix of the unknown slices against the first recovery slices and inverts
+// it; the recovery slices are chosen in the order found, which for a sound set always works.
+bool SolveMatrix(Solve& solve, GfKernel kernel) {
+    const std::size_t m = solve.missing.size();
+    solve.inverse = std::make_unique<GfMatrix>(m, 2 * m, kernel);
+    for (std::size_t r = 0; r < m; ++r) {
+        const std::uint32_t exponent = solve.set->recovery[r].exponent;
+        for (std::size_t j = 0; j < m; ++j) {
+            solve.inverse->Set(r, j, CodingFactor(solve.missing[j], exponent));
+        }
+        solve.inverse->Set(r, m + r, 1);
+    }
+    return Invert(*solve.inverse, m);
+}
+
+// For the unknown slices `outputs` (positions in solve.missing): the factor of every known input
+// slice, as rows in the split layout: sum over r of inverse[j][r] * constant_i ^ exponent_r.
+GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& outputs,
+                      GfKernel kernel) {
+    const std::size_t m = solve.missing.size();
+    GfMatrix factors(outputs.size() + 1, solve.inputSlices, kernel);
+    const std::size_t scratch = outputs.size();
+    for (std::size_t r = 0; r < m; ++r) {
+        const std::uint32_t exponent = solve.set->recovery[r].exponent;
+        for (std::uint32_t i = 0; i < solve.inputSlices; ++i) {
+            factors.Set(scratch, i, CodingFactor(i, exponent));
+        }
+        for (std::size_t o = 0; o < outputs.size(); ++o) {
+            const std::uint16_t weight = solve.inverse->Get(outputs[o], m + r);
+            if (weight != 0) {
+                factors.AddRow(o, scratch, weight);
+            }
+        }
+    }
+    return factors;
+}
+
+}  // namespace
+
+namespace {
+
+// Reads the inputs of a round (every good slice, then the chosen recovery slices) in batches
+// and hands them to the combiner.
+class InputFeeder {
+  public:
+    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
+                std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor)
+        : m_combiner(combiner),
+          m_sliceBytes(sliceBytes),
+          m_factor(std::move(factor)),
+          m_buffers(combiner.BatchFor(kBatchBytes), std::vector<std::uint8_t>(sliceBytes)) {}
+
+    // The slice of `file` at `offset`, `size` bytes long and padded with zeros.
+    bool Take(File& file, std::uint64_t offset, std::uint64_t size, bool recovery,
+              std::uint32_t index) {
+        std::vector<std::uint8_t>& buffer = m_buffers[m_inputs.size()];
+        if (file.SeekTo(offset)) {
+            return false;
+        }
+        auto got = file.Read(buffer.data(), static_cast<std::size_t>(size));
+        if (!got.ok() || got.value() != size) {
+            return false;
+        }
+        std::memset(buffer.data() + size, 0, m_sliceBytes - static_cast<std::size_t>(size));
+        m_inputs.push_back(buffer.data());
+        m_kinds.emplace_back(recovery, index);
+        if (m_inputs.size() == m_buffers.size()) {
+            Flush();
+        }
+        return true;
+    }
+
+    void Flush() {
+        m_combiner.Add(m_inputs, [this](std::size_t out, std::size_t in) {
+            return m_factor(out, m_kinds[in].first, m_kinds[in].second);
+        });
+        m_inputs.clear();
+        m_kinds.clear();
+    }
+
+  private:
+    SliceCombiner& m_combiner;
+    std::size_t m_sliceBytes;
+    std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
+    std::vector<std::vector<std::uint8_t>> m_buffers;
+    std::vector<const std::uint8_t*> m_inputs;
+    std::vector<std::pair<bool, std::uint32_t>> m_kinds;
+};
+
+bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
+                InputFeeder& feeder, RepairResult& result) {
+    const std::uint64_t sliceSize = solve.set->sliceSize;
+    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+        const PieceState& state = solve.states[p];
+        if (state.entry == nullptr || std::find(state.goodSlices.begin(), state.goodSlices.end(),
+                                                true) == state.goodSlices.end()) {
+            continue;
+        }
+        auto file = File::OpenSharedForReading(request.piecePaths[p]);
+        if (!file.ok()) {
+            result.error = file.error();
+            return false;
+        }
+        for (std::uint32_t s = 0; s < state.goodSlices.size(); ++s) {
+            const std::uint64_t size = std::min(sliceSize, state.entry->length - s * sliceSize);
+            if (state.goodSlices[s] &&
+                !feeder.Take(file.value(), s * sliceSize, size, false, state.firstIndex + s)) {
+                result.error.path = request.piecePaths[p];
+                return false;
+            }
+        }
+    }
+    for (std::uint32_t r = 0; r < solve.missing.size(); ++r) {
+        const RecoverySliceRef& slice = solve.set->recovery[r];
+        auto file = File::OpenSharedForReading(reader.Paths()[slice.file]);
+        if (!file.ok() || !feeder.Take(file.value(), slice.dataOffset, sliceSize, true, r)) {
+            result.error.path = reader.Paths()[slice.file];
+            return false;
+        }
+    }
+    feeder.Flush();
+    return true;
+}
+
+// Writes piece `p` new beside its path from its good slices and the rebuilt ones (outputs
+// `firstOutput` on), checks it against the set's MD5 and renames it into place.
+bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::uint64_t sliceSize,
+                       const SliceCombiner& combiner, std::size_t firstOutput,
+                       RepairResult& result) {
+    const std::string temporary = path + ".rebuilt";
+    auto created = File::CreateNew(temporary);
+    if (!created.ok()) {
+        result.error = created.error();
+        return false;
+    }
+    File& out = created.value();
+    const auto identity = out.Identity();
+    auto old = File::OpenSharedForReading(path);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(sliceSize));
+    Md5 md5;
+    FileStatus failure;
+    std::size_t output = firstOutput;
+    for (std::uint32_t s = 0; !failure && s < state.goodSlices.size(); ++s) {
+        const auto size =
+            static_cast<std::size_t>(std::min(sliceSize, state.entry->length - s * sliceSize));
+        if (state.goodSlices[s]) {
+            const bool read = old.ok() && !old.value().SeekTo(s * sliceSize) &&
+                              old.value().Read(buffer.data(), size).ok();
+            failure = read ? FileStatus{} : FileStatus{FileError{FileErrorCause::Generic, path, 0}};
+        } else {
+            combiner.CopyOutput(output++, buffer.data());
+        }
+        md5.Update(buffer.data(), size);
+        if (!failure) {
+            failure = out.Write(buffer.data(), size);
+        }
+    }
+    const bool checks = !failure && md5.Finish() == state.entry->md5;
+    if (checks) {
+        failure = out.Flush();
+    }
+    if (auto closed = out.Close(); !failure) {
+        failure = closed;
+    }
+    if (old.ok()) {
+        old.value().Close();
+    }
+    if (!checks || failure || (failure = RenameOver(temporary, path))) {
+        if (identity.ok() && IdentityOf(temporary) == identity.value()) {
+            RemoveFile(temporary);
+        }
+        result.error = failure ? *failure : FileError{FileErrorCause::Generic, path, 0};
+        return false;
+    }
+    return !FlushFolderEntries(path);
+}
+
+}  // namespace
+
+namespace {
+
+// Rebuilds the pieces `group` in one pass over the inputs.
+bool RebuildGroup(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
+                  const std::vector<std::size_t>& group, RepairResult& result) {
+    std::vector<std::size_t> outputs;  // positions in solve.missing
+    for (const std::size_t p : group) {
+        const PieceState& state = solve.states[p];
+        for (std::uint32_t s = 0; s < state.goodSlices.size(); ++s) {
+            if (!state.goodSlices[s]) {
+                const auto at = std::lower_bound(solve.missing.begin(), solve.missing.end(),
+                                                 state.firstIndex + s);
+                outputs.push_back(static_cast<std::size_t>(at - solve.missing.begin()));
+            }
+        }
+    }
+    const GfMatrix known = KnownFactors(solve, outputs, request.kernel);
+    const std::size_t m = solve.missing.size();
+    const auto sliceBytes = static_cast<std::size_t>(solve.set->sliceSize);
+    SliceCombiner combiner(outputs.size(), sliceBytes, request.threads, request.kernel);
+    InputFeeder feeder(
+        combiner, sliceBytes, [&](std::size_t out, bool recovery, std::uint32_t index) {
+            return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
+        });
+    if (!FeedInputs(request, reader, solve, feeder, result)) {
+        return false;
+    }
+    std::size_t firstOutput = 0;
+    for (const std::size_t p : group) {
+        if (!WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
+                               combiner, firstOutput, result)) {
+            return false;
+        }
+        result.pieces[p].rebuilt = true;
+        firstOutput += result.pieces[p].badSlices;
+    }
+    return true;
+}
+
+// The pieces to rebuild, in groups whose rebuilt slices and factor rows fit the memory limit
+// (at least one piece a group).
+std::vector<std::vector<std::size_t>> Groups(const RepairRequest& request, const Solve& solve,
+                                             const RepairResult& result) {
+    const std::uint64_t perSlice =
+        SliceCombiner::OutputBytes(static_cast<std::size_t>(solve.set->sliceSize)) +
+        SplitLayoutBytes(2 * std::size_t{solve.inputSlices});
+    std::vector<std::vector<std::size_t>> groups;
+    std::uint64_t used = 0;
+    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+        const std::uint64_t bytes = perSlice * result.pieces[p].badSlices;
+        if (solve.states[p].entry == nullptr ||
+            result.pieces[p].condition == PieceCondition::Good) {
+            continue;
+        }
+        if (groups.empty() || used + bytes > request.memoryLimit) {
+            groups.emplace_back();
+            used = 0;
+        }
+        groups.back().push_back(p);
+        used += bytes;
+    }
+    return groups;
+}
+
+std::uint32_t MostSlicesOfAFile(const FoundSet& set) {
+    std::size_t most = 1;
+    for (const auto& [id, file] : set.files) {
+        most = std::max(most, file.slices.size());
+    }
+    return static_cast<std::uint32_t>(most);
+}
+
+}  // namespace
+
+RepairResult RepairPieces(const RepairRequest& request) {
+    RepairResult result;
+    result.pieces.resize(request.piecePaths.size());
+    PacketReader reader;
+    for (const std::string& path : request.recoveryPaths) {
+        reader.AddFile(path);  // a recovery file that cannot be read is one that is missing
+    }
+    std::vector<std::string> names;
+    for (const std::string& path : request.piecePaths) {
+        names.push_back(LeafName(path));
+    }
+    const std::optional<FoundSet> set = reader.SetFor(names);
+    if (!set) {
+        result.status = RepairStatus::NoRecoverySet;
+        return result;
+    }
+    result.creator = set->creator;
+    result.recoverySlices = static_cast<std::uint32_t>(set->recovery.size());
+    Solve solve;
+    solve.set = &*set;
+    solve.states.resize(names.size());
+    for (std::size_t p = 0; p < names.size(); ++p) {
+        for (const auto& [id, file] : set->files) {
+            if (file.name == names[p] && solve.states[p].entry == nullptr) {
+                solve.states[p].entry = &file;
+            }
+        }
+    }
+    CheckPieces(request, *set, solve.states, result);
+    std::map<Md5Digest, std::uint32_t> firstIndex;
+    solve.missing = MissingSlices(*set, solve.states, firstIndex);
+    for (const auto& [id, first] : firstIndex) {
+        solve.inputSlices += static_cast<std::uint32_t>(set->files.at(id).slices.size());
+    }
+    for (PieceState& state : solve.states) {
+        if (state.entry != nullptr) {
+            state.firstIndex = firstIndex.at(state.entry->id);
+        }
+    }
+    result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
+    if (solve.missing.empty()) {
+        result.status = RepairStatus::AllGood;
+        return result;
+    }
+    if (set->recovery.size() < solve.missing.size()) {
+        result.status = RepairStatus::NotEnough;
+        result.moreSlicesNeeded = result.missingSlices - result.recoverySlices;
+        const std::uint32_t perPiece = MostSlicesOfAFile(*set);
+        result.morePiecesNeeded = (result.moreSlicesNeeded + perPiece - 1) / perPiece;
+        return result;
+    }
+    if (solve.missing.size() > kMaxSolvedSlices || !SolveMatrix(solve, request.kernel)) {
+        result.status = RepairStatus::Unsolvable;
+        return result;
+    }
+    if (request.checkOnly) {
+        result.status = RepairStatus::Repairable;
+        return result;
+    }
+    for (const auto& group : Groups(request, solve, result)) {
+        if (!RebuildGroup(request, reader, solve, group, result)) {
+            result.status = RepairStatus::Failed;
+            return result;
+        }
+    }
+    result.status = RepairStatus::Repaired;
+    return result;
+}
+
+}  // namespace kavendrum::par2

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/par2/gf16_kernels.h"
+
+namespace kavendrum::par2 {
+
+// The coding loop that creation and repair share: a number of output slices, each a sum of
+// input slices times factors. Inputs come in batches, so that each output's bytes stay in the
+// processor's cache while a whole batch is added into them; the bytes of each batch are shared
+// out among the threads by position, so every thread works on its own part of every slice.
+class SliceCombiner {
+  public:
+    // `sliceBytes` is even; `threads` 0 means one per processor core.
+    SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsigned threads = 0,
+                  GfKernel kernel = FastestKernel());
+
+    // How many input slices a batch should hold to keep the staging memory near `bytes`.
+    std::size_t BatchFor(std::size_t bytes) const;
+    // Adds factor(output, input) times each input to every output. Each input is `sliceBytes`
+    // bytes of little-endian words.
+    using Factor = std::function<std::uint16_t(std::size_t output, std::size_t input)>;
+    void Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor);
+    // The output as little-endian words.
+    void CopyOutput(std::size_t output, std::uint8_t* words) const;
+    std::size_t Outputs() const { return m_outputs.size(); }
+    // Bytes the outputs take.
+    static std::size_t OutputBytes(std::size_t sliceBytes) { return SplitLayoutBytes(sliceBytes); }
+
+  private:
+    void Work(std::size_t firstBlock, std::size_t endBlock,
+              const std::vector<const std::uint8_t*>& inputs,
+              const std::vector<GfMultiplier>& multipliers);
+
+    std::size_t m_sliceBytes;
+    std::size_t m_blocks;
+    unsigned m_threads;
+    GfKernel m_kernel;
+    std::vector<std::vector<std::uint8_t>> m_outputs;  // split layout
+    std::vector<std::uint8_t> m_staging;               // the batch, split layout
+};
+
+}  // namespace kavendrum::par2

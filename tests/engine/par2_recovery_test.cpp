@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/io/file_system.h"
+#include "engine/par2/par2_format.h"
+#include "engine/par2/recovery_files.h"
+#include "engine/par2/recovery_repair.h"
+#include "support/temp_folder.h"
+
+namespace kavendrum::par2 {
+namespace {
+
+using testing::TempFolder;
+
+// A folder with pieces cut from random bytes, their recovery files, and the means to lose and
+// damage pieces.
+class PieceSet {
+  public:
+    PieceSet(std::uint64_t total, std::uint64_t pieceSize, std::uint32_t seed = 1)
+        : m_pieceSize(pieceSize) {
+        const auto bytes = testing::RandomBytes(static_cast<std::size_t>(total), seed);
+        for (std::uint64_t at = 0; at < total; at += pieceSize) {
+            const std::uint64_t size = std::min(pieceSize, total - at);
+            m_pieces.emplace_back(bytes.begin() + static_cast<long>(at),
+                                  bytes.begin() + static_cast<long>(at + size));
+        }
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            testing::WriteBytes(Path(i), m_pieces[i]);
+        }
+    }
+    // An empty last piece, as a split of a whole number of pieces writes none but a stream can.
+    void AddEmptyPiece() {
+        m_pieces.emplace_back();
+        testing::WriteBytes(Path(m_pieces.size() - 1), m_pieces.back());
+    }
+
+    std::string Name(std::size_t i) const { return "x_" + std::to_string(i + 1) + ".skf"; }
+    std::string Path(std::size_t i) const { return m_folder / Name(i); }
+    std::size_t Count() const { return m_pieces.size(); }
+
+    RecoveryRequest Request(std::uint32_t wanted) const {
+        RecoveryRequest request;
+        request.folder = m_folder.path();
+        request.baseName = "x";
+        request.pieceSize = m_pieceSize;
+        request.wantedPieces = wanted;
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            request.pieceNames.push_back(Name(i));
+            request.pieceSizes.push_back(m_pieces[i].size());
+        }
+        return request;
+    }
+
+    RepairRequest Repair() const {
+        RepairRequest request;
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            request.piecePaths.push_back(Path(i));
+        }
+        ListFolder(m_folder.path(), [&](const std::string& name) {
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0) {
+                request.recoveryPaths.push_back(m_folder / name);
+            }
+        });
+        return request;
+    }
+
+    void Lose(std::size_t i) { RemoveFile(Path(i)); }
+    void Damage(std::size_t i, std::size_t at) {
+        auto bytes = m_pieces[i];
+        bytes[at] ^= 0x5A;
+        testing::WriteBytes(Path(i), bytes);
+    }
+    bool Intact() const {
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            if (!testing::Exists(Path(i)) || testing::ReadBytes(Path(i)) != m_pieces[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const TempFolder& Folder() const { return m_folder; }
+
+  private:
+    TempFolder m_folder;
+    std::uint64_t m_pieceSize;
+    std::vector<std::vector<char>> m_pieces;
+};
+
+TEST(RecoveryPlanTest, SlicesEachPieceInTwoAndKeepsEveryFileWithinThePieceSize) {
+    const std::vector<std::string> names = {"a_1", "a_2", "a_3"};
+    const RecoveryPlan plan = PlanRecovery(names, {1000, 1000, 10}, 1000, 2);
+    EXPECT_EQ(plan.sliceSize, 500u);
+    EXPECT_EQ(plan.inputSlices, 5u);
+    EXPECT_EQ(plan.recoverySlices, 4u);
+    EXPECT_EQ(plan.repairablePieces, 2u);
+    EXPECT_LE(plan.recoveryFileBytes, 1000u);
+    // Odd sizes round the slice up to a multiple of 4.
+    EXPECT_EQ(PlanRecovery(names, {1001, 1001, 1}, 1001, 1).sliceSize, 504u);
+    // More wanted than there are pieces: all of them.
+    EXPECT_EQ(PlanRecovery(names, {1000, 1000, 10}, 1000, 9).repairablePieces, 3u);
+    // Pieces too small for a slice and its headers, and too many slices: nothing can be had.
+    EXPECT_EQ(PlanRecovery(names, {300, 300, 10}, 300, 1).mostRepairable, 0u);
+    const std::vector<std::string> many(16385, "n");
+    EXPECT_EQ(PlanRecovery(many, std::vector<std::uint64_t>(16385, 4096), 4096, 1).mostRepairable,
+              0u);
+    EXPECT_EQ(PlanRecovery(std::vector<std::string>(16384, "n"),
+                           std::vector<std::uint64_t>(16384, 4096), 4096, 1)
+                  .mostRepairable,
+              16384u);
+}
+
+TEST(RecoveryFileNameTest, PadsTheFirstExponentToTheWidthOfTheCount) {
+    EXPECT_EQ(IndexFileName("movie"), "movie.par2");
+    EXPECT_EQ(RecoveryFileName("movie", 3, 1, 12), "movie.vol03+1.par2");
+    EXPECT_EQ(RecoveryFileName("movie", 0, 1, 206), "movie.vol000+1.par2");
+    EXPECT_EQ(RecoveryFileName("movie", 5, 1, 9), "movie.vol5+1.par2");
+}
+
+// Any N pieces lost or damaged come back byte for byte; one more is refused with the count
+// of what is missing, and nothing is written.
+TEST(RecoveryTest, RebuildsAnyNPiecesAndRefusesOneMore) {
+    struct Case {
+        std::uint64_t total, pieceSize;
+        std::uint32_t wanted;
+    };
+    for (const Case c : {Case{100000, 10000, 3}, Case{54321, 7777, 2}, Case{5000, 5000, 1},
+                         Case{300003, 1001, 5}}) {
+        PieceSet set(c.total, c.pieceSize);
+        const RecoveryResult made = CreateRecoveryFiles(set.Request(c.wanted));
+        ASSERT_EQ(made.status, RecoveryStatus::Written) << c.total;
+        ASSERT_EQ(made.written.size(), 1 + 2 * std::min<std::size_t>(c.wanted, set.Count()));
+        // The recovery files fit the piece size; the index describes the whole set and may not.
+        for (std::size_t i = 1; i < made.written.size(); ++i) {
+            EXPECT_LE(testing::SizeOf(made.written[i]), c.pieceSize) << made.written[i];
+        }
+        const std::size_t n = std::min<std::size_t>(c.wanted, set.Count());
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t piece = (i * 7 + 1) % set.Count();
+            i % 2 ? set.Damage(piece, 0) : set.Lose(piece);
+        }
+        RepairResult repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.status, RepairStatus::Repaired) << c.total;
+        EXPECT_TRUE(set.Intact()) << c.total;
+        if (set.Count() <= n + 1) {
+            continue;
+        }
+        for (std::size_t i = 0; i <= n; ++i) {
+            set.Lose(i);
+        }
+        const auto before = testing::ReadBytes(set.Path(set.Count() - 1));
+        repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.status, RepairStatus::NotEnough) << c.total;
+        EXPECT_GE(repaired.moreSlicesNeeded, 1u);
+        EXPECT_EQ(repaired.morePiecesNeeded, 1u);
+        EXPECT_EQ(testing::ReadBytes(set.Path(set.Count() - 1)), before);
+    }
+}
+
+TEST(RecoveryTest, GoodPiecesAreNeitherWrittenNorReportedBad) {
+    PieceSet set(40000, 10000);
+    ASSERT_EQ(CreateRecoveryFiles(set.Request(1)).status, RecoveryStatus::Written);
+    const auto before = IdentityOf(set.Path(0));
+    RepairRequest check = set.Repair();
+    EXPECT_EQ(RepairPieces(check).status, RepairStatus::AllGood);
+    set.Damage(2, 9999);
+    check.checkOnly = true;
+    const RepairResult checked = RepairPieces(check);
+    EXPECT_EQ(checked.status, RepairStatus::Repairable);
+    EXPECT_EQ(checked.pieces[2].condition, PieceCondition::Damaged);
+    EXPECT_EQ(checked.pieces[2].badSlices, 1u);
+    EXPECT_FALSE(set.Intact());  // a check writes nothing
+    EXPECT_EQ(RepairPieces(set.Repair()).status, RepairStatus::Repaired);
+    EXPECT_TRUE(set.Intact());
+    EXPECT_EQ(IdentityOf(set.Path(0)), before);
+}
+
+// With a memory limit below one slice the coding runs one recovery slice per pass, and the
+// repair rebuilds one piece per pass: the same files and the same pieces come out.
+TEST(RecoveryTest, RoundsUnderATightMemoryLimitGiveTheSameFiles) {
+    PieceSet set(90000, 10000);
+    RecoveryRequest request = set.Request(3);
+    ASSERT_EQ(CreateRecoveryFiles(request).status, RecoveryStatus::Written);
+    const auto whole = testing::ReadBytes(set.Folder() / "x.vol3+1.par2");
+    request.memoryLimit = 1;
+    ASSERT_EQ(CreateRecoveryFiles(request).status, RecoveryStatus::Written);
+    EXPECT_EQ(testing::ReadBytes(set.Folder() / "x.vol3+1.par2"), whole);
+    set.Lose(0);
+    set.Lose(4);
+    set.Damage(8, 17);
+    RepairRequest repair = set.Repair();
+    repair.memoryLimit = 1;
+    repair.threads = 1;
+    EXPECT_EQ(RepairPieces(repair).status, RepairStatus::Repaired);
+    EXPECT_TRUE(set.Intact());
+}
+
+TEST(RecoveryTest, AnEmptyLastPieceAndASinglePieceAreProtected) {
+    PieceSet withEmpty(30000, 10000);
+    withEmpty.AddEmptyPiece();
+    ASSERT_EQ(CreateRecoveryFiles(withEmpty.Request(1)).status, RecoveryStatus::Written);
+    withEmpty.Lose(1);
+    EXPECT_EQ(RepairPieces(withEmpty.Repair()).status, RepairStatus::Repaired);
+    EXPECT_TRUE(withEmpty.Intact());
+
+    PieceSet single(777, 1000);
+    ASSERT_EQ(CreateRecoveryFiles(single.Request(1)).status, RecoveryStatus::Written);
+    single.Damage(0, 776);
+    EXPECT_EQ(RepairPieces(single.Repair()).status, RepairStatus::Repaired);
+    EXPECT_TRUE(single.Intact());
+}
+
+TEST(RecoveryTest, StreamingTheBytesGivesTheSameFilesAsReadingThePieces) {
+    PieceSet set(25000, 6000);
+    const RecoveryRequest request = set.Request(2);
+    ASSERT_EQ(CreateRecoveryFiles(request).status, RecoveryStatus::Written);
+    const auto index = testing::ReadBytes(set.Folder() / "x.par2");
+    const auto volume = testing::ReadBytes(set.Folder() / "x.vol3+1.par2");
+    RecoveryEncoder encoder(request);
+    std::vector<char> all;
+    for (std::size_t i = 0; i < set.Count(); ++i) {
+        const auto bytes = testing::ReadBytes(set.Path(i));
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    for (std::size_t at = 0; at < all.size(); at += 999) {
+        encoder.Add(all.data() + at, std::min<std::size_t>(999, all.size() - at));
+    }
+    ASSERT_EQ(encoder.Finish().status, RecoveryStatus::Written);
+    EXPECT_EQ(testing::ReadBytes(set.Folder() / "x.par2"), index);
+    EXPECT_EQ(testing::ReadBytes(set.Folder() / "x.vol3+1.par2"), volume);
+}
+
+TEST(RecoveryTest, TooSmallPiecesAreRefusedWithTheMostThatCanBeHad) {
+    PieceSet set(1000, 100);
+    const RecoveryResult result = CreateRecoveryFiles(set.Request(2));
+    EXPECT_EQ(result.status, RecoveryStatus::CannotMeet);
+    EXPECT_EQ(result.plan.mostRepairable, 0u);
+    EXPECT_TRUE(result.written.empty());
+    EXPECT_FALSE(testing::Exists(set.Folder() / "x.par2"));
+}
+
+}  // namespace
+}  // namespace kavendrum::par2
