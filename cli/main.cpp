@@ -271,10 +271,19 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
+    // Pieces an interrupted merge has removed count only when that merge, into the file a merge
+    // would write by default, can be taken up.
+    std::string output;
     if (const auto info = PeekNamedHeadFile(headPath)) {
         host.SetTotalBytes(WholeFileSize(*info));
+        std::string folder = GetFolderPart(headPath);
+        if (folder.empty()) {
+            folder = std::string(".") + kPathSeparator;
+        }
+        output = FormObjectFileName(folder, headPath, false, "", info->extension)
+                     .value_or(std::string());
     }
-    const ContentVerification checked = VerifyWithChecksums(headPath, host);
+    const ContentVerification checked = VerifyWithChecksums(headPath, host, output);
     const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
@@ -338,7 +347,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
     const MergeVerifier verify = [&] {
-        const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        const ContentVerification checked = VerifyWithChecksums(headPath, host, request.outputPath);
         const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);

@@ -271,8 +271,10 @@ VerifyOutcome CMergeView::OnVerify() {
     }
     const COperationScope running;
     // With a checksum file beside the head file the pieces are read, and the bar shows how far.
-    const Verification verification =
-        VerifyWithChecksums(m_strHeadFileName.toStdString(), m_host).verification;
+    // Pieces an interrupted merge into the object file has removed count when it can be taken up.
+    const Verification verification = VerifyWithChecksums(m_strHeadFileName.toStdString(), m_host,
+                                                          m_strObjectFileName.toStdString())
+                                          .verification;
     if (verification.pieces) {
         m_listFiles->clear();
         for (const auto& entry : *verification.pieces) {
