@@ -235,6 +235,7 @@ FileResult<StoredJournal> WriteJournal(const std::string& path, const MergeJourn
     }
     if (failure) {
         // The scratch file goes, but only if it is still the one made here.
+        file.value().Close();
         const auto stamp = StampOf(next);
         if (identity.ok() && stamp && stamp->identity == identity.value()) {
             (void)RemoveIfSame(next, *stamp);
