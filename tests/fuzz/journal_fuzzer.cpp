@@ -47,7 +47,7 @@ const std::string& Folder() {
         if (::mkdtemp(made.data()) == nullptr) {
             std::abort();
         }
-        const std::string head = EncodeHeadFile(MakeHeadFileInfo(4007, 3, 2000, "bin"));
+        const auto head = EncodeHeadFile(MakeHeadFileInfo(4007, 3, 2000, "bin"));
         WriteFile(made + "/x.kdh", head.data(), head.size());
         const std::string bytes(2000, 'p');
         WriteFile(made + "/x_1.skf", bytes.data(), 2000);
