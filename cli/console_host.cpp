@@ -75,6 +75,9 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     if (message == "Create file error,merge failed!") {
         return "it is one of the files being merged";
     }
+    if (message == "Can not remove file!" || message == "Remove file error!") {
+        return "it changed after it was read, so it was left as it is";
+    }
     if (message == "Init failed!") {
         return "the option file is shorter than 24 bytes, or cannot be created";
     }

@@ -338,10 +338,19 @@ int Verify(const Settings& settings, const std::string& headPath) {
         return kFailed;
     }
     host.SetPhase("verifying");
+    // Pieces an interrupted merge has removed count only when that merge, into the file a merge
+    // would write by default, can be taken up.
+    std::string output;
     if (const auto info = PeekNamedHeadFile(headPath)) {
         host.SetTotalBytes(WholeFileSize(*info));
+        std::string folder = GetFolderPart(headPath);
+        if (folder.empty()) {
+            folder = std::string(".") + kPathSeparator;
+        }
+        output = FormObjectFileName(folder, headPath, false, "", info->extension)
+                     .value_or(std::string());
     }
-    const ContentVerification checked = VerifyWithChecksums(headPath, host);
+    const ContentVerification checked = VerifyWithChecksums(headPath, host, output);
     const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
@@ -409,7 +418,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     host.SetPhase("merging");
     const MergeVerifier verify = [&] {
         host.SetPhase("verifying");
-        const ContentVerification checked = VerifyWithChecksums(headPath, host);
+        const ContentVerification checked = VerifyWithChecksums(headPath, host, request.outputPath);
         host.SetPhase("merging");
         const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {

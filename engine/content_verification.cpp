@@ -30,7 +30,7 @@ std::uint64_t BlocksIn(std::uint64_t size) {
 }
 
 // Reads the open file to its end and hashes it, calling `step` once per block read; nothing when
-// reading or hashing fails.
+// reading or hashing fails, or when `step` says to stop.
 template <typename Step>
 std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Step step) {
     Sha256 digest;
@@ -43,7 +43,9 @@ std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Ste
             break;
         }
         digest.Update(buffer.data(), got.value());
-        step();
+        if (!step()) {
+            return std::nullopt;
+        }
         if (got.value() < buffer.size()) {
             break;
         }
@@ -71,7 +73,7 @@ HashedAhead HashAhead(std::uint32_t number, const std::string& path, std::vector
     if (!identity.ok() || !length.ok()) {
         return ahead;
     }
-    ahead.digest = HashToEnd(file.value(), buffer, [] {});
+    ahead.digest = HashToEnd(file.value(), buffer, [] { return true; });
     ahead.identity = identity.value();
     ahead.length = length.value();
     return ahead;
@@ -87,6 +89,7 @@ class ContentCheck {
                  OperationHost& host)
         : m_checksums(checksums),
           m_stem(std::move(stem)),
+          m_host(host),
           m_progress(host, TotalSteps(checksums, info)) {}
     ~ContentCheck() { FinishAhead(); }
     ContentCheck(const ContentCheck&) = delete;
@@ -101,10 +104,16 @@ class ContentCheck {
         if (!expected) {
             return true;
         }
+        if (m_host.StopRequested()) {
+            return false;
+        }
         auto digest = TakeAhead(number, piece);
         if (!digest) {
             StartAhead(number);
-            digest = HashToEnd(piece, m_buffer, [this] { m_progress.Step(); });
+            digest = HashToEnd(piece, m_buffer, [this] {
+                m_progress.Step();
+                return !m_host.StopRequested();
+            });
             FinishAhead();
             m_progress.Step();
         }
@@ -182,6 +191,7 @@ class ContentCheck {
 
     const PieceChecksums& m_checksums;
     std::string m_stem;
+    OperationHost& m_host;
     ProgressCounter m_progress;
     std::vector<char> m_buffer = std::vector<char>(kReadBlock);
     std::vector<char> m_aheadBuffer;
@@ -190,8 +200,8 @@ class ContentCheck {
     std::thread m_aheadThread;
 };
 
-// Pieces gone after an interrupted merge counted them into its output are not missing. A row may
-// stand for a run of pieces.
+// Pieces gone after an interrupted merge counted them into its file are not missing, that merge
+// being one that can be taken up. A row may stand for a run of pieces.
 void CountMergedPiecesGood(Verification& verification, const MergeJournal& journal) {
     if (!verification.pieces) {
         return;
@@ -212,7 +222,8 @@ void CountMergedPiecesGood(Verification& verification, const MergeJournal& journ
 
 }  // namespace
 
-ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHost& host) {
+ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHost& host,
+                                        const std::string& outputPath) {
     ContentVerification result;
     const auto info = IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
     if (!info) {
@@ -240,8 +251,11 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
     } else {
         result.verification = VerifyPieces(headPath, host);
     }
-    if (const auto journal = ReadJournal(JournalPath(stem), *info)) {
-        CountMergedPiecesGood(result.verification, *journal);
+    if (outputPath.empty()) {
+        return result;
+    }
+    if (const auto interrupted = FindInterruptedMerge(stem, *info, outputPath)) {
+        CountMergedPiecesGood(result.verification, interrupted->stored.journal);
     }
     return result;
 }

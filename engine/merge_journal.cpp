@@ -1,16 +1,22 @@
 #include "engine/merge_journal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
-#include "engine/io/file_system.h"
+#include "engine/paths.h"
+#include "engine/pieces_on_disk.h"
+#include "engine/verification.h"
 
 namespace kavendrum {
 
 namespace {
 
-constexpr const char* kSignature = "kavendrum merge journal 1";
+// Version 2 names the file the merge builds beside the output; a journal of version 1 named the
+// output itself, which a merge no longer writes until it is whole.
+constexpr const char* kSignature = "kavendrum merge journal 2";
 constexpr std::size_t kLongestJournal = 512;
+constexpr std::size_t kCompareBlock = 256 * 1024;
 
 bool SameRecord(const HeadFileInfo& a, const HeadFileInfo& b) {
     return a.fileSize == b.fileSize && a.pieceCount == b.pieceCount && a.pieceSize == b.pieceSize &&
@@ -25,10 +31,107 @@ std::uint64_t LengthOfFirst(const HeadFileInfo& head, std::uint32_t count) {
     return WholeFileSize(head);
 }
 
+std::uint32_t PieceSize(const HeadFileInfo& head, std::uint32_t number) {
+    return number < head.pieceCount ? head.pieceSize : LastPieceSize(head);
+}
+
+// The numbers of a decoded journal agree with each other: the pieces it counts make the bytes it
+// counts, and its fingerprint covers at least the whole first piece, or kFingerprintBytes of it,
+// as the first journal of a merge always takes: a journal never vouches for bytes with a
+// fingerprint of nothing.
+bool IsSound(const MergeJournal& journal) {
+    const std::uint64_t least = std::min(LengthOfFirst(journal.head, 1), kFingerprintBytes);
+    return IsSoundHeadInfo(journal.head) && journal.piecesMerged != 0 &&
+           journal.piecesMerged <= journal.head.pieceCount && journal.partial < kPartialNames &&
+           journal.outputLength == LengthOfFirst(journal.head, journal.piecesMerged) &&
+           journal.outputLength != 0 && journal.startLength != 0 && journal.startLength >= least &&
+           journal.startLength <= std::min(journal.outputLength, kFingerprintBytes);
+}
+
+// The file at `path` when it is the one the journal names and starts with the bytes it counts.
+std::optional<File> OpenIfCounted(const std::string& path, const MergeJournal& journal) {
+    auto file = File::OpenForReading(path);
+    if (!file.ok()) {
+        return std::nullopt;
+    }
+    const auto identity = file.value().Identity();
+    const auto length = file.value().Length();
+    if (!identity.ok() || !length.ok() || !(identity.value() == journal.output) ||
+        length.value() < journal.outputLength ||
+        FingerprintOf(file.value(), journal.startLength) != journal.start) {
+        return std::nullopt;
+    }
+    return std::move(file.value());
+}
+
+// The first `size` bytes of the piece equal those of `output` from `at` on.
+bool SameBytes(File& piece, File& output, std::uint64_t at, std::uint64_t size) {
+    if (output.SeekTo(at)) {
+        return false;
+    }
+    std::vector<char> ours(kCompareBlock);
+    std::vector<char> theirs(kCompareBlock);
+    for (std::uint64_t done = 0; done < size;) {
+        const std::size_t block =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - done, kCompareBlock));
+        const auto a = piece.Read(ours.data(), block);
+        const auto b = output.Read(theirs.data(), block);
+        if (!a.ok() || !b.ok() || a.value() != block || b.value() != block ||
+            std::memcmp(ours.data(), theirs.data(), block) != 0) {
+            return false;
+        }
+        done += block;
+    }
+    return true;
+}
+
+// Every counted piece that is still on disk holds what the output holds for it. Such a piece is
+// what the journal's word is checked against: whoever wrote the journal cannot have it removed
+// unless the output already holds its bytes.
+bool CountedPiecesAgree(const std::string& stem, const MergeJournal& journal, File& output,
+                        std::vector<KeptPiece>& kept) {
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, journal.piecesMerged);
+    for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
+         number = onDisk.NextAfter(number)) {
+        const std::string path = PiecePath(stem, number);
+        if (!FileExists(path)) {
+            continue;
+        }
+        auto piece = File::OpenForReading(path);
+        if (!piece.ok()) {
+            return false;
+        }
+        const auto identity = piece.value().Identity();
+        const auto length = piece.value().Length();
+        const std::uint32_t size = PieceSize(journal.head, number);
+        if (!identity.ok() || !length.ok() || length.value() < size ||
+            !SameBytes(piece.value(), output, LengthOfFirst(journal.head, number - 1), size)) {
+            return false;
+        }
+        kept.push_back({number, {identity.value(), length.value()}});
+    }
+    return true;
+}
+
+// Names for a scratch file beside `path`, tried in turn: one left behind by a stopped run, or put
+// there by anybody, is never opened.
+std::vector<std::string> ScratchNames(const std::string& path) {
+    std::vector<std::string> names{path + ".new"};
+    for (int number = 1; number < 16; ++number) {
+        names.push_back(path + ".new" + std::to_string(number));
+    }
+    return names;
+}
+
 }  // namespace
 
 std::string JournalPath(const std::string& stem) {
     return stem + ".kdj";
+}
+
+std::string PartialPath(const std::string& outputPath, std::uint32_t number) {
+    return number == 0 ? outputPath + ".kdpart"
+                       : outputPath + "." + std::to_string(number) + ".kdpart";
 }
 
 std::string EncodeJournal(const MergeJournal& journal) {
@@ -36,7 +139,8 @@ std::string EncodeJournal(const MergeJournal& journal) {
     text << kSignature << "\n"
          << "head " << journal.head.fileSize << " " << journal.head.pieceCount << " "
          << journal.head.pieceSize << " " << journal.head.copyUnit << "\n"
-         << "output " << journal.output.device << " " << journal.output.inode << "\n"
+         << "output " << journal.output.device << " " << journal.output.inode << " "
+         << journal.partial << "\n"
          << "merged " << journal.piecesMerged << " " << journal.outputLength << "\n"
          << "start " << journal.startLength << " " << HexDigest(journal.start) << "\n"
          << "end\n";
@@ -54,14 +158,11 @@ std::optional<MergeJournal> DecodeJournal(const std::string& text) {
     std::string head, output, merged, start, startHex, end;
     in >> head >> journal.head.fileSize >> journal.head.pieceCount >> journal.head.pieceSize >>
         journal.head.copyUnit >> output >> journal.output.device >> journal.output.inode >>
-        merged >> journal.piecesMerged >> journal.outputLength >> start >> journal.startLength >>
-        startHex >> end;
+        journal.partial >> merged >> journal.piecesMerged >> journal.outputLength >> start >>
+        journal.startLength >> startHex >> end;
     const auto digest = ParseHexDigest(startHex);
     if (!in || head != "head" || output != "output" || merged != "merged" || start != "start" ||
-        !digest || end != "end" || !IsSoundHeadInfo(journal.head) || journal.piecesMerged == 0 ||
-        journal.piecesMerged > journal.head.pieceCount ||
-        journal.outputLength != LengthOfFirst(journal.head, journal.piecesMerged) ||
-        journal.startLength > std::min(journal.outputLength, kFingerprintBytes)) {
+        !digest || end != "end" || !IsSound(journal)) {
         return std::nullopt;
     }
     in >> std::ws;
@@ -83,14 +184,15 @@ std::optional<Sha256Digest> FingerprintOf(File& file, std::uint64_t length) {
     return sha.Finish();
 }
 
-std::optional<MergeJournal> ReadJournal(const std::string& path, const HeadFileInfo& head) {
+std::optional<StoredJournal> ReadJournal(const std::string& path, const HeadFileInfo& head) {
     auto file = File::OpenForReading(path);
     if (!file.ok()) {
         return std::nullopt;
     }
+    const auto identity = file.value().Identity();
     std::string text(kLongestJournal + 1, '\0');
     const auto got = file.value().Read(text.data(), text.size());
-    if (!got.ok() || got.value() > kLongestJournal) {
+    if (!identity.ok() || !got.ok() || got.value() > kLongestJournal) {
         return std::nullopt;
     }
     text.resize(got.value());
@@ -98,31 +200,75 @@ std::optional<MergeJournal> ReadJournal(const std::string& path, const HeadFileI
     if (!journal || !SameRecord(journal->head, head)) {
         return std::nullopt;
     }
-    return journal;
+    return StoredJournal{*journal, {identity.value(), got.value()}};
 }
 
-FileStatus WriteJournal(const std::string& path, const MergeJournal& journal) {
-    const std::string next = path + ".new";
-    {
-        auto file = File::OpenForWriting(next);
-        if (!file.ok()) {
-            return file.error();
-        }
-        const std::string text = EncodeJournal(journal);
-        if (auto failure = file.value().WriteLastAndClose(text.data(), text.size(), true)) {
-            return failure;
+FileResult<StoredJournal> WriteJournal(const std::string& path, const MergeJournal& journal,
+                                       const std::optional<StoredJournal>& replacing) {
+    const std::vector<std::string> names = ScratchNames(path);
+    std::size_t chosen = 0;
+    auto file = File::CreateAtFirstFree(names, chosen);
+    if (!file.ok()) {
+        return file.error();
+    }
+    const std::string& next = names[chosen];
+    const std::string text = EncodeJournal(journal);
+    const auto identity = file.value().Identity();
+    FileStatus failure = identity.ok() ? std::nullopt : FileStatus(identity.error());
+    if (!failure) {
+        failure = file.value().WriteLastAndClose(text.data(), text.size(), true);
+    }
+    if (!failure) {
+        if (replacing) {
+            // Only the journal this run read or wrote is replaced, never what took its name.
+            if (StampOf(path) == replacing->file) {
+                failure = RenameOver(next, path);
+            } else {
+                failure = NameTakenError(path);
+            }
+        } else {
+            auto renamed = RenameIfAbsent(next, path);
+            failure = !renamed.ok()      ? FileStatus(renamed.error())
+                      : !renamed.value() ? FileStatus(NameTakenError(path))
+                                         : std::nullopt;
         }
     }
-    if (auto failure = RenameOver(next, path)) {
-        return failure;
+    if (failure) {
+        // The scratch file goes, but only if it is still the one made here.
+        file.value().Close();
+        const auto stamp = StampOf(next);
+        if (identity.ok() && stamp && stamp->identity == identity.value()) {
+            (void)RemoveIfSame(next, *stamp);
+        }
+        return *failure;
     }
     // The new name is on stable storage before any piece it accounts for goes.
-    return FlushFolderEntries(path);
+    if (auto flushed = FlushFolderEntries(path)) {
+        return *flushed;
+    }
+    return StoredJournal{journal, {identity.value(), text.size()}};
 }
 
-void RemoveJournal(const std::string& path) {
-    RemoveFile(path);
-    RemoveFile(path + ".new");
+std::optional<InterruptedMerge> FindInterruptedMerge(const std::string& stem,
+                                                     const HeadFileInfo& info,
+                                                     const std::string& outputPath) {
+    auto stored = ReadJournal(JournalPath(stem), info);
+    if (!stored) {
+        return std::nullopt;
+    }
+    const MergeJournal& journal = stored->journal;
+    InterruptedMerge found{*stored, PartialPath(outputPath, journal.partial), false, {}};
+    auto file = OpenIfCounted(found.partialPath, journal);
+    // A run stopped after it gave the whole file its name, before it removed its journal.
+    if (!file && journal.piecesMerged == info.pieceCount) {
+        found.partialPath = outputPath;
+        found.inPlace = true;
+        file = OpenIfCounted(outputPath, journal);
+    }
+    if (!file || !CountedPiecesAgree(stem, journal, *file, found.keptPieces)) {
+        return std::nullopt;
+    }
+    return found;
 }
 
 }  // namespace kavendrum

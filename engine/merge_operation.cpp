@@ -1,6 +1,7 @@
 #include "engine/merge_operation.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -77,7 +78,8 @@ struct MergeSet {
     const HeadFileInfo& info;
     std::string stem;
     std::optional<PieceChecksums> checksums;
-    std::optional<MergeJournal> resumed;
+    std::optional<InterruptedMerge> resumed;
+    std::uint32_t partial = 0;  // which PartialPath of the output the run writes
 };
 
 // The copy from the first piece to the closed output.
@@ -87,17 +89,29 @@ class MergeRun {
         : m_info(set.info),
           m_stem(set.stem),
           m_checksums(set.checksums ? &*set.checksums : nullptr),
-          m_resumed(set.resumed),
+          m_resumed(set.resumed ? &set.resumed->stored.journal : nullptr),
+          m_kept(set.resumed ? set.resumed->keptPieces : std::vector<KeptPiece>()),
+          m_partial(set.partial),
           m_options(options),
           m_host(host),
-          m_output(output) {}
+          m_output(output) {
+        if (set.resumed) {
+            m_journal = set.resumed->stored;
+        }
+    }
 
     bool CopyPieces();
     bool EveryPieceRemoved() const { return !m_removalFailed; }
+    // The host asked the run to stop, and it did.
+    bool Stopped() const { return m_stopped; }
+    // The journal this run took up or last wrote: while there is one, the file it names is the
+    // only place some bytes are kept.
+    const std::optional<StoredJournal>& Journal() const { return m_journal; }
 
   private:
     bool TakeUpOutput();
     bool CopyPiece(std::uint32_t number, ProgressCounter& progress);
+    bool EmptyLastPiece(ProgressCounter& progress);
     bool CopyFromPiece(File& piece, std::size_t size);
     bool PieceCopied(std::uint32_t number, std::uint64_t size);
     bool Finish();
@@ -112,7 +126,9 @@ class MergeRun {
     const HeadFileInfo& m_info;
     const std::string& m_stem;
     const PieceChecksums* m_checksums;
-    const std::optional<MergeJournal>& m_resumed;
+    const MergeJournal* m_resumed;
+    const std::vector<KeptPiece> m_kept;
+    const std::uint32_t m_partial;
     const OptionSet& m_options;
     OperationHost& m_host;
     File& m_output;
@@ -127,7 +143,12 @@ class MergeRun {
     std::uint64_t m_written = 0;  // bytes in the output
     // Bytes of the pieces copied whole: what a journal may count, whatever a failure left after.
     std::uint64_t m_mergedLength = 0;
+    std::uint32_t m_piecesMerged = 0;  // pieces 1 to this one are in the output whole
     bool m_removalFailed = false;
+    bool m_stopped = false;
+    std::optional<StoredJournal> m_journal;
+    // Each piece read, as it was when it was read: only that very file is removed.
+    std::map<std::uint32_t, FileStamp> m_readPieces;
     // The journal's fingerprint and the bytes it covers, once known.
     std::optional<std::pair<Sha256Digest, std::uint64_t>> m_outputStart;
 };
@@ -199,14 +220,13 @@ bool MergeRun::TakeUpOutput() {
     }
     m_written = m_resumed->outputLength;
     m_mergedLength = m_resumed->outputLength;
-    // Pieces the stopped run had counted in but not yet removed go as the others do.
+    m_piecesMerged = m_resumed->piecesMerged;
+    // Pieces the stopped run had counted in but not yet removed go as the others do: each was
+    // read and found in the output before the run was taken up.
     if (m_options.deleteAfterMerge != 0) {
-        const PiecesOnDisk onDisk = PiecesOnDisk::Find(m_stem, m_resumed->piecesMerged);
-        for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
-             number = onDisk.NextAfter(number)) {
-            if (FileExists(PiecePath(m_stem, number))) {
-                m_removeAtEnd.push_back(number);
-            }
+        for (const auto& kept : m_kept) {
+            m_readPieces[kept.number] = kept.file;
+            m_removeAtEnd.push_back(kept.number);
         }
     }
     return true;
@@ -215,18 +235,28 @@ bool MergeRun::TakeUpOutput() {
 bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     const bool last = number == m_info.pieceCount;
     const std::uint32_t size = last ? LastPieceSize(m_info) : m_info.pieceSize;
-    auto piece = File::OpenForReading(PiecePath(m_stem, number));
+    const std::string path = PiecePath(m_stem, number);
+    if (last && size == 0 && !FileExists(path)) {
+        // An empty last piece holds no byte: there is nothing to read from it or to remove.
+        return EmptyLastPiece(progress);
+    }
+    auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
         return Fail("Read file error!", piece.error());
     }
     // A short piece stops the merge before any of its bytes reach the output.
     const auto length = piece.value().Length();
+    const auto identity = piece.value().Identity();
     if (!length.ok()) {
         return Fail(length.error());
+    }
+    if (!identity.ok()) {
+        return Fail(identity.error());
     }
     if (length.value() < size) {
         return Fail("Read file error!");
     }
+    m_readPieces[number] = {identity.value(), length.value()};
     if (m_info.copyUnit == m_info.pieceSize) {
         if (!CopyFromPiece(piece.value(), size)) {
             return false;
@@ -266,7 +296,26 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     return true;
 }
 
+bool MergeRun::EmptyLastPiece(ProgressCounter& progress) {
+    if (m_digests) {
+        m_digests->EndPiece();
+    }
+    if (!PieceCopied(m_info.pieceCount, 0) || !Finish()) {
+        return false;
+    }
+    if (m_info.copyUnit == m_info.pieceSize) {
+        progress.Step();
+    }
+    return true;
+}
+
 bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
+    // Asked between blocks: what is in the output by now stays, as the journal counts it.
+    if (m_host.StopRequested()) {
+        m_stopped = true;
+        RemovePendingPieces();
+        return false;
+    }
     const Moved moved = m_digests ? m_digests->Move(piece, &m_output, size)
                                   : m_transfer.Move(piece, m_output, size);
     m_written += moved.bytes;
@@ -281,6 +330,7 @@ bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
 
 bool MergeRun::PieceCopied(std::uint32_t number, std::uint64_t size) {
     m_mergedLength += size;
+    m_piecesMerged = number;
     if (m_options.deleteAfterMerge == 0) {
         return true;
     }
@@ -357,9 +407,15 @@ bool MergeRun::RemovePendingPieces() {
         journaled = start.error();
     } else {
         const auto [digest, covered] = start.value();
-        journaled = WriteJournal(
+        auto written = WriteJournal(
             JournalPath(m_stem),
-            {m_info, identity.value(), m_pendingRemoval.back(), m_mergedLength, digest, covered});
+            {m_info, identity.value(), m_partial, m_piecesMerged, m_mergedLength, digest, covered},
+            m_journal);
+        if (written.ok()) {
+            m_journal = written.value();
+        } else {
+            journaled = written.error();
+        }
     }
     if (journaled) {
         m_pendingRemoval.clear();
@@ -419,15 +475,22 @@ FileResult<std::pair<Sha256Digest, std::uint64_t>> MergeRun::OutputStart() {
 }
 
 bool MergeRun::RemoveOnePiece(std::uint32_t number) {
-    const std::string path = PiecePath(m_stem, number);
-    if (auto failure = RemoveFile(path)) {
-        m_removalFailed = true;
-        ShowErrorAbout(m_host,
-                       number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!",
-                       path, failure);
-        return false;
+    const auto read = m_readPieces.find(number);
+    if (read == m_readPieces.end()) {
+        return true;  // nothing was read, so there is nothing to remove
     }
-    return true;
+    const std::string path = PiecePath(m_stem, number);
+    const auto removed = RemoveIfSame(path, read->second);
+    if (removed.ok() && removed.value() == Removal::Removed) {
+        m_readPieces.erase(read);
+        return true;
+    }
+    // A piece that is no longer the file that was read is left, and the run is no clean success.
+    m_removalFailed = true;
+    ShowErrorAbout(m_host,
+                   number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!",
+                   path, removed.ok() ? FileStatus() : FileStatus(removed.error()));
+    return false;
 }
 
 // A run that stops leaves the pieces it has copied removed, as it would have had it removed each
@@ -454,9 +517,12 @@ bool MergeRun::Fail(const FileError& error) {
 }
 
 // The first piece after `merged` that is not there, or 0 when all of them may be.
+// The first piece after `merged` that is not there, or 0 when all of them may be. An empty last
+// piece holds no byte and is there whether or not a file stands under its name.
 std::uint32_t FirstAbsentAfter(const PiecesOnDisk& onDisk, std::uint32_t merged,
-                               std::uint32_t pieceCount) {
-    for (std::uint32_t number = merged; number < pieceCount;) {
+                               const HeadFileInfo& info) {
+    const std::uint32_t needed = LastPieceSize(info) == 0 ? info.pieceCount - 1 : info.pieceCount;
+    for (std::uint32_t number = merged; number < needed;) {
         const std::uint32_t next = onDisk.NextAfter(number);
         if (next != number + 1) {
             return number + 1;
@@ -468,10 +534,10 @@ std::uint32_t FirstAbsentAfter(const PiecesOnDisk& onDisk, std::uint32_t merged,
 
 // Every piece after the `merged` ones that an interrupted run has in the output is there; the
 // first one absent is named.
-bool AllPiecesThere(const std::string& stem, std::uint32_t merged, std::uint32_t pieceCount,
+bool AllPiecesThere(const std::string& stem, std::uint32_t merged, const HeadFileInfo& info,
                     OperationHost& host) {
     const std::uint32_t absent =
-        FirstAbsentAfter(PiecesOnDisk::Find(stem, pieceCount), merged, pieceCount);
+        FirstAbsentAfter(PiecesOnDisk::Find(stem, info.pieceCount), merged, info);
     if (absent == 0) {
         return true;
     }
@@ -482,7 +548,14 @@ bool AllPiecesThere(const std::string& stem, std::uint32_t merged, std::uint32_t
 
 VerifyOutcome RunVerifier(const MergeRequest& request, OperationHost& host,
                           const MergeVerifier& verify) {
-    return verify ? verify() : VerifyWithChecksums(request.headPath, host).verification.outcome;
+    return verify ? verify()
+                  : VerifyWithChecksums(request.headPath, host, request.outputPath)
+                        .verification.outcome;
+}
+
+// A verification that did not pass because the host asked the run to stop.
+Outcome VerificationFailed(OperationHost& host) {
+    return host.StopRequested() ? Outcome::Interrupted : Outcome::Failed;
 }
 
 Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
@@ -490,9 +563,9 @@ Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
                       const MergeVerifier& verify) {
     if (options.verifyBeforeMerge != 0 &&
         RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
-        return Outcome::Failed;
+        return VerificationFailed(host);
     }
-    if (!AllPiecesThere(stem, 0, info.pieceCount, host)) {
+    if (!AllPiecesThere(stem, 0, info, host)) {
         return Outcome::Failed;
     }
     // A stream that is a file opened for appending may be one of the pieces.
@@ -509,7 +582,7 @@ Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
     {
         MergeRun run(set, options, host, *request.stream);
         if (!run.CopyPieces()) {
-            return Outcome::Failed;
+            return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
         }
     }
     host.ShowMessage("Merge files successfully!", "Message");
@@ -517,26 +590,90 @@ Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
     return Outcome::Succeeded;
 }
 
-// The journal of an earlier run of this merge that stopped half-way, when the output it names is
-// the file at `outputPath` and still holds every byte the journal counts.
-std::optional<MergeJournal> FindInterruptedMerge(const std::string& stem, const HeadFileInfo& info,
-                                                 const std::string& outputPath) {
-    auto journal = ReadJournal(JournalPath(stem), info);
-    if (!journal) {
-        return std::nullopt;
+// The output's name as the overwrite question gives it to a host that can say more than the
+// box's text: a link there is named as one, since it is replaced and what it leads to is not.
+std::string WhatStandsAt(const std::string& path) {
+    const auto link = LinkStateOf(path);
+    if (link && link->target) {
+        return path + ", a symbolic link" + (link->target->empty() ? "" : " to " + *link->target) +
+               ": the link is replaced, what it leads to is left as it is";
     }
-    auto output = File::OpenForReading(outputPath);
-    if (!output.ok()) {
-        return std::nullopt;
+    if (link && link->names > 1) {
+        return path + ", one of " + std::to_string(link->names) +
+               " names of one file: only this name gets the new file";
     }
-    const auto identity = output.value().Identity();
-    const auto length = output.value().Length();
-    if (!identity.ok() || !length.ok() || !(identity.value() == journal->output) ||
-        length.value() < journal->outputLength ||
-        FingerprintOf(output.value(), journal->startLength) != journal->start) {
-        return std::nullopt;
+    return path;
+}
+
+// The file the run writes: the one an interrupted run left, or a new one under the first free
+// name beside the output. `set.partial` and `partialPath` tell which.
+FileResult<File> OpenPartial(MergeSet& set, const std::string& outputPath,
+                             std::string& partialPath) {
+    if (set.resumed) {
+        partialPath = set.resumed->partialPath;
+        set.partial = set.resumed->stored.journal.partial;
+        auto file = File::OpenForUpdate(partialPath);
+        if (file.ok()) {
+            const auto identity = file.value().Identity();
+            if (!identity.ok() || !(identity.value() == set.resumed->stored.journal.output)) {
+                return FileError{FileErrorCause::SharingViolation, partialPath};
+            }
+        }
+        return file;
     }
-    return journal;
+    std::vector<std::string> names;
+    for (std::uint32_t number = 0; number < kPartialNames; ++number) {
+        names.push_back(PartialPath(outputPath, number));
+    }
+    std::size_t chosen = 0;
+    auto file = File::CreateAtFirstFree(names, chosen);
+    set.partial = static_cast<std::uint32_t>(chosen);
+    partialPath = names[chosen];
+    return file;
+}
+
+// Gives the whole, checked file the output's name, replacing what stood there only when the user
+// was asked about it or the options say to replace without asking.
+FileStatus PutInPlace(const std::string& partialPath, const std::string& outputPath, bool replace) {
+    if (replace) {
+        if (auto failure = RenameOver(partialPath, outputPath)) {
+            return failure;
+        }
+    } else {
+        auto renamed = RenameIfAbsent(partialPath, outputPath);
+        if (!renamed.ok()) {
+            return renamed.error();
+        }
+        if (!renamed.value()) {
+            return NameTakenError(outputPath);
+        }
+    }
+    return FlushFolderEntries(outputPath);
+}
+
+// Removes a file of the set that this run read or wrote, unless its name now holds the rebuilt
+// file (the set's own name was the output's). False, after a message, when it could not go.
+bool RemoveSetFile(const std::string& path, const FileStamp& read, const FileIdentity& output,
+                   OperationHost& host) {
+    if (IdentityOf(path) == output) {
+        return true;
+    }
+    const auto removed = RemoveIfSame(path, read);
+    if (removed.ok() && removed.value() == Removal::Removed) {
+        return true;
+    }
+    ShowErrorAbout(host, "Remove file error!", path,
+                   removed.ok() ? FileStatus() : FileStatus(removed.error()));
+    return false;
+}
+
+// The checksum file as it was read: its name, looked at before and after, named one file of one
+// size throughout, or nothing is known of it and it is never removed.
+std::optional<FileStamp> StampAround(const std::string& path, const std::function<void()>& read) {
+    const auto before = StampOf(path);
+    read();
+    const auto after = StampOf(path);
+    return before == after ? before : std::nullopt;
 }
 
 }  // namespace
@@ -558,25 +695,227 @@ bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host) {
     return true;
 }
 
+namespace {
+
+// What the head file held, and which file it was.
+struct HeadFileRead {
+    HeadFileInfo info;
+    FileStamp file;
+};
+
+std::optional<HeadFileRead> ReadHeadOfMerge(const std::string& headPath, OperationHost& host) {
+    auto head = File::OpenForReading(headPath);
+    if (!head.ok()) {
+        ShowError(host, "Open head file error!");
+        return std::nullopt;
+    }
+    const auto identity = head.value().Identity();
+    const auto length = head.value().Length();
+    const HeadRead read = ReadHeadFile(head.value());
+    head.value().Close();
+    if (read.status == HeadReadStatus::Failed) {
+        host.ReportFileError(read.error);
+        return std::nullopt;
+    }
+    if (read.status != HeadReadStatus::Read) {
+        ShowErrorAbout(host, "Read info from head file error!", headPath);
+        return std::nullopt;
+    }
+    if (!identity.ok() || !length.ok()) {
+        host.ReportFileError(identity.ok() ? length.error() : identity.error());
+        return std::nullopt;
+    }
+    return HeadFileRead{read.info, {identity.value(), length.value()}};
+}
+
+// A merge into a file of its own: everything between the folder check and the end.
+class FileMerge {
+  public:
+    FileMerge(const MergeRequest& request, const OptionSet& options, OperationHost& host,
+              const HeadFileRead& head, std::string stem)
+        : m_request(request),
+          m_options(options),
+          m_host(host),
+          m_head(head),
+          m_set{head.info, std::move(stem), std::nullopt, std::nullopt, 0} {}
+
+    Outcome Run(const MergeVerifier& verify);
+
+  private:
+    bool ReadChecksums();
+    bool Ask();
+    bool JournalNameIsFree();
+    Outcome Copy();
+    void DropPartial(File& partial);
+    bool RemoveSetFiles(const std::optional<StoredJournal>& journal);
+
+    const MergeRequest& m_request;
+    const OptionSet& m_options;
+    OperationHost& m_host;
+    const HeadFileRead& m_head;
+    MergeSet m_set;
+    std::optional<FileStamp> m_checksumFile;
+    bool m_outputExisted = false;
+    std::string m_partialPath;
+    FileIdentity m_written;  // the rebuilt file
+};
+
+bool FileMerge::ReadChecksums() {
+    const std::string path = ChecksumFilePath(m_set.stem);
+    const std::string base = GetFileName(m_set.stem);
+    ChecksumRead checksums;
+    m_checksumFile = StampAround(path, [&] {
+        checksums = ReadChecksumFile(
+            path, {base, m_set.info.pieceCount, RebuiltFileName(base, m_set.info.extension)});
+    });
+    if (checksums.error) {
+        ShowErrorAbout(m_host, kChecksumFileUnreadable, checksums.error->path, checksums.error);
+        return false;
+    }
+    m_set.checksums = std::move(checksums.checksums);
+    return true;
+}
+
+bool FileMerge::Ask() {
+    const std::string& output = m_request.outputPath;
+    m_set.resumed = FindInterruptedMerge(m_set.stem, m_set.info, output);
+    m_outputExisted = FileExists(output);
+    if (m_set.resumed) {
+        return m_host.AskOkCancelAbout(kContinueQuestion, "Message", output);
+    }
+    return m_options.overwriteMode != 1 || !m_outputExisted ||
+           m_host.AskOkCancelAbout("Do you want to overwrite same name file?", "Overwrite Warning",
+                                   WhatStandsAt(output));
+}
+
+// A merge that removes its pieces keeps its journal under the set's name; a file of somebody
+// else's there is neither replaced nor removed, so such a merge does not start.
+bool FileMerge::JournalNameIsFree() {
+    const std::string path = JournalPath(m_set.stem);
+    if (m_options.deleteAfterMerge == 0 || m_set.resumed || !FileExists(path)) {
+        return true;
+    }
+    ShowErrorAbout(m_host, "Create file error,merge failed!", path, NameTakenError(path));
+    return false;
+}
+
+Outcome FileMerge::Run(const MergeVerifier& verify) {
+    if (!ReadChecksums()) {
+        return Outcome::Failed;
+    }
+    if (!Ask()) {
+        return Outcome::Cancelled;
+    }
+    if (m_options.verifyBeforeMerge != 0 &&
+        RunVerifier(m_request, m_host, verify) != VerifyOutcome::Passed) {
+        return VerificationFailed(m_host);
+    }
+    // A merge that cannot reach its end is not begun: nothing is created and no piece removed
+    // for a head file whose pieces are not all there, however many it names.
+    // Pieces an interrupted run has merged are in the output and need not be.
+    const HeadFileInfo& info = m_set.info;
+    if (!AllPiecesThere(m_set.stem, m_set.resumed ? m_set.resumed->stored.journal.piecesMerged : 0,
+                        info, m_host)) {
+        return Outcome::Failed;
+    }
+    if (OutputIsAnInput(m_request.outputPath, m_request.headPath, m_set.stem, info.pieceCount)) {
+        ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath);
+        return Outcome::Failed;
+    }
+    if (!JournalNameIsFree()) {
+        return Outcome::Failed;
+    }
+    return Copy();
+}
+
+// The run writes a file of its own beside the output, which gets the output's name only once it
+// is whole and checked: no partial file ever stands under that name. A run that fails or is
+// stopped removes that file, unless a journal names it: then it holds the only copy of the
+// pieces already removed, and the next run takes it up.
+Outcome FileMerge::Copy() {
+    auto output = OpenPartial(m_set, m_request.outputPath, m_partialPath);
+    if (!output.ok()) {
+        ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath,
+                       output.error());
+        return Outcome::Failed;
+    }
+    const auto identity = output.value().Identity();
+    if (!identity.ok()) {
+        m_host.ReportFileError(identity.error());
+        DropPartial(output.value());
+        return Outcome::Failed;
+    }
+    m_written = identity.value();
+    bool clean = true;
+    std::optional<StoredJournal> journal;
+    {
+        MergeRun run(m_set, m_options, m_host, output.value());
+        const bool copied = run.CopyPieces();
+        journal = run.Journal();
+        if (!copied) {
+            if (!journal) {
+                DropPartial(output.value());
+            }
+            return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
+        }
+        clean = run.EveryPieceRemoved();
+    }
+    if (!(m_set.resumed && m_set.resumed->inPlace)) {
+        // The output's name may be the journal's own (a set of a file named like its journal):
+        // the journal is then replaced by the file whose merge it recorded.
+        const bool replace =
+            m_outputExisted || (journal && StampOf(m_request.outputPath) == journal->file);
+        if (auto failure = PutInPlace(m_partialPath, m_request.outputPath, replace)) {
+            ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath,
+                           failure);
+            if (!journal) {
+                DropPartial(output.value());
+            }
+            return Outcome::Failed;
+        }
+    }
+    m_host.ShowMessage("Merge files successfully!", "Message");
+    clean = RemoveSetFiles(journal) && clean;
+    m_host.SetPosition(0);
+    return clean ? Outcome::Succeeded : Outcome::Failed;
+}
+
+void FileMerge::DropPartial(File& partial) {
+    partial.Close();
+    const auto stamp = StampOf(m_partialPath);
+    if (stamp && stamp->identity == m_written) {
+        (void)RemoveIfSame(m_partialPath, *stamp);
+    }
+}
+
+// The head file and the checksum file go with the pieces; the journal goes whatever the options,
+// the merge having ended. Each only when it is still the very file this run read or wrote.
+bool FileMerge::RemoveSetFiles(const std::optional<StoredJournal>& journal) {
+    bool clean = true;
+    if (m_options.deleteAfterMerge != 0) {
+        clean = RemoveSetFile(m_request.headPath, m_head.file, m_written, m_host);
+        if (m_set.checksums && m_checksumFile) {
+            clean =
+                RemoveSetFile(ChecksumFilePath(m_set.stem), *m_checksumFile, m_written, m_host) &&
+                clean;
+        }
+    }
+    if (journal) {
+        clean = RemoveSetFile(JournalPath(m_set.stem), journal->file, m_written, m_host) && clean;
+    }
+    return clean;
+}
+
+}  // namespace
+
 Outcome RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host,
                  const MergeVerifier& verify) {
     host.PlaceProgressOnce();
     if (!ValidateMergeInputs(request, host)) {
         return Outcome::Failed;
     }
-    auto head = File::OpenForReading(request.headPath);
-    if (!head.ok()) {
-        ShowError(host, "Open head file error!");
-        return Outcome::Failed;
-    }
-    const HeadRead read = ReadHeadFile(head.value());
-    head.value().Close();
-    if (read.status == HeadReadStatus::Failed) {
-        host.ReportFileError(read.error);
-        return Outcome::Failed;
-    }
-    if (read.status != HeadReadStatus::Read) {
-        ShowErrorAbout(host, "Read info from head file error!", request.headPath);
+    const auto head = ReadHeadOfMerge(request.headPath, host);
+    if (!head) {
         return Outcome::Failed;
     }
     if (options == nullptr) {
@@ -585,85 +924,14 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
     }
     const std::string stem = GetFolderPart(request.headPath) + PieceBaseName(request.headPath);
     if (request.stream != nullptr) {
-        return MergeToStream(request, read.info, stem, *options, host, verify);
+        return MergeToStream(request, head->info, stem, *options, host, verify);
     }
-
     const FolderCheck destination =
         CheckDestination(request.destinationFolder, FolderSide::Merge, *options, host);
     if (destination != FolderCheck::Ready) {
         return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
     }
-    MergeSet set{read.info, stem, std::nullopt, std::nullopt};
-    const std::string base = GetFileName(stem);
-    ChecksumRead checksums =
-        ReadChecksumFile(ChecksumFilePath(stem),
-                         {base, read.info.pieceCount, RebuiltFileName(base, read.info.extension)});
-    if (checksums.error) {
-        ShowErrorAbout(host, kChecksumFileUnreadable, checksums.error->path, checksums.error);
-        return Outcome::Failed;
-    }
-    set.checksums = std::move(checksums.checksums);
-    set.resumed = FindInterruptedMerge(stem, read.info, request.outputPath);
-    if (set.resumed) {
-        if (!host.AskOkCancelAbout(kContinueQuestion, "Message", request.outputPath)) {
-            return Outcome::Cancelled;
-        }
-    } else if (options->overwriteMode == 1 && FileExists(request.outputPath) &&
-               !host.AskOkCancelAbout("Do you want to overwrite same name file?",
-                                      "Overwrite Warning", request.outputPath)) {
-        return Outcome::Cancelled;
-    }
-    if (options->verifyBeforeMerge != 0 &&
-        RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
-        return Outcome::Failed;
-    }
-    // A merge that cannot reach its end is not begun: nothing is created and no piece removed
-    // for a head file whose pieces are not all there, however many it names.
-    // Pieces an interrupted run has merged are in the output and need not be.
-    if (!AllPiecesThere(stem, set.resumed ? set.resumed->piecesMerged : 0, read.info.pieceCount,
-                        host)) {
-        return Outcome::Failed;
-    }
-    if (OutputIsAnInput(request.outputPath, request.headPath, stem, read.info.pieceCount)) {
-        ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath);
-        return Outcome::Failed;
-    }
-    auto output = set.resumed ? File::OpenForUpdate(request.outputPath)
-                              : File::OpenForWriting(request.outputPath);
-    if (!output.ok()) {
-        ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath, output.error());
-        return Outcome::Failed;
-    }
-    if (set.resumed && output.value().Identity().ok() &&
-        !(output.value().Identity().value() == set.resumed->output)) {
-        ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath);
-        return Outcome::Failed;
-    }
-    bool clean = true;
-    {
-        MergeRun run(set, *options, host, output.value());
-        if (!run.CopyPieces()) {
-            return Outcome::Failed;
-        }
-        clean = run.EveryPieceRemoved();
-    }
-    host.ShowMessage("Merge files successfully!", "Message");
-    if (options->deleteAfterMerge != 0) {
-        // The checksum file goes with the head file.
-        for (const auto& path : {request.headPath, ChecksumFilePath(stem)}) {
-            if (path != request.headPath && !set.checksums) {
-                continue;
-            }
-            if (auto failure = RemoveFile(path)) {
-                ShowErrorAbout(host, "Remove file error!", path, failure);
-                clean = false;
-            }
-        }
-    }
-    // The merge has ended: nothing is left to take up.
-    RemoveJournal(JournalPath(stem));
-    host.SetPosition(0);
-    return clean ? Outcome::Succeeded : Outcome::Failed;
+    return FileMerge(request, *options, host, *head, stem).Run(verify);
 }
 
 }  // namespace kavendrum

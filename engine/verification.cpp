@@ -1,6 +1,7 @@
 #include "engine/verification.h"
 
 #include "engine/head_file.h"
+#include "engine/io/file_system.h"
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
 
@@ -81,6 +82,11 @@ std::optional<PieceMark> MarkOf(const std::string& path, std::uint32_t number,
     return good ? PieceMark::Good : PieceMark::Bad;
 }
 
+// An empty last piece that is not there: it holds no byte, so nothing of the file is missing.
+bool HoldsNoByte(const HeadFileInfo& info, std::uint32_t number, const std::string& path) {
+    return number == info.pieceCount && LastPieceSize(info) == 0 && !FileExists(path);
+}
+
 }  // namespace
 
 std::string AsciiLower(const std::string& text) {
@@ -147,6 +153,8 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
         if (const auto mark = MarkOf(PiecePath(stem, number), number, expected, check)) {
             rows.Opened(number, *mark);
             allGood = allGood && *mark == PieceMark::Good;
+        } else if (HoldsNoByte(info, number, PiecePath(stem, number))) {
+            rows.Opened(number, PieceMark::Good);
         } else {
             rows.Missing(number, number);
             allGood = false;
@@ -154,8 +162,15 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
         checkedTo = number;
     }
     if (checkedTo < info.pieceCount) {
-        rows.Missing(checkedTo + 1, info.pieceCount);
-        allGood = false;
+        const std::uint32_t last = info.pieceCount;
+        const bool emptyLast = HoldsNoByte(info, last, PiecePath(stem, last));
+        if (checkedTo + 1 < last || !emptyLast) {
+            rows.Missing(checkedTo + 1, emptyLast ? last - 1 : last);
+            allGood = false;
+        }
+        if (emptyLast) {
+            rows.Opened(last, PieceMark::Good);
+        }
     }
     result.outcome = allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed;
     result.pieces = rows.Finish();

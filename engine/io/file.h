@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/io/file_error.h"
 
@@ -64,9 +65,15 @@ class File {
                                            const FileIdentity* keepOut = nullptr) {
         return OpenForWritingImpl(path, true, keepOut);
     }
-    // Makes a file that must not exist yet, held exclusively; an existing name fails the call.
+    // Makes a file that must not exist yet, held exclusively; an existing name fails the call,
+    // and so does a link there, live or dangling: nothing is ever written through one.
     static FileResult<File> CreateNew(const std::string& path);
-    // Opens an existing file for reading and writing, held exclusively, without emptying it.
+    // As CreateNew, at the first of `names` where nothing stands yet; `chosen` gets its index.
+    // Only a taken name moves on to the next one: any other failure ends the search.
+    static FileResult<File> CreateAtFirstFree(const std::vector<std::string>& names,
+                                              std::size_t& chosen);
+    // Opens an existing file for reading and writing, held exclusively, without emptying it; a
+    // link at the name is not followed.
     static FileResult<File> OpenForUpdate(const std::string& path);
     // As OpenForWriting, for a file that others may read and write at the same time.
     static FileResult<File> OpenSharedForWriting(const std::string& path) {
@@ -94,6 +101,8 @@ class File {
     RangeCopy CopyRangeTo(File& destination, std::size_t size);
     // Tells the kernel the file will be read from start to end.
     void AdviseSequential();
+    // Moves the position to `offset` bytes from the start.
+    FileStatus SeekTo(std::uint64_t offset);
     // Makes the file `length` bytes long and moves the position there.
     FileStatus CutAt(std::uint64_t length);
     // Puts the bytes written so far on stable storage.

@@ -137,10 +137,10 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
 FileResult<File> File::OpenForUpdate(const std::string& path) {
     // Only a regular file is taken up: nothing else keeps what was written to it.
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         return FileError{FileErrorCause::BadPath, path};
     }
-    const int handle = OpenRetrying(path.c_str(), O_RDWR);
+    const int handle = OpenRetrying(path.c_str(), O_RDWR | O_NOFOLLOW);
     if (handle < 0) {
         return ErrnoError(path);
     }
@@ -161,7 +161,8 @@ FileResult<File> File::OpenForUpdate(const std::string& path) {
 }
 
 FileResult<File> File::CreateNew(const std::string& path) {
-    const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL);
+    // O_EXCL already refuses any link at the name; O_NOFOLLOW says so where it is read.
+    const int handle = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
     if (handle < 0) {
         return ErrnoError(path);
     }
@@ -173,6 +174,23 @@ FileResult<File> File::CreateNew(const std::string& path) {
         return *failure;
     }
     return file;
+}
+
+FileResult<File> File::CreateAtFirstFree(const std::vector<std::string>& names,
+                                         std::size_t& chosen) {
+    FileError taken{FileErrorCause::BadPath, names.empty() ? std::string() : names.front()};
+    for (std::size_t at = 0; at < names.size(); ++at) {
+        auto made = CreateNew(names[at]);
+        if (made.ok()) {
+            chosen = at;
+            return made;
+        }
+        if (made.error().systemCode != EEXIST) {
+            return made;
+        }
+        taken = made.error();
+    }
+    return taken;
 }
 
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
@@ -330,6 +348,13 @@ void File::AdviseSequential() {
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+}
+
+FileStatus File::SeekTo(std::uint64_t offset) {
+    if (::lseek(Fd(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return ErrnoError(m_path);
+    }
+    return std::nullopt;
 }
 
 FileStatus File::CutAt(std::uint64_t length) {

@@ -24,7 +24,38 @@ FileKind KindOf(const std::string& path);
 // True when anything, file or folder, stands at the path.
 bool FileExists(const std::string& path);
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Which file a path names and how long it is: what a later removal has to find again.
+struct FileStamp {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
+
+// What stands at a name when it is not a plain file with one name: a symbolic link and where it
+// leads, or a file with more names than this one.
+struct LinkState {
+    std::optional<std::string> target;  // set for a symbolic link, live or dangling
+    std::uint64_t names = 1;            // hard links of the file the name itself is
+};
+std::optional<LinkState> LinkStateOf(const std::string& path);
+
 FileStatus RemoveFile(const std::string& path);
+
+// Whether RemoveIfSame removed the file.
+enum class Removal { Removed, Changed };
+// Removes the file at `path` only when the name still refers to the very file that was read or
+// written, `identity` with `size` bytes, checked on the file that is then removed and not on an
+// earlier look at the name. Another file there, or the same one grown or cut, is left as it is
+// and Changed is returned. A link at the name is removed as a name, never its target.
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
+                                 std::uint64_t size);
+inline FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp) {
+    return RemoveIfSame(path, stamp.identity, stamp.size);
+}
+// The error of a create or rename refused because something already stands at `path`.
+FileError NameTakenError(const std::string& path);
 // Puts the file `from` in the place of `to`, in one step: whoever opens `to` finds either the old
 // file or the new one whole. Both must be in one folder.
 FileStatus RenameOver(const std::string& from, const std::string& to);

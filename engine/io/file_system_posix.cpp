@@ -41,6 +41,80 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
                         static_cast<std::uint64_t>(info.st_ino)};
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp{
+        {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+        static_cast<std::uint64_t>(info.st_size)};
+}
+
+std::optional<LinkState> LinkStateOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    LinkState state;
+    state.names = static_cast<std::uint64_t>(info.st_nlink);
+    if (S_ISLNK(info.st_mode)) {
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        state.target =
+            length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
+        state.names = 1;
+    }
+    return state;
+}
+
+FileError NameTakenError(const std::string& path) {
+    return FileError{FileErrorCause::Generic, path, EEXIST};
+}
+
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
+                                 std::uint64_t size) {
+    // The file is first renamed to a name of this process's own in the same folder, so that what
+    // is looked at is what will be removed: whoever puts another file under `path` meanwhile puts
+    // it beside the one being checked, not in its place.
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string aside;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == 64) {
+            return NameTakenError(path);
+        }
+        aside = folder + ".kavendrum-removing-" + std::to_string(::getpid()) + "-" +
+                std::to_string(attempt);
+        auto moved = RenameIfAbsent(path, aside);
+        if (!moved.ok()) {
+            FileError failure = moved.error();
+            failure.path = path;
+            return failure;
+        }
+        if (moved.value()) {
+            break;
+        }
+    }
+    struct stat info {};
+    const bool same = ::stat(aside.c_str(), &info) == 0 &&
+                      FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                                   static_cast<std::uint64_t>(info.st_ino)} == identity &&
+                      static_cast<std::uint64_t>(info.st_size) == size;
+    if (same) {
+        if (::unlink(aside.c_str()) == 0) {
+            return Removal::Removed;
+        }
+        const FileError failure = ErrnoError(path);
+        (void)RenameIfAbsent(aside, path);
+        return failure;
+    }
+    // Not the file that was read: it goes back where it was, unless the name has been taken
+    // again meanwhile, and is left as it is.
+    (void)RenameIfAbsent(aside, path);
+    return Removal::Changed;
+}
+
 FileStatus RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0) {
         return ErrnoError(path);

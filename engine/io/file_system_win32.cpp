@@ -39,6 +39,97 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+namespace {
+
+// A handle to what stands at the name itself, a link not followed, that may be deleted through.
+HANDLE OpenForRemoval(const std::string& path) {
+    return CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                       nullptr);
+}
+
+}  // namespace
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    const HANDLE handle =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) {
+        return std::nullopt;
+    }
+    return FileStamp{{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow},
+                     (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
+}
+
+std::optional<LinkState> LinkStateOf(const std::string& path) {
+    const HANDLE handle = OpenForRemoval(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!known) {
+        return std::nullopt;
+    }
+    LinkState state;
+    state.names = info.nNumberOfLinks;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        state.target = std::string();  // where it leads is not told here
+        state.names = 1;
+    }
+    return state;
+}
+
+FileError NameTakenError(const std::string& path) {
+    return FileError{FileErrorCause::Generic, path, ERROR_FILE_EXISTS};
+}
+
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
+                                 std::uint64_t size) {
+    // The file is deleted through the very handle whose identity was checked, so nothing put
+    // under the name meanwhile can be taken for it.
+    const HANDLE handle = OpenForRemoval(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) {
+        const FileError failure = LastWin32Error(path);
+        CloseHandle(handle);
+        return failure;
+    }
+    const FileIdentity found{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    const std::uint64_t length =
+        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (!(found == identity) || length != size) {
+        CloseHandle(handle);
+        return Removal::Changed;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+        const FileError failure = LastWin32Error(path);
+        CloseHandle(handle);
+        return failure;
+    }
+    if (!CloseHandle(handle)) {
+        return LastWin32Error(path);
+    }
+    return Removal::Removed;
+}
+
 FileStatus RemoveFile(const std::string& path) {
     if (!DeleteFileA(path.c_str())) {
         return LastWin32Error(path);

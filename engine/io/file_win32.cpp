@@ -61,8 +61,9 @@ FileResult<File> File::OpenStandard(Standard stream, const std::string& name) {
 }
 
 FileResult<File> File::OpenForUpdate(const std::string& path) {
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
     }
@@ -76,6 +77,24 @@ FileResult<File> File::CreateNew(const std::string& path) {
         return LastWin32Error(path);
     }
     return File(AsNative(handle), path);
+}
+
+FileResult<File> File::CreateAtFirstFree(const std::vector<std::string>& names,
+                                         std::size_t& chosen) {
+    FileError taken{FileErrorCause::BadPath, names.empty() ? std::string() : names.front()};
+    for (std::size_t at = 0; at < names.size(); ++at) {
+        auto made = CreateNew(names[at]);
+        if (made.ok()) {
+            chosen = at;
+            return made;
+        }
+        const int code = made.error().systemCode;
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+            return made;
+        }
+        taken = made.error();
+    }
+    return taken;
 }
 
 FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusive,
@@ -178,6 +197,15 @@ RangeCopy File::CopyRangeTo(File&, std::size_t size) {
 
 // Sequential reading was asked for when the file was opened.
 void File::AdviseSequential() {}
+
+FileStatus File::SeekTo(std::uint64_t offset) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(AsHandle(m_handle), at, nullptr, FILE_BEGIN)) {
+        return LastWin32Error(m_path);
+    }
+    return std::nullopt;
+}
 
 FileStatus File::CutAt(std::uint64_t length) {
     LARGE_INTEGER at{};

@@ -167,15 +167,16 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     const std::string limits = "ulimit -v 131072; exec timeout 30 ";
     const CliRun verify = Cli("verify in/x.kdh", limits);
     EXPECT_EQ(verify.status, 1);
+    // The last piece is empty: it holds no byte, so it is not missing.
     EXPECT_EQ(verify.out,
               "Good\t1\tin/x_1.skf\nBad\t1\tin/x_{2..4294967294}.skf\n"
-              "Bad\t0\tin/x_4294967295.skf\nFailed\n");
+              "Good\t0\tin/x_4294967295.skf\nFailed\n");
     const CliRun checked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(checked.status, 1);
     EXPECT_EQ(checked.err,
-              "Bad\t1\tin/x_{2..4294967294}.skf\nBad\t0\tin/x_4294967295.skf\n"
-              "in/x_{2..4294967294}.skf: missing\nin/x_4294967295.skf: missing\n"
-              "kavendrum-cli: 4294967294 missing of 4294967295 pieces: copy them again into in "
+              "Bad\t1\tin/x_{2..4294967294}.skf\n"
+              "in/x_{2..4294967294}.skf: missing\n"
+              "kavendrum-cli: 4294967293 missing of 4294967295 pieces: copy them again into in "
               "and run again\n"
               "kavendrum-cli: no checksum file in/x.sha256: only the pieces' sizes were checked, "
               "not their content\n");
@@ -409,6 +410,36 @@ TEST_F(CliTest, Sha256sumChecksTheChecksumFileOfASplit) {
     EXPECT_NE(inPieces("sha256sum -c --ignore-missing 'my mo\\vie.sha256'").status, 0);
 }
 
+// Links planted at every name a merge writes: the output, the file it builds beside the output,
+// and the journal's scratch file, live and dangling. Nothing is written through any of them, and
+// the question before an existing output is replaced says that a link stands there.
+TEST_F(CliTest, AMergeNeverWritesThroughALink) {
+    const auto source = testing::RandomBytes(100000, 3);
+    testing::WriteBytes(temp / "x.bin", source);
+    ASSERT_EQ(Cli("split x.bin pieces --size 32768").status, 0);
+    testing::WriteBytes(temp / "private", std::vector<char>{'p'});
+    ::mkdir((temp / "back").c_str(), 0777);
+    ASSERT_EQ(::symlink("../private", (temp / "back/x.bin").c_str()), 0);
+    ASSERT_EQ(::symlink("../private", (temp / "back/x.bin.kdpart").c_str()), 0);
+    ASSERT_EQ(::symlink("../private", (temp / "pieces/x.kdj.new").c_str()), 0);
+    ASSERT_EQ(::symlink("../made", (temp / "pieces/x.kdj.new1").c_str()), 0);
+    const CliRun asked = Cli("merge pieces/x.kdh --dest back");
+    EXPECT_EQ(asked.status, 3);
+    EXPECT_NE(asked.err.find("back/x.bin, a symbolic link to ../private"), std::string::npos)
+        << asked.err;
+    ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
+    const CliRun merged = Cli("--yes merge pieces/x.kdh --dest back");
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(testing::ReadBytes(temp / "private"), std::vector<char>{'p'});
+    EXPECT_FALSE(testing::Exists(temp / "made"));
+    struct stat info {};
+    ASSERT_EQ(::lstat((temp / "back/x.bin").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(testing::ReadBytes(temp / "back/x.bin"), source);
+    EXPECT_FALSE(testing::Exists(temp / "pieces/x_1.skf"));
+    EXPECT_FALSE(testing::Exists(temp / "pieces/x.kdh"));
+}
+
 // A merge that removes its pieces is killed at random moments. After each kill every byte of the
 // file is still somewhere: in its piece, or in the output as the journal counts it. The next run
 // takes the merge up, and the last one ends with the file byte for byte, with and without a
@@ -471,12 +502,22 @@ TEST_F(CliTest, AMergeKilledAtRandomMomentsIsCompletedByTheNextRun) {
             }
             ++kills;
             // No byte is lost at this moment.
-            const auto journal = ReadJournal(temp / "pieces/x.kdj",
-                                             MakeHeadFileInfo(source.size(), 25, kPiece, "bin"));
+            const auto stored = ReadJournal(temp / "pieces/x.kdj",
+                                            MakeHeadFileInfo(source.size(), 25, kPiece, "bin"));
+            const auto journal =
+                stored ? std::optional<MergeJournal>(stored->journal) : std::nullopt;
             killedWithAJournal += journal ? 1 : 0;
-            const auto output = testing::Exists(temp / "back/x.bin")
-                                    ? testing::ReadBytes(temp / "back/x.bin")
-                                    : std::vector<char>();
+            // The output's name holds the whole file or nothing; the bytes the journal counts
+            // are in the file it names beside it, or already under that name.
+            const std::string final = temp / "back/x.bin";
+            if (testing::Exists(final)) {
+                ASSERT_EQ(testing::ReadBytes(final), source)
+                    << "a partial file under the output's name, attempt " << attempt;
+            }
+            const std::string kept = journal ? PartialPath(final, journal->partial) : final;
+            const auto output = testing::Exists(kept)    ? testing::ReadBytes(kept)
+                                : testing::Exists(final) ? testing::ReadBytes(final)
+                                                         : std::vector<char>();
             if (!testing::Exists(head)) {
                 // Killed in its last steps: the file is whole, and the journal of a merge that
                 // had ended may be left behind.

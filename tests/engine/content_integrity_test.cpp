@@ -80,24 +80,29 @@ class ContentIntegrityTest : public ::testing::Test {
         return RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host);
     }
     // What a merge that removes its pieces leaves when it is stopped after `merged` pieces, with
-    // `extra` bytes of the next one already written.
+    // `extra` bytes of the next one already written to the file it builds beside the output.
     void Interrupt(std::uint32_t merged, std::size_t extra) {
         const std::size_t length = std::size_t{merged} * info.pieceSize;
-        testing::WriteBytes(temp / "x.bin", Bytes(whole.begin(), whole.begin() + length + extra));
+        testing::WriteBytes(Partial(), Bytes(whole.begin(), whole.begin() + length + extra));
         for (std::uint32_t number = 1; number <= merged; ++number) {
             RemoveFile(Piece(number));
         }
-        auto output = File::OpenForReading(temp / "x.bin");
+        WriteJournalFor(Partial(), merged, length);
+    }
+    void WriteJournalFor(const std::string& path, std::uint32_t merged, std::uint64_t length) {
+        auto output = File::OpenForReading(path);
         ASSERT_TRUE(output.ok());
         const MergeJournal journal{info,
-                                   *IdentityOf(temp / "x.bin"),
+                                   *IdentityOf(path),
+                                   0,
                                    merged,
                                    length,
                                    *FingerprintOf(output.value(), length),
                                    std::min<std::uint64_t>(length, kFingerprintBytes)};
         output.value().Close();
-        ASSERT_FALSE(WriteJournal(temp / "x.kdj", journal));
+        ASSERT_TRUE(WriteJournal(temp / "x.kdj", journal, std::nullopt).ok());
     }
+    std::string Partial() const { return temp / "x.bin.kdpart"; }
 
     TempFolder temp;
     OptionSet options;
@@ -221,17 +226,20 @@ TEST(MergeJournalTest, ReadsBackWhatItWritesAndRefusesWhatDoesNotAgree) {
     const HeadFileInfo head = MakeHeadFileInfo(2500, 3, 1000, "");
     Sha256Digest start;
     start.fill(0x5A);
-    const MergeJournal journal{head, {7, 9}, 2, 2000, start};
+    const MergeJournal journal{head, {7, 9}, 0, 2, 2000, start, 2000};
     EXPECT_EQ(DecodeJournal(EncodeJournal(journal)), journal);
-    const MergeJournal all{head, {7, 9}, 3, 2500, start};
+    const MergeJournal all{head, {7, 9}, 3, 3, 2500, start, 2500};
     EXPECT_EQ(DecodeJournal(EncodeJournal(all)), all);
 
     for (const MergeJournal& wrong :
-         {MergeJournal{head, {7, 9}, 2, 2001, start},        // length
-          MergeJournal{head, {7, 9}, 0, 0, start},           // nothing merged
-          MergeJournal{head, {7, 9}, 4, 2500, start},        // beyond the count
-          MergeJournal{head, {7, 9}, 2, 2000, start, 2001},  // fingerprint past the output
-          MergeJournal{{2500, 3, 1000, 7, ""}, {7, 9}, 1, 1000, start}}) {
+         {MergeJournal{head, {7, 9}, 0, 2, 2001, start, 2000},  // length
+          MergeJournal{head, {7, 9}, 0, 0, 0, start},           // nothing merged
+          MergeJournal{head, {7, 9}, 0, 4, 2500, start, 2500},  // beyond the count
+          MergeJournal{head, {7, 9}, 0, 2, 2000, start, 2001},  // fingerprint past the output
+          MergeJournal{head, {7, 9}, 0, 2, 2000, start, 0},     // a fingerprint of nothing
+          MergeJournal{head, {7, 9}, 0, 2, 2000, start, 999},   // short of the first piece
+          MergeJournal{head, {7, 9}, kPartialNames, 2, 2000, start, 2000},  // no such name
+          MergeJournal{{2500, 3, 1000, 7, ""}, {7, 9}, 0, 1, 1000, start, 1000}}) {
         EXPECT_FALSE(DecodeJournal(EncodeJournal(wrong)));
     }
     const std::string text = EncodeJournal(journal);
@@ -249,8 +257,9 @@ TEST_F(ContentIntegrityTest, AnInterruptedMergeIsTakenUpAndEndsByteIdentical) {
         host = RecordingHost{};
         Prepare(700000, 300000, checksums);
         Interrupt(1, 4567);
-        // Verification does not call the merged piece Bad: its bytes are in the output.
-        EXPECT_EQ(VerifyWithChecksums(temp / "x.kdh", host).verification.outcome,
+        // Verification does not call the merged piece Bad: its bytes are in the file the merge
+        // into x.bin builds.
+        EXPECT_EQ(VerifyWithChecksums(temp / "x.kdh", host, temp / "x.bin").verification.outcome,
                   VerifyOutcome::Passed);
         ASSERT_EQ(Merge(), Outcome::Succeeded)
             << ::testing::PrintToString(host.Errors()) << host.fileErrors.size();
@@ -296,20 +305,64 @@ TEST_F(ContentIntegrityTest, AMergeThatFailsPartWayThroughAPieceIsTakenUpEachTim
             const Outcome outcome = Merge();
             const bool full = !host.fileErrors.empty() &&
                               host.fileErrors.back().cause == FileErrorCause::DiskFull &&
-                              host.fileErrors.back().path == temp / "x.bin";
+                              host.fileErrors.back().path == Partial();
             return outcome == Outcome::Failed && !full ? Outcome::Cancelled : outcome;
         };
         ASSERT_EQ(MergeInChildLimitedTo(merge, 50000), Outcome::Failed);
         EXPECT_FALSE(testing::Exists(Piece(2)));
         ASSERT_EQ(MergeInChildLimitedTo(merge, 150000), Outcome::Failed);
         EXPECT_FALSE(testing::Exists(Piece(7)));
-        ASSERT_EQ(Merge(), Outcome::Succeeded) << ::testing::PrintToString(host.Errors());
+        ASSERT_EQ(Merge(), Outcome::Succeeded)
+            << ::testing::PrintToString(host.Errors())
+            << (host.fileErrors.empty() ? "" : FileErrorText(host.fileErrors.back()));
         EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
         EXPECT_FALSE(testing::Exists(temp / "x.kdj"));
+        EXPECT_FALSE(testing::Exists(Partial()));
     }
 }
 
 #endif
+
+// A journal's word that pieces are in a merge's file counts only while that file is there and
+// holds them: otherwise those pieces are missing.
+TEST_F(ContentIntegrityTest, PiecesAJournalCountsAreGoodOnlyWhileItsMergeCanBeTakenUp) {
+    Prepare(700000, 300000, false);
+    Interrupt(1, 0);
+    using enum PieceMark;
+    EXPECT_EQ(Marks(VerifyWithChecksums(temp / "x.kdh", host, temp / "x.bin").verification),
+              (std::vector<PieceMark>{Good, Good, Good}));
+    EXPECT_EQ(Marks(VerifyWithChecksums(temp / "x.kdh", host, temp / "other.bin").verification),
+              (std::vector<PieceMark>{Bad, Good, Good}));
+    RemoveFile(Partial());
+    const ContentVerification checked = VerifyWithChecksums(temp / "x.kdh", host, temp / "x.bin");
+    EXPECT_EQ(Marks(checked.verification), (std::vector<PieceMark>{Bad, Good, Good}));
+    EXPECT_EQ(checked.verification.outcome, VerifyOutcome::Failed);
+}
+
+// A journal that somebody else wrote, for a file of theirs, while the pieces it counts are still
+// there: those pieces are read and found to differ, so the journal is not taken up, nothing of
+// that file is kept and no piece is removed unread.
+TEST_F(ContentIntegrityTest, AForgedJournalNeverHasPiecesRemovedUnread) {
+    options.verifyBeforeMerge = 0;
+    Prepare(700000, 300000, false);
+    const Bytes forged = testing::RandomBytes(600000, 66);
+    testing::WriteBytes(Partial(), forged);
+    WriteJournalFor(Partial(), 2, 600000);
+    EXPECT_EQ(Merge(), Outcome::Succeeded) << ::testing::PrintToString(host.Errors());
+    EXPECT_TRUE(host.questions.empty());
+    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
+    EXPECT_EQ(testing::ReadBytes(Partial()), forged);
+    EXPECT_TRUE(testing::Exists(Piece(1)));
+    // With the delete option the journal's name is taken by a file this merge cannot vouch
+    // for: it does not start, and every piece stays.
+    options.deleteAfterMerge = 1;
+    RemoveFile(temp / "x.bin");
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_TRUE(host.questions.empty());
+    for (int number = 1; number <= 3; ++number) {
+        EXPECT_TRUE(testing::Exists(Piece(number))) << number;
+    }
+}
 
 TEST_F(ContentIntegrityTest, CancelAtTheContinueQuestionChangesNothing) {
     options.deleteAfterMerge = 1;
@@ -317,7 +370,8 @@ TEST_F(ContentIntegrityTest, CancelAtTheContinueQuestionChangesNothing) {
     Interrupt(2, 10);
     host.AnswerNext(false);
     EXPECT_EQ(Merge(), Outcome::Cancelled);
-    EXPECT_EQ(testing::SizeOf(temp / "x.bin"), 600010u);
+    EXPECT_EQ(testing::SizeOf(Partial()), 600010u);
+    EXPECT_FALSE(testing::Exists(temp / "x.bin"));
     EXPECT_TRUE(testing::Exists(temp / "x.kdj"));
     EXPECT_TRUE(testing::Exists(Piece(3)));
 }
@@ -326,14 +380,15 @@ TEST_F(ContentIntegrityTest, OutputBytesThatDoNotMatchTheirLinesAreNotTakenUp) {
     options.deleteAfterMerge = 1;
     Prepare(700000, 300000, true);
     Interrupt(2, 0);
-    auto output = testing::ReadBytes(temp / "x.bin");
+    auto output = testing::ReadBytes(Partial());
     output[400000] ^= 1;
-    testing::WriteBytes(temp / "x.bin", output);
+    testing::WriteBytes(Partial(), output);
     // Rewriting changed nothing of the file's identity on this file system; the journal still
     // names it, so the merge is taken up and the bad bytes are found.
     EXPECT_EQ(Merge(), Outcome::Failed);
     EXPECT_EQ(host.Errors(), (Texts{"Merged file checksum error!"}));
-    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), output);
+    EXPECT_EQ(testing::ReadBytes(Partial()), output);
+    EXPECT_FALSE(testing::Exists(temp / "x.bin"));
     EXPECT_TRUE(testing::Exists(Piece(3)));
 }
 
@@ -342,9 +397,10 @@ TEST_F(ContentIntegrityTest, AJournalForAnotherOutputIsNoRecord) {
     options.verifyBeforeMerge = 0;
     Prepare(700000, 300000, false);
     Interrupt(1, 0);
-    // Another file now stands at the output's name, maybe under the same inode number: nothing
-    // in it is taken for merged pieces.
-    RemoveFile(temp / "x.bin");
+    // Another file now stands at the name of the merge's file, maybe under the same inode
+    // number: nothing in it is taken for merged pieces, nor in one at the output's name.
+    RemoveFile(Partial());
+    testing::WriteBytes(Partial(), testing::RandomBytes(300000, 99));
     testing::WriteBytes(temp / "x.bin", testing::RandomBytes(300000, 99));
     EXPECT_EQ(Merge(), Outcome::Failed);
     EXPECT_EQ(host.questions,

@@ -156,8 +156,13 @@ TEST_F(MergeTest, ShortPiecesStopTheMergeWithoutMadeUpBytes) {
     WritePiece(2, Bytes(whole.begin() + 1000, whole.begin() + 1600));
     EXPECT_EQ(Merge(), Outcome::Failed);
     EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
-    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), Bytes(whole.begin(), whole.begin() + 1000));
-    // The piece whose bytes are in the output is gone; the short one and the head file stay.
+    // The piece whose bytes are in the merge's own file is gone, and that file is kept for the
+    // next run, its journal naming it; nothing stands under the output's name. The short piece
+    // and the head file stay.
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    EXPECT_EQ(testing::ReadBytes(temp / "out.bin.kdpart"),
+              Bytes(whole.begin(), whole.begin() + 1000));
+    EXPECT_TRUE(testing::Exists(temp / "x.kdj"));
     EXPECT_FALSE(testing::Exists(PiecePath(1)));
     EXPECT_TRUE(testing::Exists(PiecePath(2)));
     EXPECT_TRUE(testing::Exists(temp / "x.kdh"));
@@ -175,14 +180,23 @@ TEST_F(MergeTest, AMissingPieceStopsTheMergeBeforeAnythingIsCreatedOrRemoved) {
     EXPECT_TRUE(testing::Exists(PiecePath(1)));
 }
 
-TEST_F(MergeTest, APieceThatIsThereButWillNotOpenLeavesTheOutputWithThePiecesBeforeIt) {
+// A run that fails part way leaves no partial file under the output's name, nor beside it when
+// no piece was removed; a file that stood there before is kept as it was.
+TEST_F(MergeTest, APieceThatIsThereButWillNotOpenLeavesNoPartialFile) {
     options.verifyBeforeMerge = 0;
     Prepare(testing::RandomBytes(3000000), {3000000, 2, 2097152, 1457664, "bin"});
     testing::HeldFile holder(PiecePath(2));
     ASSERT_TRUE(holder.held());
     EXPECT_EQ(Merge(), Outcome::Failed);
-    EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
-    EXPECT_EQ(testing::ReadBytes(temp / "out.bin"), Bytes(whole.begin(), whole.begin() + 2097152));
+    options.overwriteMode = 0;
+    testing::WriteBytes(temp / "old.bin", Bytes{'o'});
+    EXPECT_EQ(Merge("old.bin"), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), Texts(2, "Read file error!"));
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+    EXPECT_EQ(testing::ReadBytes(temp / "old.bin"), Bytes{'o'});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.path()),
+                            std::filesystem::directory_iterator()),
+              4);  // x.kdh, the two pieces and old.bin
 }
 
 // A head file naming 4294967295 one-byte pieces, of which only the first is there: refused at

@@ -143,7 +143,9 @@ VerifyOutcome MergePresenter::OnVerify() {
     }
     const COperationScope running;
     // With a checksum file beside the head file the pieces are read, and the bar shows how far.
-    const Verification verification = VerifyWithChecksums(m_strHeadFileName, *this).verification;
+    // Pieces an interrupted merge into the object file has removed count when it can be taken up.
+    const Verification verification =
+        VerifyWithChecksums(m_strHeadFileName, *this, m_strObjectFileName).verification;
     if (verification.pieces) {
         m_view.ClearPieces();
         for (const auto& entry : *verification.pieces) {

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "engine/io/file.h"
@@ -86,6 +88,61 @@ TEST(FileLayerTest, LengthAndIdentityTellFilesApart) {
     EXPECT_EQ(a.value().Read(bytes.data(), bytes.size()).value(), 5000u);
 }
 
+// Only the very file that was read is removed: not another one given its name since, nor the
+// same one after it grew or was cut.
+TEST(FileLayerTest, RemoveIfSameRemovesOnlyTheFileThatWasRead) {
+    testing::TempFolder temp;
+    const std::string path = temp / "piece.skf";
+    testing::WriteBytes(path, std::vector<char>(100, 'a'));
+    const auto read = StampOf(path);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->size, 100u);
+
+    testing::WriteBytes(temp / "other", std::vector<char>(100, 'b'));
+    ASSERT_FALSE(RenameOver(temp / "other", path));
+    auto removed = RemoveIfSame(path, *read);
+    ASSERT_TRUE(removed.ok());
+    EXPECT_EQ(removed.value(), Removal::Changed);
+    EXPECT_EQ(testing::ReadBytes(path), std::vector<char>(100, 'b'));
+
+    const auto replaced = StampOf(path);
+    ASSERT_TRUE(replaced.has_value());
+    {
+        auto grown = File::OpenForUpdate(path);
+        ASSERT_TRUE(grown.ok());
+        ASSERT_FALSE(grown.value().CutAt(101));
+    }
+    removed = RemoveIfSame(path, *replaced);
+    ASSERT_TRUE(removed.ok());
+    EXPECT_EQ(removed.value(), Removal::Changed);
+    EXPECT_EQ(testing::SizeOf(path), 101u);
+
+    removed = RemoveIfSame(path, *StampOf(path));
+    ASSERT_TRUE(removed.ok());
+    EXPECT_EQ(removed.value(), Removal::Removed);
+    EXPECT_FALSE(testing::Exists(path));
+    removed = RemoveIfSame(path, *replaced);
+    ASSERT_FALSE(removed.ok());
+    EXPECT_EQ(removed.error().cause, FileErrorCause::FileNotFound);
+    // No file was left behind under a name of the removal's own.
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+}
+
+TEST(FileLayerTest, CreateAtFirstFreeTakesTheFirstNameNothingStandsAt) {
+    testing::TempFolder temp;
+    testing::WriteBytes(temp / "a", std::vector<char>{'a'});
+    std::size_t chosen = 9;
+    auto made = File::CreateAtFirstFree({temp / "a", temp / "b", temp / "c"}, chosen);
+    ASSERT_TRUE(made.ok());
+    EXPECT_EQ(chosen, 1u);
+    EXPECT_EQ(made.value().Path(), temp / "b");
+    EXPECT_EQ(testing::ReadBytes(temp / "a"), std::vector<char>{'a'});
+    EXPECT_FALSE(File::CreateAtFirstFree({temp / "a", temp / "b"}, chosen).ok());
+    // Any other failure ends the search at once.
+    EXPECT_FALSE(File::CreateAtFirstFree({temp / "missing/x", temp / "d"}, chosen).ok());
+    EXPECT_FALSE(testing::Exists(temp / "d"));
+}
+
 #ifdef _WIN32
 
 TEST(FileLayerTest, Win32ErrorsMapOntoTheCausesUsersAreShown) {
@@ -119,6 +176,34 @@ TEST(FileLayerTest, AMissingFileIsNamedWithItsCause) {
 }
 
 #else
+
+// A link at a name that is written, live or dangling, is never followed; one at a name that is
+// removed goes as a name, and what it leads to stays.
+TEST(FileLayerTest, LinksAreNeitherWrittenThroughNorRemovedThrough) {
+    testing::TempFolder temp;
+    const std::string target = temp / "target";
+    testing::WriteBytes(target, std::vector<char>{'t'});
+    ASSERT_EQ(::symlink(target.c_str(), (temp / "live").c_str()), 0);
+    ASSERT_EQ(::symlink((temp / "made").c_str(), (temp / "dangling").c_str()), 0);
+    EXPECT_FALSE(File::CreateNew(temp / "live").ok());
+    EXPECT_FALSE(File::CreateNew(temp / "dangling").ok());
+    EXPECT_FALSE(File::OpenForUpdate(temp / "live").ok());
+    EXPECT_FALSE(testing::Exists(temp / "made"));
+    EXPECT_EQ(testing::ReadBytes(target), std::vector<char>{'t'});
+
+    const auto link = LinkStateOf(temp / "live");
+    ASSERT_TRUE(link.has_value());
+    EXPECT_EQ(link->target, target);
+    ASSERT_EQ(::link(target.c_str(), (temp / "second").c_str()), 0);
+    EXPECT_EQ(LinkStateOf(temp / "second")->names, 2u);
+    EXPECT_FALSE(LinkStateOf(temp / "second")->target.has_value());
+
+    const auto removed = RemoveIfSame(temp / "live", *StampOf(target));
+    ASSERT_TRUE(removed.ok());
+    EXPECT_EQ(removed.value(), Removal::Removed);
+    EXPECT_FALSE(testing::Exists(temp / "live"));
+    EXPECT_EQ(testing::ReadBytes(target), std::vector<char>{'t'});
+}
 
 TEST(FileLayerTest, AWriteToAFullDeviceIsDiskFull) {
     auto full = File::OpenForWriting("/dev/full");

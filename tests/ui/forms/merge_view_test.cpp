@@ -149,17 +149,20 @@ class MergeViewTest : public QObject {
         Prepare({2, 3});
         WriteChecksums();
         frame->m_options.deleteAfterMerge = 1;
-        WriteFile(dir.filePath("movie.avi"), whole.left(1300));
+        // The stopped run's file stands beside the output, under a name of its own.
+        WriteFile(dir.filePath("movie.avi.kdpart"), whole.left(1300));
         {
-            auto output = File::OpenForReading(dir.filePath("movie.avi").toStdString());
+            auto output = File::OpenForReading(dir.filePath("movie.avi.kdpart").toStdString());
             QVERIFY(output.ok());
             const MergeJournal journal{{2500, 3, 1000, 1000, "avi"},
                                        output.value().Identity().value(),
+                                       0,
                                        1,
                                        1000,
                                        *FingerprintOf(output.value(), 1000),
                                        1000};
-            QVERIFY(!WriteJournal(dir.filePath("movie.kdj").toStdString(), journal));
+            QVERIFY(
+                WriteJournal(dir.filePath("movie.kdj").toStdString(), journal, std::nullopt).ok());
         }
         Edit(1013)->setText(dir.filePath("movie.kdh"));
         const QString question =
@@ -171,15 +174,16 @@ class MergeViewTest : public QObject {
             QCOMPARE(person.Texts(), std::vector<QString>{question});
             QCOMPARE(person.boxes[0].caption, QString("Message"));
             QCOMPARE(person.boxes[0].style, ui::BoxStyle::OkCancel);
-            QCOMPARE(FileBytes(dir.filePath("movie.avi")).size(), 1300);
+            QCOMPARE(FileBytes(dir.filePath("movie.avi.kdpart")).size(), 1300);
+            QVERIFY(!QFile::exists(dir.filePath("movie.avi")));
         }
         Person person;
         frame->Command(ui::ID_MERGE_FILE)->trigger();
         QCOMPARE(person.Texts(), (std::vector<QString>{question, "Merge files successfully!"}));
         QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
         QCOMPARE(Marks(), (std::vector<int>{1, 1, 1}));  // the merged piece is not Bad
-        for (const char* gone :
-             {"movie_2.skf", "movie_3.skf", "movie.kdh", "movie.sha256", "movie.kdj"}) {
+        for (const char* gone : {"movie_2.skf", "movie_3.skf", "movie.kdh", "movie.sha256",
+                                 "movie.kdj", "movie.avi.kdpart"}) {
             QVERIFY2(!QFile::exists(dir.filePath(gone)), gone);
         }
     }
@@ -211,7 +215,8 @@ class MergeViewTest : public QObject {
         QCOMPARE(List()->topLevelItem(0)->text(0), dir.filePath("x_1.skf"));
 
         QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
-        QCOMPARE(Marks(), (std::vector<int>{1, 2, 2}));
+        // The last piece is empty: missing, it holds no byte and is not Bad.
+        QCOMPARE(Marks(), (std::vector<int>{1, 2, 1}));
         QCOMPARE(List()->topLevelItem(1)->text(0), dir.filePath("x_{2..4294967294}.skf"));
         QCOMPARE(List()->topLevelItem(2)->text(1), QString("0"));
 
