@@ -20,10 +20,25 @@ enum class FileKind {
     Unknown,      // it could not be told
 };
 FileKind KindOf(const std::string& path);
+// As KindOf for what stands at the name itself: a symbolic link counts as a file, whatever it
+// leads to, since replacing it touches only the link.
+FileKind KindOfEntry(const std::string& path);
 
 // True when anything, file or folder, stands at the path.
 bool FileExists(const std::string& path);
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The identity of what stands at the name itself: a link is not followed, so a symbolic link has
+// its own. Nothing when nothing stands there.
+std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
+// What a link at the name leads to, for telling the user what would be replaced: the target of a
+// symbolic link, and how many names the file has (more than one for a hard link); nothing when
+// no link stands there.
+struct LinkAtName {
+    bool symbolic = false;
+    std::string target;  // of a symbolic link, as it was written
+    std::uint64_t names = 1;
+};
+std::optional<LinkAtName> LinkAt(const std::string& path);
 FileStatus RemoveFile(const std::string& path);
 // Puts the file `from` in the place of `to`, in one step: whoever opens `to` finds either the old
 // file or the new one whole. Both must be in one folder.

@@ -27,6 +27,17 @@ FileKind KindOf(const std::string& path) {
     return S_ISBLK(info.st_mode) ? FileKind::BlockDevice : FileKind::Stream;
 }
 
+FileKind KindOfEntry(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? FileKind::Missing : FileKind::Unknown;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return FileKind::Regular;
+    }
+    return KindOf(path);
+}
+
 bool FileExists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -39,6 +50,32 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     }
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
                         static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::optional<LinkAtName> LinkAt(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        target.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+        return LinkAtName{true, target, 1};
+    }
+    if (!S_ISDIR(info.st_mode) && info.st_nlink > 1) {
+        return LinkAtName{false, "", static_cast<std::uint64_t>(info.st_nlink)};
+    }
+    return std::nullopt;
 }
 
 FileStatus RemoveFile(const std::string& path) {
