@@ -125,7 +125,7 @@ void CMergeView::UpdateData(bool bSaveAndValidate) {
         m_strHeadFileName = m_editHeadFileName->text();
         m_strDestFolder = m_editDestFolder->text();
         m_dwObjectFileSize = m_editObjectFileSize->text().toULongLong();
-        m_nSplitCount = m_editSplitCount->text().toInt();
+        m_nSplitCount = m_editSplitCount->text().toUInt();
         m_strObjectFileName = m_editObjectFileName->text();
         m_bPrefixName = m_checkPrefix->isChecked() ? 1 : 0;
         m_strPrefixName = m_editPrefixName->text();
@@ -183,7 +183,7 @@ void CMergeView::LoadHeadFile() {
         return;
     }
     m_dwObjectFileSize = WholeFileSize(read.info);
-    m_nSplitCount = static_cast<std::int32_t>(read.info.pieceCount);
+    m_nSplitCount = read.info.pieceCount;
     m_strExtension = QString::fromStdString(read.info.extension);
     UpdateData(false);
     UpdateData(true);

@@ -58,7 +58,8 @@ class CMergeView : public QWidget {
     QString m_strHeadFileName;
     QString m_strDestFolder;
     std::uint64_t m_dwObjectFileSize = 0;
-    std::int32_t m_nSplitCount = 0;
+    // Unsigned as the head file's count is, so that a count above 2^31 - 1 is not shown negative.
+    std::uint32_t m_nSplitCount = 0;
     QString m_strObjectFileName;
     std::int32_t m_bPrefixName = 0;
     QString m_strPrefixName;
