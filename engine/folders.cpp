@@ -87,16 +87,19 @@ bool HasRoomFor(const std::string& folder, std::uint64_t needed, OperationHost& 
     return false;
 }
 
-}  // namespace kavendrum
-
-namespace kavendrum {
-
-std::uint64_t MergeNeeds(const std::string& folder, const std::string& pieceFolder,
-                         std::uint64_t toWrite, std::uint64_t largestPiece, bool removesPieces) {
-    const auto there = IdentityOf(folder.empty() ? std::string(".") : folder);
-    const auto pieces = IdentityOf(pieceFolder.empty() ? std::string(".") : pieceFolder);
-    const bool sameFileSystem = there && pieces && there->device == pieces->device;
-    return removesPieces && sameFileSystem ? std::min(toWrite, largestPiece) : toWrite;
+bool HasRoomForMerge(const MergeRoom& room, OperationHost& host) {
+    const auto Where = [](const std::string& folder) {
+        return IdentityOf(folder.empty() ? std::string(".") : folder);
+    };
+    const auto output = Where(room.outputFolder);
+    const auto pieces = Where(room.pieceFolder);
+    const bool sameFileSystem = output && pieces && output->device == pieces->device;
+    const std::uint64_t whole = WholeFileSize(room.info);
+    std::uint64_t needed = whole - std::min(room.kept, whole);
+    if (room.removesPieces && sameFileSystem) {
+        needed = std::min<std::uint64_t>(needed, room.info.pieceSize);
+    }
+    return HasRoomFor(room.outputFolder, needed, host);
 }
 
 }  // namespace kavendrum

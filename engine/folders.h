@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/head_file.h"
 #include "engine/operation_host.h"
 #include "options/option_set.h"
 
@@ -43,10 +44,16 @@ std::string SizeForPeople(std::uint64_t bytes, bool roundUp = false);
 // false, so that the run is refused before it starts instead of failing half-way.
 bool HasRoomFor(const std::string& folder, std::uint64_t needed, OperationHost& host);
 
-// What a merge into `folder` still has to find room for: the bytes it has yet to write, or, when it
-// removes each piece once copied and the pieces are on the same file system, the largest piece's
-// worth.
-std::uint64_t MergeNeeds(const std::string& folder, const std::string& pieceFolder,
-                         std::uint64_t toWrite, std::uint64_t largestPiece, bool removesPieces);
+// HasRoomFor a merge: the output's folder must hold the bytes still to be written (all of them,
+// or those after what a journal keeps); a merge that removes each piece once it is copied, from
+// the same file system, needs the largest piece's worth only.
+struct MergeRoom {
+    std::string outputFolder;
+    std::string pieceFolder;
+    const HeadFileInfo& info;
+    std::uint64_t kept = 0;
+    bool removesPieces = false;
+};
+bool HasRoomForMerge(const MergeRoom& room, OperationHost& host);
 
 }  // namespace kavendrum

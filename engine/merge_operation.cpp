@@ -625,13 +625,10 @@ Outcome RunMerge(const MergeRequest& request, const OptionSet* options, Operatio
         ShowErrorAbout(host, "Create file error,merge failed!", request.outputPath);
         return Outcome::Failed;
     }
-    const std::uint64_t whole = WholeFileSize(read.info);
-    const std::uint64_t toWrite =
-        whole - (set.resumed ? std::min(set.resumed->outputLength, whole) : 0);
-    if (!HasRoomFor(GetFolderPart(request.outputPath),
-                    MergeNeeds(GetFolderPart(request.outputPath), GetFolderPart(stem), toWrite,
-                               read.info.pieceSize, options->deleteAfterMerge != 0),
-                    host)) {
+    if (!HasRoomForMerge(
+            {GetFolderPart(request.outputPath), GetFolderPart(stem), read.info,
+             set.resumed ? set.resumed->outputLength : 0, options->deleteAfterMerge != 0},
+            host)) {
         return Outcome::Failed;
     }
     auto output = set.resumed ? File::OpenForUpdate(request.outputPath)

@@ -66,8 +66,8 @@ std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-// Only hard links are told here: reading a symbolic link's target takes a device control call that
-// the questions this serves do not need.
+// A symbolic link is told without its target: reading that takes a device control call that the
+// questions this serves do without.
 std::optional<LinkAtName> LinkAt(const std::string& path) {
     const HANDLE handle = CreateFileA(
         path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
