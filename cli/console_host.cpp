@@ -11,6 +11,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "engine/io/file_system.h"
+
 namespace kavendrum {
 
 namespace {
@@ -35,6 +37,8 @@ const char* CauseText(FileErrorCause cause) {
             return "File ends too early";
         case FileErrorCause::SharingViolation:
             return "File is in use";
+        case FileErrorCause::BadPath:
+            return "Not a regular file";
         default:
             return "Input/output error";
     }
@@ -81,6 +85,10 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     if (message == "Init failed!") {
         return "the option file is shorter than 24 bytes, or cannot be created";
     }
+    if (message == "Can not split a file named like a head, batch, checksum or journal file!") {
+        return "rebuilt beside its pieces, it would take the place of one of their own files; "
+               "rename it first";
+    }
     if (message == "Create batch file error!") {
         return "not written: a name holds a character that no batch file carries safely, or it is "
                "the file being split";
@@ -96,9 +104,12 @@ ConsoleHost::ConsoleHost(Answering answering, Voice voice)
                          : voice.progressAlways ? ProgressMode::Lines
                                                 : ProgressMode::Off) {}
 
+// Standard output is flushed before anything goes to standard error, so that with both on one
+// file (2>&1) a reason never lands inside a row.
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
     m_progress.Clear();
     if (caption == "Error") {
+        std::fflush(stdout);
         std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
         if (Explained(text)) {
             Complain(m_reason);
@@ -139,6 +150,7 @@ bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& captio
         case Answering::Ask:
             break;
     }
+    std::fflush(stdout);
     const std::string question = caption + ": " + TerminalText(text);
     // Nobody at a terminal to answer: the safe answer is the one that writes nothing, and the
     // user is told what was asked and how to answer it next time.
@@ -155,23 +167,38 @@ bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& captio
     return std::getline(std::cin, line) && IsOkAnswer(line);
 }
 
+// A link is named for what it is, since only the link is replaced, not what it leads to.
 bool ConsoleHost::AskOkCancelAbout(const std::string& text, const std::string& caption,
                                    const std::string& path) {
-    return AskOkCancel(text + " (" + path + ")", caption);
+    std::string about = path;
+    if (const auto link = LinkStateOf(path)) {
+        if (link->target) {
+            about += link->target->empty() ? ", a symbolic link"
+                                           : ", a symbolic link to " + *link->target;
+            about += ": the link is replaced, what it leads to is left alone";
+        } else if (link->names > 1) {
+            about += ", one of " + std::to_string(link->names) +
+                     " names of one file: this name is replaced, the others keep the file";
+        }
+    }
+    return AskOkCancel(text + " (" + about + ")", caption);
 }
 
 void ConsoleHost::ReportFileError(const FileError& error) {
     m_progress.Clear();
+    std::fflush(stdout);
     std::fprintf(stderr, "Kavendrum: %s\n", FileErrorText(error).c_str());
-    // The report's text names the file; for a cause it has no words of its own, the system's say
-    // what happened (such as a broken pipe).
-    if (error.cause == FileErrorCause::Generic && error.systemCode != 0) {
+    // The report's text names the file; where its words fall short of the system's (a read-only
+    // file system reported as access denied, a folder as an invalid path, a broken pipe), the
+    // system's say what happened.
+    if (error.systemCode != 0 && !ReportSaysItAll(error)) {
         Complain(error.path + ": " + ReasonText("", error));
     }
 }
 
 void ConsoleHost::Complain(const std::string& text) {
     m_progress.Clear();
+    std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 

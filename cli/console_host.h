@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -37,6 +38,11 @@ class ConsoleHost : public OperationHost {
     bool AskOkCancelAbout(const std::string& text, const std::string& caption,
                           const std::string& path) override;
     void BytesDone(std::uint64_t bytes) override { m_progress.ShowBytes(bytes); }
+    // True once `stopSignal`, set by a signal handler, is nonzero.
+    bool StopRequested() override { return m_stopSignal != nullptr && *m_stopSignal != 0; }
+    void WatchStopSignal(const volatile std::sig_atomic_t* stopSignal) {
+        m_stopSignal = stopSignal;
+    }
 
     bool ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) override;
     bool SetWidthPercent(int percent) override;
@@ -69,6 +75,7 @@ class ConsoleHost : public OperationHost {
     std::string m_reason;
     ProgressLine m_progress;
     bool m_reportedSuccess = false;
+    const volatile std::sig_atomic_t* m_stopSignal = nullptr;
 };
 
 bool IsTerminal(std::FILE* stream);

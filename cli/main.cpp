@@ -36,6 +36,33 @@
 namespace kavendrum {
 namespace {
 
+// The signal that asked the run to stop, or 0. Set only by the handler below, which may touch
+// nothing else; the host reads it between blocks.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void AskToStop(int signal) {
+    g_stopSignal = signal;
+}
+
+// SIGINT and SIGTERM ask the run to stop and remove what it made; the handler goes with the first
+// signal, so a second one ends the program at once. A write past the file size limit fails as a
+// write and is reported, instead of killing the program.
+void HandleSignals() {
+#ifdef _WIN32
+    // The runtime's handler goes by itself once it has run.
+    std::signal(SIGINT, AskToStop);
+    std::signal(SIGTERM, AskToStop);
+#else
+    struct sigaction action {};
+    action.sa_handler = AskToStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
 enum ExitStatus { kSucceeded = 0, kFailed = 1, kUsage = 2, kCancelled = 3 };
 
 int ExitFor(Outcome outcome) {
@@ -217,11 +244,31 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
 #endif
 }
 
-// Why each Bad row is bad, on standard error, so that the three columns stay as scripts read them.
+// Why a piece whose content was not found to differ is Bad: it cannot be read as it is (missing,
+// held by another program, a folder), or else its size differs.
+std::string WhyNotGood(const std::string& path) {
+    auto piece = File::OpenForReading(path);
+    if (piece.ok()) {
+        return "size differs";
+    }
+    switch (piece.error().cause) {
+        case FileErrorCause::FileNotFound:
+            return "missing";
+        case FileErrorCause::SharingViolation:
+        case FileErrorCause::LockViolation:
+            return "in use: another program holds or locks it";
+        default:
+            return ReasonText("", piece.error());
+    }
+}
+
+// Why each Bad row is bad, on standard error, so that the three columns stay as scripts read them;
+// the rows before it are out first, so that the two never mix on one file.
 void PrintReasons(const ContentVerification& checked) {
     if (!checked.verification.pieces) {
         return;
     }
+    std::fflush(stdout);
     std::uint64_t next = 1;  // the first piece of the next row; a row may stand for a run
     for (const auto& entry : *checked.verification.pieces) {
         const std::uint64_t number = next;
@@ -232,10 +279,8 @@ void PrintReasons(const ContentVerification& checked) {
         // The pieces found to differ come in piece order.
         const bool content =
             std::binary_search(checked.contentBad.begin(), checked.contentBad.end(), number);
-        const char* why = content                   ? "content differs"
-                          : !FileExists(entry.path) ? "missing"
-                                                    : "size differs";
-        std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why);
+        const std::string why = content ? "content differs" : WhyNotGood(entry.path);
+        std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why.c_str());
     }
 }
 
@@ -297,6 +342,7 @@ void PrintBadSummary(const Verification& verification, const std::string& headPa
 
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
     ConsoleHost host(settings.answering(), settings.voice());
+    host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
         return kFailed;
@@ -311,8 +357,9 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
             host.ReportFileError(input.error());
             return kFailed;
         }
+        // As mkdir -p would: the missing parents of the destination are made too.
         const StreamSplitRequest request{name, arguments.destination, pieceSize,
-                                         arguments.checksums};
+                                         arguments.checksums, FolderCreation::WithParents};
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
@@ -324,6 +371,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         }
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
+        request.creation = FolderCreation::WithParents;
         outcome = RunSplit(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
@@ -378,6 +426,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         voice.messages = stderr;
     }
     ConsoleHost host(settings.answering(), voice);
+    host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
         return kFailed;
@@ -675,5 +724,13 @@ int main(int argc, char** argv) {
     // to it is dropped, and the exit status still tells how the operation ended.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    return kavendrum::MainSayingWhatWentWrong(argc, argv);
+    kavendrum::HandleSignals();
+    const int status = kavendrum::MainSayingWhatWentWrong(argc, argv);
+    // Stopped by a signal: the shell's convention, 128 and the signal's number.
+    if (const int signal = kavendrum::g_stopSignal; signal != 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "kavendrum-cli: stopped by a signal\n");
+        return 128 + signal;
+    }
+    return status;
 }

@@ -1,6 +1,6 @@
 #include "engine/batch_file.h"
 
-#include "engine/io/file_system.h"
+#include "engine/io/staged_file.h"
 #include "engine/paths.h"
 
 namespace kavendrum {
@@ -146,17 +146,25 @@ bool WriteRejoinBatch(const std::string& folder, const std::string& base,
                       OperationHost& host, std::optional<FileIdentity> keepOut) {
     const std::string path = folder + kPathSeparator + base + ".bat";
     const auto text = BuildRejoinBatch(pieceNames, base, extension);
-    const bool writable = text && !(keepOut && IdentityOf(path) == keepOut);
-    auto file = writable ? File::OpenSharedForWriting(path) : FileResult<File>(FileError{});
+    // Written beside and renamed over its name: a link standing there is replaced, never followed.
+    auto file = text ? StagedFile::Create(path) : FileResult<StagedFile>(FileError{});
     if (!file.ok()) {
         host.ShowMessageAbout("Create batch file error!", "Error", path,
-                              writable ? FileStatus(file.error()) : std::nullopt);
+                              text ? FileStatus(file.error()) : std::nullopt);
         return false;
     }
-    if (auto failure = file.value().WriteLastAndClose(text->data(), text->size())) {
+    if (auto failure = file.value().file().WriteLastAndClose(text->data(), text->size())) {
         host.ReportFileError(*failure);
         return false;
     }
+    if (auto failure = file.value().PutInPlace(keepOut ? &*keepOut : nullptr)) {
+        // Another name of the file being split is left as it is.
+        const bool source = failure->cause == FileErrorCause::SharingViolation;
+        host.ShowMessageAbout("Create batch file error!", "Error", path,
+                              source ? std::nullopt : failure);
+        return false;
+    }
+    file.value().Keep();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/checksum_file.h"
+#include "engine/io/staged_file.h"
 
 namespace kavendrum {
 
@@ -41,20 +42,26 @@ bool WriteChecksumFile(const ChecksumFileContent& content, const FileIdentity* k
         host.ShowMessage("Create checksum file error!", "Error");
         return false;
     }
-    auto file = File::OpenForWriting(content.path, keepOut);
+    // Written beside and renamed over its name: a link standing there is replaced, never followed.
+    auto file = StagedFile::Create(content.path);
     if (!file.ok()) {
         host.ShowMessage("Create checksum file error!", "Error");
         return false;
     }
     std::string text;
-    FileStatus failure = WriteFullBlocks(content, file.value(), text);
+    FileStatus failure = WriteFullBlocks(content, file.value().file(), text);
     if (!failure) {
-        failure = file.value().WriteLastAndClose(text.data(), text.size(), flush);
+        failure = file.value().file().WriteLastAndClose(text.data(), text.size(), flush);
     }
     if (failure) {
         host.ReportFileError(*failure);
         return false;
     }
+    if (file.value().PutInPlace(keepOut)) {
+        host.ShowMessage("Create checksum file error!", "Error");
+        return false;
+    }
+    file.value().Keep();
     return true;
 }
 

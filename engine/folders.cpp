@@ -1,5 +1,9 @@
 #include "engine/folders.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
 
@@ -14,8 +18,24 @@ bool FolderExists(const std::string& path) {
     return FolderHasEntries(WithTrailingSeparator(path));
 }
 
+namespace {
+
+// Each missing level from the outermost in, the last one too.
+FileStatus CreateWithParents(const std::string& path) {
+    std::string parent = StripTrailingSeparator(GetFolderPart(path));
+    // A file in a parent's place is left for the last level to report.
+    if (!parent.empty() && !IsUncheckedDestination(parent) && KindOf(parent) == FileKind::Missing) {
+        if (auto failure = CreateWithParents(parent)) {
+            return failure;
+        }
+    }
+    return CreateOneFolder(path);
+}
+
+}  // namespace
+
 FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionSet& options,
-                         OperationHost& host) {
+                         OperationHost& host, FolderCreation creation) {
     if (FolderExists(path)) {
         return FolderCheck::Ready;
     }
@@ -24,7 +44,9 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
                                             "Message", path)) {
         return FolderCheck::Declined;
     }
-    if (auto failure = CreateOneFolder(StripTrailingSeparator(path))) {
+    const std::string folder = StripTrailingSeparator(path);
+    if (auto failure = creation == FolderCreation::WithParents ? CreateWithParents(folder)
+                                                               : CreateOneFolder(folder)) {
         host.ShowMessageAbout("Can not create folder!", "Error", path, failure);
         return FolderCheck::Failed;
     }
@@ -32,9 +54,52 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
 }
 
 FolderCheck CheckDestination(const std::string& folder, FolderSide side, const OptionSet& options,
-                             OperationHost& host) {
+                             OperationHost& host, FolderCreation creation) {
     return IsUncheckedDestination(folder) ? FolderCheck::Ready
-                                          : EnsureFolder(folder, side, options, host);
+                                          : EnsureFolder(folder, side, options, host, creation);
+}
+
+std::string SizeForPeople(std::uint64_t bytes, bool roundUp) {
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    if (bytes < 1024) {
+        return std::to_string(bytes) + " bytes";
+    }
+    double size = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (size >= 1024 && unit < 5) {
+        size /= 1024;
+        ++unit;
+    }
+    const double tenths = roundUp ? std::ceil(size * 10) : std::floor(size * 10);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", tenths / 10, kUnits[unit]);
+    return text;
+}
+
+bool HasRoomFor(const std::string& folder, std::uint64_t needed, OperationHost& host) {
+    const auto free = FreeSpaceOf(folder);
+    if (!free.ok() || free.value() >= needed) {
+        return true;
+    }
+    host.ShowMessageAbout("Not enough disk space, needs " + SizeForPeople(needed, true) + ", " +
+                              SizeForPeople(free.value()) + " free on " + folder,
+                          "Error", folder, FileError{FileErrorCause::DiskFull, folder});
+    return false;
+}
+
+bool HasRoomForMerge(const MergeRoom& room, OperationHost& host) {
+    const auto Where = [](const std::string& folder) {
+        return IdentityOf(folder.empty() ? std::string(".") : folder);
+    };
+    const auto output = Where(room.outputFolder);
+    const auto pieces = Where(room.pieceFolder);
+    const bool sameFileSystem = output && pieces && output->device == pieces->device;
+    const std::uint64_t whole = WholeFileSize(room.info);
+    std::uint64_t needed = whole - std::min(room.kept, whole);
+    if (room.removesPieces && sameFileSystem) {
+        needed = std::min<std::uint64_t>(needed, room.info.pieceSize);
+    }
+    return HasRoomFor(room.outputFolder, needed, host);
 }
 
 }  // namespace kavendrum

@@ -590,21 +590,6 @@ Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
     return Outcome::Succeeded;
 }
 
-// The output's name as the overwrite question gives it to a host that can say more than the
-// box's text: a link there is named as one, since it is replaced and what it leads to is not.
-std::string WhatStandsAt(const std::string& path) {
-    const auto link = LinkStateOf(path);
-    if (link && link->target) {
-        return path + ", a symbolic link" + (link->target->empty() ? "" : " to " + *link->target) +
-               ": the link is replaced, what it leads to is left as it is";
-    }
-    if (link && link->names > 1) {
-        return path + ", one of " + std::to_string(link->names) +
-               " names of one file: only this name gets the new file";
-    }
-    return path;
-}
-
 // The file the run writes: the one an interrupted run left, or a new one under the first free
 // name beside the output. `set.partial` and `partialPath` tell which.
 FileResult<File> OpenPartial(MergeSet& set, const std::string& outputPath,
@@ -785,7 +770,7 @@ bool FileMerge::Ask() {
     }
     return m_options.overwriteMode != 1 || !m_outputExisted ||
            m_host.AskOkCancelAbout("Do you want to overwrite same name file?", "Overwrite Warning",
-                                   WhatStandsAt(output));
+                                   output);
 }
 
 // A merge that removes its pieces keeps its journal under the set's name; a file of somebody
@@ -823,6 +808,12 @@ Outcome FileMerge::Run(const MergeVerifier& verify) {
         return Outcome::Failed;
     }
     if (!JournalNameIsFree()) {
+        return Outcome::Failed;
+    }
+    if (!HasRoomForMerge({GetFolderPart(m_request.outputPath), GetFolderPart(m_set.stem), info,
+                          m_set.resumed ? m_set.resumed->stored.journal.outputLength : 0,
+                          m_options.deleteAfterMerge != 0},
+                         m_host)) {
         return Outcome::Failed;
     }
     return Copy();

@@ -1,5 +1,7 @@
 #include "engine/paths.h"
 
+#include <cctype>
+
 namespace kavendrum {
 
 bool IsFolderSeparator(char c) {
@@ -63,7 +65,14 @@ std::string RebuiltFileName(const std::string& base, const std::string& extensio
 
 bool IsUncheckedDestination(const std::string& folder) {
 #ifdef _WIN32
-    return folder.size() <= 3;
+    // A drive's root (C:\ or C:) or the current drive's root (a lone separator); a short
+    // relative name such as "out" is a folder like any other.
+    const bool drive = folder.size() >= 2 && folder[1] == ':' &&
+                       std::isalpha(static_cast<unsigned char>(folder[0])) != 0;
+    if (drive) {
+        return folder.size() == 2 || (folder.size() == 3 && IsFolderSeparator(folder[2]));
+    }
+    return folder == "\\" || folder == "/";
 #else
     return folder == "/";
 #endif

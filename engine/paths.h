@@ -34,8 +34,8 @@ std::string WithTrailingSeparator(const std::string& folder);
 // The name a split file had: base and extension joined by a dot. Without an extension there is
 // no dot, since on file systems that keep trailing dots "name." would be another file.
 std::string RebuiltFileName(const std::string& base, const std::string& extension);
-// Destinations that are used as they are, without a folder check: a drive root ("C:\", three
-// characters or fewer) on Windows, the root "/" elsewhere.
+// Destinations that are used as they are, without a folder check: a drive root ("C:\" or "C:")
+// on Windows, the root "/" elsewhere.
 bool IsUncheckedDestination(const std::string& folder);
 
 }  // namespace kavendrum

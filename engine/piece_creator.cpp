@@ -3,8 +3,6 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/io/file_system.h"
-
 namespace kavendrum {
 
 PieceCreator::PieceCreator(PathOf pathOf, std::uint32_t pieceCount)
@@ -25,10 +23,11 @@ PieceCreator::~PieceCreator() {
     if (m_worker.joinable()) {
         m_worker.join();
     }
-    RemoveUntaken();
+    // Pieces never taken go with their StagedFile.
+    m_ready.clear();
 }
 
-std::optional<File> PieceCreator::Take(std::uint32_t number) {
+std::optional<StagedFile> PieceCreator::Take(std::uint32_t number) {
     std::unique_lock lock(m_mutex);
     if (m_claimed < number) {
         // Everything before `number` is taken, so nothing is waiting in m_ready.
@@ -36,7 +35,7 @@ std::optional<File> PieceCreator::Take(std::uint32_t number) {
         return std::nullopt;
     }
     m_changed.wait(lock, [&] { return m_made >= number; });
-    std::optional<File> piece = std::move(m_ready.front());
+    std::optional<StagedFile> piece = std::move(m_ready.front());
     m_ready.pop_front();
     m_taken = number;
     const bool refill = m_made - m_taken < kRefillBelow;
@@ -58,7 +57,7 @@ void PieceCreator::Work() {
         }
         const std::uint32_t number = ++m_claimed;
         lock.unlock();
-        auto created = File::CreateNew(m_pathOf(number));
+        auto created = StagedFile::Create(m_pathOf(number));
         lock.lock();
         if (created.ok()) {
             m_ready.emplace_back(std::move(created.value()));
@@ -68,22 +67,6 @@ void PieceCreator::Work() {
         m_made = number;
         m_changed.notify_all();
     }
-}
-
-void PieceCreator::RemoveUntaken() {
-    for (auto& piece : m_ready) {
-        if (!piece) {
-            continue;
-        }
-        // Only a file that is still as this helper made it goes; anything written into it stays.
-        const auto length = piece->Length();
-        const std::string path = piece->Path();
-        piece->Close();
-        if (length.ok() && length.value() == 0) {
-            RemoveFile(path);
-        }
-    }
-    m_ready.clear();
 }
 
 }  // namespace kavendrum

@@ -9,14 +9,14 @@
 #include <string>
 #include <thread>
 
-#include "engine/io/file.h"
+#include "engine/io/staged_file.h"
 
 namespace kavendrum {
 
 // Makes the split's next piece on a second thread while the current one is being filled: on a
-// journalling file system making a file costs about as much as copying a piece into it. Only
-// names that do not exist yet are made ahead, so an existing file is still opened, checked and
-// emptied by the split itself at its turn, with its own messages. A piece made ahead that is
+// journalling file system making a file costs about as much as copying a piece into it. Pieces
+// are made under temporary names beside their own (StagedFile), so a file that stands under a
+// piece's name is not touched until the split puts the piece in place. A piece made ahead that is
 // never taken (the split stopped first) is removed again, leaving what a split without this
 // helper would have left.
 class PieceCreator {
@@ -28,10 +28,10 @@ class PieceCreator {
     PieceCreator(const PieceCreator&) = delete;
     PieceCreator& operator=(const PieceCreator&) = delete;
 
-    // The piece `number` (taken in order from 1), or nothing when the caller is to open it
-    // itself: it could not be made new, or the helper had not started on it yet (waiting for a
+    // The piece `number` (taken in order from 1), or nothing when the caller is to make it
+    // itself: it could not be made, or the helper had not started on it yet (waiting for a
     // thread to wake up costs more than making the file).
-    std::optional<File> Take(std::uint32_t number);
+    std::optional<StagedFile> Take(std::uint32_t number);
 
     // How many pieces may be made ahead of the one being filled, and how few are left when the
     // helper is woken to make more. Waking a thread costs about as much as making a file on a
@@ -41,7 +41,6 @@ class PieceCreator {
 
   private:
     void Work();
-    void RemoveUntaken();
 
     const PathOf m_pathOf;
     const std::uint32_t m_pieceCount;
@@ -51,7 +50,7 @@ class PieceCreator {
     std::uint32_t m_claimed = 0;  // the highest number the worker started on, or handed back
     std::uint32_t m_made = 0;     // the highest number the worker has tried
     // What the attempts for m_taken + 1 … m_made produced, in order.
-    std::deque<std::optional<File>> m_ready;
+    std::deque<std::optional<StagedFile>> m_ready;
     bool m_stopping = false;
     std::thread m_worker;  // started in the constructor, once everything above is in place
 };

@@ -1,5 +1,7 @@
 #include "engine/split_operation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -29,10 +31,29 @@ void ShowErrorAbout(OperationHost& host, const char* text, const std::string& pa
     host.ShowMessageAbout(text, "Error", path, failure);
 }
 
-// Opens an output of the split. A path that leads to the source itself cannot be created: the
-// split would otherwise empty the file it is reading.
-FileResult<File> CreateOutput(const std::string& path, const FileIdentity& source) {
-    return File::OpenForWriting(path, &source);
+// The digits of 1 … count, written one after another.
+std::uint64_t DigitsUpTo(std::uint64_t count) {
+    std::uint64_t digits = 0;
+    for (std::uint64_t first = 1, width = 1; first <= count; first *= 10, ++width) {
+        digits += (std::min(count, first * 10 - 1) - first + 1) * width;
+    }
+    return digits;
+}
+
+// What a split of `fileSize` bytes writes: the pieces, and the head, batch and checksum files,
+// whose lines are counted generously (every name quoted in the batch file).
+std::uint64_t SplitBytes(const BaseName& names, std::uint64_t fileSize, std::uint32_t pieceCount,
+                         bool checksums) {
+    constexpr std::uint64_t kDigestLine = 64 + 3;  // digest, two blanks, line end
+    const std::uint64_t nameBytes =
+        std::uint64_t{pieceCount} * (names.base.size() + 5) + DigitsUpTo(pieceCount);
+    const std::uint64_t rebuilt = names.base.size() + names.extension.size() + 1;
+    std::uint64_t bytes = fileSize + 32 + names.extension.size();
+    bytes += nameBytes + std::uint64_t{pieceCount} * 5 + 2 * rebuilt + 128;
+    if (checksums) {
+        bytes += nameBytes + std::uint64_t{pieceCount} * kDigestLine + kDigestLine + rebuilt;
+    }
+    return bytes;
 }
 
 // One split from its first copied byte to its end; the checks before it are in RunSplit.
@@ -47,20 +68,21 @@ class SplitRun {
           m_sourceIdentity(sourceIdentity) {}
 
     Outcome Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                std::uint32_t pieceCount, File& head);
+                std::uint32_t pieceCount, StagedFile& head);
 
   private:
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     std::string PieceName(std::uint32_t number) const;
     std::string PiecePath(std::uint32_t number) const;
-    std::optional<File> CreatePiece(PieceCreator& ahead, std::uint32_t number,
-                                    const char* failureText);
+    const char* CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const;
+    StagedFile* CreatePiece(PieceCreator& ahead, std::uint32_t number, std::uint32_t pieceCount);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
+    bool PutPiecesInPlace();
     bool FlushesEachFile() const;
     FileStatus FlushForSourceRemoval(File& output);
-    bool WriteHeadRecord(File& head, const HeadFileInfo& info);
+    bool WriteHeadRecord(StagedFile& head, const HeadFileInfo& info);
     bool WriteChecksums(const std::string& extension);
     bool DeleteSource();
 
@@ -72,13 +94,17 @@ class SplitRun {
     std::string m_folder;
     std::string m_base;
     std::vector<std::string> m_pieceNames;
+    // The pieces made so far, under temporary names until all of them are whole; whatever happens
+    // to the run, they go unless they are kept.
+    std::vector<StagedFile> m_pieces;
     Transfer m_transfer{kMaxCopyUnit};
     // Hashes what the copy moves, when checksums are asked for.
     std::optional<DigestPipe> m_digests;
+    bool m_interrupted = false;
 };
 
 Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                      std::uint32_t pieceCount, File& head) {
+                      std::uint32_t pieceCount, StagedFile& head) {
     m_folder = folder;
     m_base = names.base;
     const std::uint32_t pieceSize = m_request.pieceSize;
@@ -93,6 +119,9 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
                                                   : CopyPiecesBlockMode(pieceCount, lastSize);
     if (!copied) {
+        return m_interrupted ? Outcome::Interrupted : Outcome::Failed;
+    }
+    if (!PutPiecesInPlace()) {
         return Outcome::Failed;
     }
     const std::string batchPath = folder + kPathSeparator + m_base + ".bat";
@@ -102,13 +131,19 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
                          MakeHeadFileInfo(fileSize, pieceCount, pieceSize, names.extension))) {
         return Outcome::Failed;
     }
+    // The set is whole: nothing that follows takes it back.
+    head.Keep();
+    for (auto& piece : m_pieces) {
+        piece.Keep();
+    }
     bool clean =
         WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
-    if (m_digests) {
-        clean = WriteChecksums(names.extension) && clean;
-    }
+    // The source is the only copy the user asked to check the pieces against: it stays unless
+    // the checksum file is written.
+    const bool checked = !m_digests || WriteChecksums(names.extension);
+    clean = checked && clean;
     m_transfer = Transfer(kMaxCopyUnit);
-    if (m_options.deleteAfterSplit != 0) {
+    if (m_options.deleteAfterSplit != 0 && checked) {
         clean = DeleteSource() && clean;
     }
     m_host.SetPosition(0);
@@ -123,10 +158,8 @@ bool SplitRun::CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastS
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
         const std::size_t size = last ? lastSize : pieceSize;
-        auto piece = CreatePiece(
-            ahead, number,
-            last ? "Create file error,split failed!" : "Can not create file, split failed!");
-        if (!piece || !CopyToPiece(*piece, size) || !ClosePiece(*piece)) {
+        StagedFile* piece = CreatePiece(ahead, number, pieceCount);
+        if (!piece || !CopyToPiece(piece->file(), size) || !ClosePiece(piece->file())) {
             return false;
         }
         if (last) {
@@ -147,19 +180,17 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
     PieceCreator ahead([this](std::uint32_t number) { return PiecePath(number); }, pieceCount);
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         const bool last = number == pieceCount;
-        auto piece = CreatePiece(
-            ahead, number,
-            last ? "Can not create file, split failed!" : "Can not create file,split file failed!");
+        StagedFile* piece = CreatePiece(ahead, number, pieceCount);
         if (!piece) {
             return false;
         }
         for (std::uint32_t block = 0; block < (last ? lastBlocks : blocks); ++block) {
-            if (!CopyToPiece(*piece, kMaxCopyUnit)) {
+            if (!CopyToPiece(piece->file(), kMaxCopyUnit)) {
                 return false;
             }
             progress.Step();
         }
-        if (!CopyToPiece(*piece, last ? lastRest : rest) || !ClosePiece(*piece)) {
+        if (!CopyToPiece(piece->file(), last ? lastRest : rest) || !ClosePiece(piece->file())) {
             return false;
         }
     }
@@ -175,22 +206,54 @@ std::string SplitRun::PiecePath(std::uint32_t number) const {
     return m_folder + kPathSeparator + PieceName(number);
 }
 
-std::optional<File> SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
-                                          const char* failureText) {
-    std::optional<File> piece = ahead.Take(number);
+// The message for a piece that cannot be made, or put in place: each mode has its own texts for
+// the pieces before the last and for the last.
+const char* SplitRun::CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const {
+    const bool last = number == pieceCount;
+    if (m_request.pieceSize <= kMaxCopyUnit) {
+        return last ? "Create file error,split failed!" : "Can not create file, split failed!";
+    }
+    return last ? "Can not create file, split failed!" : "Can not create file,split file failed!";
+}
+
+StagedFile* SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
+                                  std::uint32_t pieceCount) {
+    std::optional<StagedFile> piece = ahead.Take(number);
     if (!piece) {
-        auto opened = CreateOutput(PiecePath(number), m_sourceIdentity);
-        if (!opened.ok()) {
-            ShowErrorAbout(m_host, failureText, PiecePath(number), opened.error());
-            return std::nullopt;
+        auto made = StagedFile::Create(PiecePath(number));
+        if (!made.ok()) {
+            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), PiecePath(number),
+                           made.error());
+            return nullptr;
         }
-        piece.emplace(std::move(opened.value()));
+        piece.emplace(std::move(made.value()));
     }
     m_pieceNames.push_back(PieceName(number));
-    return piece;
+    m_pieces.push_back(std::move(*piece));
+    return &m_pieces.back();
+}
+
+// Every piece is whole: they take their names, over whatever stood there, but never over another
+// name of the source.
+bool SplitRun::PutPiecesInPlace() {
+    const auto pieceCount = static_cast<std::uint32_t>(m_pieces.size());
+    for (std::uint32_t number = 1; number <= pieceCount; ++number) {
+        StagedFile& piece = m_pieces[number - 1];
+        if (auto failure = piece.PutInPlace(&m_sourceIdentity)) {
+            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), piece.FinalPath(),
+                           failure);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
+    // Between two blocks is where a stop is safe: what was made so far goes with the run.
+    if (m_host.StopRequested()) {
+        m_interrupted = true;
+        return false;
+    }
     const Moved moved = m_digests ? m_digests->Move(m_source, &piece, size)
                                   : m_transfer.Move(m_source, piece, size);
     if (moved.error) {
@@ -229,9 +292,16 @@ FileStatus SplitRun::FlushForSourceRemoval(File& output) {
     return FlushesEachFile() ? output.Flush() : std::nullopt;
 }
 
-bool SplitRun::WriteHeadRecord(File& head, const HeadFileInfo& info) {
+bool SplitRun::WriteHeadRecord(StagedFile& head, const HeadFileInfo& info) {
     const auto bytes = EncodeHeadFile(info);
-    if (auto failure = head.WriteLastAndClose(bytes.data(), bytes.size(), FlushesEachFile())) {
+    FileStatus failure =
+        head.file().WriteLastAndClose(bytes.data(), bytes.size(), FlushesEachFile());
+    if (failure) {
+        failure->path = head.FinalPath();
+    } else {
+        failure = head.PutInPlace(&m_sourceIdentity);
+    }
+    if (failure) {
         ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
         return false;
     }
@@ -289,17 +359,40 @@ bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
     return true;
 }
 
+bool RefuseSetFileName(const BaseName& names, const std::string& sourcePath, OperationHost& host) {
+    std::string extension = names.extension;
+    for (auto& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    // The endings of the head, batch, checksum and journal files, compared without regard to
+    // case: the set may be merged where names are not told apart by case.
+    for (const char* own : {"kdh", "bat", "sha256", "kdj"}) {
+        if (extension == own) {
+            host.ShowMessageAbout(
+                "Can not split a file named like a head, batch, checksum or "
+                "journal file!",
+                "Error", sourcePath, std::nullopt);
+            return true;
+        }
+    }
+    return false;
+}
+
 SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::string& base,
-                             const FileIdentity* keepOut, const OptionSet& options,
-                             OperationHost& host) {
+                             std::optional<std::uint64_t> needed, const OptionSet& options,
+                             OperationHost& host, FolderCreation creation) {
     SplitPlace place;
     const FolderCheck destination =
-        CheckDestination(destinationFolder, FolderSide::Split, options, host);
+        CheckDestination(destinationFolder, FolderSide::Split, options, host, creation);
     if (destination != FolderCheck::Ready) {
         place.stop = destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
         return place;
     }
     place.folder = StripTrailingSeparator(destinationFolder);
+    if (needed && !HasRoomFor(WithTrailingSeparator(place.folder), *needed, host)) {
+        place.stop = Outcome::Failed;
+        return place;
+    }
     place.headPath = place.folder + kPathSeparator + base + ".kdh";
     if (options.overwriteMode == 1 && FileExists(place.headPath) &&
         !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
@@ -307,7 +400,10 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
         place.stop = Outcome::Cancelled;
         return place;
     }
-    auto head = File::OpenForWriting(place.headPath, keepOut);
+    // A folder in the head file's place would only be found at the end, after all the copying.
+    auto head = KindOfEntry(place.headPath) == FileKind::Folder
+                    ? FileResult<StagedFile>(FolderInTheWay(place.headPath))
+                    : StagedFile::Create(place.headPath);
     if (!head.ok()) {
         ShowErrorAbout(host, "Can not create head file, split failed!", place.headPath,
                        head.error());
@@ -321,6 +417,10 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
 Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
     host.PlaceProgressOnce();
     if (!ValidateInputs(request, host)) {
+        return Outcome::Failed;
+    }
+    const BaseName names = SplitBaseName(GetFileName(request.sourcePath));
+    if (RefuseSetFileName(names, request.sourcePath, host)) {
         return Outcome::Failed;
     }
     auto source = File::OpenForReading(request.sourcePath);
@@ -338,7 +438,6 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
         ShowError(host, "Get MainFrame error!");
         return Outcome::Failed;
     }
-    const BaseName names = SplitBaseName(GetFileName(request.sourcePath));
 
     // The head file counts pieces in 32 bits.
     if (request.pieceSize == 0 ||
@@ -348,8 +447,10 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
 
-    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base,
-                                         &sourceIdentity.value(), *options, host);
+    SplitPlace place =
+        PrepareSplitPlace(request.destinationFolder, names.base,
+                          SplitBytes(names, fileSize.value(), pieceCount, request.writeChecksums),
+                          *options, host, request.creation);
     if (place.stop) {
         return *place.stop;
     }

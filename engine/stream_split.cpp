@@ -49,8 +49,17 @@ class StreamRun {
         }
     }
 
-    // Fills the pieces until the stream ends; false after a reported failure.
+    // Fills the pieces until the stream ends; false after a reported failure or a stop.
     bool CopyPieces();
+    bool Interrupted() const { return m_interrupted; }
+    // Gives the pieces their names; false after a reported failure.
+    bool PutPiecesInPlace();
+    // The set is whole: its pieces stay whatever happens next.
+    void KeepPieces() {
+        for (auto& piece : m_pieces) {
+            piece.Keep();
+        }
+    }
     std::uint64_t Bytes() const { return m_bytes; }
     const std::vector<std::string>& PieceNames() const { return m_pieceNames; }
     // Writes base.sha256 from what was hashed; false after a reported failure.
@@ -67,7 +76,10 @@ class StreamRun {
     std::string m_folder;
     std::string m_base;
     std::vector<std::string> m_pieceNames;
+    // Under temporary names until the stream has ended; they go with the run unless kept.
+    std::vector<StagedFile> m_pieces;
     std::uint64_t m_bytes = 0;
+    bool m_interrupted = false;
     Transfer m_transfer{kMaxCopyUnit};
     // Hashes the data on its way into the pieces, when checksums are asked for.
     std::optional<DigestPipe> m_digests;
@@ -77,20 +89,22 @@ bool StreamRun::CopyPieces() {
     for (std::uint32_t number = 1;; ++number) {
         const std::string name = m_base + "_" + std::to_string(number) + ".skf";
         const std::string path = m_folder + kPathSeparator + name;
-        auto piece = File::OpenForWriting(path, m_keepOut ? &*m_keepOut : nullptr);
-        if (!piece.ok()) {
-            ShowErrorAbout(m_host, "Can not create file, split failed!", path, piece.error());
+        auto made = StagedFile::Create(path);
+        if (!made.ok()) {
+            ShowErrorAbout(m_host, "Can not create file, split failed!", path, made.error());
             return false;
         }
         m_pieceNames.push_back(name);
-        const auto filled = FillPiece(piece.value());
+        m_pieces.push_back(std::move(made.value()));
+        File& piece = m_pieces.back().file();
+        const auto filled = FillPiece(piece);
         if (!filled) {
             return false;
         }
         if (m_digests) {
             m_digests->EndPiece();
         }
-        if (auto failure = piece.value().Close()) {
+        if (auto failure = piece.Close()) {
             m_host.ReportFileError(*failure);
             return false;
         }
@@ -106,9 +120,24 @@ bool StreamRun::CopyPieces() {
     }
 }
 
+bool StreamRun::PutPiecesInPlace() {
+    for (auto& piece : m_pieces) {
+        if (auto failure = piece.PutInPlace(m_keepOut ? &*m_keepOut : nullptr)) {
+            ShowErrorAbout(m_host, "Can not create file, split failed!", piece.FinalPath(),
+                           failure);
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<std::uint64_t> StreamRun::FillPiece(File& piece) {
     std::uint64_t filled = 0;
     while (filled < m_request.pieceSize) {
+        if (m_host.StopRequested()) {
+            m_interrupted = true;
+            return std::nullopt;
+        }
         const auto chunk = static_cast<std::size_t>(
             std::min<std::uint64_t>(m_request.pieceSize - filled, kMaxCopyUnit));
         const Moved moved = m_digests ? m_digests->Move(m_stream, &piece, chunk)
@@ -162,9 +191,13 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     }
     // The name is only a name: a folder in it would lead the pieces elsewhere.
     const BaseName names = SplitBaseName(LeafName(request.name));
+    if (RefuseSetFileName(names, request.name, host)) {
+        return Outcome::Failed;
+    }
     const auto keepOut = StreamIdentity(stream);
-    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base,
-                                         keepOut ? &*keepOut : nullptr, *options, host);
+    // The size is known only at the end, so no free space can be checked for.
+    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base, std::nullopt,
+                                         *options, host, request.creation);
     if (place.stop) {
         return *place.stop;
     }
@@ -172,6 +205,9 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     const std::string& headPath = place.headPath;
     StreamRun run(request, stream, host, keepOut, folder, names.base);
     if (!run.CopyPieces()) {
+        return run.Interrupted() ? Outcome::Interrupted : Outcome::Failed;
+    }
+    if (!run.PutPiecesInPlace()) {
         return Outcome::Failed;
     }
     const auto pieceCount = static_cast<std::uint32_t>(run.PieceNames().size());
@@ -180,10 +216,16 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
                      "Message");
     const auto record = EncodeHeadFile(
         MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
-    if (auto failure = place.head->WriteLastAndClose(record.data(), record.size())) {
+    FileStatus failure = place.head->file().WriteLastAndClose(record.data(), record.size());
+    if (!failure) {
+        failure = place.head->PutInPlace(keepOut ? &*keepOut : nullptr);
+    }
+    if (failure) {
         ShowErrorAbout(host, "Write to head file error!", headPath, failure);
         return Outcome::Failed;
     }
+    place.head->Keep();
+    run.KeepPieces();
     bool clean =
         WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
     clean = run.WriteChecksums(names.extension) && clean;

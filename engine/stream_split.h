@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
@@ -18,12 +19,15 @@ struct StreamSplitRequest {
     // Also write base.sha256 after the batch file, hashed as the data comes, as a file's split
     // does.
     bool writeChecksums = false;
+    FolderCreation creation = FolderCreation::OneLevel;
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as
 // RunSplit does for a file: the same checks, questions, messages and files, and the same piece
 // count (size / pieceSize + 1, so a size that divides evenly ends with an empty piece). The head
-// file is made first and its record written at the end. Progress goes to the host's BytesDone.
+// file is made first and its record written at the end; all of them under temporary names, put in
+// place once the stream has ended, and removed again when the run fails or is stopped before its
+// head file is in place. Progress goes to the host's BytesDone.
 // `deleteAfterSplit` does not apply: there is no source file to delete.
 Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
                        OperationHost& host);

@@ -86,6 +86,9 @@ class File {
 
     bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }
+    // Failures name the file by this path from now on: a file made under a temporary name is
+    // known to the user by the name it is going to have.
+    void ShowAs(std::string path) { m_path = std::move(path); }
 
     FileResult<std::uint64_t> Length() const;
     FileResult<FileIdentity> Identity() const;

@@ -31,6 +31,14 @@ struct FileError {
     int systemCode = 0;
 };
 
+// A folder stands where a file is wanted: a bad path, with the system's own code for it, so that
+// a front end that gives the system's words says "Is a directory".
+FileError FolderInTheWay(const std::string& path);
+// Whether the report's text for the error already says all the system's code does; where it
+// does not (a read-only file system reported as "Access to … was denied"), a front end that can
+// says the system's words beside it.
+bool ReportSaysItAll(const FileError& error);
+
 // The file-error report's text for the cause, with the file's full path filled in.
 std::string FileErrorText(const FileError& error);
 

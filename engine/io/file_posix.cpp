@@ -110,7 +110,8 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
     // The type is looked at before the open, since opening some devices already acts on them.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && !HasSize(info.st_mode)) {
-        return FileError{FileErrorCause::BadPath, path};
+        return S_ISDIR(info.st_mode) ? FolderInTheWay(path)
+                                     : FileError{FileErrorCause::BadPath, path};
     }
     const int handle = OpenRetrying(path.c_str(), O_RDONLY);
     if (handle < 0) {
@@ -123,7 +124,8 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
         return ErrnoError(path);
     }
     if (!HasSize(info.st_mode)) {
-        return FileError{FileErrorCause::BadPath, path};
+        return S_ISDIR(info.st_mode) ? FolderInTheWay(path)
+                                     : FileError{FileErrorCause::BadPath, path};
     }
     if (!ClearNonBlocking(handle)) {
         return ErrnoError(path);

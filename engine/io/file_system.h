@@ -20,10 +20,16 @@ enum class FileKind {
     Unknown,      // it could not be told
 };
 FileKind KindOf(const std::string& path);
+// As KindOf for what stands at the name itself: a symbolic link counts as a file, whatever it
+// leads to, since replacing it touches only the link.
+FileKind KindOfEntry(const std::string& path);
 
 // True when anything, file or folder, stands at the path.
 bool FileExists(const std::string& path);
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The identity of what stands at the name itself: a link is not followed, so a symbolic link has
+// its own. Nothing when nothing stands there.
+std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
 
 // Which file a path names and how long it is: what a later removal has to find again.
 struct FileStamp {

@@ -41,6 +41,26 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
                         static_cast<std::uint64_t>(info.st_ino)};
 }
 
+FileKind KindOfEntry(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? FileKind::Missing : FileKind::Unknown;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return FileKind::Regular;
+    }
+    return KindOf(path);
+}
+
+std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
 std::optional<FileStamp> StampOf(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

@@ -39,6 +39,30 @@ FileErrorCause CauseFromErrno(int error) {
     }
 }
 
+FileError FolderInTheWay(const std::string& path) {
+    return FileError{FileErrorCause::BadPath, path, EISDIR};
+}
+
+bool ReportSaysItAll(const FileError& error) {
+    switch (error.systemCode) {
+        case 0:
+        case ENOSPC:
+        case EACCES:
+        case ENOENT:
+        case EMFILE:
+        case ENFILE:
+        case EBADF:
+        case EIO:
+        case ESPIPE:
+        case EWOULDBLOCK:
+        case ENOLCK:
+        case EDEADLK:
+            return true;
+        default:
+            return false;
+    }
+}
+
 FileError ErrnoError(const std::string& path) {
     const int error = errno;
     return FileError{CauseFromErrno(error), path, error};

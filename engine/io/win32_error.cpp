@@ -45,6 +45,29 @@ FileErrorCause CauseFromWin32Error(unsigned long error) {
     }
 }
 
+FileError FolderInTheWay(const std::string& path) {
+    // No system code says it plainly; the cause's own words do.
+    return FileError{FileErrorCause::BadPath, path};
+}
+
+bool ReportSaysItAll(const FileError& error) {
+    switch (error.systemCode) {
+        case 0:
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_TOO_MANY_OPEN_FILES:
+        case ERROR_INVALID_HANDLE:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_HANDLE_EOF:
+            return true;
+        default:
+            return false;
+    }
+}
+
 FileError LastWin32Error(const std::string& path) {
     const DWORD error = GetLastError();
     return FileError{CauseFromWin32Error(error), path, static_cast<int>(error)};

@@ -369,16 +369,6 @@ TEST_F(CliTest, AClosedStandardOutputDoesNotCutASplitShort) {
     EXPECT_EQ(WEXITSTATUS(failed), 1);
 }
 
-TEST_F(CliTest, AWriteThatFailsNamesTheFileAndItsCause) {
-    const auto source = testing::RandomBytes(3 << 20);
-    testing::WriteBytes(temp / "big.bin", source);
-    // Files may not grow past 1 MiB, so the first 2 MiB piece's write fails for real.
-    CliRun run = Cli("split big.bin out --size 2097152", "trap '' XFSZ; ulimit -f 1024; exec ");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Kavendrum: Disk full while accessing out/big_1.skf.\n");
-    EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
-}
-
 // The checksum file is checked by sha256sum alone: the pieces in their folder, and after a rejoin
 // by cat the whole file too, with a space and a backslash in the names.
 TEST_F(CliTest, Sha256sumChecksTheChecksumFileOfASplit) {

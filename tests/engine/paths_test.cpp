@@ -66,6 +66,10 @@ TEST(PathsTest, OnlyTheRootIsUsedWithoutAFolderCheck) {
     EXPECT_TRUE(IsUncheckedDestination("D:"));
     EXPECT_FALSE(IsUncheckedDestination("D:\\out"));
     EXPECT_FALSE(IsUncheckedDestination("D:\\out\\"));
+    // A short relative name is a folder to be made like any other, not a drive.
+    EXPECT_FALSE(IsUncheckedDestination("out"));
+    EXPECT_FALSE(IsUncheckedDestination("ab\\"));
+    EXPECT_FALSE(IsUncheckedDestination("1:x"));
 #else
     EXPECT_TRUE(IsUncheckedDestination("/"));
     EXPECT_FALSE(IsUncheckedDestination("/a"));

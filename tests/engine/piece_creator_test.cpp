@@ -1,6 +1,8 @@
 #include "engine/piece_creator.h"
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -20,21 +22,26 @@ class PieceCreatorTest : public ::testing::Test {
     PieceCreator::PathOf Names() {
         return [this](std::uint32_t number) { return PathOf(number); };
     }
-    // As the split does: what the helper did not make, the caller opens itself.
-    File TakeOrOpen(PieceCreator& ahead, std::uint32_t number) {
+    // As the split does: what the helper did not make, the caller makes itself.
+    StagedFile TakeOrMake(PieceCreator& ahead, std::uint32_t number) {
         if (auto piece = ahead.Take(number)) {
             return std::move(*piece);
         }
-        auto opened = File::OpenForWriting(PathOf(number));
-        EXPECT_TRUE(opened.ok()) << number;
-        return std::move(opened.value());
+        auto made = StagedFile::Create(PathOf(number));
+        EXPECT_TRUE(made.ok()) << number;
+        return std::move(made.value());
     }
-    // The helper works on its own thread: wait (boundedly) until it has got this far.
-    bool AppearsSoon(std::uint32_t number) const {
-        for (int tries = 0; tries < 500 && !testing::Exists(PathOf(number)); ++tries) {
+    std::size_t FilesInFolder() const {
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(temp.path()),
+                          std::filesystem::directory_iterator()));
+    }
+    // The helper works on its own thread: wait (boundedly) until the folder holds `count` files.
+    bool FilesSoon(std::size_t count) const {
+        for (int tries = 0; tries < 500 && FilesInFolder() < count; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return testing::Exists(PathOf(number));
+        return FilesInFolder() >= count;
     }
 
     TempFolder temp;
@@ -44,43 +51,45 @@ TEST_F(PieceCreatorTest, EveryPieceIsHandedOverOnceAndNoneBeyondTheLast) {
     {
         PieceCreator ahead(Names(), 40);
         for (std::uint32_t number = 1; number <= 40; ++number) {
-            File piece = TakeOrOpen(ahead, number);
-            ASSERT_TRUE(piece.IsOpen()) << number;
-            EXPECT_EQ(piece.Path(), PathOf(number));
+            StagedFile piece = TakeOrMake(ahead, number);
+            ASSERT_TRUE(piece.file().IsOpen()) << number;
+            EXPECT_EQ(piece.FinalPath(), PathOf(number));
             const char mark = static_cast<char>(number);
-            ASSERT_FALSE(piece.Write(&mark, 1));
+            ASSERT_FALSE(piece.file().Write(&mark, 1));
+            ASSERT_FALSE(piece.PutInPlace());
+            piece.Keep();
         }
     }
     for (std::uint32_t number = 1; number <= 40; ++number) {
         EXPECT_EQ(testing::ReadBytes(PathOf(number)), std::vector<char>{static_cast<char>(number)});
     }
-    EXPECT_FALSE(testing::Exists(PathOf(41)));
+    EXPECT_EQ(FilesInFolder(), 40u);
 }
 
 TEST_F(PieceCreatorTest, PiecesMadeAheadAndNeverTakenAreRemoved) {
     {
         PieceCreator ahead(Names(), 100);
-        File first = TakeOrOpen(ahead, 1);
-        ASSERT_TRUE(AppearsSoon(PieceCreator::kAhead));
+        StagedFile first = TakeOrMake(ahead, 1);
+        ASSERT_FALSE(first.PutInPlace());
+        first.Keep();
+        ASSERT_TRUE(FilesSoon(1 + PieceCreator::kAhead));
     }
     EXPECT_TRUE(testing::Exists(PathOf(1)));
-    for (std::uint32_t number = 2; number <= 2 + PieceCreator::kAhead; ++number) {
-        EXPECT_FALSE(testing::Exists(PathOf(number))) << number;
-    }
+    EXPECT_EQ(FilesInFolder(), 1u);
 }
 
-TEST_F(PieceCreatorTest, AnExistingFileIsLeftToTheCallerAndNeverTouched) {
+TEST_F(PieceCreatorTest, AFileUnderAPiecesNameIsNotTouchedUntilThePieceIsPutInPlace) {
     const std::vector<char> old{'o', 'l', 'd'};
     testing::WriteBytes(PathOf(3), old);
     {
         PieceCreator ahead(Names(), 6);
-        File first = TakeOrOpen(ahead, 1);
-        // Past 3: the helper tried it and let it be.
-        ASSERT_TRUE(AppearsSoon(4));
+        StagedFile first = TakeOrMake(ahead, 1);
+        // Every piece ahead is made, the third's too, under names of their own.
+        ASSERT_TRUE(FilesSoon(1 + 6));
+        EXPECT_EQ(testing::ReadBytes(PathOf(3)), old);
     }
     EXPECT_EQ(testing::ReadBytes(PathOf(3)), old);
-    EXPECT_FALSE(testing::Exists(PathOf(2)));
-    EXPECT_FALSE(testing::Exists(PathOf(4)));
+    EXPECT_EQ(FilesInFolder(), 1u);
 }
 
 }  // namespace

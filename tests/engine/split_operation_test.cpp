@@ -1,13 +1,20 @@
+#include <algorithm>
 #include <filesystem>
 
 #ifndef _WIN32
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
 #include "engine/head_file.h"
+#include "engine/io/file_system.h"
 #include "engine/split_operation.h"
+#include "engine/stream_split.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 
@@ -17,6 +24,31 @@ namespace {
 using testing::RecordingHost;
 using testing::TempFolder;
 using Progress = std::vector<std::string>;
+
+constexpr const char* kSetFileNameRefused =
+    "Can not split a file named like a head, batch, checksum or journal file!";
+
+// The names in a folder, sorted; none when it does not exist.
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (std::filesystem::exists(folder)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A host that asks the run to stop once it has been asked `polls` times whether to.
+class StoppingHost : public RecordingHost {
+  public:
+    explicit StoppingHost(int polls) : m_polls(polls) {}
+    bool StopRequested() override { return --m_polls < 0; }
+
+  private:
+    int m_polls;
+};
 
 class SplitTest : public ::testing::Test {
   protected:
@@ -143,10 +175,10 @@ class SnapshotHost : public RecordingHost {
     explicit SnapshotHost(std::string folder) : m_folder(std::move(folder)) {}
     void ShowMessage(const std::string& text, const std::string& caption) override {
         RecordingHost::ShowMessage(text, caption);
-        headSizeAtMessage = testing::SizeOf(m_folder + testing::Native("/movie.kdh"));
+        headAtMessage = testing::Exists(m_folder + testing::Native("/movie.kdh"));
         batchAtMessage = testing::Exists(m_folder + testing::Native("/movie.bat"));
     }
-    std::uint64_t headSizeAtMessage = 99;
+    bool headAtMessage = true;
     bool batchAtMessage = true;
 
   private:
@@ -158,7 +190,8 @@ TEST_F(SplitTest, SuccessIsAnnouncedBeforeHeadRecordAndBatchFileExist) {
     testing::WriteBytes(temp / "movie.avi", RandomBytes(100));
     ASSERT_EQ(RunSplit({temp / "movie.avi", temp / "out/", 40}, &options, snapshot),
               Outcome::Succeeded);
-    EXPECT_EQ(snapshot.headSizeAtMessage, 0u);
+    // No empty head file stands in for the record: it appears whole, after the pieces.
+    EXPECT_FALSE(snapshot.headAtMessage);
     EXPECT_FALSE(snapshot.batchAtMessage);
 }
 
@@ -174,16 +207,13 @@ TEST_F(SplitTest, DeleteAfterSplitRemovesTheSourceEvenWhenTheBatchFileFails) {
     EXPECT_EQ(host.progress.back(), "SetPosition(0)");
 }
 
-TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplit) {
+TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplitAndLeavesNothingOfIt) {
     std::filesystem::create_directory(temp / "out");
     std::filesystem::create_directory(temp / "out/movie_2.skf");
     EXPECT_EQ(Split(100, 40), Outcome::Failed);
     EXPECT_EQ(host.Errors(), std::vector<std::string>{"Can not create file, split failed!"});
-    EXPECT_EQ(Piece(1), Slice(0, 40));
-    // Nothing after the piece that failed, though the next one may have been made ahead.
-    EXPECT_FALSE(testing::Exists(temp / "out/movie_3.skf"));
-    EXPECT_EQ(testing::SizeOf(temp / "out/movie.kdh"), 0u);
-    EXPECT_FALSE(testing::Exists(temp / "out/movie.bat"));
+    // Neither the pieces made nor a head file are left beside what stood there.
+    EXPECT_EQ(Entries(temp / "out"), std::vector<std::string>{"movie_2.skf"});
     EXPECT_NE(host.progress.back(), "SetPosition(0)");
 
     RecordingHost last;
@@ -191,6 +221,7 @@ TEST_F(SplitTest, APieceThatCannotBeCreatedStopsTheSplit) {
     std::filesystem::create_directory(temp / "out/movie_3.skf");
     RunSplit({temp / "movie.avi", temp / "out", 40}, &options, last);
     EXPECT_EQ(last.Errors(), std::vector<std::string>{"Create file error,split failed!"});
+    EXPECT_EQ(Entries(temp / "out"), std::vector<std::string>{"movie_3.skf"});
 }
 
 TEST_F(SplitTest, TheSplitNeverWritesOverItsOwnSource) {
@@ -200,8 +231,7 @@ TEST_F(SplitTest, TheSplitNeverWritesOverItsOwnSource) {
     EXPECT_EQ(RunSplit({temp / "movie.kdh", temp.path(), 40}, &options, host), Outcome::Failed);
     testing::WriteBytes(temp / "clip.bat", RandomBytes(100));
     EXPECT_EQ(RunSplit({temp / "clip.bat", temp.path(), 40}, &options, host), Outcome::Failed);
-    EXPECT_EQ(host.Errors(), (std::vector<std::string>{"Can not create head file, split failed!",
-                                                       "Create batch file error!"}));
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>(2, kSetFileNameRefused)));
     EXPECT_EQ(testing::ReadBytes(temp / "movie.kdh"), RandomBytes(100));
     EXPECT_EQ(testing::ReadBytes(temp / "clip.bat"), RandomBytes(100));
 
@@ -216,16 +246,42 @@ TEST_F(SplitTest, TheSplitNeverWritesOverItsOwnSource) {
 }
 
 #ifndef _WIN32
-TEST_F(SplitTest, AFullDiskNamesThePieceAndItsCauseAndKeepsTheSource) {
-    std::filesystem::create_directory(temp / "out");
-    ASSERT_EQ(::symlink("/dev/full", (temp / "out/movie_2.skf").c_str()), 0);
-    EXPECT_EQ(Split(100, 40), Outcome::Failed);
+// While it lives, no file of this process may grow past `bytes`: a real failing write.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldAction = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldAction);
+    }
+
+  private:
+    rlimit m_old{};
+    void (*m_oldAction)(int) = nullptr;
+};
+
+TEST_F(SplitTest, AFailedWriteNamesThePieceAndItsCauseAndKeepsTheSourceAndNothingElse) {
+    options.deleteAfterSplit = 1;
+    source = RandomBytes(100);
+    testing::WriteBytes(temp / "movie.avi", source);
+    Outcome outcome;
+    {
+        FileSizeLimit limit(30);
+        outcome = RunSplit({temp / "movie.avi", temp / "out", 40}, &options, host);
+    }
+    EXPECT_EQ(outcome, Outcome::Failed);
     ASSERT_EQ(host.fileErrors.size(), 1u);
     EXPECT_EQ(FileErrorText(host.fileErrors[0]),
-              "Disk full while accessing " + temp.path() + "/out/movie_2.skf.");
+              "Disk full while accessing " + temp.path() + "/out/movie_1.skf.");
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
-    EXPECT_FALSE(testing::Exists(temp / "out/movie_3.skf"));
+    EXPECT_EQ(Entries(temp / "out"), std::vector<std::string>{});
 }
 #endif
 
@@ -238,6 +294,189 @@ TEST_F(SplitTest, AStoppedSplitLeavesLaterPiecesOfAnEarlierSplitAsTheyWere) {
     EXPECT_EQ(Piece(3), earlier);
     EXPECT_FALSE(testing::Exists(temp / "out/movie_4.skf"));
 }
+
+// An earlier set in the destination: three pieces, head and batch file, each with its own bytes.
+std::vector<std::vector<char>> PlantEarlierSet(const TempFolder& temp) {
+    std::filesystem::create_directories(temp / "out");
+    std::vector<std::vector<char>> bytes;
+    std::uint32_t seed = 100;
+    for (const char* name :
+         {"movie_1.skf", "movie_2.skf", "movie_3.skf", "movie.kdh", "movie.bat"}) {
+        bytes.push_back(testing::RandomBytes(30, ++seed));
+        testing::WriteBytes(temp / (std::string("out/") + name), bytes.back());
+    }
+    return bytes;
+}
+
+TEST_F(SplitTest, AStoppedSplitRemovesWhatItMadeAndLeavesWhatWasThere) {
+    options.deleteAfterSplit = 1;
+    options.overwriteMode = 0;
+    for (const std::uint32_t pieceSize : {40u, 1457665u}) {
+        SCOPED_TRACE(pieceSize);
+        const auto earlier = PlantEarlierSet(temp);
+        source = RandomBytes(4 * pieceSize);
+        testing::WriteBytes(temp / "movie.avi", source);
+        // Stopped after two blocks have been copied.
+        StoppingHost stopping(2);
+        EXPECT_EQ(RunSplit({temp / "movie.avi", temp / "out", pieceSize}, &options, stopping),
+                  Outcome::Interrupted);
+        EXPECT_EQ(Entries(temp / "out"),
+                  (std::vector<std::string>{"movie.bat", "movie.kdh", "movie_1.skf", "movie_2.skf",
+                                            "movie_3.skf"}));
+        EXPECT_EQ(Piece(1), earlier[0]);
+        EXPECT_EQ(testing::ReadBytes(temp / "out/movie.kdh"), earlier[3]);
+        EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
+        EXPECT_TRUE(stopping.messages.empty());
+    }
+}
+
+TEST_F(SplitTest, AStoppedStreamSplitRemovesWhatItMade) {
+    testing::WriteBytes(temp / "in.bin", RandomBytes(1000));
+    auto stream = File::OpenForReading(temp / "in.bin");
+    ASSERT_TRUE(stream.ok());
+    StoppingHost stopping(3);
+    EXPECT_EQ(RunStreamSplit({"movie.avi", temp / "out", 100}, stream.value(), &options, stopping),
+              Outcome::Interrupted);
+    EXPECT_EQ(Entries(temp / "out"), std::vector<std::string>{});
+}
+
+#ifndef _WIN32
+// Links at every name a split writes are replaced, never written through: a live and a dangling
+// symbolic link that lead out of the folder, and a second name of a file outside it.
+TEST_F(SplitTest, LinksAtTheSetsNamesAreReplacedAndNeverWrittenThrough) {
+    std::filesystem::create_directories(temp / "out");
+    std::filesystem::create_directories(temp / "private");
+    const std::vector<std::string> names = {"movie_1.skf", "movie_2.skf", "movie_3.skf",
+                                            "movie.kdh",   "movie.bat",   "movie.sha256"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string target = temp / ("private/" + std::to_string(i));
+        testing::WriteBytes(target, RandomBytes(10));
+        const std::string at = temp / ("out/" + names[i]);
+        const std::string dangling = temp / ("private/absent" + std::to_string(i));
+        switch (i % 3) {
+            case 0:
+                std::filesystem::create_symlink(target, at);
+                break;
+            case 1:
+                std::filesystem::create_symlink(dangling, at);
+                break;
+            default:
+                std::filesystem::create_hard_link(target, at);
+                break;
+        }
+    }
+    options.overwriteMode = 0;
+    source = RandomBytes(100);
+    testing::WriteBytes(temp / "movie.avi", source);
+    SplitRequest request{temp / "movie.avi", temp / "out", 40};
+    request.writeChecksums = true;
+    ASSERT_EQ(RunSplit(request, &options, host), Outcome::Succeeded) << host.Errors().size();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(testing::ReadBytes(temp / ("private/" + std::to_string(i))), RandomBytes(10))
+            << names[i];
+        EXPECT_FALSE(testing::Exists(temp / ("private/absent" + std::to_string(i)))) << names[i];
+        EXPECT_FALSE(std::filesystem::is_symlink(temp / ("out/" + names[i]))) << names[i];
+    }
+    EXPECT_EQ(Piece(1), Slice(0, 40));
+    EXPECT_EQ(Piece(3), Slice(80, 20));
+    EXPECT_EQ(testing::SizeOf(temp / "out/movie.kdh"), 20u);
+    EXPECT_EQ(Entries(temp / "out").size(), names.size());
+}
+#endif
+
+TEST_F(SplitTest, AChecksumFileThatCannotBeWrittenKeepsTheSource) {
+    options.deleteAfterSplit = 1;
+    std::filesystem::create_directories(temp / "out/movie.sha256");
+    source = RandomBytes(100);
+    testing::WriteBytes(temp / "movie.avi", source);
+    SplitRequest request{temp / "movie.avi", temp / "out", 40};
+    request.writeChecksums = true;
+    EXPECT_EQ(RunSplit(request, &options, host), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), std::vector<std::string>{"Create checksum file error!"});
+    EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
+    // The set itself is whole and stays.
+    EXPECT_EQ(Piece(3), Slice(80, 20));
+    EXPECT_EQ(testing::SizeOf(temp / "out/movie.kdh"), 20u);
+}
+
+// Rebuilt beside its pieces, such a file would take the place of the set's own head, batch,
+// checksum or journal file.
+TEST_F(SplitTest, ASourceNamedLikeOneOfTheSetsFilesIsRefusedBeforeAnythingIsWritten) {
+    for (const char* name : {"data.sha256", "notes.kdj", "movie.KDH", "run.bat", "a.b.Kdj"}) {
+        RecordingHost refused;
+        testing::WriteBytes(temp / name, RandomBytes(10));
+        EXPECT_EQ(RunSplit({temp / name, temp / "out", 4}, &options, refused), Outcome::Failed)
+            << name;
+        EXPECT_EQ(refused.Errors(), std::vector<std::string>{kSetFileNameRefused}) << name;
+        auto stream = File::OpenForReading(temp / name);
+        ASSERT_TRUE(stream.ok());
+        EXPECT_EQ(RunStreamSplit({name, temp / "out", 4}, stream.value(), &options, refused),
+                  Outcome::Failed);
+        EXPECT_EQ(refused.Errors().size(), 2u);
+    }
+    EXPECT_FALSE(testing::Exists(temp / "out"));
+    // Names that only look alike still split.
+    EXPECT_EQ(Split(10, 4, "movie.kdh2"), Outcome::Succeeded);
+    EXPECT_EQ(Split(10, 4, "kdh"), Outcome::Succeeded);
+}
+
+TEST_F(SplitTest, MissingParentsOfTheDestinationAreMadeWhenAsked) {
+    source = RandomBytes(10);
+    testing::WriteBytes(temp / "movie.avi", source);
+    SplitRequest request{temp / "movie.avi", temp / "a/b/c", 4};
+    EXPECT_EQ(RunSplit(request, &options, host), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), std::vector<std::string>{"Can not create folder!"});
+    EXPECT_FALSE(testing::Exists(temp / "a"));
+    request.creation = FolderCreation::WithParents;
+    options.splitFolderMode = 1;
+    host.AnswerNext(true);
+    EXPECT_EQ(RunSplit(request, &options, host), Outcome::Succeeded);
+    EXPECT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(testing::ReadBytes(temp / "a/b/c/movie_3.skf"), Slice(8, 2));
+}
+
+#ifndef _WIN32
+// A small file system of its own, mounted for the test; needs root.
+class SmallFileSystem {
+  public:
+    SmallFileSystem(const std::string& at, const char* size) : m_at(at) {
+        std::filesystem::create_directories(at);
+        m_mounted = ::mount("tmpfs", at.c_str(), "tmpfs", 0, size) == 0;
+    }
+    ~SmallFileSystem() {
+        if (m_mounted) {
+            ::umount2(m_at.c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return m_mounted; }
+
+  private:
+    std::string m_at;
+    bool m_mounted = false;
+};
+
+TEST_F(SplitTest, ASplitThatCannotFitIsRefusedBeforeAnythingIsWritten) {
+    SmallFileSystem small(temp / "stick", "size=1m");
+    if (!small.mounted()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    options.deleteAfterSplit = 1;
+    source = RandomBytes(2 << 20);
+    testing::WriteBytes(temp / "movie.avi", source);
+    EXPECT_EQ(RunSplit({temp / "movie.avi", temp / "stick/out", 1 << 19}, &options, host),
+              Outcome::Failed);
+    ASSERT_EQ(host.Errors().size(), 1u);
+    EXPECT_EQ(host.Errors()[0], "Not enough disk space, needs 2.1 MiB, 1.0 MiB free on " +
+                                    temp.path() + "/stick/out/");
+    EXPECT_EQ(Entries(temp / "stick/out"), std::vector<std::string>{});
+    EXPECT_EQ(testing::ReadBytes(temp / "movie.avi"), source);
+    // What fits is split.
+    testing::WriteBytes(temp / "clip.avi", RandomBytes(100000));
+    EXPECT_EQ(RunSplit({temp / "clip.avi", temp / "stick/out", 40000}, &options, host),
+              Outcome::Succeeded);
+    EXPECT_EQ(testing::SizeOf(temp / "stick/out/clip_3.skf"), 20000u);
+}
+#endif
 
 TEST_F(SplitTest, TooManyPiecesForTheHeadFileStopBeforeAnythingIsWritten) {
     const std::string sparse = temp / "big.img";

@@ -76,7 +76,7 @@ TEST_F(MergePresenterTest, LoadingAHeadFileListsThePiecesThatExist) {
     TypeHeadFile(folder / "movie.kdh");
     EXPECT_EQ(view.fields.destFolder, GetFolderPart(folder / "movie.kdh"));
     EXPECT_EQ(view.fields.objectFileSize, 2500u);
-    EXPECT_EQ(view.fields.splitCount, 3);
+    EXPECT_EQ(view.fields.splitCount, 3u);
     EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
     ASSERT_EQ(view.pieces.size(), 2u);
     EXPECT_EQ(view.pieces[1].path, folder / "movie_3.skf");
@@ -87,7 +87,7 @@ TEST_F(MergePresenterTest, LoadingAHeadFileListsThePiecesThatExist) {
     // the object file name.
     TypeHeadFile(folder / "movie.kd");
     EXPECT_EQ(view.fields.objectFileSize, 0u);
-    EXPECT_EQ(view.fields.splitCount, 0);
+    EXPECT_EQ(view.fields.splitCount, 0u);
     EXPECT_TRUE(view.pieces.empty());
     EXPECT_EQ(view.fields.objectFileName, folder / "movie.avi");
     EXPECT_EQ(view.fields.destFolder, GetFolderPart(folder / "movie.kd"));

@@ -115,7 +115,7 @@ MergeFields CMergeView::ReadFields() const {
     fields.headFileName = m_editHeadFileName->text().toStdString();
     fields.destFolder = m_editDestFolder->text().toStdString();
     fields.objectFileSize = m_editObjectFileSize->text().toULongLong();
-    fields.splitCount = m_editSplitCount->text().toInt();
+    fields.splitCount = m_editSplitCount->text().toUInt();
     fields.objectFileName = m_editObjectFileName->text().toStdString();
     fields.prefixName = m_checkPrefix->isChecked();
     fields.prefixText = m_editPrefixName->text().toStdString();

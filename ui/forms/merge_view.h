@@ -80,7 +80,7 @@ class CMergeView : public QWidget, private MergeView {
     std::string& m_strHeadFileName = m_presenter.m_strHeadFileName;
     std::string& m_strDestFolder = m_presenter.m_strDestFolder;
     std::uint64_t& m_dwObjectFileSize = m_presenter.m_dwObjectFileSize;
-    std::int32_t& m_nSplitCount = m_presenter.m_nSplitCount;
+    std::uint32_t& m_nSplitCount = m_presenter.m_nSplitCount;
     std::string& m_strObjectFileName = m_presenter.m_strObjectFileName;
     std::int32_t& m_bPrefixName = m_presenter.m_bPrefixName;
     std::string& m_strPrefixName = m_presenter.m_strPrefixName;

@@ -60,7 +60,7 @@ void MergePresenter::LoadHeadFile() {
         return;
     }
     m_dwObjectFileSize = WholeFileSize(read.info);
-    m_nSplitCount = static_cast<std::int32_t>(read.info.pieceCount);
+    m_nSplitCount = read.info.pieceCount;
     m_strExtension = read.info.extension;
     UpdateData(false);
     UpdateData(true);

@@ -14,7 +14,7 @@ struct MergeFields {
     std::string headFileName;
     std::string destFolder;
     std::uint64_t objectFileSize = 0;
-    std::int32_t splitCount = 0;
+    std::uint32_t splitCount = 0;
     std::string objectFileName;
     bool prefixName = false;
     std::string prefixText;
@@ -60,7 +60,7 @@ class MergePresenter : public FormHost {
     std::string m_strHeadFileName;
     std::string m_strDestFolder;
     std::uint64_t m_dwObjectFileSize = 0;
-    std::int32_t m_nSplitCount = 0;
+    std::uint32_t m_nSplitCount = 0;
     std::string m_strObjectFileName;
     std::int32_t m_bPrefixName = 0;
     std::string m_strPrefixName;

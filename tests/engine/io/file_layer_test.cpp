@@ -4,6 +4,7 @@
 
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/staged_file.h"
 #include "support/held_file.h"
 #include "support/temp_folder.h"
 
@@ -60,6 +61,57 @@ TEST(FileLayerTest, CreateNewRefusesAnExistingNameAndHoldsWhatItMakes) {
     auto made = File::CreateNew(temp / "new");
     ASSERT_TRUE(made.ok());
     EXPECT_FALSE(File::OpenForReading(temp / "new").ok());
+}
+
+// A staged file takes its name only when put in place, and what it made goes with it unless kept:
+// never a file that has since taken its name.
+TEST(FileLayerTest, AStagedFileTakesItsNameByRenameAndRemovesOnlyItsOwn) {
+    testing::TempFolder temp;
+    const std::vector<char> old{'o', 'l', 'd'};
+    testing::WriteBytes(temp / "f", old);
+    {
+        auto staged = StagedFile::Create(temp / "f");
+        ASSERT_TRUE(staged.ok());
+        EXPECT_EQ(staged.value().file().Path(), temp / "f");
+        EXPECT_NE(staged.value().TemporaryPath(), temp / "f");
+        ASSERT_FALSE(staged.value().file().Write("new", 3));
+        EXPECT_EQ(testing::ReadBytes(temp / "f"), old);
+    }
+    EXPECT_EQ(testing::ReadBytes(temp / "f"), old);
+    {
+        auto staged = StagedFile::Create(temp / "f");
+        ASSERT_TRUE(staged.ok());
+        ASSERT_FALSE(staged.value().file().Write("new", 3));
+        ASSERT_FALSE(staged.value().PutInPlace());
+        EXPECT_EQ(testing::ReadBytes(temp / "f"), (std::vector<char>{'n', 'e', 'w'}));
+        // Somebody else's file under the name since: it stays when the staged file goes.
+        ASSERT_FALSE(RemoveFile(temp / "f"));
+        testing::WriteBytes(temp / "f", old);
+    }
+    EXPECT_EQ(testing::ReadBytes(temp / "f"), old);
+    {
+        auto staged = StagedFile::Create(temp / "g");
+        ASSERT_TRUE(staged.ok());
+        ASSERT_FALSE(staged.value().PutInPlace());
+        staged.value().Keep();
+    }
+    EXPECT_TRUE(testing::Exists(temp / "g"));
+    {
+        auto staged = StagedFile::Create(temp / "h");
+        ASSERT_TRUE(staged.ok());
+        ASSERT_FALSE(staged.value().PutInPlace());
+    }
+    EXPECT_FALSE(testing::Exists(temp / "h"));
+    auto kept = File::OpenForReading(temp / "g");
+    ASSERT_TRUE(kept.ok());
+    const auto identity = kept.value().Identity();
+    kept.value().Close();
+    auto refused = StagedFile::Create(temp / "g");
+    ASSERT_TRUE(refused.ok());
+    ASSERT_TRUE(identity.ok());
+    const auto failure = refused.value().PutInPlace(&identity.value());
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->cause, FileErrorCause::SharingViolation);
 }
 
 TEST(FileLayerTest, AFolderIsNoFileToRead) {
@@ -267,6 +319,13 @@ TEST(FileLayerTest, ErrnoValuesMapOntoTheCausesUsersAreShown) {
     EXPECT_EQ(FileErrorText({FileErrorCause::Generic, "/x"}),
               "An unknown error occurred while accessing /x.");
     EXPECT_EQ(FileErrorText({FileErrorCause::SeekFailed, "/x"}), "Seek failed on /x");
+    // Where the report's words fall short of the system's, a front end adds the system's.
+    EXPECT_FALSE(ReportSaysItAll({FileErrorCause::AccessDenied, "/x", EROFS}));
+    EXPECT_FALSE(ReportSaysItAll({FileErrorCause::BadPath, "/x", EISDIR}));
+    EXPECT_FALSE(ReportSaysItAll({FileErrorCause::DiskFull, "/x", EFBIG}));
+    EXPECT_TRUE(ReportSaysItAll({FileErrorCause::AccessDenied, "/x", EACCES}));
+    EXPECT_TRUE(ReportSaysItAll({FileErrorCause::DiskFull, "/x", ENOSPC}));
+    EXPECT_EQ(File::OpenForReading("/").error().systemCode, EISDIR);
 }
 
 #endif

@@ -81,6 +81,15 @@ class MergeViewTest : public QObject {
         QCOMPARE(Edit(1020)->text(), dir.filePath("movie.avi"));
     }
 
+    // The head file counts pieces in 32 unsigned bits; the form shows the count as it is.
+    void aCountAbove2To31IsShownAsItIs() {
+        const auto head = EncodeHeadFile({2999999999u, 3000000000u, 1, 1, "avi"});
+        WriteFile(dir.filePath("huge.kdh"),
+                  QByteArray(reinterpret_cast<const char*>(head.data()), head.size()));
+        Edit(1013)->setText(dir.filePath("huge.kdh"));
+        QCOMPARE(Edit(1021)->text(), QString("3000000000"));
+    }
+
     void aHeadFileThatEndsEarlyIsReported() {
         WriteFile(dir.filePath("short.kdh"), QByteArray(7, '\0'));
         Person person;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+#include "engine/io/file.h"
+
+namespace kavendrum {
+
+// A file written under a name of its own in the folder of its final name and put there by a
+// rename once it is whole. Nobody finds a partial file under the final name, and whatever stood
+// there (a file, a symbolic link, live or dangling, another name of some file) is replaced by the
+// rename, never written through: the file is always made new, and no link is followed.
+//
+// Until Keep is called, the object removes what it made when it goes: the temporary file, or the
+// file put in place, but only while the name still leads to the very file it made. So a run that
+// stops half-way leaves nothing of its own behind and never removes somebody else's file.
+class StagedFile {
+  public:
+    // Makes the temporary file beside `finalPath`, new and held exclusively, open for writing.
+    static FileResult<StagedFile> Create(const std::string& finalPath);
+
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile() { Discard(); }
+
+    File& file() { return m_file; }
+    const std::string& FinalPath() const { return m_finalPath; }
+    const std::string& TemporaryPath() const { return m_temporaryPath; }
+
+    // Closes the file if it is still open and renames it over the final name. When the final name
+    // is `keepOut` itself (another name of the data being read), nothing is renamed and a sharing
+    // violation is returned, since replacing that name could drop the data's last name.
+    FileStatus PutInPlace(const FileIdentity* keepOut = nullptr);
+    // The file stays where it is whatever happens next.
+    void Keep() { m_state = State::Kept; }
+    // Removes what was made, temporary or in place, if its name still leads to it.
+    void Discard();
+
+  private:
+    enum class State { Temporary, Placed, Kept };
+    StagedFile(File file, std::string finalPath, std::string temporaryPath, FileIdentity identity)
+        : m_file(std::move(file)),
+          m_finalPath(std::move(finalPath)),
+          m_temporaryPath(std::move(temporaryPath)),
+          m_identity(identity) {}
+
+    File m_file;
+    std::string m_finalPath;
+    std::string m_temporaryPath;
+    FileIdentity m_identity;
+    State m_state = State::Temporary;
+};
+
+}  // namespace kavendrum
