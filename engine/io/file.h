@@ -104,8 +104,6 @@ class File {
     RangeCopy CopyRangeTo(File& destination, std::size_t size);
     // Tells the kernel the file will be read from start to end.
     void AdviseSequential();
-    // Moves the position to `offset` bytes from the start.
-    FileStatus SeekTo(std::uint64_t offset);
     // Makes the file `length` bytes long and moves the position there.
     FileStatus CutAt(std::uint64_t length);
     // Puts the bytes written so far on stable storage.

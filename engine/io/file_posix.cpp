@@ -352,13 +352,6 @@ void File::AdviseSequential() {
 #endif
 }
 
-FileStatus File::SeekTo(std::uint64_t offset) {
-    if (::lseek(Fd(), static_cast<off_t>(offset), SEEK_SET) < 0) {
-        return ErrnoError(m_path);
-    }
-    return std::nullopt;
-}
-
 FileStatus File::CutAt(std::uint64_t length) {
     if (::ftruncate(Fd(), static_cast<off_t>(length)) != 0 ||
         ::lseek(Fd(), static_cast<off_t>(length), SEEK_SET) < 0) {

@@ -198,15 +198,6 @@ RangeCopy File::CopyRangeTo(File&, std::size_t size) {
 // Sequential reading was asked for when the file was opened.
 void File::AdviseSequential() {}
 
-FileStatus File::SeekTo(std::uint64_t offset) {
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(AsHandle(m_handle), at, nullptr, FILE_BEGIN)) {
-        return LastWin32Error(m_path);
-    }
-    return std::nullopt;
-}
-
 FileStatus File::CutAt(std::uint64_t length) {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(length);

@@ -213,7 +213,8 @@ TEST_F(CliTest, ReasonsOnStandardErrorNeverLandInsideRowsOnOneFile) {
     ASSERT_EQ(Shell("'" KAVENDRUM_CLI_PATH "' --options-file k.opt verify "
                     "out/a_rather_long_name_for_many_rows.kdh >both 2>&1"),
               1);
-    // Each line is a whole row, a whole reason or the verdict; the rows come first.
+    // Each line is a whole row, a whole reason, the count of bad pieces or the verdict; the rows
+    // come first.
     std::istringstream lines(testing::Slurp(temp / "both"));
     std::vector<std::string> kinds;
     for (std::string line; std::getline(lines, line);) {
@@ -226,7 +227,11 @@ TEST_F(CliTest, ReasonsOnStandardErrorNeverLandInsideRowsOnOneFile) {
             kinds.push_back(kind);
         }
     }
-    EXPECT_EQ(kinds, (std::vector<std::string>{"row", "reason", "Failed"}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{
+                         "row", "reason",
+                         "kavendrum-cli: 2 missing of 301 pieces: copy them again into out and "
+                         "run again",
+                         "Failed"}));
 }
 
 TEST_F(CliTest, ABadPieceOrHeadFileIsGivenItsRealReason) {
@@ -237,7 +242,9 @@ TEST_F(CliTest, ABadPieceOrHeadFileIsGivenItsRealReason) {
         ASSERT_TRUE(locker.holds());
         CliRun verify = Cli("verify out/a.kdh");
         EXPECT_EQ(verify.status, 1);
-        EXPECT_EQ(verify.err, "out/a_2.skf: in use: another program holds or locks it\n");
+        EXPECT_EQ(verify.err,
+                  "out/a_2.skf: in use: another program holds or locks it\n"
+                  "kavendrum-cli: 1 bad of 3 pieces: copy it again into out and run again\n");
     }
     std::filesystem::create_directories(temp / "folder.kdh");
     CliRun merge = Cli("merge folder.kdh");
