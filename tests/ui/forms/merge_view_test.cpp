@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -206,6 +207,22 @@ class MergeViewTest : public QObject {
         QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
         QVERIFY(form->m_bVerifyOk);
         QCOMPARE(Marks(), (std::vector<int>{1, 1, 1}));
+    }
+
+    // A link at the rebuilt file's name is replaced after the question; its target is untouched.
+    void aLinkAtTheOutputsNameIsReplacedNotWrittenThrough() {
+        Prepare({1, 2, 3});
+        WriteFile(dir.filePath("private"), "p");
+        QVERIFY(QFile::link("private", dir.filePath("movie.avi")));
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        Person person;
+        person.answers = {true};
+        frame->Command(ui::ID_MERGE_FILE)->trigger();
+        QCOMPARE(person.Texts(), (std::vector<QString>{"Do you want to overwrite same name file?",
+                                                       "Merge files successfully!"}));
+        QCOMPARE(FileBytes(dir.filePath("private")), QByteArray("p"));
+        QVERIFY(!QFileInfo(dir.filePath("movie.avi")).isSymLink());
+        QCOMPARE(FileBytes(dir.filePath("movie.avi")), whole);
     }
 
     // 20 bytes that name 4294967295 pieces, one of them there: the form fills in what it can at

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
@@ -143,6 +144,34 @@ class SplitterViewTest : public QObject {
         QVERIFY(QFile::exists(dir.filePath("out/movie.bat")));
         QVERIFY(!QFile::exists(dir.filePath("out/movie.sha256")));
         QCOMPARE(frame->statusBar()->currentMessage(), QString("Operation Processing"));
+    }
+
+    // Links planted at the names a split writes are replaced; what they lead to is left alone.
+    void linksAtTheSetsNamesAreReplacedNotWrittenThrough() {
+        const QByteArray source = RandomBytes(3000000);
+        WriteFile(dir.filePath("film.avi"), source);
+        WriteFile(dir.filePath("private_head"), "h");
+        WriteFile(dir.filePath("private_piece"), "p");
+        QDir(dir.path()).mkdir("linked");
+        QVERIFY(QFile::link("../private_head", dir.filePath("linked/film.kdh")));
+        QVERIFY(QFile::link("../private_piece", dir.filePath("linked/film_1.skf")));
+        QVERIFY(QFile::link("../nowhere", dir.filePath("linked/film.bat")));
+        Edit(1001)->setText(dir.filePath("film.avi"));
+        Edit(1003)->setText(dir.filePath("linked"));
+        Person person;
+        person.answers = {true};
+        frame->Command(ui::ID_SPLIT_FILE)->trigger();
+        QCOMPARE(person.boxes.size(), std::size_t{2});
+        QCOMPARE(person.boxes[0].text,
+                 QString("There are same name files in this folder,overwrite it?"));
+        QVERIFY(person.boxes[1].text.startsWith("Split file successfully!\r\n"));
+        QCOMPARE(FileBytes(dir.filePath("private_head")), QByteArray("h"));
+        QCOMPARE(FileBytes(dir.filePath("private_piece")), QByteArray("p"));
+        QVERIFY(!QFile::exists(dir.filePath("nowhere")));
+        QVERIFY(!QFileInfo(dir.filePath("linked/film_1.skf")).isSymLink());
+        QCOMPARE(FileBytes(dir.filePath("linked/film_1.skf")), source.left(1457664));
+        QCOMPARE(FileBytes(dir.filePath("linked/film.kdh")).size(), 20);
+        QVERIFY(!QFileInfo(dir.filePath("linked/film.bat")).isSymLink());
     }
 
     void theChecksumBoxSitsInFreeSpaceAndIsKeptInTheProfile() {
