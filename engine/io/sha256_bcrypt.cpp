@@ -1,51 +1,10 @@
-// clang-format off
-#include <windows.h>
-#include <bcrypt.h>
-// clang-format on
-
+#include "engine/io/cng_hash.h"
 #include "engine/io/sha256.h"
 
 namespace kavendrum {
 
-namespace {
-
-bool Succeeded(NTSTATUS status) {
-    return status >= 0;
-}
-
-}  // namespace
-
 struct Sha256::State {
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    bool failed = false;
-
-    State() {
-        failed = !Succeeded(
-            BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0));
-        Start();
-    }
-    ~State() {
-        Drop();
-        if (algorithm != nullptr) {
-            BCryptCloseAlgorithmProvider(algorithm, 0);
-        }
-    }
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
-
-    void Drop() {
-        if (hash != nullptr) {
-            BCryptDestroyHash(hash);
-            hash = nullptr;
-        }
-    }
-    // The hash object's memory is left to CNG, which is allowed from Windows 7 on.
-    void Start() {
-        Drop();
-        failed = algorithm == nullptr ||
-                 !Succeeded(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
-    }
+    CngHash hash{BCRYPT_SHA256_ALGORITHM};
 };
 
 Sha256::Sha256() : m_state(std::make_unique<State>()) {}
@@ -54,24 +13,12 @@ Sha256::Sha256(Sha256&&) noexcept = default;
 Sha256& Sha256::operator=(Sha256&&) noexcept = default;
 
 void Sha256::Update(const void* data, std::size_t size) {
-    // CNG takes at most 4 GiB less one byte per call.
-    const auto* at = static_cast<const unsigned char*>(data);
-    while (!m_state->failed && size > 0) {
-        const ULONG part = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
-        m_state->failed =
-            !Succeeded(BCryptHashData(m_state->hash, const_cast<PUCHAR>(at), part, 0));
-        at += part;
-        size -= part;
-    }
+    m_state->hash.Update(data, size);
 }
 
 std::optional<Sha256Digest> Sha256::Finish() {
     Sha256Digest digest{};
-    const bool ok =
-        !m_state->failed && Succeeded(BCryptFinishHash(m_state->hash, digest.data(),
-                                                       static_cast<ULONG>(digest.size()), 0));
-    m_state->Start();
-    if (!ok) {
+    if (!m_state->hash.Finish(digest.data(), digest.size())) {
         return std::nullopt;
     }
     return digest;
