@@ -20,11 +20,17 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    // No access and full sharing: asking who a file is must not disturb its holder.
+namespace {
+
+// What the file system knows of the file at `path`, or of what stands at the name itself when
+// links are not followed. No access and full sharing: asking about a file must not disturb its
+// holder.
+std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(const std::string& path, bool followLinks) {
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     const HANDLE handle =
         CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                    nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
@@ -34,12 +40,17 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     if (!known) {
         return std::nullopt;
     }
-    return FileIdentity{
-        info.dwVolumeSerialNumber,
-        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return info;
 }
 
-namespace {
+FileIdentity IdentityIn(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::uint64_t SizeIn(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
 
 // A handle to what stands at the name itself, a link not followed, that may be deleted through.
 HANDLE OpenForRemoval(const std::string& path) {
@@ -51,6 +62,11 @@ HANDLE OpenForRemoval(const std::string& path) {
 
 }  // namespace
 
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    const auto info = InformationOf(path, true);
+    return info ? std::optional<FileIdentity>(IdentityIn(*info)) : std::nullopt;
+}
+
 FileKind KindOfEntry(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -60,56 +76,25 @@ FileKind KindOfEntry(const std::string& path) {
 }
 
 std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
-    // As IdentityOf, but a reparse point (a symbolic link, a junction) is opened itself.
-    const HANDLE handle = CreateFileA(
-        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    if (!known) {
-        return std::nullopt;
-    }
-    return FileIdentity{
-        info.dwVolumeSerialNumber,
-        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    // A reparse point (a symbolic link, a junction) has an identity of its own.
+    const auto info = InformationOf(path, false);
+    return info ? std::optional<FileIdentity>(IdentityIn(*info)) : std::nullopt;
 }
 
 std::optional<FileStamp> StampOf(const std::string& path) {
-    const HANDLE handle =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    if (!known) {
-        return std::nullopt;
-    }
-    return FileStamp{{info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow},
-                     (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
+    const auto info = InformationOf(path, true);
+    return info ? std::optional<FileStamp>(FileStamp{IdentityIn(*info), SizeIn(*info)})
+                : std::nullopt;
 }
 
 std::optional<LinkState> LinkStateOf(const std::string& path) {
-    const HANDLE handle = OpenForRemoval(path);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    if (!known) {
+    const auto info = InformationOf(path, false);
+    if (!info) {
         return std::nullopt;
     }
     LinkState state;
-    state.names = info.nNumberOfLinks;
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    state.names = info->nNumberOfLinks;
+    if ((info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         state.target = std::string();  // where it leads is not told here
         state.names = 1;
     }
@@ -134,12 +119,7 @@ FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& id
         CloseHandle(handle);
         return failure;
     }
-    const FileIdentity found{
-        info.dwVolumeSerialNumber,
-        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    const std::uint64_t length =
-        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    if (!(found == identity) || length != size) {
+    if (!(IdentityIn(info) == identity) || SizeIn(info) != size) {
         CloseHandle(handle);
         return Removal::Changed;
     }
