@@ -16,37 +16,18 @@
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "engine/verification.h"
+#include "fuzz_support.h"
 
 namespace {
 
 using namespace kavendrum;
-
-class SilentHost : public OperationHost {
-  public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    void ReportFileError(const FileError& error) override { (void)FileErrorText(error); }
-    bool ShowInPane(const std::string&, int, int, int) override { return true; }
-    bool SetWidthPercent(int) override { return true; }
-    bool SetStepRange(int, int, int) override { return true; }
-    int SetPosition(int) override { return 0; }
-    int Advance() override { return 0; }
-};
-
-void WriteFile(const std::string& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
+using namespace kavendrum::fuzz;
 
 // A folder with a few pieces of assorted sizes beside the head file x.kdh, and the folder "out"
 // that the merges write into.
 const std::string& Folder() {
     static const std::string folder = [] {
-        std::string made =
-            (std::filesystem::temp_directory_path() / "kavendrum-fuzz-XXXXXX").string();
-        if (::mkdtemp(made.data()) == nullptr) {
-            std::abort();
-        }
+        const std::string made = MakeFolder("kavendrum-fuzz-XXXXXX");
         const std::string bytes(3000, 'p');
         WriteFile(made + "/x_1.skf", bytes.data(), 1000);
         WriteFile(made + "/x_2.skf", bytes.data(), 3000);

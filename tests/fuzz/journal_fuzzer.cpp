@@ -16,37 +16,18 @@
 #include "engine/io/file_system.h"
 #include "engine/merge_journal.h"
 #include "engine/merge_operation.h"
+#include "fuzz_support.h"
 
 namespace {
 
 using namespace kavendrum;
-
-class SilentHost : public OperationHost {
-  public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-    void ReportFileError(const FileError& error) override { (void)FileErrorText(error); }
-    bool ShowInPane(const std::string&, int, int, int) override { return true; }
-    bool SetWidthPercent(int) override { return true; }
-    bool SetStepRange(int, int, int) override { return true; }
-    int SetPosition(int) override { return 0; }
-    int Advance() override { return 0; }
-};
-
-void WriteFile(const std::string& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
+using namespace kavendrum::fuzz;
 
 // x.kdh for 4007 bytes in pieces of 2000, its three pieces, and the folder "out" that the merges
 // write into.
 const std::string& Folder() {
     static const std::string folder = [] {
-        std::string made =
-            (std::filesystem::temp_directory_path() / "kavendrum-journal-fuzz-XXXXXX").string();
-        if (::mkdtemp(made.data()) == nullptr) {
-            std::abort();
-        }
+        const std::string made = MakeFolder("kavendrum-journal-fuzz-XXXXXX");
         const auto head = EncodeHeadFile(MakeHeadFileInfo(4007, 3, 2000, "bin"));
         WriteFile(made + "/x.kdh", head.data(), head.size());
         const std::string bytes(2000, 'p');

@@ -14,10 +14,12 @@
 
 #include "engine/par2/par2_format.h"
 #include "engine/par2/recovery_repair.h"
+#include "fuzz_support.h"
 
 namespace {
 
 using namespace kavendrum::par2;
+using namespace kavendrum::fuzz;
 
 constexpr int kPieces = 3;
 
@@ -29,11 +31,6 @@ std::string PieceBytes(int piece) {
     return bytes;
 }
 
-void WriteFile(const std::string& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -41,11 +38,7 @@ std::string ReadFile(const std::string& path) {
 
 const std::string& Folder() {
     static const std::string folder = [] {
-        std::string made =
-            (std::filesystem::temp_directory_path() / "kavendrum-par2-fuzz-XXXXXX").string();
-        if (::mkdtemp(made.data()) == nullptr) {
-            std::abort();
-        }
+        const std::string made = MakeFolder("kavendrum-par2-fuzz-XXXXXX");
         return made;
     }();
     return folder;
