@@ -1,8 +1,6 @@
 #include "engine/folders.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
@@ -59,31 +57,16 @@ FolderCheck CheckDestination(const std::string& folder, FolderSide side, const O
                                           : EnsureFolder(folder, side, options, host, creation);
 }
 
-std::string SizeForPeople(std::uint64_t bytes, bool roundUp) {
-    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-    if (bytes < 1024) {
-        return std::to_string(bytes) + " bytes";
-    }
-    double size = static_cast<double>(bytes) / 1024;
-    int unit = 0;
-    while (size >= 1024 && unit < 5) {
-        size /= 1024;
-        ++unit;
-    }
-    const double tenths = roundUp ? std::ceil(size * 10) : std::floor(size * 10);
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", tenths / 10, kUnits[unit]);
-    return text;
-}
-
 bool HasRoomFor(const std::string& folder, std::uint64_t needed, OperationHost& host) {
     const auto free = FreeSpaceOf(folder);
     if (!free.ok() || free.value() >= needed) {
         return true;
     }
-    host.ShowMessageAbout("Not enough disk space, needs " + SizeForPeople(needed, true) + ", " +
-                              SizeForPeople(free.value()) + " free on " + folder,
-                          "Error", folder, FileError{FileErrorCause::DiskFull, folder});
+    host.Notify({.id = NoticeId::NotEnoughSpace,
+                 .path = folder,
+                 .failure = FileError{FileErrorCause::DiskFull, folder},
+                 .needed = needed,
+                 .available = free.value()});
     return false;
 }
 

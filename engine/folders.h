@@ -35,9 +35,6 @@ FolderCheck CheckDestination(const std::string& folder, FolderSide side, const O
                              OperationHost& host,
                              FolderCreation creation = FolderCreation::OneLevel);
 
-// A size as people read it, with one decimal: "2.0 GiB", "512.0 KiB", "100 bytes"; rounded up
-// for a need and down for what is had, so that a need never looks as if it fitted.
-std::string SizeForPeople(std::uint64_t bytes, bool roundUp = false);
 
 // Before a run writes `needed` bytes into the folder: true when its file system has room for
 // them, or when that cannot be told; otherwise the need, what is free and where are shown, and

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "engine/io/file_error.h"
+#include "engine/notice.h"
+#include "engine/notice_text.h"
 
 namespace kavendrum {
 
@@ -20,6 +22,16 @@ class OperationHost {
     // A read or write failure that the operation does not handle itself: the stop icon, the
     // caption "Kavendrum" and FileErrorText(error).
     virtual void ReportFileError(const FileError& error) = 0;
+
+    // What happened, as data. A host that tells the cases apart (the command line: its stream,
+    // its second line, its exit status) overrides these; the default shows the table's text in a
+    // box, as a form does.
+    virtual void Notify(const Notice& notice) {
+        ShowMessageAbout(TextOf(notice), CaptionOf(notice.id), notice.path, notice.failure);
+    }
+    virtual bool Ask(const Question& question) {
+        return AskOkCancelAbout(TextOf(question), CaptionOf(question.id), question.path);
+    }
 
     // As ShowMessage and AskOkCancel, for a text about one file, with the failure that led to it
     // if there was one. A box shows the text alone, as always; a host that can say more (the
