@@ -100,11 +100,6 @@ std::string AsciiLower(const std::string& text) {
     return out;
 }
 
-bool IsHeadFileName(const std::string& path) {
-    const std::string tail = path.size() < 4 ? path : path.substr(path.size() - 4);
-    return AsciiLower(tail) == ".kdh";
-}
-
 std::string PiecePath(const std::string& stem, std::uint32_t number) {
     return stem + "_" + std::to_string(number) + ".skf";
 }

@@ -8,6 +8,7 @@
 
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
+#include "engine/piece_set.h"
 
 namespace kavendrum {
 
@@ -44,8 +45,6 @@ using PieceCheck = std::function<bool(std::uint32_t number, File& piece)>;
 // Lower-cases ASCII capitals, except a byte that follows one of 0x7F or more: that is the second
 // half of a double-byte character.
 std::string AsciiLower(const std::string& text);
-// True when the path ends in ".kdh", in any case.
-bool IsHeadFileName(const std::string& path);
 // stem_i.skf: the path of piece `number` of a head file whose path less its extension is `stem`.
 std::string PiecePath(const std::string& stem, std::uint32_t number);
 // stem_{first..last}.skf: the pieces first to last, as a run's row names them.
