@@ -15,6 +15,7 @@
 #include "engine/par2/par2_format.h"
 #include "engine/par2/recovery_files.h"
 #include "engine/par2/slice_combiner.h"
+#include "engine/par2/slice_reader.h"
 #include "engine/paths.h"
 
 namespace kavendrum::par2 {
@@ -138,7 +139,7 @@ bool SliceMatches(File& file, std::uint64_t offset, std::uint64_t size, std::uin
 // Reads a piece once: its MD5 decides the common case; only a piece that fails it has its
 // slices checked one by one, in a second read.
 PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uint64_t sliceSize,
-                       std::vector<bool>& goodSlices) {
+                       std::vector<bool>& goodSlices, std::vector<std::uint8_t>& buffer) {
     PieceRepair result;
     goodSlices.assign(entry.slices.size(), false);
     auto file = File::OpenSharedForReading(path);
@@ -149,7 +150,6 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
     }
     auto length = file.value().Length();
     Md5 whole;
-    std::vector<std::uint8_t> buffer(kReadChunk);
     bool readable = length.ok();
     for (std::uint64_t left = length.ok() ? length.value() : 0; readable && left > 0;) {
         auto got = file.value().Read(buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
@@ -180,10 +180,11 @@ void CheckPieces(const RepairRequest& request, const FoundSet& set, std::vector<
                  RepairResult& result) {
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
+        std::vector<std::uint8_t> buffer(kReadChunk);  // one per thread, not one per piece
         for (std::size_t p = next++; p < states.size(); p = next++) {
             if (states[p].entry != nullptr) {
                 result.pieces[p] = CheckPiece(request.piecePaths[p], *states[p].entry,
-                                              set.sliceSize, states[p].goodSlices);
+                                              set.sliceSize, states[p].goodSlices, buffer);
             }
         }
     };
@@ -279,86 +280,80 @@ GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& output
 
 namespace {
 
-// Reads the inputs of a round (every good slice, then the chosen recovery slices) in batches
-// and hands them to the combiner.
+// Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches,
+// reads each batch on all cores and hands it to the combiner.
 class InputFeeder {
   public:
-    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
+    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes, unsigned threads,
                 std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor)
         : m_combiner(combiner),
           m_sliceBytes(sliceBytes),
+          m_threads(threads),
           m_factor(std::move(factor)),
           m_buffers(combiner.BatchFor(kBatchBytes), std::vector<std::uint8_t>(sliceBytes)) {}
 
-    // The slice of `file` at `offset`, `size` bytes long and padded with zeros.
-    bool Take(File& file, std::uint64_t offset, std::uint64_t size, bool recovery,
-              std::uint32_t index) {
-        std::vector<std::uint8_t>& buffer = m_buffers[m_inputs.size()];
-        if (file.SeekTo(offset)) {
-            return false;
-        }
-        auto got = file.Read(buffer.data(), static_cast<std::size_t>(size));
-        if (!got.ok() || got.value() != size) {
-            return false;
-        }
-        std::memset(buffer.data() + size, 0, m_sliceBytes - static_cast<std::size_t>(size));
-        m_inputs.push_back(buffer.data());
+    // The slice of the file at `path` (which outlives the feeder) at `offset`, `size` bytes
+    // long and padded with zeros.
+    FileStatus Take(const std::string& path, std::uint64_t offset, std::uint64_t size,
+                    bool recovery, std::uint32_t index) {
+        std::uint8_t* buffer = m_buffers[m_reads.size()].data();
+        m_reads.push_back({&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
         m_kinds.emplace_back(recovery, index);
-        if (m_inputs.size() == m_buffers.size()) {
-            Flush();
-        }
-        return true;
+        return m_reads.size() == m_buffers.size() ? Flush() : FileStatus{};
     }
 
-    void Flush() {
-        m_combiner.Add(m_inputs, [this](std::size_t out, std::size_t in) {
+    FileStatus Flush() {
+        if (auto failure = ReadSlices(m_reads, m_threads)) {
+            return failure;
+        }
+        std::vector<const std::uint8_t*> inputs;
+        for (const SliceRead& read : m_reads) {
+            inputs.push_back(read.target);
+        }
+        m_combiner.Add(inputs, [this](std::size_t out, std::size_t in) {
             return m_factor(out, m_kinds[in].first, m_kinds[in].second);
         });
-        m_inputs.clear();
+        m_reads.clear();
         m_kinds.clear();
+        return {};
     }
 
   private:
     SliceCombiner& m_combiner;
     std::size_t m_sliceBytes;
+    unsigned m_threads;
     std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
     std::vector<std::vector<std::uint8_t>> m_buffers;
-    std::vector<const std::uint8_t*> m_inputs;
+    std::vector<SliceRead> m_reads;
     std::vector<std::pair<bool, std::uint32_t>> m_kinds;
 };
 
 bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
                 InputFeeder& feeder, RepairResult& result) {
     const std::uint64_t sliceSize = solve.set->sliceSize;
-    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+    FileStatus failure;
+    for (std::size_t p = 0; !failure && p < solve.states.size(); ++p) {
         const PieceState& state = solve.states[p];
-        if (state.entry == nullptr || std::find(state.goodSlices.begin(), state.goodSlices.end(),
-                                                true) == state.goodSlices.end()) {
-            continue;
-        }
-        auto file = File::OpenSharedForReading(request.piecePaths[p]);
-        if (!file.ok()) {
-            result.error = file.error();
-            return false;
-        }
-        for (std::uint32_t s = 0; s < state.goodSlices.size(); ++s) {
+        for (std::uint32_t s = 0; !failure && state.entry != nullptr && s < state.goodSlices.size();
+             ++s) {
             const std::uint64_t size = std::min(sliceSize, state.entry->length - s * sliceSize);
-            if (state.goodSlices[s] &&
-                !feeder.Take(file.value(), s * sliceSize, size, false, state.firstIndex + s)) {
-                result.error.path = request.piecePaths[p];
-                return false;
+            if (state.goodSlices[s]) {
+                failure = feeder.Take(request.piecePaths[p], s * sliceSize, size, false,
+                                      state.firstIndex + s);
             }
         }
     }
-    for (std::uint32_t r = 0; r < solve.missing.size(); ++r) {
+    for (std::uint32_t r = 0; !failure && r < solve.missing.size(); ++r) {
         const RecoverySliceRef& slice = solve.set->recovery[r];
-        auto file = File::OpenSharedForReading(reader.Paths()[slice.file]);
-        if (!file.ok() || !feeder.Take(file.value(), slice.dataOffset, sliceSize, true, r)) {
-            result.error.path = reader.Paths()[slice.file];
-            return false;
-        }
+        failure = feeder.Take(reader.Paths()[slice.file], slice.dataOffset, sliceSize, true, r);
     }
-    feeder.Flush();
+    if (!failure) {
+        failure = feeder.Flush();
+    }
+    if (failure) {
+        result.error = *failure;
+        return false;
+    }
     return true;
 }
 
@@ -437,10 +432,11 @@ bool RebuildGroup(const RepairRequest& request, const PacketReader& reader, cons
     const std::size_t m = solve.missing.size();
     const auto sliceBytes = static_cast<std::size_t>(solve.set->sliceSize);
     SliceCombiner combiner(outputs.size(), sliceBytes, request.threads, request.kernel);
-    InputFeeder feeder(
-        combiner, sliceBytes, [&](std::size_t out, bool recovery, std::uint32_t index) {
-            return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
-        });
+    InputFeeder feeder(combiner, sliceBytes, request.threads,
+                       [&](std::size_t out, bool recovery, std::uint32_t index) {
+                           return recovery ? solve.inverse->Get(outputs[out], m + index)
+                                           : known.Get(out, index);
+                       });
     if (!FeedInputs(request, reader, solve, feeder, result)) {
         return false;
     }
