@@ -190,6 +190,8 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
     std::uint8_t* dst, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
     std::size_t count, std::size_t offset) {
     __m512i acc[Tile];
+    // Unrolled, or the tile lives on the stack instead of in registers.
+#pragma GCC unroll 8
     for (std::size_t k = 0; k < Tile; ++k) {
         acc[k] = _mm512_loadu_si512(dst + offset + k * kGfBlockBytes);
     }
@@ -197,6 +199,7 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
         const __m512i same = _mm512_load_si512(multipliers[i].Lanes());
         const __m512i cross = _mm512_load_si512(multipliers[i].Lanes() + 8);
         const std::uint8_t* src = sources[i] + offset;
+#pragma GCC unroll 8
         for (std::size_t k = 0; k < Tile; ++k) {
             const __m512i x = _mm512_loadu_si512(src + k * kGfBlockBytes);
             const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
@@ -205,6 +208,7 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
                                           _mm512_gf2p8affine_epi64_epi8(swapped, cross, 0), 0x96);
         }
     }
+#pragma GCC unroll 8
     for (std::size_t k = 0; k < Tile; ++k) {
         _mm512_storeu_si512(dst + offset + k * kGfBlockBytes, acc[k]);
     }
