@@ -196,8 +196,8 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
         acc[k] = _mm512_loadu_si512(dst + offset + k * kGfBlockBytes);
     }
     for (std::size_t i = 0; i < count; ++i) {
-        const __m512i same = _mm512_load_si512(multipliers[i].Lanes());
-        const __m512i cross = _mm512_load_si512(multipliers[i].Lanes() + 8);
+        const __m512i same = _mm512_loadu_si512(multipliers[i].Lanes());
+        const __m512i cross = _mm512_loadu_si512(multipliers[i].Lanes() + 8);
         const std::uint8_t* src = sources[i] + offset;
 #pragma GCC unroll 8
         for (std::size_t k = 0; k < Tile; ++k) {

@@ -45,7 +45,7 @@ class GfMultiplier {
     void MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks) const;
     std::uint16_t Factor() const { return m_factor; }
     GfKernel Kernel() const { return m_kernel; }
-    // The bit-matrix kernel's operands (16 words, 64-byte aligned); zeros for other kernels.
+    // The bit-matrix kernel's operands (16 words); zeros for other kernels.
     const std::uint64_t* Lanes() const { return m_lanes; }
 
     // The low and high byte of factor * (n << 4 * position) for each nibble n and nibble position.
@@ -61,8 +61,9 @@ class GfMultiplier {
     // For the bit-matrix kernel: low from low, low from high, high from low, high from high.
     std::uint64_t m_matrices[4] = {};
     // The same, as the kernel's two 64-byte operands: the matrices for a block as it is
-    // (low from low, high from high), then for the block with its halves swapped.
-    alignas(64) std::uint64_t m_lanes[16] = {};
+    // (low from low, high from high), then for the block with its halves swapped. Not
+    // over-aligned: the Windows build cannot align its stack beyond 16 bytes.
+    std::uint64_t m_lanes[16] = {};
 
     // For the portable kernel: the products of every low byte and of every high byte.
     std::vector<std::uint16_t> m_bytes;
