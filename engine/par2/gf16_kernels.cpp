@@ -179,6 +179,53 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAdd(std::uint8_t* d
     }
 }
 
+// Blocks of the destination a multi-source kernel keeps in registers while it goes through the
+// sources: enough to hide the latency of the products, few enough to leave registers for them.
+constexpr std::size_t kTileBlocks = 8;
+
+// The bit-matrix kernel over many sources: a tile of the destination stays in registers, and
+// each source's two matrix operands are loaded once per tile.
+template <std::size_t Tile>
+__attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void GfniTile(
+    std::uint8_t* dst, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::size_t count, std::size_t offset) {
+    __m512i acc[Tile];
+    // Unrolled, or the tile lives on the stack instead of in registers.
+#pragma GCC unroll 8
+    for (std::size_t k = 0; k < Tile; ++k) {
+        acc[k] = _mm512_loadu_si512(dst + offset + k * kGfBlockBytes);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const __m512i same = _mm512_loadu_si512(multipliers[i].Lanes());
+        const __m512i cross = _mm512_loadu_si512(multipliers[i].Lanes() + 8);
+        const std::uint8_t* src = sources[i] + offset;
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < Tile; ++k) {
+            const __m512i x = _mm512_loadu_si512(src + k * kGfBlockBytes);
+            const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
+            acc[k] =
+                _mm512_ternarylogic_epi32(acc[k], _mm512_gf2p8affine_epi64_epi8(x, same, 0),
+                                          _mm512_gf2p8affine_epi64_epi8(swapped, cross, 0), 0x96);
+        }
+    }
+#pragma GCC unroll 8
+    for (std::size_t k = 0; k < Tile; ++k) {
+        _mm512_storeu_si512(dst + offset + k * kGfBlockBytes, acc[k]);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddMany(
+    std::uint8_t* dst, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::size_t count, std::size_t blocks) {
+    std::size_t block = 0;
+    for (; block + kTileBlocks <= blocks; block += kTileBlocks) {
+        GfniTile<kTileBlocks>(dst, sources, multipliers, count, block * kGfBlockBytes);
+    }
+    for (; block < blocks; ++block) {
+        GfniTile<1>(dst, sources, multipliers, count, block * kGfBlockBytes);
+    }
+}
+
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -377,6 +424,10 @@ GfMultiplier::GfMultiplier(GfKernel kernel, std::uint16_t factor)
             m_matrices[1] = BitMatrix(columns, 8, 0);
             m_matrices[2] = BitMatrix(columns, 0, 8);
             m_matrices[3] = BitMatrix(columns, 8, 8);
+            for (int lane = 0; lane < 8; ++lane) {
+                m_lanes[lane] = m_matrices[lane < 4 ? 0 : 3];
+                m_lanes[8 + lane] = m_matrices[lane < 4 ? 1 : 2];
+            }
             break;
         }
         default:
@@ -408,6 +459,21 @@ void GfMultiplier::MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_
 #endif
         default:
             return PortableMulAdd(dst, src, blocks, m_bytes.data(), m_bytes.data() + 256);
+    }
+}
+
+void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
+                const GfMultiplier* multipliers, std::size_t count, std::size_t blocks) {
+    if (count == 0) {
+        return;
+    }
+#if KAVENDRUM_WIDE_KERNELS
+    if (multipliers[0].Kernel() == GfKernel::Gfni) {
+        return GfniMulAddMany(dst, sources, multipliers, count, blocks);
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i) {
+        multipliers[i].MulAdd(dst, sources[i], blocks);
     }
 }
 

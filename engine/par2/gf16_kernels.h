@@ -44,6 +44,9 @@ class GfMultiplier {
     GfMultiplier(GfKernel kernel, std::uint16_t factor);
     void MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks) const;
     std::uint16_t Factor() const { return m_factor; }
+    GfKernel Kernel() const { return m_kernel; }
+    // The bit-matrix kernel's operands (16 words); zeros for other kernels.
+    const std::uint64_t* Lanes() const { return m_lanes; }
 
     // The low and high byte of factor * (n << 4 * position) for each nibble n and nibble position.
     struct NibbleTables {
@@ -57,8 +60,19 @@ class GfMultiplier {
     NibbleTables m_nibbles{};
     // For the bit-matrix kernel: low from low, low from high, high from low, high from high.
     std::uint64_t m_matrices[4] = {};
+    // The same, as the kernel's two 64-byte operands: the matrices for a block as it is
+    // (low from low, high from high), then for the block with its halves swapped. Not
+    // over-aligned: the Windows build cannot align its stack beyond 16 bytes.
+    std::uint64_t m_lanes[16] = {};
+
     // For the portable kernel: the products of every low byte and of every high byte.
     std::vector<std::uint16_t> m_bytes;
 };
+
+// dst ^= the sum of multipliers[i] * sources[i] for i < count, over `blocks` blocks: the
+// destination is loaded and stored once for all the sources, and the kernels that can keep a few
+// blocks of it in registers do. Every multiplier has the same kernel.
+void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
+                const GfMultiplier* multipliers, std::size_t count, std::size_t blocks);
 
 }  // namespace kavendrum::par2

@@ -249,6 +249,14 @@ class PacketScanner {
             return false;
         }
         m_budget -= size;
+        // Packets lie back to back, mostly small: most of them are already in the search window,
+        // and a read of the file for each would cost more than the packet itself.
+        if (&out != &m_window && offset >= m_windowStart &&
+            offset - m_windowStart + size <= m_window.size()) {
+            const auto* from = m_window.data() + (offset - m_windowStart);
+            out.assign(from, from + size);
+            return true;
+        }
         out.resize(static_cast<std::size_t>(size));
         if (m_file.SeekTo(offset)) {
             return Fail();
@@ -334,6 +342,9 @@ bool PacketReader::AddFile(const std::string& path, FileError* error) {
             continue;
         }
         const Md5Digest hash = DigestAt(header.data() + 16);
+        if (m_seen.count(hash) != 0) {
+            continue;  // a copy of a packet already read and checked: the first one is kept
+        }
         Packet packet;
         packet.setId = DigestAt(header.data() + 32);
         std::copy(header.begin() + 48, header.end(), packet.type.begin());

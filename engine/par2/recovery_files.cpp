@@ -4,18 +4,18 @@
 #include <cstring>
 #include <iterator>
 
-#include "engine/io/crc32.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
 #include "engine/par2/gf16.h"
 #include "engine/par2/slice_combiner.h"
+#include "engine/par2/slice_reader.h"
+#include "engine/par2/stream_hashes.h"
 #include "engine/paths.h"
 
 namespace kavendrum::par2 {
 
 namespace {
 
-constexpr std::uint64_t k16k = 16384;
 // Bytes of input slices read ahead of the coding.
 constexpr std::size_t kBatchBytes = 32u << 20;
 
@@ -118,69 +118,26 @@ RecoveryEncoder::RecoveryEncoder(RecoveryRequest request)
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         m_files[i].name = m_request.pieceNames[i];
         m_files[i].length = m_request.pieceSizes[i];
+        m_total += m_files[i].length;
     }
-    while (m_piece < m_files.size() && m_files[m_piece].length == 0) {
-        EndPiece();
+    if (m_plan.repairablePieces > 0) {
+        m_hashes = std::make_unique<StreamHashes>(m_request.pieceSizes, m_plan.sliceSize);
     }
 }
+
+RecoveryEncoder::~RecoveryEncoder() = default;
+RecoveryEncoder::RecoveryEncoder(RecoveryEncoder&&) noexcept = default;
+RecoveryEncoder& RecoveryEncoder::operator=(RecoveryEncoder&&) noexcept = default;
 
 void RecoveryEncoder::Add(const void* data, std::size_t size) {
-    const auto* at = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        if (m_piece >= m_files.size() || m_plan.sliceSize == 0) {
-            m_overrun = true;
-            return;
-        }
-        const FileEntry& file = m_files[m_piece];
-        const std::uint64_t part =
-            std::min<std::uint64_t>({size, file.length - m_inPiece, m_plan.sliceSize - m_inSlice});
-        const auto bytes = static_cast<std::size_t>(part);
-        m_fileMd5.Update(at, bytes);
-        if (m_inPiece < k16k) {
-            m_16kMd5.Update(at, static_cast<std::size_t>(std::min(part, k16k - m_inPiece)));
-        }
-        m_sliceMd5.Update(at, bytes);
-        m_sliceCrc = Crc32Update(m_sliceCrc, at, bytes);
-        m_inPiece += part;
-        m_inSlice += part;
-        at += bytes;
-        size -= bytes;
-        if (m_inSlice == m_plan.sliceSize || m_inPiece == file.length) {
-            EndSlice();
-        }
-        while (m_piece < m_files.size() && m_inPiece == m_files[m_piece].length) {
-            EndPiece();
-        }
+    if (size > m_total - m_added) {
+        m_overrun = true;
+        size = static_cast<std::size_t>(m_total - m_added);
     }
-}
-
-void RecoveryEncoder::EndSlice() {
-    if (m_inSlice == 0) {
-        return;
+    m_added += size;
+    if (m_hashes) {
+        m_hashes->Add(data, size);
     }
-    // A short last slice is checked as if padded with zeros.
-    const std::uint64_t padding = m_plan.sliceSize - m_inSlice;
-    std::vector<std::uint8_t> zeros(
-        static_cast<std::size_t>(std::min<std::uint64_t>(padding, 1 << 16)));
-    for (std::uint64_t left = padding; left > 0;) {
-        const std::size_t part =
-            static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
-        m_sliceMd5.Update(zeros.data(), part);
-        left -= part;
-    }
-    m_files[m_piece].slices.push_back(
-        {m_sliceMd5.Finish().value_or(Md5Digest{}), Crc32ZeroExtend(m_sliceCrc, padding)});
-    m_sliceCrc = 0;
-    m_inSlice = 0;
-}
-
-void RecoveryEncoder::EndPiece() {
-    FileEntry& file = m_files[m_piece];
-    file.md5 = m_fileMd5.Finish().value_or(Md5Digest{});
-    file.md5Of16k = m_16kMd5.Finish().value_or(Md5Digest{});
-    file.id = FileIdOf(file.md5Of16k, file.length, file.name);
-    ++m_piece;
-    m_inPiece = 0;
 }
 
 SetDescription RecoveryEncoder::Describe() const {
@@ -205,9 +162,13 @@ RecoveryResult RecoveryEncoder::Finish() {
         result.status = RecoveryStatus::CannotMeet;
         return result;
     }
-    if (m_overrun || m_piece != m_files.size()) {
+    if (m_overrun || m_added != m_total || !m_hashes) {
         result.error = FileError{};  // the bytes given do not make the pieces described
         return result;
+    }
+    m_hashes->Finish(m_files);
+    for (FileEntry& file : m_files) {
+        file.id = FileIdOf(file.md5Of16k, file.length, file.name);
     }
     const SetDescription set = Describe();
     // Each piece's first coding index: the slices are numbered in the order of the files' ids.
@@ -279,43 +240,41 @@ bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::ui
     const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
     const std::size_t batch = combiner.BatchFor(kBatchBytes);
     std::vector<std::vector<std::uint8_t>> buffers(batch, std::vector<std::uint8_t>(sliceBytes));
+    std::vector<std::string> paths;
+    for (const FileEntry& file : m_files) {
+        paths.push_back(InFolder(m_request.folder, file.name));
+    }
+    std::vector<SliceRead> reads;
     std::vector<const std::uint8_t*> inputs;
     std::vector<std::uint32_t> indices;
     const auto flush = [&] {
+        if (auto failure = ReadSlices(reads, m_request.threads)) {
+            result.error = *failure;
+            return false;
+        }
         combiner.Add(inputs, [&](std::size_t out, std::size_t in) {
             return CodingFactor(indices[in], first + static_cast<std::uint32_t>(out));
         });
+        reads.clear();
         inputs.clear();
         indices.clear();
+        return true;
     };
     for (std::size_t p = 0; p < m_files.size(); ++p) {
-        if (m_files[p].length == 0) {
-            continue;
-        }
-        auto file = File::OpenSharedForReading(InFolder(m_request.folder, m_files[p].name));
-        if (!file.ok()) {
-            result.error = file.error();
-            return false;
-        }
         for (std::size_t s = 0; s < m_files[p].slices.size(); ++s) {
-            std::vector<std::uint8_t>& buffer = buffers[inputs.size()];
-            const std::uint64_t want =
-                std::min<std::uint64_t>(sliceBytes, m_files[p].length - s * m_plan.sliceSize);
-            auto got = file.value().Read(buffer.data(), static_cast<std::size_t>(want));
-            if (!got.ok() || got.value() != want) {
-                result.error = got.ok() ? FileError{} : got.error();
-                return false;
-            }
-            std::memset(buffer.data() + want, 0, sliceBytes - want);
-            inputs.push_back(buffer.data());
+            std::uint8_t* buffer = buffers[inputs.size()].data();
+            const std::uint64_t offset = s * m_plan.sliceSize;
+            const auto size = static_cast<std::size_t>(
+                std::min<std::uint64_t>(sliceBytes, m_files[p].length - offset));
+            reads.push_back({&paths[p], offset, size, buffer, sliceBytes});
+            inputs.push_back(buffer);
             indices.push_back(firstIndex[p] + static_cast<std::uint32_t>(s));
-            if (inputs.size() == batch) {
-                flush();
+            if (inputs.size() == batch && !flush()) {
+                return false;
             }
         }
     }
-    flush();
-    return true;
+    return flush();
 }
 
 RecoveryResult CreateRecoveryFiles(const RecoveryRequest& request) {

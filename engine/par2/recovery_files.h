@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,17 +76,18 @@ struct RecoveryResult {
 // Finish, because the format orders the slices by ids that depend on every piece's contents, and
 // reads the pieces back from the folder (from the cache, as a rule, right after a split), as many
 // rounds as the memory limit calls for.
+class StreamHashes;
 class RecoveryEncoder {
   public:
     explicit RecoveryEncoder(RecoveryRequest request);
+    ~RecoveryEncoder();
+    RecoveryEncoder(RecoveryEncoder&&) noexcept;
+    RecoveryEncoder& operator=(RecoveryEncoder&&) noexcept;
     const RecoveryPlan& Plan() const { return m_plan; }
     void Add(const void* data, std::size_t size);
     RecoveryResult Finish();
 
   private:
-    struct PieceHashes;
-    void EndSlice();
-    void EndPiece();
     SetDescription Describe() const;
     bool WriteRound(const SetDescription& set, const std::vector<std::uint32_t>& order,
                     std::uint32_t first, std::uint32_t count, RecoveryResult& result);
@@ -95,13 +97,9 @@ class RecoveryEncoder {
     RecoveryRequest m_request;
     RecoveryPlan m_plan;
     std::vector<FileEntry> m_files;  // in piece order
-    std::size_t m_piece = 0;
-    std::uint64_t m_inPiece = 0;
-    std::uint64_t m_inSlice = 0;
-    Md5 m_fileMd5;
-    Md5 m_16kMd5;
-    Md5 m_sliceMd5;
-    std::uint32_t m_sliceCrc = 0;
+    std::uint64_t m_total = 0;       // the pieces' bytes
+    std::uint64_t m_added = 0;
+    std::unique_ptr<StreamHashes> m_hashes;  // while there is something to protect
     bool m_overrun = false;
 };
 

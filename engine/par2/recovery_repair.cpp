@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "engine/par2/par2_format.h"
 #include "engine/par2/recovery_files.h"
 #include "engine/par2/slice_combiner.h"
+#include "engine/par2/slice_reader.h"
 #include "engine/paths.h"
 
 namespace kavendrum::par2 {
@@ -138,7 +140,7 @@ bool SliceMatches(File& file, std::uint64_t offset, std::uint64_t size, std::uin
 // Reads a piece once: its MD5 decides the common case; only a piece that fails it has its
 // slices checked one by one, in a second read.
 PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uint64_t sliceSize,
-                       std::vector<bool>& goodSlices) {
+                       std::vector<bool>& goodSlices, std::vector<std::uint8_t>& buffer) {
     PieceRepair result;
     goodSlices.assign(entry.slices.size(), false);
     auto file = File::OpenSharedForReading(path);
@@ -149,7 +151,6 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
     }
     auto length = file.value().Length();
     Md5 whole;
-    std::vector<std::uint8_t> buffer(kReadChunk);
     bool readable = length.ok();
     for (std::uint64_t left = length.ok() ? length.value() : 0; readable && left > 0;) {
         auto got = file.value().Read(buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
@@ -175,32 +176,51 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
     return result;
 }
 
-// Checks every piece the set describes, the pieces shared out among the threads.
-void CheckPieces(const RepairRequest& request, const FoundSet& set, std::vector<PieceState>& states,
-                 RepairResult& result) {
+// Calls work(i) for every i < count, the calls shared out among `threads` threads (0: one per
+// core); where no thread can be started, fewer do the same work.
+void ParallelFor(std::size_t count, unsigned threads,
+                 const std::function<void(std::size_t)>& work) {
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t p = next++; p < states.size(); p = next++) {
-            if (states[p].entry != nullptr) {
-                result.pieces[p] = CheckPiece(request.piecePaths[p], *states[p].entry,
-                                              set.sliceSize, states[p].goodSlices);
-            }
+    const auto loop = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            work(i);
         }
     };
-    const unsigned threads =
-        request.threads != 0 ? request.threads : std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min<std::size_t>(
+        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()), count);
     std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads; ++t) {
+    for (std::size_t t = 1; t < wanted; ++t) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(loop);
         } catch (const std::system_error&) {
             break;
         }
     }
-    work();
+    loop();
     for (auto& helper : helpers) {
         helper.join();
     }
+}
+
+// Checks every piece the set describes, the pieces shared out among the threads, each with its
+// own buffer.
+void CheckPieces(const RepairRequest& request, const FoundSet& set, std::vector<PieceState>& states,
+                 RepairResult& result) {
+    const unsigned threads =
+        request.threads != 0 ? request.threads : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::vector<std::uint8_t>> buffers(threads);
+    std::atomic<unsigned> nextBuffer{0};
+    std::atomic<std::size_t> next{0};
+    ParallelFor(threads, threads, [&](std::size_t) {
+        std::vector<std::uint8_t>& buffer = buffers[nextBuffer++];
+        buffer.resize(kReadChunk);
+        for (std::size_t p = next++; p < states.size(); p = next++) {
+            if (states[p].entry != nullptr) {
+                result.pieces[p] = CheckPiece(request.piecePaths[p], *states[p].entry,
+                                              set.sliceSize, states[p].goodSlices, buffer);
+            }
+        }
+    });
 }
 
 }  // namespace
@@ -279,86 +299,134 @@ GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& output
 
 namespace {
 
-// Reads the inputs of a round (every good slice, then the chosen recovery slices) in batches
-// and hands them to the combiner.
-class InputFeeder {
+// The MD5 of each piece taken for good without a look at its bytes, made from the slices as the
+// coding reads them, so that the common repair reads the pieces once.
+class PieceHasher {
   public:
-    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
-                std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor)
-        : m_combiner(combiner),
-          m_sliceBytes(sliceBytes),
-          m_factor(std::move(factor)),
-          m_buffers(combiner.BatchFor(kBatchBytes), std::vector<std::uint8_t>(sliceBytes)) {}
+    static constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 
-    // The slice of `file` at `offset`, `size` bytes long and padded with zeros.
-    bool Take(File& file, std::uint64_t offset, std::uint64_t size, bool recovery,
-              std::uint32_t index) {
-        std::vector<std::uint8_t>& buffer = m_buffers[m_inputs.size()];
-        if (file.SeekTo(offset)) {
-            return false;
+    PieceHasher(std::size_t pieces, unsigned threads) : m_md5(pieces), m_threads(threads) {}
+
+    // A batch as read, with the piece of each slice (kNoPiece for a recovery slice). A piece's
+    // slices come in order and together, so each piece's run is hashed on one thread.
+    void Hash(const std::vector<SliceRead>& reads, const std::vector<std::size_t>& pieces) {
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            if (pieces[i] == kNoPiece) {
+                continue;
+            }
+            if (runs.empty() || pieces[runs.back().first] != pieces[i]) {
+                runs.emplace_back(i, i);
+            }
+            runs.back().second = i + 1;
         }
-        auto got = file.Read(buffer.data(), static_cast<std::size_t>(size));
-        if (!got.ok() || got.value() != size) {
-            return false;
-        }
-        std::memset(buffer.data() + size, 0, m_sliceBytes - static_cast<std::size_t>(size));
-        m_inputs.push_back(buffer.data());
-        m_kinds.emplace_back(recovery, index);
-        if (m_inputs.size() == m_buffers.size()) {
-            Flush();
+        ParallelFor(runs.size(), m_threads, [&](std::size_t r) {
+            for (std::size_t i = runs[r].first; i < runs[r].second; ++i) {
+                m_md5[pieces[i]].Update(reads[i].target, reads[i].size);
+            }
+        });
+    }
+
+    // Whether each piece taken for good has the set's MD5.
+    bool AllMatch(const std::vector<PieceState>& states, const RepairResult& result) {
+        for (std::size_t p = 0; p < states.size(); ++p) {
+            if (states[p].entry != nullptr && result.pieces[p].condition == PieceCondition::Good &&
+                m_md5[p].Finish() != states[p].entry->md5) {
+                return false;
+            }
         }
         return true;
     }
 
-    void Flush() {
-        m_combiner.Add(m_inputs, [this](std::size_t out, std::size_t in) {
+  private:
+    std::vector<Md5> m_md5;
+    unsigned m_threads;
+};
+
+// Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches,
+// reads each batch on all cores and hands it to the combiner (and to the hasher, if any).
+class InputFeeder {
+  public:
+    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes, unsigned threads,
+                std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor,
+                PieceHasher* hasher)
+        : m_combiner(combiner),
+          m_hasher(hasher),
+          m_sliceBytes(sliceBytes),
+          m_threads(threads),
+          m_factor(std::move(factor)),
+          m_buffers(combiner.BatchFor(kBatchBytes), std::vector<std::uint8_t>(sliceBytes)) {}
+
+    // The slice of the file at `path` (which outlives the feeder) at `offset`, `size` bytes
+    // long and padded with zeros.
+    FileStatus Take(const std::string& path, std::uint64_t offset, std::uint64_t size,
+                    bool recovery, std::uint32_t index, std::size_t piece) {
+        std::uint8_t* buffer = m_buffers[m_reads.size()].data();
+        m_reads.push_back({&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
+        m_kinds.emplace_back(recovery, index);
+        m_pieces.push_back(piece);
+        return m_reads.size() == m_buffers.size() ? Flush() : FileStatus{};
+    }
+
+    FileStatus Flush() {
+        if (auto failure = ReadSlices(m_reads, m_threads)) {
+            return failure;
+        }
+        if (m_hasher != nullptr) {
+            m_hasher->Hash(m_reads, m_pieces);
+        }
+        std::vector<const std::uint8_t*> inputs;
+        for (const SliceRead& read : m_reads) {
+            inputs.push_back(read.target);
+        }
+        m_combiner.Add(inputs, [this](std::size_t out, std::size_t in) {
             return m_factor(out, m_kinds[in].first, m_kinds[in].second);
         });
-        m_inputs.clear();
+        m_reads.clear();
         m_kinds.clear();
+        m_pieces.clear();
+        return {};
     }
 
   private:
     SliceCombiner& m_combiner;
+    PieceHasher* m_hasher;
     std::size_t m_sliceBytes;
+    unsigned m_threads;
     std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
     std::vector<std::vector<std::uint8_t>> m_buffers;
-    std::vector<const std::uint8_t*> m_inputs;
+    std::vector<SliceRead> m_reads;
     std::vector<std::pair<bool, std::uint32_t>> m_kinds;
+    std::vector<std::size_t> m_pieces;
 };
 
 bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
                 InputFeeder& feeder, RepairResult& result) {
     const std::uint64_t sliceSize = solve.set->sliceSize;
-    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+    FileStatus failure;
+    for (std::size_t p = 0; !failure && p < solve.states.size(); ++p) {
         const PieceState& state = solve.states[p];
-        if (state.entry == nullptr || std::find(state.goodSlices.begin(), state.goodSlices.end(),
-                                                true) == state.goodSlices.end()) {
-            continue;
-        }
-        auto file = File::OpenSharedForReading(request.piecePaths[p]);
-        if (!file.ok()) {
-            result.error = file.error();
-            return false;
-        }
-        for (std::uint32_t s = 0; s < state.goodSlices.size(); ++s) {
+        for (std::uint32_t s = 0; !failure && state.entry != nullptr && s < state.goodSlices.size();
+             ++s) {
             const std::uint64_t size = std::min(sliceSize, state.entry->length - s * sliceSize);
-            if (state.goodSlices[s] &&
-                !feeder.Take(file.value(), s * sliceSize, size, false, state.firstIndex + s)) {
-                result.error.path = request.piecePaths[p];
-                return false;
+            if (state.goodSlices[s]) {
+                failure = feeder.Take(request.piecePaths[p], s * sliceSize, size, false,
+                                      state.firstIndex + s, p);
             }
         }
     }
-    for (std::uint32_t r = 0; r < solve.missing.size(); ++r) {
+    for (std::uint32_t r = 0; !failure && r < solve.missing.size(); ++r) {
         const RecoverySliceRef& slice = solve.set->recovery[r];
-        auto file = File::OpenSharedForReading(reader.Paths()[slice.file]);
-        if (!file.ok() || !feeder.Take(file.value(), slice.dataOffset, sliceSize, true, r)) {
-            result.error.path = reader.Paths()[slice.file];
-            return false;
-        }
+        failure = feeder.Take(reader.Paths()[slice.file], slice.dataOffset, sliceSize, true, r,
+                              PieceHasher::kNoPiece);
     }
-    feeder.Flush();
+    if (!failure) {
+        failure = feeder.Flush();
+    }
+    if (failure) {
+        result.error = *failure;
+        return false;
+    }
     return true;
 }
 
@@ -419,9 +487,13 @@ bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::ui
 
 namespace {
 
-// Rebuilds the pieces `group` in one pass over the inputs.
-bool RebuildGroup(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
-                  const std::vector<std::size_t>& group, RepairResult& result) {
+enum class GroupOutcome { Rebuilt, Failed, NotAsPresumed };
+
+// Rebuilds the pieces `group` in one pass over the inputs. With a hasher, the pieces taken for
+// good are checked from the same bytes before anything is written.
+GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& reader,
+                          const Solve& solve, const std::vector<std::size_t>& group,
+                          RepairResult& result, PieceHasher* hasher = nullptr) {
     std::vector<std::size_t> outputs;  // positions in solve.missing
     for (const std::size_t p : group) {
         const PieceState& state = solve.states[p];
@@ -438,22 +510,29 @@ bool RebuildGroup(const RepairRequest& request, const PacketReader& reader, cons
     const auto sliceBytes = static_cast<std::size_t>(solve.set->sliceSize);
     SliceCombiner combiner(outputs.size(), sliceBytes, request.threads, request.kernel);
     InputFeeder feeder(
-        combiner, sliceBytes, [&](std::size_t out, bool recovery, std::uint32_t index) {
+        combiner, sliceBytes, request.threads,
+        [&](std::size_t out, bool recovery, std::uint32_t index) {
             return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
-        });
+        },
+        hasher);
     if (!FeedInputs(request, reader, solve, feeder, result)) {
-        return false;
+        // Nothing is written yet: a piece taken for good that cannot be read is for the slice
+        // by slice check to judge.
+        return hasher != nullptr ? GroupOutcome::NotAsPresumed : GroupOutcome::Failed;
+    }
+    if (hasher != nullptr && !hasher->AllMatch(solve.states, result)) {
+        return GroupOutcome::NotAsPresumed;
     }
     std::size_t firstOutput = 0;
     for (const std::size_t p : group) {
         if (!WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
                                combiner, firstOutput, result)) {
-            return false;
+            return GroupOutcome::Failed;
         }
         result.pieces[p].rebuilt = true;
         firstOutput += result.pieces[p].badSlices;
     }
-    return true;
+    return GroupOutcome::Rebuilt;
 }
 
 // The pieces to rebuild, in groups whose rebuilt slices and factor rows fit the memory limit
@@ -491,6 +570,99 @@ std::uint32_t MostSlicesOfAFile(const FoundSet& set) {
 
 }  // namespace
 
+namespace {
+
+// Numbers the set's slices and finds the unknown ones; then says what cannot be done, or
+// inverts the matrix that solves for them and says nothing.
+std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RepairResult& result) {
+    const FoundSet& set = *solve.set;
+    std::map<Md5Digest, std::uint32_t> firstIndex;
+    solve.missing = MissingSlices(set, solve.states, firstIndex);
+    solve.inputSlices = 0;
+    for (const auto& [id, first] : firstIndex) {
+        solve.inputSlices += static_cast<std::uint32_t>(set.files.at(id).slices.size());
+    }
+    for (PieceState& state : solve.states) {
+        if (state.entry != nullptr) {
+            state.firstIndex = firstIndex.at(state.entry->id);
+        }
+    }
+    result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
+    if (solve.missing.empty()) {
+        return RepairStatus::AllGood;
+    }
+    if (set.recovery.size() < solve.missing.size()) {
+        result.moreSlicesNeeded = result.missingSlices - result.recoverySlices;
+        const std::uint32_t perPiece = MostSlicesOfAFile(set);
+        result.morePiecesNeeded = (result.moreSlicesNeeded + perPiece - 1) / perPiece;
+        return RepairStatus::NotEnough;
+    }
+    if (solve.missing.size() > kMaxSolvedSlices || !SolveMatrix(solve, kernel)) {
+        return RepairStatus::Unsolvable;
+    }
+    return std::nullopt;
+}
+
+// Takes every piece that is there at its size for good and every piece that cannot be opened
+// for missing; false when a piece has another size, which only a check of its slices can judge.
+bool PresumeFromSizes(const RepairRequest& request, Solve& solve, RepairResult& result) {
+    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+        PieceState& state = solve.states[p];
+        if (state.entry == nullptr) {
+            continue;
+        }
+        const auto count = static_cast<std::uint32_t>(state.entry->slices.size());
+        auto file = File::OpenSharedForReading(request.piecePaths[p]);
+        if (!file.ok()) {
+            result.pieces[p] = {PieceCondition::Missing, count, false};
+            state.goodSlices.assign(count, false);
+            continue;
+        }
+        const auto length = file.value().Length();
+        if (!length.ok() || length.value() != state.entry->length) {
+            return false;
+        }
+        result.pieces[p] = {PieceCondition::Good, 0, false};
+        state.goodSlices.assign(count, true);
+    }
+    return true;
+}
+
+// The common repair, pieces lost and the rest sound, in one read of the pieces: the missing
+// pieces are solved for at once, and the others' MD5s are made from the bytes the coding reads.
+// Nothing is written unless every one of them checks; otherwise (and when the rebuilt slices
+// need more than one round) nothing is decided here.
+std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
+                                            const PacketReader& reader, const Solve& checked,
+                                            RepairResult& result) {
+    Solve solve;
+    solve.set = checked.set;
+    solve.states = checked.states;
+    RepairResult presumed = result;
+    if (!PresumeFromSizes(request, solve, presumed) ||
+        PlanSolve(solve, request.kernel, presumed).has_value()) {
+        return std::nullopt;
+    }
+    const auto groups = Groups(request, solve, presumed);
+    if (groups.size() != 1) {
+        return std::nullopt;
+    }
+    PieceHasher hasher(solve.states.size(), request.threads);
+    switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &hasher)) {
+        case GroupOutcome::NotAsPresumed:
+            return std::nullopt;
+        case GroupOutcome::Failed:
+            result = std::move(presumed);
+            return RepairStatus::Failed;
+        case GroupOutcome::Rebuilt:
+            break;
+    }
+    result = std::move(presumed);
+    return RepairStatus::Repaired;
+}
+
+}  // namespace
+
 RepairResult RepairPieces(const RepairRequest& request) {
     RepairResult result;
     result.pieces.resize(request.piecePaths.size());
@@ -519,31 +691,15 @@ RepairResult RepairPieces(const RepairRequest& request) {
             }
         }
     }
-    CheckPieces(request, *set, solve.states, result);
-    std::map<Md5Digest, std::uint32_t> firstIndex;
-    solve.missing = MissingSlices(*set, solve.states, firstIndex);
-    for (const auto& [id, first] : firstIndex) {
-        solve.inputSlices += static_cast<std::uint32_t>(set->files.at(id).slices.size());
-    }
-    for (PieceState& state : solve.states) {
-        if (state.entry != nullptr) {
-            state.firstIndex = firstIndex.at(state.entry->id);
+    if (!request.checkOnly) {
+        if (const auto status = RepairInOnePass(request, reader, solve, result)) {
+            result.status = *status;
+            return result;
         }
     }
-    result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
-    if (solve.missing.empty()) {
-        result.status = RepairStatus::AllGood;
-        return result;
-    }
-    if (set->recovery.size() < solve.missing.size()) {
-        result.status = RepairStatus::NotEnough;
-        result.moreSlicesNeeded = result.missingSlices - result.recoverySlices;
-        const std::uint32_t perPiece = MostSlicesOfAFile(*set);
-        result.morePiecesNeeded = (result.moreSlicesNeeded + perPiece - 1) / perPiece;
-        return result;
-    }
-    if (solve.missing.size() > kMaxSolvedSlices || !SolveMatrix(solve, request.kernel)) {
-        result.status = RepairStatus::Unsolvable;
+    CheckPieces(request, *set, solve.states, result);
+    if (const auto status = PlanSolve(solve, request.kernel, result)) {
+        result.status = *status;
         return result;
     }
     if (request.checkOnly) {
@@ -551,7 +707,7 @@ RepairResult RepairPieces(const RepairRequest& request) {
         return result;
     }
     for (const auto& group : Groups(request, solve, result)) {
-        if (!RebuildGroup(request, reader, solve, group, result)) {
+        if (RebuildGroup(request, reader, solve, group, result) != GroupOutcome::Rebuilt) {
             result.status = RepairStatus::Failed;
             return result;
         }

@@ -7,12 +7,12 @@ namespace kavendrum::par2 {
 
 namespace {
 
-// Blocks per step: 4 KiB of each output stays in the first-level cache while a batch of inputs
-// is added into it, and the batch's 4 KiB parts (256 KiB for 64 inputs) stay in the second.
-constexpr std::size_t kStepBlocks = 64;
-// Staged inputs lie this far apart beyond their size: slices whose size is a power of two would
-// otherwise put every input's step in the same cache sets, and the caches would thrash.
-constexpr std::size_t kStagePadding = 9 * kGfBlockBytes;
+// Blocks per step: the step's part of a batch of 64 inputs (32 KiB) stays in the first-level
+// cache while every output adds it in; an output's part is loaded and stored once a step.
+constexpr std::size_t kStepBlocks = 8;
+// Staged inputs lie this far apart beyond their size, so that they do not all fall in the same
+// cache sets.
+constexpr std::size_t kStagePadding = kGfBlockBytes;
 
 }  // namespace
 
@@ -40,7 +40,6 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
             multipliers.emplace_back(m_kernel, factor(out, in));
         }
     }
-    m_staging.resize(inputs.size() * (m_blocks * kGfBlockBytes + kStagePadding));
     // Whole steps per thread, so that no two threads touch one cache line.
     const std::size_t steps = (m_blocks + kStepBlocks - 1) / kStepBlocks;
     const std::size_t threads = std::min<std::size_t>(m_threads, steps);
@@ -65,25 +64,24 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
 void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
                          const std::vector<const std::uint8_t*>& inputs,
                          const std::vector<GfMultiplier>& multipliers) {
-    const std::size_t stride = m_blocks * kGfBlockBytes + kStagePadding;
-    const std::size_t firstByte = firstBlock * kGfBlockBytes;
-    const std::size_t endByte = std::min(endBlock * kGfBlockBytes, m_sliceBytes);
-    if (firstByte >= endByte) {
-        return;
-    }
+    // Each step's part of every input is brought into the split layout just before it is used,
+    // into a stage small enough for the first-level cache, where every output then finds it.
+    const std::size_t stride = kStepBlocks * kGfBlockBytes + kStagePadding;
+    std::vector<std::uint8_t> stage(inputs.size() * stride);
+    std::vector<const std::uint8_t*> staged(inputs.size());
     for (std::size_t in = 0; in < inputs.size(); ++in) {
-        ToSplitLayout(inputs[in] + firstByte, endByte - firstByte,
-                      m_staging.data() + in * stride + firstByte);
+        staged[in] = stage.data() + in * stride;
     }
     for (std::size_t block = firstBlock; block < endBlock; block += kStepBlocks) {
         const std::size_t count = std::min(kStepBlocks, endBlock - block);
         const std::size_t offset = block * kGfBlockBytes;
+        const std::size_t bytes = std::min(count * kGfBlockBytes, m_sliceBytes - offset);
+        for (std::size_t in = 0; in < inputs.size(); ++in) {
+            ToSplitLayout(inputs[in] + offset, bytes, stage.data() + in * stride);
+        }
         for (std::size_t out = 0; out < m_outputs.size(); ++out) {
-            std::uint8_t* target = m_outputs[out].data() + offset;
-            const GfMultiplier* row = multipliers.data() + out * inputs.size();
-            for (std::size_t in = 0; in < inputs.size(); ++in) {
-                row[in].MulAdd(target, m_staging.data() + in * stride + offset, count);
-            }
+            MulAddMany(m_outputs[out].data() + offset, staged.data(),
+                       multipliers.data() + out * inputs.size(), inputs.size(), count);
         }
     }
 }

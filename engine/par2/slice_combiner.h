@@ -41,7 +41,6 @@ class SliceCombiner {
     unsigned m_threads;
     GfKernel m_kernel;
     std::vector<std::vector<std::uint8_t>> m_outputs;  // split layout
-    std::vector<std::uint8_t> m_staging;               // the batch, split layout
 };
 
 }  // namespace kavendrum::par2

@@ -140,5 +140,41 @@ TEST(GfKernelTest, EveryKernelMatchesThePortableOne) {
     }
 }
 
+// Many sources into one destination give what one source at a time gives, for every kernel: with
+// whole tiles of blocks, a tail shorter than a tile, and sources at any alignment; nothing
+// outside the destination's blocks changes.
+TEST(GfKernelTest, ManySourcesAtOnceMatchOneSourceAtATime) {
+    std::mt19937 random(21);
+    const std::size_t maxBlocks = 19;
+    const std::size_t slack = 128;
+    std::vector<std::vector<std::uint8_t>> sources;
+    for (std::uint32_t i = 0; i < 66; ++i) {
+        sources.push_back(Random(maxBlocks * kGfBlockBytes + slack, 100 + i));
+    }
+    const auto dst = Random(maxBlocks * kGfBlockBytes + slack, 5);
+    for (const GfKernel kernel : AvailableKernels()) {
+        for (const std::size_t count : {1u, 2u, 5u, 66u}) {
+            for (const std::size_t blocks : {0u, 1u, 7u, 8u, 9u, 16u, 19u}) {
+                std::vector<const std::uint8_t*> pointers;
+                std::vector<GfMultiplier> multipliers;
+                std::vector<std::uint8_t> expected = dst;
+                const std::size_t dstOffset = random() % 64;
+                for (std::size_t i = 0; i < count; ++i) {
+                    pointers.push_back(sources[i].data() + random() % 64);
+                    const auto factor = static_cast<std::uint16_t>(i == 0 ? 0 : random());
+                    multipliers.emplace_back(kernel, factor);
+                    GfMultiplier(GfKernel::Portable, factor)
+                        .MulAdd(expected.data() + dstOffset, pointers.back(), blocks);
+                }
+                std::vector<std::uint8_t> got = dst;
+                MulAddMany(got.data() + dstOffset, pointers.data(), multipliers.data(), count,
+                           blocks);
+                ASSERT_EQ(got, expected)
+                    << KernelName(kernel) << " sources " << count << " blocks " << blocks;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum::par2

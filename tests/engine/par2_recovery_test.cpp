@@ -176,6 +176,31 @@ TEST(RecoveryTest, GoodPiecesAreNeitherWrittenNorReportedBad) {
     EXPECT_EQ(IdentityOf(set.Path(0)), before);
 }
 
+// A lost piece is rebuilt from the others as they are read; one of them found damaged at its own
+// size then counts too: with too little recovery data for both nothing is written, with enough
+// both come back.
+TEST(RecoveryTest, APieceFoundDamagedWhileALostOneIsRebuiltCountsBeforeAnythingIsWritten) {
+    for (const std::uint32_t wanted : {1u, 2u}) {
+        PieceSet set(60000, 10000, wanted);
+        ASSERT_EQ(CreateRecoveryFiles(set.Request(wanted)).status, RecoveryStatus::Written);
+        set.Lose(0);
+        set.Damage(3, 5000);
+        const auto damaged = testing::ReadBytes(set.Path(3));
+        const RepairResult repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.pieces[0].condition, PieceCondition::Missing);
+        EXPECT_EQ(repaired.pieces[3].condition, PieceCondition::Damaged);
+        EXPECT_EQ(repaired.pieces[3].badSlices, 1u);
+        if (wanted == 1) {
+            EXPECT_EQ(repaired.status, RepairStatus::NotEnough);
+            EXPECT_FALSE(testing::Exists(set.Path(0)));
+            EXPECT_EQ(testing::ReadBytes(set.Path(3)), damaged);
+        } else {
+            EXPECT_EQ(repaired.status, RepairStatus::Repaired);
+            EXPECT_TRUE(set.Intact());
+        }
+    }
+}
+
 // With a memory limit below one slice the coding runs one recovery slice per pass, and the
 // repair rebuilds one piece per pass: the same files and the same pieces come out.
 TEST(RecoveryTest, RoundsUnderATightMemoryLimitGiveTheSameFiles) {

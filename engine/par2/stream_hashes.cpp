@@ -1,0 +1,243 @@
+#include "engine/par2/stream_hashes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "engine/io/crc32.h"
+
+namespace kavendrum::par2 {
+
+namespace {
+
+constexpr std::uint64_t k16k = 16384;
+
+Md5Digest Digest(Md5& md5) {
+    return md5.Finish().value_or(Md5Digest{});
+}
+
+}  // namespace
+
+// Each piece's MD5 and that of its first 16 KiB.
+class StreamHashes::WholePieces : public Side {
+  public:
+    explicit WholePieces(const std::vector<std::uint64_t>& lengths)
+        : m_lengths(lengths), m_md5(lengths.size()), m_md5Of16k(lengths.size()) {
+        SkipEmpty();
+    }
+
+    void Consume(const std::uint8_t* data, std::size_t size) override {
+        while (size > 0 && m_piece < m_lengths.size()) {
+            const auto part = static_cast<std::size_t>(
+                std::min<std::uint64_t>(size, m_lengths[m_piece] - m_inPiece));
+            m_whole.Update(data, part);
+            if (m_inPiece < k16k) {
+                m_first.Update(data, static_cast<std::size_t>(std::min(part, k16k - m_inPiece)));
+            }
+            m_inPiece += part;
+            data += part;
+            size -= part;
+            if (m_inPiece == m_lengths[m_piece]) {
+                m_md5[m_piece] = Digest(m_whole);
+                m_md5Of16k[m_piece] = Digest(m_first);
+                ++m_piece;
+                m_inPiece = 0;
+                SkipEmpty();
+            }
+        }
+    }
+
+    void Fill(std::vector<FileEntry>& files) const {
+        for (std::size_t p = 0; p < files.size() && p < m_md5.size(); ++p) {
+            files[p].md5 = m_md5[p];
+            files[p].md5Of16k = m_md5Of16k[p];
+        }
+    }
+
+  private:
+    void SkipEmpty() {
+        while (m_piece < m_lengths.size() && m_lengths[m_piece] == 0) {
+            m_md5[m_piece] = Digest(m_whole);  // of nothing
+            m_md5Of16k[m_piece] = m_md5[m_piece];
+            ++m_piece;
+        }
+    }
+
+    std::vector<std::uint64_t> m_lengths;
+    std::vector<Md5Digest> m_md5;
+    std::vector<Md5Digest> m_md5Of16k;
+    std::size_t m_piece = 0;
+    std::uint64_t m_inPiece = 0;
+    Md5 m_whole;
+    Md5 m_first;
+};
+
+// Each slice's MD5 and CRC32; a short last slice is checked as if padded with zeros.
+class StreamHashes::Slices : public Side {
+  public:
+    Slices(const std::vector<std::uint64_t>& lengths, std::uint64_t sliceSize)
+        : m_lengths(lengths), m_sliceSize(sliceSize), m_slices(lengths.size()) {
+        SkipEmpty();
+    }
+
+    void Consume(const std::uint8_t* data, std::size_t size) override {
+        while (size > 0 && m_piece < m_lengths.size() && m_sliceSize > 0) {
+            const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(
+                {size, m_lengths[m_piece] - m_inPiece, m_sliceSize - m_inSlice}));
+            m_md5.Update(data, part);
+            m_crc = Crc32Update(m_crc, data, part);
+            m_inPiece += part;
+            m_inSlice += part;
+            data += part;
+            size -= part;
+            if (m_inSlice == m_sliceSize || m_inPiece == m_lengths[m_piece]) {
+                EndSlice();
+            }
+            if (m_inPiece == m_lengths[m_piece]) {
+                ++m_piece;
+                m_inPiece = 0;
+                SkipEmpty();
+            }
+        }
+    }
+
+    void Fill(std::vector<FileEntry>& files) {
+        for (std::size_t p = 0; p < files.size() && p < m_slices.size(); ++p) {
+            files[p].slices = std::move(m_slices[p]);
+        }
+    }
+
+  private:
+    void EndSlice() {
+        const std::uint64_t padding = m_sliceSize - m_inSlice;
+        static constexpr std::uint8_t kZeros[4096] = {};
+        for (std::uint64_t left = padding; left > 0;) {
+            const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, 4096));
+            m_md5.Update(kZeros, part);
+            left -= part;
+        }
+        m_slices[m_piece].push_back({Digest(m_md5), Crc32ZeroExtend(m_crc, padding)});
+        m_crc = 0;
+        m_inSlice = 0;
+    }
+
+    void SkipEmpty() {
+        while (m_piece < m_lengths.size() && m_lengths[m_piece] == 0) {
+            ++m_piece;
+        }
+    }
+
+    std::vector<std::uint64_t> m_lengths;
+    std::uint64_t m_sliceSize;
+    std::vector<std::vector<SliceChecksum>> m_slices;
+    std::size_t m_piece = 0;
+    std::uint64_t m_inPiece = 0;
+    std::uint64_t m_inSlice = 0;
+    Md5 m_md5;
+    std::uint32_t m_crc = 0;
+};
+
+StreamHashes::StreamHashes(std::vector<std::uint64_t> lengths, std::uint64_t sliceSize)
+    : m_whole(std::make_unique<WholePieces>(lengths)),
+      m_slices(std::make_unique<Slices>(lengths, sliceSize)),
+      m_sides{m_whole.get(), m_slices.get()} {
+    for (Slot& slot : m_ring) {
+        slot.data.resize(kSlotBytes);
+    }
+    try {
+        for (std::size_t side = 0; side < m_sides.size(); ++side) {
+            m_workers.emplace_back([this, side] { Work(side); });
+        }
+    } catch (const std::system_error&) {
+        // Hashing in line is slower but just as right; a thread that did start is stopped.
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        for (auto& worker : m_workers) {
+            worker.join();
+        }
+        m_workers.clear();
+        m_stopping = false;
+    }
+}
+
+StreamHashes::~StreamHashes() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (auto& worker : m_workers) {
+        worker.join();
+    }
+}
+
+void StreamHashes::Add(const void* data, std::size_t size) {
+    const auto* at = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        Slot& slot = Acquire();
+        slot.size = std::min(size, kSlotBytes);
+        std::memcpy(slot.data.data(), at, slot.size);
+        Publish();
+        at += slot.size;
+        size -= slot.size;
+    }
+}
+
+void StreamHashes::Finish(std::vector<FileEntry>& files) {
+    WaitForSides();
+    m_whole->Fill(files);
+    m_slices->Fill(files);
+}
+
+StreamHashes::Slot& StreamHashes::Acquire() {
+    std::unique_lock lock(m_mutex);
+    // A slot comes free once both sides are past the bytes it held last.
+    m_changed.wait(lock, [this] {
+        return m_published - m_consumed[0] < kSlots && m_published - m_consumed[1] < kSlots;
+    });
+    return m_ring[m_published % kSlots];
+}
+
+void StreamHashes::Publish() {
+    if (m_workers.empty()) {
+        const Slot& slot = m_ring[m_published % kSlots];
+        for (std::size_t side = 0; side < m_sides.size(); ++side) {
+            m_sides[side]->Consume(slot.data.data(), slot.size);
+            ++m_consumed[side];
+        }
+        ++m_published;
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_published;
+    }
+    m_changed.notify_all();
+}
+
+void StreamHashes::Work(std::size_t side) {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_stopping || m_consumed[side] < m_published; });
+        if (m_consumed[side] == m_published) {
+            return;  // stopping, with nothing left to hash
+        }
+        const Slot& slot = m_ring[m_consumed[side] % kSlots];
+        lock.unlock();
+        m_sides[side]->Consume(slot.data.data(), slot.size);
+        lock.lock();
+        ++m_consumed[side];
+        m_changed.notify_all();
+    }
+}
+
+void StreamHashes::WaitForSides() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock,
+                   [this] { return m_consumed[0] == m_published && m_consumed[1] == m_published; });
+}
+
+}  // namespace kavendrum::par2

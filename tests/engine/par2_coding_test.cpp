@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/io/crc32.h"
+#include "engine/io/md5.h"
+#include "engine/par2/gf16.h"
+#include "engine/par2/slice_combiner.h"
+#include "engine/par2/slice_reader.h"
+#include "engine/par2/stream_hashes.h"
+#include "support/temp_folder.h"
+
+namespace kavendrum::par2 {
+namespace {
+
+std::vector<std::uint8_t> RandomWords(std::size_t bytes, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> out(bytes);
+    for (auto& byte : out) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return out;
+}
+
+std::uint16_t Word(const std::vector<std::uint8_t>& bytes, std::size_t w) {
+    return static_cast<std::uint16_t>(bytes[2 * w] | bytes[2 * w + 1] << 8);
+}
+
+// The combiner against the field's multiplication word by word: a slice that ends inside a
+// block and inside a step, inputs in two batches, one thread and more threads than steps, every
+// kernel.
+TEST(SliceCombinerTest, SumsOfProductsMatchWordByWordForAnyThreadsAndKernel) {
+    const std::size_t sliceBytes = 3 * 8 * kGfBlockBytes + 66;
+    const std::size_t outputs = 5;
+    std::vector<std::vector<std::uint8_t>> inputs;
+    for (std::uint32_t i = 0; i < 11; ++i) {
+        inputs.push_back(RandomWords(sliceBytes, i + 1));
+    }
+    const auto factor = [](std::size_t out, std::size_t in) {
+        return static_cast<std::uint16_t>(out * 7919 + in * 104729 + 1);
+    };
+    std::vector<std::vector<std::uint16_t>> expected(outputs,
+                                                     std::vector<std::uint16_t>(sliceBytes / 2));
+    for (std::size_t out = 0; out < outputs; ++out) {
+        for (std::size_t in = 0; in < inputs.size(); ++in) {
+            for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
+                expected[out][w] ^= Gf16::Multiply(factor(out, in), Word(inputs[in], w));
+            }
+        }
+    }
+    for (const GfKernel kernel : AvailableKernels()) {
+        for (const unsigned threads : {1u, 2u, 7u}) {
+            SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
+            std::vector<const std::uint8_t*> first;
+            std::vector<const std::uint8_t*> second;
+            for (std::size_t in = 0; in < inputs.size(); ++in) {
+                (in < 4 ? first : second).push_back(inputs[in].data());
+            }
+            combiner.Add(first, factor);
+            combiner.Add(second,
+                         [&](std::size_t out, std::size_t in) { return factor(out, in + 4); });
+            for (std::size_t out = 0; out < outputs; ++out) {
+                std::vector<std::uint8_t> words(sliceBytes);
+                combiner.CopyOutput(out, words.data());
+                for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
+                    ASSERT_EQ(Word(words, w), expected[out][w])
+                        << KernelName(kernel) << " threads " << threads << " output " << out
+                        << " word " << w;
+                }
+            }
+        }
+    }
+}
+
+// The stream's checksums against those of each piece and each zero-padded slice made directly,
+// whatever the size of the parts the bytes come in: one byte, an odd size, more than a ring slot.
+// Empty pieces (first, in the middle, last) take no bytes and leave no slices.
+TEST(StreamHashesTest, ChecksumsMatchThoseMadeDirectlyForAnyPartSize) {
+    const std::uint64_t sliceSize = 12000;
+    const std::vector<std::uint64_t> lengths = {0, 30000, 16384, 0, 1, 24000, 40000, 0};
+    std::vector<std::vector<std::uint8_t>> pieces;
+    std::vector<std::uint8_t> stream;
+    for (std::size_t p = 0; p < lengths.size(); ++p) {
+        pieces.push_back(RandomWords(static_cast<std::size_t>(lengths[p]), 50 + p));
+        stream.insert(stream.end(), pieces.back().begin(), pieces.back().end());
+    }
+    for (const std::size_t part :
+         {std::size_t{1}, std::size_t{4097}, StreamHashes::kSlotBytes + 3}) {
+        std::vector<FileEntry> files(lengths.size());
+        {
+            StreamHashes hashes(lengths, sliceSize);
+            for (std::size_t at = 0; at < stream.size(); at += part) {
+                hashes.Add(stream.data() + at, std::min(part, stream.size() - at));
+            }
+            hashes.Finish(files);
+        }
+        for (std::size_t p = 0; p < lengths.size(); ++p) {
+            const auto& bytes = pieces[p];
+            EXPECT_EQ(files[p].md5, Md5Of(bytes.data(), bytes.size())) << p;
+            EXPECT_EQ(files[p].md5Of16k,
+                      Md5Of(bytes.data(), std::min<std::size_t>(bytes.size(), 16384)))
+                << p;
+            ASSERT_EQ(files[p].slices.size(), (lengths[p] + sliceSize - 1) / sliceSize) << p;
+            for (std::size_t s = 0; s < files[p].slices.size(); ++s) {
+                std::vector<std::uint8_t> slice(sliceSize, 0);
+                const std::size_t from = s * sliceSize;
+                const std::size_t size = std::min<std::size_t>(sliceSize, bytes.size() - from);
+                std::copy_n(bytes.begin() + static_cast<long>(from), size, slice.begin());
+                EXPECT_EQ(files[p].slices[s].md5, Md5Of(slice.data(), slice.size()))
+                    << p << " " << s << " part " << part;
+                EXPECT_EQ(files[p].slices[s].crc, Crc32Of(slice.data(), slice.size()))
+                    << p << " " << s;
+            }
+        }
+    }
+}
+
+// Slices come in zero-padded; a missing file or one shorter than the slice asked for fails the
+// batch and names its path.
+TEST(SliceReaderTest, ReadsAndPadsSlicesAndNamesTheFileThatFails) {
+    testing::TempFolder folder;
+    const std::string path = folder / "a";
+    const std::string missing = folder / "gone";
+    testing::WriteBytes(path, RandomWords(1000, 9));
+    const auto bytes = RandomWords(1000, 9);
+    std::vector<std::vector<std::uint8_t>> targets(5, std::vector<std::uint8_t>(300, 0xEE));
+    std::vector<SliceRead> reads;
+    for (std::size_t i = 0; i < 4; ++i) {
+        reads.push_back({&path, i * 250, 250, targets[i].data(), 300});
+    }
+    EXPECT_FALSE(ReadSlices(reads, 3));
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(std::equal(bytes.begin() + static_cast<long>(i * 250),
+                               bytes.begin() + static_cast<long>(i * 250 + 250),
+                               targets[i].begin()));
+        EXPECT_EQ(std::count(targets[i].begin() + 250, targets[i].end(), 0), 50);
+    }
+    reads.push_back({&path, 900, 200, targets[4].data(), 300});
+    const auto shortRead = ReadSlices(reads, 2);
+    ASSERT_TRUE(shortRead);
+    EXPECT_EQ(shortRead->path, path);
+    reads.back() = {&missing, 0, 10, targets[4].data(), 300};
+    const auto notThere = ReadSlices(reads, 1);
+    ASSERT_TRUE(notThere);
+    EXPECT_EQ(notThere->path, missing);
+}
+
+}  // namespace
+}  // namespace kavendrum::par2
