@@ -127,7 +127,7 @@ std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& h
         case LoadStatus::Loaded:
             return options;
         case LoadStatus::Failed:
-            host.ShowMessageAbout("Init failed!", "Error", path, std::nullopt);
+            host.Notify(NoticeOf(NoticeId::InitFailed, path));
             break;
         case LoadStatus::Aborted:
             host.ReportFileError(loaded.error);
@@ -258,7 +258,7 @@ std::string WhyNotGood(const std::string& path) {
         case FileErrorCause::LockViolation:
             return "in use: another program holds or locks it";
         default:
-            return ReasonText("", piece.error());
+            return SystemReason(piece.error());
     }
 }
 
@@ -364,11 +364,6 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
         WarnOfManyPieces(settings, host, arguments.source, pieceSize);
-        if (KindOf(arguments.source) == FileKind::Stream) {
-            host.ExplainError(
-                "File doesn't existed or can not be open!",
-                arguments.source + ": not a regular file (split - reads standard input)");
-        }
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
@@ -442,7 +437,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     // Without verification the engine would go on to an output without a name; the name is what
     // is wrong, so say that.
     if (!IsHeadFileName(headPath) && File::OpenForReading(headPath).ok()) {
-        host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
+        host.Notify(NoticeOf(NoticeId::HeadFileNameInvalid, headPath));
         return kFailed;
     }
     if (const auto info = PeekNamedHeadFile(headPath)) {
@@ -532,16 +527,17 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
     return true;
 }
 
+// A reset says nothing when it is done; a change of values says so.
 int ReportStore(const StoreResult& stored, const std::string& path, ConsoleHost& host,
-                const char* successText) {
+                bool sayDone) {
     switch (stored.status) {
         case StoreStatus::Stored:
-            if (successText != nullptr) {
-                host.ShowMessage(successText, "Message");
+            if (sayDone) {
+                host.Notify(NoticeOf(NoticeId::OptionsChanged));
             }
             return kSucceeded;
         case StoreStatus::OpenFailed:
-            host.ShowMessageAbout("Save to option file error!", "Error", path, std::nullopt);
+            host.Notify(NoticeOf(NoticeId::OptionFileNotSaved, path));
             break;
         case StoreStatus::WriteFailed:
             host.ReportFileError(stored.error);
@@ -565,17 +561,16 @@ int Options(const Settings& settings, const std::string& action,
         return kSucceeded;
     }
     if (action == "reset") {
-        if (!host.AskOkCancelAbout("Do you really want to reset option?", "Message", path)) {
+        if (!host.Ask({.id = QuestionId::ResetOptions, .path = path})) {
             return kCancelled;
         }
-        return ReportStore(StoreOptions(path, OptionSet{}, *options), path, host, nullptr);
+        return ReportStore(StoreOptions(path, OptionSet{}, *options), path, host, false);
     }
     OptionSet values = *options;
     if (!ApplyAssignments(assignments, values)) {
         return kUsage;
     }
-    return ReportStore(StoreOptions(path, values, *options), path, host,
-                       "Change options successfully!");
+    return ReportStore(StoreOptions(path, values, *options), path, host, true);
 }
 
 // A line that names no command gets a better answer than the parser's: what was probably meant.

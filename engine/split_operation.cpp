@@ -22,13 +22,9 @@ namespace kavendrum {
 
 namespace {
 
-void ShowError(OperationHost& host, const char* text) {
-    host.ShowMessage(text, "Error");
-}
-
-void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
-                    const FileStatus& failure) {
-    host.ShowMessageAbout(text, "Error", path, failure);
+void Tell(OperationHost& host, NoticeId id, const std::string& path = {},
+          const FileStatus& failure = std::nullopt) {
+    host.Notify(NoticeOf(id, path, failure));
 }
 
 // The digits of 1 … count, written one after another.
@@ -75,7 +71,7 @@ class SplitRun {
     bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     std::string PieceName(std::uint32_t number) const;
     std::string PiecePath(std::uint32_t number) const;
-    const char* CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const;
+    NoticeId CreationFailure(std::uint32_t number, std::uint32_t pieceCount) const;
     StagedFile* CreatePiece(PieceCreator& ahead, std::uint32_t number, std::uint32_t pieceCount);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
@@ -125,8 +121,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
         return Outcome::Failed;
     }
     const std::string batchPath = folder + kPathSeparator + m_base + ".bat";
-    m_host.ShowMessage(
-        "Split file successfully!\r\nTo Re-Join, run the file: \"" + batchPath + "\"", "Message");
+    Tell(m_host, NoticeId::SplitSucceeded, batchPath);
     if (!WriteHeadRecord(head,
                          MakeHeadFileInfo(fileSize, pieceCount, pieceSize, names.extension))) {
         return Outcome::Failed;
@@ -206,14 +201,14 @@ std::string SplitRun::PiecePath(std::uint32_t number) const {
     return m_folder + kPathSeparator + PieceName(number);
 }
 
-// The message for a piece that cannot be made, or put in place: each mode has its own texts for
+// The notice for a piece that cannot be made, or put in place: each mode has its own texts for
 // the pieces before the last and for the last.
-const char* SplitRun::CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const {
+NoticeId SplitRun::CreationFailure(std::uint32_t number, std::uint32_t pieceCount) const {
     const bool last = number == pieceCount;
     if (m_request.pieceSize <= kMaxCopyUnit) {
-        return last ? "Create file error,split failed!" : "Can not create file, split failed!";
+        return last ? NoticeId::LastPieceNotCreated : NoticeId::PieceNotCreated;
     }
-    return last ? "Can not create file, split failed!" : "Can not create file,split file failed!";
+    return last ? NoticeId::PieceNotCreated : NoticeId::PieceNotCreatedLarge;
 }
 
 StagedFile* SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
@@ -222,8 +217,7 @@ StagedFile* SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
     if (!piece) {
         auto made = StagedFile::Create(PiecePath(number));
         if (!made.ok()) {
-            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), PiecePath(number),
-                           made.error());
+            Tell(m_host, CreationFailure(number, pieceCount), PiecePath(number), made.error());
             return nullptr;
         }
         piece.emplace(std::move(made.value()));
@@ -240,8 +234,7 @@ bool SplitRun::PutPiecesInPlace() {
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         StagedFile& piece = m_pieces[number - 1];
         if (auto failure = piece.PutInPlace(&m_sourceIdentity)) {
-            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), piece.FinalPath(),
-                           failure);
+            Tell(m_host, CreationFailure(number, pieceCount), piece.FinalPath(), failure);
             return false;
         }
     }
@@ -262,7 +255,7 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
     }
     // The source shrank under us: what is missing must not be made up.
     if (moved.bytes < size) {
-        ShowError(m_host, "Read file error!");
+        Tell(m_host, NoticeId::SourceShrank);
         return false;
     }
     return true;
@@ -302,7 +295,7 @@ bool SplitRun::WriteHeadRecord(StagedFile& head, const HeadFileInfo& info) {
         failure = head.PutInPlace(&m_sourceIdentity);
     }
     if (failure) {
-        ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
+        Tell(m_host, NoticeId::HeadFileNotWritten, failure->path, failure);
         return false;
     }
     return true;
@@ -334,7 +327,7 @@ bool SplitRun::DeleteSource() {
         failure = RemoveFile(m_request.sourcePath);
     }
     if (failure) {
-        ShowErrorAbout(m_host, "Can not remove original files!", m_request.sourcePath, failure);
+        Tell(m_host, NoticeId::OriginalNotRemoved, m_request.sourcePath, failure);
         return false;
     }
     return true;
@@ -344,16 +337,15 @@ bool SplitRun::DeleteSource() {
 
 bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
     if (request.sourcePath.empty()) {
-        ShowError(host, "File to split must be filled in!");
+        Tell(host, NoticeId::FileToSplitEmpty);
         return false;
     }
     if (request.destinationFolder.empty()) {
-        ShowError(host, "Destination folder must be filled in!");
+        Tell(host, NoticeId::DestinationFolderEmpty);
         return false;
     }
     if (auto opened = File::OpenForReading(request.sourcePath); !opened.ok()) {
-        ShowErrorAbout(host, "File doesn't existed or can not be open!", request.sourcePath,
-                       opened.error());
+        Tell(host, NoticeId::SourceNotOpened, request.sourcePath, opened.error());
         return false;
     }
     return true;
@@ -368,10 +360,7 @@ bool RefuseSetFileName(const BaseName& names, const std::string& sourcePath, Ope
     // case: the set may be merged where names are not told apart by case.
     for (const char* own : {"kdh", "bat", "sha256", "kdj"}) {
         if (extension == own) {
-            host.ShowMessageAbout(
-                "Can not split a file named like a head, batch, checksum or "
-                "journal file!",
-                "Error", sourcePath, std::nullopt);
+            Tell(host, NoticeId::SourceNamedLikeSetFile, sourcePath);
             return true;
         }
     }
@@ -395,8 +384,7 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
     }
     place.headPath = place.folder + kPathSeparator + base + ".kdh";
     if (options.overwriteMode == 1 && FileExists(place.headPath) &&
-        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
-                               "Overwrite Warning", place.headPath)) {
+        !host.Ask({.id = QuestionId::OverwriteSetFiles, .path = place.headPath})) {
         place.stop = Outcome::Cancelled;
         return place;
     }
@@ -405,8 +393,7 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
                     ? FileResult<StagedFile>(FolderInTheWay(place.headPath))
                     : StagedFile::Create(place.headPath);
     if (!head.ok()) {
-        ShowErrorAbout(host, "Can not create head file, split failed!", place.headPath,
-                       head.error());
+        Tell(host, NoticeId::HeadFileNotCreated, place.headPath, head.error());
         place.stop = Outcome::Failed;
         return place;
     }
@@ -425,7 +412,7 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     }
     auto source = File::OpenForReading(request.sourcePath);
     if (!source.ok()) {
-        ShowErrorAbout(host, "Read file error!", request.sourcePath, source.error());
+        Tell(host, NoticeId::SourceUnreadable, request.sourcePath, source.error());
         return Outcome::Failed;
     }
     const auto fileSize = source.value().Length();
@@ -435,14 +422,14 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
         return Outcome::Failed;
     }
     if (options == nullptr) {
-        ShowError(host, "Get MainFrame error!");
+        Tell(host, NoticeId::MainFrameMissingSplit);
         return Outcome::Failed;
     }
 
     // The head file counts pieces in 32 bits.
     if (request.pieceSize == 0 ||
         fileSize.value() / request.pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
-        ShowError(host, "Split size is too small for this file!");
+        Tell(host, NoticeId::SplitSizeTooSmall);
         return Outcome::Failed;
     }
     const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);

@@ -20,9 +20,9 @@ namespace kavendrum {
 
 namespace {
 
-void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
-                    const FileStatus& failure) {
-    host.ShowMessageAbout(text, "Error", path, failure);
+void Tell(OperationHost& host, NoticeId id, const std::string& path = {},
+          const FileStatus& failure = std::nullopt) {
+    host.Notify(NoticeOf(id, path, failure));
 }
 
 // The stream's own file, when it is one: pieces must never be written over it.
@@ -91,7 +91,7 @@ bool StreamRun::CopyPieces() {
         const std::string path = m_folder + kPathSeparator + name;
         auto made = StagedFile::Create(path);
         if (!made.ok()) {
-            ShowErrorAbout(m_host, "Can not create file, split failed!", path, made.error());
+            Tell(m_host, NoticeId::PieceNotCreated, path, made.error());
             return false;
         }
         m_pieceNames.push_back(name);
@@ -114,7 +114,7 @@ bool StreamRun::CopyPieces() {
         }
         // The head file counts pieces in 32 bits.
         if (number == std::numeric_limits<std::uint32_t>::max()) {
-            m_host.ShowMessage("Split size is too small for this file!", "Error");
+            Tell(m_host, NoticeId::SplitSizeTooSmall);
             return false;
         }
     }
@@ -123,8 +123,7 @@ bool StreamRun::CopyPieces() {
 bool StreamRun::PutPiecesInPlace() {
     for (auto& piece : m_pieces) {
         if (auto failure = piece.PutInPlace(m_keepOut ? &*m_keepOut : nullptr)) {
-            ShowErrorAbout(m_host, "Can not create file, split failed!", piece.FinalPath(),
-                           failure);
+            Tell(m_host, NoticeId::PieceNotCreated, piece.FinalPath(), failure);
             return false;
         }
     }
@@ -174,19 +173,19 @@ bool StreamRun::WriteChecksums(const std::string& extension) {
 Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
                        OperationHost& host) {
     if (request.name.empty()) {
-        host.ShowMessage("File to split must be filled in!", "Error");
+        Tell(host, NoticeId::FileToSplitEmpty);
         return Outcome::Failed;
     }
     if (request.destinationFolder.empty()) {
-        host.ShowMessage("Destination folder must be filled in!", "Error");
+        Tell(host, NoticeId::DestinationFolderEmpty);
         return Outcome::Failed;
     }
     if (options == nullptr) {
-        host.ShowMessage("Get MainFrame error!", "Error");
+        Tell(host, NoticeId::MainFrameMissingSplit);
         return Outcome::Failed;
     }
     if (request.pieceSize == 0) {
-        host.ShowMessage("Split size is too small for this file!", "Error");
+        Tell(host, NoticeId::SplitSizeTooSmall);
         return Outcome::Failed;
     }
     // The name is only a name: a folder in it would lead the pieces elsewhere.
@@ -211,9 +210,7 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
         return Outcome::Failed;
     }
     const auto pieceCount = static_cast<std::uint32_t>(run.PieceNames().size());
-    host.ShowMessage("Split file successfully!\r\nTo Re-Join, run the file: \"" + folder +
-                         kPathSeparator + names.base + ".bat\"",
-                     "Message");
+    Tell(host, NoticeId::SplitSucceeded, folder + kPathSeparator + names.base + ".bat");
     const auto record = EncodeHeadFile(
         MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
     FileStatus failure = place.head->file().WriteLastAndClose(record.data(), record.size());
@@ -221,7 +218,7 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
         failure = place.head->PutInPlace(keepOut ? &*keepOut : nullptr);
     }
     if (failure) {
-        ShowErrorAbout(host, "Write to head file error!", headPath, failure);
+        Tell(host, NoticeId::HeadFileNotWritten, headPath, failure);
         return Outcome::Failed;
     }
     place.head->Keep();
