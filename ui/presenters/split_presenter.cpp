@@ -60,12 +60,13 @@ CustomSizeRead ReadCustomSize(const std::string& text, std::uint32_t lowest,
             ? UnsignedDecimal(trimmed)
             : std::nullopt;
     if (!value || *value > 0xFFFFFFFFull) {
-        return {std::nullopt, "Please enter a positive integer."};
+        return {std::nullopt, TextOf(NoticeOf(NoticeId::NotAPositiveInteger))};
     }
     if (*value < lowest || *value > highest) {
-        std::string refusal("Please enter an integer between ");
-        refusal += std::to_string(lowest) + " and " + std::to_string(highest) + ".";
-        return {std::nullopt, refusal};
+        Notice refusal = NoticeOf(NoticeId::IntegerOutOfRange);
+        refusal.needed = lowest;
+        refusal.available = highest;
+        return {std::nullopt, TextOf(refusal)};
     }
     return {static_cast<std::uint32_t>(*value), std::string()};
 }
@@ -110,7 +111,7 @@ bool SplitPresenter::FrameOrSystemError() {
     if (m_pOptions != nullptr) {
         return true;
     }
-    Dialogs().ShowBox("System error!", "Error", BoxStyle::Ok);
+    Dialogs().Show(NoticeOf(NoticeId::SystemError));
     return false;
 }
 
