@@ -228,19 +228,17 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
 // After a split that wrote its pieces and its head file: the shell command that rebuilds the
 // file without this program.
 void PrintRejoinCommand(const Settings& settings, const std::string& destination,
-                        const std::string& name) {
+                        const std::string& name, const SplitResult& split) {
 #ifdef _WIN32
-    (void)settings, (void)destination, (void)name;
+    (void)settings, (void)destination, (void)name, (void)split;
 #else
-    const BaseName names = SplitBaseName(GetFileName(name));
-    const std::string headPath =
-        StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
-    const auto info = PeekNamedHeadFile(headPath);
-    if (info && settings.Speaks()) {
-        std::printf(
-            "To rejoin without Kavendrum: %s\n",
-            RejoinCommandFrom(destination, names.base, names.extension, info->pieceCount).c_str());
+    if (split.pieceCount == 0 || !settings.Speaks()) {
+        return;
     }
+    const BaseName names = SplitBaseName(GetFileName(name));
+    std::printf(
+        "To rejoin without Kavendrum: %s\n",
+        RejoinCommandFrom(destination, names.base, names.extension, split.pieceCount).c_str());
 #endif
 }
 
@@ -348,7 +346,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         return kFailed;
     }
     host.SetPhase("splitting");
-    Outcome outcome = Outcome::Failed;
+    SplitResult split;
     std::string name = arguments.source;
     if (arguments.FromStandardInput()) {
         name = *arguments.name;
@@ -360,20 +358,20 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         // As mkdir -p would: the missing parents of the destination are made too.
         const StreamSplitRequest request{name, arguments.destination, pieceSize,
                                          arguments.checksums, FolderCreation::WithParents};
-        outcome = RunStreamSplit(request, input.value(), &*options, host);
+        split = SplitStream(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
         WarnOfManyPieces(settings, host, arguments.source, pieceSize);
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
-        outcome = RunSplit(request, &*options, host);
+        split = SplitFile(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
     if (host.ReportedSuccess()) {
-        PrintRejoinCommand(settings, arguments.destination, name);
+        PrintRejoinCommand(settings, arguments.destination, name, split);
     }
-    return ExitFor(outcome);
+    return ExitFor(split.outcome);
 }
 int Verify(const Settings& settings, const std::string& headPath) {
     ConsoleHost host(settings.answering(), settings.voice());

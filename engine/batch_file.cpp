@@ -2,6 +2,7 @@
 
 #include "engine/io/staged_file.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 
 namespace kavendrum {
 
@@ -144,7 +145,7 @@ std::optional<std::string> BuildRejoinBatch(const std::vector<std::string>& piec
 bool WriteRejoinBatch(const std::string& folder, const std::string& base,
                       const std::string& extension, const std::vector<std::string>& pieceNames,
                       OperationHost& host, std::optional<FileIdentity> keepOut) {
-    const std::string path = folder + kPathSeparator + base + ".bat";
+    const std::string path = PieceSet::InFolder(folder + kPathSeparator, base).BatchPath();
     const auto text = BuildRejoinBatch(pieceNames, base, extension);
     // Written beside and renamed over its name: a link standing there is replaced, never followed.
     auto file = text ? StagedFile::Create(path) : FileResult<StagedFile>(FileError{});

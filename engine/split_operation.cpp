@@ -56,15 +56,16 @@ std::uint64_t SplitBytes(const BaseName& names, std::uint64_t fileSize, std::uin
 class SplitRun {
   public:
     SplitRun(const SplitRequest& request, const OptionSet& options, OperationHost& host,
-             File& source, FileIdentity sourceIdentity)
+             File& source, FileIdentity sourceIdentity, SplitResult& result)
         : m_request(request),
           m_options(options),
           m_host(host),
           m_source(source),
-          m_sourceIdentity(sourceIdentity) {}
+          m_sourceIdentity(sourceIdentity),
+          m_result(result) {}
 
-    Outcome Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                std::uint32_t pieceCount, StagedFile& head);
+    Outcome Run(const SplitPlace& place, const BaseName& names, std::uint64_t fileSize,
+                const SplitPlan& plan, StagedFile& head);
 
   private:
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
@@ -87,8 +88,9 @@ class SplitRun {
     OperationHost& m_host;
     File& m_source;
     FileIdentity m_sourceIdentity;
+    SplitResult& m_result;
     std::string m_folder;
-    std::string m_base;
+    PieceSet m_set = PieceSet::InFolder("", "");
     std::vector<std::string> m_pieceNames;
     // The pieces made so far, under temporary names until all of them are whole; whatever happens
     // to the run, they go unless they are kept.
@@ -99,13 +101,13 @@ class SplitRun {
     bool m_interrupted = false;
 };
 
-Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                      std::uint32_t pieceCount, StagedFile& head) {
-    m_folder = folder;
-    m_base = names.base;
+Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint64_t fileSize,
+                      const SplitPlan& plan, StagedFile& head) {
+    m_folder = place.folder;
+    m_set = *place.set;
     const std::uint32_t pieceSize = m_request.pieceSize;
-    const auto lastSize =
-        static_cast<std::uint32_t>(fileSize - std::uint64_t{pieceCount - 1} * pieceSize);
+    const std::uint32_t pieceCount = plan.pieceCount;
+    const std::uint32_t lastSize = plan.lastPieceSize;
 
     if (m_request.writeChecksums) {
         // The bytes have to pass through the program to be hashed, so they are not copied inside
@@ -120,8 +122,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     if (!PutPiecesInPlace()) {
         return Outcome::Failed;
     }
-    const std::string batchPath = folder + kPathSeparator + m_base + ".bat";
-    Tell(m_host, NoticeId::SplitSucceeded, batchPath);
+    Tell(m_host, NoticeId::SplitSucceeded, m_set.BatchPath());
     if (!WriteHeadRecord(head,
                          MakeHeadFileInfo(fileSize, pieceCount, pieceSize, names.extension))) {
         return Outcome::Failed;
@@ -130,12 +131,21 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     head.Keep();
     for (auto& piece : m_pieces) {
         piece.Keep();
+        m_result.written.push_back(piece.FinalPath());
     }
-    bool clean =
-        WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
+    m_result.written.push_back(m_set.HeadPath());
+    m_result.pieceCount = pieceCount;
+    bool clean = WriteRejoinBatch(m_folder, m_set.Base(), names.extension, m_pieceNames, m_host,
+                                  m_sourceIdentity);
+    if (clean) {
+        m_result.written.push_back(m_set.BatchPath());
+    }
     // The source is the only copy the user asked to check the pieces against: it stays unless
     // the checksum file is written.
     const bool checked = !m_digests || WriteChecksums(names.extension);
+    if (m_digests && checked) {
+        m_result.written.push_back(m_set.ChecksumPath());
+    }
     clean = checked && clean;
     m_transfer = Transfer(kMaxCopyUnit);
     if (m_options.deleteAfterSplit != 0 && checked) {
@@ -194,11 +204,11 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
 }
 
 std::string SplitRun::PieceName(std::uint32_t number) const {
-    return m_base + "_" + std::to_string(number) + ".skf";
+    return m_set.PieceName(number);
 }
 
 std::string SplitRun::PiecePath(std::uint32_t number) const {
-    return m_folder + kPathSeparator + PieceName(number);
+    return m_set.PiecePath(number);
 }
 
 // The notice for a piece that cannot be made, or put in place: each mode has its own texts for
@@ -305,10 +315,10 @@ bool SplitRun::WriteHeadRecord(StagedFile& head, const HeadFileInfo& info) {
 // a merge gives it; flushed as the pieces are when the source is to be removed.
 bool SplitRun::WriteChecksums(const std::string& extension) {
     ChecksumFileContent content;
-    content.path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    content.path = m_set.ChecksumPath();
     content.pieceNames = &m_pieceNames;
     content.pieceDigests = m_digests->TakePieceDigests();
-    content.wholeName = RebuiltFileName(m_base, extension);
+    content.wholeName = RebuiltFileName(m_set.Base(), extension);
     content.wholeDigest = m_digests->WholeDigest();
     return WriteChecksumFile(content, &m_sourceIdentity, FlushesEachFile(), m_host);
 }
@@ -335,13 +345,21 @@ bool SplitRun::DeleteSource() {
 
 }  // namespace
 
-bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
-    if (request.sourcePath.empty()) {
+bool HasSplitFields(const std::string& source, const std::string& destinationFolder,
+                    OperationHost& host) {
+    if (source.empty()) {
         Tell(host, NoticeId::FileToSplitEmpty);
         return false;
     }
-    if (request.destinationFolder.empty()) {
+    if (destinationFolder.empty()) {
         Tell(host, NoticeId::DestinationFolderEmpty);
+        return false;
+    }
+    return true;
+}
+
+bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
+    if (!HasSplitFields(request.sourcePath, request.destinationFolder, host)) {
         return false;
     }
     if (auto opened = File::OpenForReading(request.sourcePath); !opened.ok()) {
@@ -382,7 +400,9 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
         place.stop = Outcome::Failed;
         return place;
     }
-    place.headPath = place.folder + kPathSeparator + base + ".kdh";
+    // Joined as written, so that a destination of the root stays the root.
+    place.set = PieceSet::InFolder(place.folder + kPathSeparator, base);
+    place.headPath = place.set->HeadPath();
     if (options.overwriteMode == 1 && FileExists(place.headPath) &&
         !host.Ask({.id = QuestionId::OverwriteSetFiles, .path = place.headPath})) {
         place.stop = Outcome::Cancelled;
@@ -401,49 +421,64 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
     return place;
 }
 
-Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+std::optional<SplitPlan> PlanSplit(std::uint64_t fileSize, std::uint32_t pieceSize) {
+    // The head file counts pieces in 32 bits.
+    if (pieceSize == 0 || fileSize / pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    SplitPlan plan;
+    plan.pieceCount = static_cast<std::uint32_t>(fileSize / pieceSize + 1);
+    plan.lastPieceSize = static_cast<std::uint32_t>(fileSize % pieceSize);
+    return plan;
+}
+
+SplitResult SplitFile(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+    SplitResult result;
     host.PlaceProgressOnce();
     if (!ValidateInputs(request, host)) {
-        return Outcome::Failed;
+        return result;
     }
     const BaseName names = SplitBaseName(GetFileName(request.sourcePath));
     if (RefuseSetFileName(names, request.sourcePath, host)) {
-        return Outcome::Failed;
+        return result;
     }
     auto source = File::OpenForReading(request.sourcePath);
     if (!source.ok()) {
         Tell(host, NoticeId::SourceUnreadable, request.sourcePath, source.error());
-        return Outcome::Failed;
+        return result;
     }
     const auto fileSize = source.value().Length();
     const auto sourceIdentity = source.value().Identity();
     if (!fileSize.ok() || !sourceIdentity.ok()) {
         host.ReportFileError(fileSize.ok() ? sourceIdentity.error() : fileSize.error());
-        return Outcome::Failed;
+        return result;
     }
     if (options == nullptr) {
         Tell(host, NoticeId::MainFrameMissingSplit);
-        return Outcome::Failed;
+        return result;
     }
-
-    // The head file counts pieces in 32 bits.
-    if (request.pieceSize == 0 ||
-        fileSize.value() / request.pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
+    const auto plan = PlanSplit(fileSize.value(), request.pieceSize);
+    if (!plan) {
         Tell(host, NoticeId::SplitSizeTooSmall);
-        return Outcome::Failed;
+        return result;
     }
-    const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
-
-    SplitPlace place =
-        PrepareSplitPlace(request.destinationFolder, names.base,
-                          SplitBytes(names, fileSize.value(), pieceCount, request.writeChecksums),
-                          *options, host, request.creation);
+    SplitPlace place = PrepareSplitPlace(
+        request.destinationFolder, names.base,
+        SplitBytes(names, fileSize.value(), plan->pieceCount, request.writeChecksums), *options,
+        host, request.creation);
+    result.set = place.set;
     if (place.stop) {
-        return *place.stop;
+        result.outcome = *place.stop;
+        return result;
     }
     source.value().AdviseSequential();
-    SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
-    return run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
+    SplitRun run(request, *options, host, source.value(), sourceIdentity.value(), result);
+    result.outcome = run.Run(place, names, fileSize.value(), *plan, *place.head);
+    return result;
+}
+
+Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+    return SplitFile(request, options, host).outcome;
 }
 
 }  // namespace kavendrum

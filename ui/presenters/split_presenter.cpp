@@ -37,6 +37,13 @@ std::optional<std::uint64_t> UnsignedDecimal(const std::string& text) {
     return value;
 }
 
+// The count the split would make, as the list shows it; nothing without a size (no preset chosen
+// yet) or for a count the head file cannot hold.
+std::string PieceCountText(std::uint64_t fileSize, std::uint32_t pieceSize) {
+    const auto plan = PlanSplit(fileSize, pieceSize);
+    return plan ? std::to_string(plan->pieceCount) : std::string();
+}
+
 }  // namespace
 
 std::string PresetLabel(std::uint32_t presetSize) {
@@ -202,15 +209,14 @@ void SplitPresenter::RecalcParameters() {
     // Every piece count is one more than the whole pieces, as the split counts them.
     if (m_nSizeMode == 1) {
         m_view.SetParameter(SplitView::kSplitSize, SizeWithKilobytes(m_dwCustomSize));
-        m_view.SetParameter(SplitView::kPieceCount, std::to_string(size / m_dwCustomSize + 1));
+        m_view.SetParameter(SplitView::kPieceCount, PieceCountText(size, m_dwCustomSize));
         return;
     }
     const std::uint32_t preset = SelectedPresetSize();
     m_view.SetParameter(SplitView::kSplitSize, m_view.SelectedPreset() + " ( " +
                                                    std::to_string(preset / 1024 + 1) + " KB)");
     // No preset chosen yet: there is no count to show.
-    m_view.SetParameter(SplitView::kPieceCount,
-                        preset != 0 ? std::to_string(size / preset + 1) : "");
+    m_view.SetParameter(SplitView::kPieceCount, PieceCountText(size, preset));
 }
 
 void SplitPresenter::OnStart() {
