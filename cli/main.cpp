@@ -27,6 +27,7 @@
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
@@ -300,11 +301,11 @@ void WarnOfManyPieces(const Settings& settings, ConsoleHost& host, const std::st
 
 // Verification without a checksum file compares sizes alone: a changed byte would pass.
 void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
-    if (!settings.Speaks() || !IsHeadFileName(headPath)) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!settings.Speaks() || !set) {
         return;
     }
-    const std::string checksums =
-        ChecksumFilePath(headPath.substr(0, headPath.size() - std::string_view(".kdh").size()));
+    const std::string checksums = set->ChecksumPath();
     if (!FileExists(checksums)) {
         host.Complain("no checksum file " + checksums +
                       ": only the pieces' sizes were checked, not their content");
