@@ -65,10 +65,171 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
+std::string SystemReason(const FileError& failure) {
+    return failure.systemCode != 0 ? std::system_category().message(failure.systemCode)
+                                   : CauseText(failure.cause);
+}
+
+namespace {
+
+// How the command line words a notice under its text.
+struct Reasoning {
+    bool namesFile;   // a second line names the notice's file
+    const char* why;  // said after the file when no failure of the system lies behind it
+    bool whyFirst;    // said even in place of the system's words
+};
+
+constexpr Reasoning kNoLine{false, "", false};
+// The file, and the system's words for the failure if there was one.
+constexpr Reasoning kFile{true, "", false};
+constexpr Reasoning Because(const char* why) {
+    return {true, why, false};
+}
+
+// A source that is no file with a size (a pipe, a terminal, a character device): it fails to
+// open with no code of the system's.
+bool IsStreamFailure(const FileStatus& failure) {
+    return failure && failure->cause == FileErrorCause::BadPath && failure->systemCode == 0;
+}
+
+Reasoning ReasoningFor(const Notice& notice) {
+    using enum NoticeId;
+    switch (notice.id) {
+        case FileToSplitEmpty:
+        case DestinationFolderEmpty:
+        case HeadFileNameEmpty:
+        case MainFrameMissingSplit:
+        case MainFrameMissingMerge:
+        case SourceShrank:
+        case SplitSizeTooSmall:
+        case ChecksumFileNotCreated:
+        case MergedChecksumMismatch:
+        case SystemError:
+        case NotAPositiveInteger:
+        case IntegerOutOfRange:
+        case SplitSucceeded:
+        case MergeSucceeded:
+        case OptionsChanged:
+            return kNoLine;
+        case InitFailed:
+            return Because("the option file is shorter than 24 bytes, or cannot be created");
+        case SourceNotOpened:
+            if (IsStreamFailure(notice.failure)) {
+                return {true, "not a regular file (split - reads standard input)", true};
+            }
+            return kFile;
+        case SourceNamedLikeSetFile:
+            return Because(
+                "rebuilt beside its pieces, it would take the place of one of their own files; "
+                "rename it first");
+        case BatchFileNotCreated:
+            return Because(
+                "not written: a name holds a character that no batch file carries safely, or it "
+                "is the file being split");
+        case HeadFileNameInvalid:
+            return Because("a head file's name ends in .kdh");
+        case HeadFileUnreadable:
+            return Because("not a head file that a split wrote, or cut short");
+        case PieceMissing:
+            return Because(CauseText(FileErrorCause::FileNotFound));
+        case OutputNotCreated:
+            return Because("it is one of the files being merged");
+        case PieceNotRemoved:
+        case RemoveFailed:
+            return Because("it changed after it was read, so it was left as it is");
+        case SourceUnreadable:
+        case PieceNotCreated:
+        case LastPieceNotCreated:
+        case PieceNotCreatedLarge:
+        case HeadFileNotCreated:
+        case HeadFileNotWritten:
+        case OriginalNotRemoved:
+        case HeadFileMissing:
+        case HeadFileNotOpenedMerge:
+        case HeadFileNotOpenedVerify:
+        case HeadFileUnreadableForm:
+        case ChecksumFileUnreadable:
+        case PieceNotOpened:
+        case PieceShorterOnDisk:
+        case PieceShrank:
+        case PieceShrankHashing:
+        case FolderNotCreated:
+        case NotEnoughSpace:
+        case OptionFileNotSaved:
+            return kFile;
+    }
+    return kFile;
+}
+
+// Whether a notice says that what was asked is done, rather than that it failed.
+bool IsSuccess(NoticeId id) {
+    using enum NoticeId;
+    switch (id) {
+        case SplitSucceeded:
+        case MergeSucceeded:
+        case OptionsChanged:
+            return true;
+        case FileToSplitEmpty:
+        case DestinationFolderEmpty:
+        case HeadFileNameEmpty:
+        case MainFrameMissingSplit:
+        case MainFrameMissingMerge:
+        case InitFailed:
+        case SourceNotOpened:
+        case SourceUnreadable:
+        case SourceShrank:
+        case SourceNamedLikeSetFile:
+        case SplitSizeTooSmall:
+        case PieceNotCreated:
+        case LastPieceNotCreated:
+        case PieceNotCreatedLarge:
+        case HeadFileNotCreated:
+        case HeadFileNotWritten:
+        case BatchFileNotCreated:
+        case ChecksumFileNotCreated:
+        case OriginalNotRemoved:
+        case HeadFileNameInvalid:
+        case HeadFileMissing:
+        case HeadFileNotOpenedMerge:
+        case HeadFileNotOpenedVerify:
+        case HeadFileUnreadable:
+        case HeadFileUnreadableForm:
+        case ChecksumFileUnreadable:
+        case PieceMissing:
+        case PieceNotOpened:
+        case PieceShorterOnDisk:
+        case PieceShrank:
+        case PieceShrankHashing:
+        case OutputNotCreated:
+        case MergedChecksumMismatch:
+        case PieceNotRemoved:
+        case RemoveFailed:
+        case FolderNotCreated:
+        case NotEnoughSpace:
+        case OptionFileNotSaved:
+        case SystemError:
+        case NotAPositiveInteger:
+        case IntegerOutOfRange:
+            break;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::string> ReasonLine(const Notice& notice) {
+    const Reasoning reasoning = ReasoningFor(notice);
+    if (!reasoning.namesFile || notice.path.empty()) {
+        return std::nullopt;
+    }
+    const std::string why = notice.failure && !reasoning.whyFirst ? SystemReason(*notice.failure)
+                                                                  : std::string(reasoning.why);
+    return why.empty() ? notice.path : notice.path + ": " + why;
+}
+
 std::string ReasonText(const std::string& message, const FileStatus& failure) {
     if (failure) {
-        return failure->systemCode != 0 ? std::system_category().message(failure->systemCode)
-                                        : CauseText(failure->cause);
+        return SystemReason(*failure);
     }
     if (message == "Invalid head file name!") {
         return "a head file's name ends in .kdh";
@@ -82,17 +243,6 @@ std::string ReasonText(const std::string& message, const FileStatus& failure) {
     if (message == "Can not remove file!" || message == "Remove file error!") {
         return "it changed after it was read, so it was left as it is";
     }
-    if (message == "Init failed!") {
-        return "the option file is shorter than 24 bytes, or cannot be created";
-    }
-    if (message == "Can not split a file named like a head, batch, checksum or journal file!") {
-        return "rebuilt beside its pieces, it would take the place of one of their own files; "
-               "rename it first";
-    }
-    if (message == "Create batch file error!") {
-        return "not written: a name holds a character that no batch file carries safely, or it is "
-               "the file being split";
-    }
     return "";
 }
 
@@ -104,36 +254,60 @@ ConsoleHost::ConsoleHost(Answering answering, Voice voice)
                          : voice.progressAlways ? ProgressMode::Lines
                                                 : ProgressMode::Off) {}
 
-// Standard output is flushed before anything goes to standard error, so that with both on one
-// file (2>&1) a reason never lands inside a row.
-void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
-    m_progress.Clear();
-    if (caption == "Error") {
-        std::fflush(stdout);
-        std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
-        if (Explained(text)) {
-            Complain(m_reason);
-        }
+void ConsoleHost::Notify(const Notice& notice) {
+    if (IsSuccess(notice.id)) {
+        ShowSuccess(TextOf(notice));
         return;
     }
-    // Questions are asked elsewhere: the only message a run shows under this caption is its
-    // success.
-    m_reportedSuccess = m_reportedSuccess || caption == "Message";
-    if (!m_voice.successMessages) {
+    ShowFailure(TextOf(notice));
+    if (const auto line = ReasonLine(notice)) {
+        Complain(*line);
+    }
+}
+
+bool ConsoleHost::Ask(const Question& question) {
+    return AskOkCancelAbout(TextOf(question), CaptionOf(question.id), question.path);
+}
+
+// Standard output is flushed before anything goes to standard error, so that with both on one
+// file (2>&1) a reason never lands inside a row.
+void ConsoleHost::ShowFailure(const std::string& text) {
+    m_progress.Clear();
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
+}
+
+// Questions are asked elsewhere: the only message a run shows that is no error is its success.
+void ConsoleHost::ShowSuccess(const std::string& text) {
+    m_progress.Clear();
+    m_reportedSuccess = true;
+    if (m_voice.successMessages) {
+        std::fprintf(m_voice.messages, "%s\n", TerminalText(text).c_str());
+        std::fflush(m_voice.messages);
+    }
+}
+
+// The merge side still speaks in texts; its captions say which of the two it is.
+void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
+    if (caption == "Error") {
+        ShowFailure(text);
         return;
     }
     if (caption == "Message") {
-        std::fprintf(m_voice.messages, "%s\n", TerminalText(text).c_str());
-    } else {
-        std::fprintf(m_voice.messages, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
+        ShowSuccess(text);
+        return;
     }
-    std::fflush(m_voice.messages);
+    m_progress.Clear();
+    if (m_voice.successMessages) {
+        std::fprintf(m_voice.messages, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
+        std::fflush(m_voice.messages);
+    }
 }
 
 void ConsoleHost::ShowMessageAbout(const std::string& text, const std::string& caption,
                                    const std::string& path, const FileStatus& failure) {
     ShowMessage(text, caption);
-    if (caption != "Error" || Explained(text)) {
+    if (caption != "Error") {
         return;
     }
     const std::string reason = ReasonText(text, failure);
@@ -192,7 +366,7 @@ void ConsoleHost::ReportFileError(const FileError& error) {
     // file system reported as access denied, a folder as an invalid path, a broken pipe), the
     // system's say what happened.
     if (error.systemCode != 0 && !ReportSaysItAll(error)) {
-        Complain(error.path + ": " + ReasonText("", error));
+        Complain(error.path + ": " + SystemReason(error));
     }
 }
 

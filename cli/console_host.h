@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,6 +31,8 @@ class ConsoleHost : public OperationHost {
   public:
     ConsoleHost(Answering answering, Voice voice);
 
+    void Notify(const Notice& notice) override;
+    bool Ask(const Question& question) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
     void ReportFileError(const FileError& error) override;
@@ -57,22 +60,13 @@ class ConsoleHost : public OperationHost {
     bool ReportedSuccess() const { return m_reportedSuccess; }
     // A line of the program's own, on standard error, in the form "kavendrum-cli: text".
     void Complain(const std::string& text);
-    // Says why, on a line of its own, after the error message `text` whenever that is shown, in
-    // place of the system's words.
-    void ExplainError(std::string text, std::string reason) {
-        m_explained = std::move(text);
-        m_reason = std::move(reason);
-    }
 
   private:
-    bool Explained(const std::string& text) const {
-        return !m_reason.empty() && text == m_explained;
-    }
+    void ShowFailure(const std::string& text);
+    void ShowSuccess(const std::string& text);
 
     Answering m_answering;
     Voice m_voice;
-    std::string m_explained;
-    std::string m_reason;
     ProgressLine m_progress;
     bool m_reportedSuccess = false;
     const volatile std::sig_atomic_t* m_stopSignal = nullptr;
@@ -83,9 +77,15 @@ bool IsTerminal(std::FILE* stream);
 // A message's text as lines for the terminal: CR LF becomes a plain line end.
 std::string TerminalText(const std::string& text);
 
-// Why an operation on a file failed, in the system's words ("No such file or directory"); for a
-// message with no failure behind it, what is wrong with the file, or nothing when the message
-// says it all.
+// Why an operation on a file failed, in the system's words ("No such file or directory").
+std::string SystemReason(const FileError& failure);
+
+// The line the command line shows under a notice's text: the file it concerns and, when known,
+// why; nothing when the text says it all.
+std::optional<std::string> ReasonLine(const Notice& notice);
+
+// For a message that still comes as text (the merge side's), what is wrong with the file when no
+// failure lies behind it, or nothing when the message says it all.
 std::string ReasonText(const std::string& message, const FileStatus& failure);
 
 }  // namespace kavendrum

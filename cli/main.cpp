@@ -27,6 +27,7 @@
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
@@ -127,7 +128,7 @@ std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& h
         case LoadStatus::Loaded:
             return options;
         case LoadStatus::Failed:
-            host.ShowMessageAbout("Init failed!", "Error", path, std::nullopt);
+            host.Notify(NoticeOf(NoticeId::InitFailed, path));
             break;
         case LoadStatus::Aborted:
             host.ReportFileError(loaded.error);
@@ -228,19 +229,17 @@ std::uint32_t PlanSplit(const SplitArguments& arguments) {
 // After a split that wrote its pieces and its head file: the shell command that rebuilds the
 // file without this program.
 void PrintRejoinCommand(const Settings& settings, const std::string& destination,
-                        const std::string& name) {
+                        const std::string& name, const SplitResult& split) {
 #ifdef _WIN32
-    (void)settings, (void)destination, (void)name;
+    (void)settings, (void)destination, (void)name, (void)split;
 #else
-    const BaseName names = SplitBaseName(GetFileName(name));
-    const std::string headPath =
-        StripTrailingSeparator(destination) + kPathSeparator + names.base + ".kdh";
-    const auto info = PeekNamedHeadFile(headPath);
-    if (info && settings.Speaks()) {
-        std::printf(
-            "To rejoin without Kavendrum: %s\n",
-            RejoinCommandFrom(destination, names.base, names.extension, info->pieceCount).c_str());
+    if (split.pieceCount == 0 || !settings.Speaks()) {
+        return;
     }
+    const BaseName names = SplitBaseName(GetFileName(name));
+    std::printf(
+        "To rejoin without Kavendrum: %s\n",
+        RejoinCommandFrom(destination, names.base, names.extension, split.pieceCount).c_str());
 #endif
 }
 
@@ -258,7 +257,7 @@ std::string WhyNotGood(const std::string& path) {
         case FileErrorCause::LockViolation:
             return "in use: another program holds or locks it";
         default:
-            return ReasonText("", piece.error());
+            return SystemReason(piece.error());
     }
 }
 
@@ -302,11 +301,11 @@ void WarnOfManyPieces(const Settings& settings, ConsoleHost& host, const std::st
 
 // Verification without a checksum file compares sizes alone: a changed byte would pass.
 void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
-    if (!settings.Speaks() || !IsHeadFileName(headPath)) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!settings.Speaks() || !set) {
         return;
     }
-    const std::string checksums =
-        ChecksumFilePath(headPath.substr(0, headPath.size() - std::string_view(".kdh").size()));
+    const std::string checksums = set->ChecksumPath();
     if (!FileExists(checksums)) {
         host.Complain("no checksum file " + checksums +
                       ": only the pieces' sizes were checked, not their content");
@@ -348,7 +347,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         return kFailed;
     }
     host.SetPhase("splitting");
-    Outcome outcome = Outcome::Failed;
+    SplitResult split;
     std::string name = arguments.source;
     if (arguments.FromStandardInput()) {
         name = *arguments.name;
@@ -360,25 +359,20 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         // As mkdir -p would: the missing parents of the destination are made too.
         const StreamSplitRequest request{name, arguments.destination, pieceSize,
                                          arguments.checksums, FolderCreation::WithParents};
-        outcome = RunStreamSplit(request, input.value(), &*options, host);
+        split = SplitStream(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
         WarnOfManyPieces(settings, host, arguments.source, pieceSize);
-        if (KindOf(arguments.source) == FileKind::Stream) {
-            host.ExplainError(
-                "File doesn't existed or can not be open!",
-                arguments.source + ": not a regular file (split - reads standard input)");
-        }
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
-        outcome = RunSplit(request, &*options, host);
+        split = SplitFile(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
     if (host.ReportedSuccess()) {
-        PrintRejoinCommand(settings, arguments.destination, name);
+        PrintRejoinCommand(settings, arguments.destination, name, split);
     }
-    return ExitFor(outcome);
+    return ExitFor(split.outcome);
 }
 int Verify(const Settings& settings, const std::string& headPath) {
     ConsoleHost host(settings.answering(), settings.voice());
@@ -419,6 +413,25 @@ struct MergeArguments {
     bool toStandardOutput = false;
 };
 
+// The verification a merge runs first when the options ask for it: only the rows that failed,
+// on standard error, since standard output may carry the rebuilt file.
+VerifyOutcome VerifyBeforeMerge(const Settings& settings, ConsoleHost& host,
+                                const std::string& headPath, const std::string& outputPath) {
+    host.SetPhase("verifying");
+    const ContentVerification checked = VerifyWithChecksums(headPath, host, outputPath);
+    host.SetPhase("merging");
+    const Verification& verification = checked.verification;
+    if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
+        PrintRows(stderr, *verification.pieces, true);
+        PrintReasons(checked);
+        PrintBadSummary(verification, headPath);
+    }
+    if (verification.pieces) {
+        NoteSizesOnly(settings, host, headPath);
+    }
+    return verification.outcome;
+}
+
 int Merge(const Settings& settings, const MergeArguments& arguments) {
     // With the rebuilt file on standard output, everything else goes to standard error.
     Voice voice = settings.voice();
@@ -442,7 +455,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     // Without verification the engine would go on to an output without a name; the name is what
     // is wrong, so say that.
     if (!IsHeadFileName(headPath) && File::OpenForReading(headPath).ok()) {
-        host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
+        host.Notify(NoticeOf(NoticeId::HeadFileNameInvalid, headPath));
         return kFailed;
     }
     if (const auto info = PeekNamedHeadFile(headPath)) {
@@ -466,19 +479,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     // A failed verification shows no message of its own; the rows that failed tell why.
     host.SetPhase("merging");
     const MergeVerifier verify = [&] {
-        host.SetPhase("verifying");
-        const ContentVerification checked = VerifyWithChecksums(headPath, host, request.outputPath);
-        host.SetPhase("merging");
-        const Verification& verification = checked.verification;
-        if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
-            PrintRows(stderr, *verification.pieces, true);
-            PrintReasons(checked);
-            PrintBadSummary(verification, headPath);
-        }
-        if (verification.pieces) {
-            NoteSizesOnly(settings, host, headPath);
-        }
-        return verification.outcome;
+        return VerifyBeforeMerge(settings, host, headPath, request.outputPath);
     };
     return ExitFor(RunMerge(request, &*options, host, verify));
 }
@@ -532,16 +533,17 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
     return true;
 }
 
+// A reset says nothing when it is done; a change of values says so.
 int ReportStore(const StoreResult& stored, const std::string& path, ConsoleHost& host,
-                const char* successText) {
+                bool sayDone) {
     switch (stored.status) {
         case StoreStatus::Stored:
-            if (successText != nullptr) {
-                host.ShowMessage(successText, "Message");
+            if (sayDone) {
+                host.Notify(NoticeOf(NoticeId::OptionsChanged));
             }
             return kSucceeded;
         case StoreStatus::OpenFailed:
-            host.ShowMessageAbout("Save to option file error!", "Error", path, std::nullopt);
+            host.Notify(NoticeOf(NoticeId::OptionFileNotSaved, path));
             break;
         case StoreStatus::WriteFailed:
             host.ReportFileError(stored.error);
@@ -565,17 +567,16 @@ int Options(const Settings& settings, const std::string& action,
         return kSucceeded;
     }
     if (action == "reset") {
-        if (!host.AskOkCancelAbout("Do you really want to reset option?", "Message", path)) {
+        if (!host.Ask({.id = QuestionId::ResetOptions, .path = path})) {
             return kCancelled;
         }
-        return ReportStore(StoreOptions(path, OptionSet{}, *options), path, host, nullptr);
+        return ReportStore(StoreOptions(path, OptionSet{}, *options), path, host, false);
     }
     OptionSet values = *options;
     if (!ApplyAssignments(assignments, values)) {
         return kUsage;
     }
-    return ReportStore(StoreOptions(path, values, *options), path, host,
-                       "Change options successfully!");
+    return ReportStore(StoreOptions(path, values, *options), path, host, true);
 }
 
 // A line that names no command gets a better answer than the parser's: what was probably meant.
@@ -588,19 +589,20 @@ bool RefusedWithHint(int argc, char** argv) {
     return hint.has_value();
 }
 
-int Main(int argc, char** argv) {
-    if (RefusedWithHint(argc, argv)) {
-        return kUsage;
-    }
-    CLI::App app{"Kavendrum: cuts a file into pieces of a chosen size and joins them again."};
+// What the options command was given.
+struct OptionsArguments {
+    std::string action = "show";
+    std::vector<std::string> assignments;
+};
+
+// The options every command takes, before or after it: `split a b --yes`.
+void AddGlobalOptions(CLI::App& app, Settings& settings) {
     app.name("kavendrum-cli");
     app.require_subcommand(1);
-    // Global options are read after the subcommand too: `split a b --yes`.
     app.fallthrough();
     app.footer(MainHelpFooter());
     app.set_version_flag("--version", std::string("kavendrum-cli ") + KAVENDRUM_VERSION,
                          "Show the version and stop");
-    Settings settings;
     auto* yes = app.add_flag("--yes", settings.yes, "Answer OK to every question");
     app.add_flag("--no", settings.no, "Answer Cancel to every question")->excludes(yes);
     app.add_flag("-q,--quiet", settings.quiet, "Show no progress; given twice, as --silent");
@@ -610,89 +612,128 @@ int Main(int argc, char** argv) {
                  "Show progress also when standard error is no terminal, a line a second");
     app.add_option("--options-file", settings.optionsFile,
                    "Use this option file instead of the one beside the program");
+}
 
-    SplitArguments split;
-    auto* splitCommand = app.add_subcommand("split", "Cut a file into pieces");
-    splitCommand->footer(SplitHelpFooter());
-    splitCommand->add_option("SOURCE", split.source, "File to split, or - for standard input")
+CLI::App* AddSplitCommand(CLI::App& app, SplitArguments& split) {
+    auto* command = app.add_subcommand("split", "Cut a file into pieces");
+    command->footer(SplitHelpFooter());
+    command->add_option("SOURCE", split.source, "File to split, or - for standard input")
         ->required();
-    splitCommand->add_option("DESTINATION", split.destination, "Folder for the pieces")->required();
-    auto* sizeOption = splitCommand->add_option(
+    command->add_option("DESTINATION", split.destination, "Folder for the pieces")->required();
+    auto* sizeOption = command->add_option(
         "--size", split.size,
         "Bytes per piece, such as 25M, 650MB, 1.5G, fat32 or email (default 1457664)");
     sizeOption->type_name("SIZE");
-    splitCommand->add_option("--pieces", split.pieces, "Cut into exactly this many pieces")
+    command->add_option("--pieces", split.pieces, "Cut into exactly this many pieces")
         ->type_name("N")
         ->check(CLI::Range(std::uint32_t{1}, std::numeric_limits<std::uint32_t>::max()))
         ->excludes(sizeOption);
-    splitCommand
+    command
         ->add_option("--name", split.name,
                      "With SOURCE -: the file's name, giving base name and extension")
         ->type_name("NAME");
-    auto* checksumsFlag = splitCommand->add_flag(
-        "--checksums", split.checksums,
-        "Also write base.sha256, which sha256sum -c can check (the default)");
-    splitCommand
+    auto* checksumsFlag =
+        command->add_flag("--checksums", split.checksums,
+                          "Also write base.sha256, which sha256sum -c can check (the default)");
+    command
         ->add_flag_callback(
             "--no-checksums", [&split] { split.checksums = false; }, "Leave base.sha256 out")
         ->excludes(checksumsFlag);
+    return command;
+}
 
-    std::string headPath;
-    auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");
-    verifyCommand->footer(VerifyHelpFooter());
-    verifyCommand->add_option("HEAD", headPath, "Head file (.kdh)")->required();
+CLI::App* AddVerifyCommand(CLI::App& app, std::string& headPath) {
+    auto* command = app.add_subcommand("verify", "Check the pieces a head file names");
+    command->footer(VerifyHelpFooter());
+    command->add_option("HEAD", headPath, "Head file (.kdh)")->required();
+    return command;
+}
 
-    MergeArguments merge;
-    auto* mergeCommand = app.add_subcommand("merge", "Join the pieces a head file names");
-    mergeCommand->footer(MergeHelpFooter());
-    mergeCommand->add_option("HEAD", merge.head, "Head file (.kdh)")->required();
-    auto* stdoutFlag = mergeCommand->add_flag("--stdout", merge.toStandardOutput,
-                                              "Write the rebuilt file to standard output");
-    mergeCommand
+CLI::App* AddMergeCommand(CLI::App& app, MergeArguments& merge) {
+    auto* command = app.add_subcommand("merge", "Join the pieces a head file names");
+    command->footer(MergeHelpFooter());
+    command->add_option("HEAD", merge.head, "Head file (.kdh)")->required();
+    auto* stdoutFlag = command->add_flag("--stdout", merge.toStandardOutput,
+                                         "Write the rebuilt file to standard output");
+    command
         ->add_option("--dest", merge.destination,
                      "Folder for the rebuilt file (default: the head file's folder)")
         ->excludes(stdoutFlag);
-    mergeCommand->add_option("--prefix", merge.prefix, "Name the rebuilt file after this instead")
+    command->add_option("--prefix", merge.prefix, "Name the rebuilt file after this instead")
         ->excludes(stdoutFlag);
+    return command;
+}
 
-    std::string action = "show";
-    std::vector<std::string> assignments;
-    auto* optionsCommand = app.add_subcommand("options", "Show, reset or set the options");
-    optionsCommand->footer(OptionsHelpFooter());
-    optionsCommand->add_option("ACTION", action, "show, reset or set")
+CLI::App* AddOptionsCommand(CLI::App& app, OptionsArguments& options) {
+    auto* command = app.add_subcommand("options", "Show, reset or set the options");
+    command->footer(OptionsHelpFooter());
+    command->add_option("ACTION", options.action, "show, reset or set")
         ->check(CLI::IsMember({"show", "reset", "set"}));
-    optionsCommand->add_option("FIELD=VALUE", assignments, "With set: the fields to change");
+    command->add_option("FIELD=VALUE", options.assignments, "With set: the fields to change");
+    return command;
+}
 
+// The command line as the parser and this program's own checks read it.
+struct CommandLine {
+    Settings settings;
+    SplitArguments split;
+    std::string headPath;
+    MergeArguments merge;
+    OptionsArguments options;
+    CLI::App* splitCommand = nullptr;
+    CLI::App* verifyCommand = nullptr;
+    CLI::App* mergeCommand = nullptr;
     std::uint32_t pieceSize = kDefaultPieceSize;
+};
+
+// What the parser cannot check; usage errors are thrown.
+void CheckBeyondTheParser(CommandLine& line) {
+    if (line.options.action != "set" && !line.options.assignments.empty()) {
+        throw CLI::ValidationError("FIELD=VALUE", "only 'set' takes field assignments");
+    }
+    if (*line.splitCommand) {
+        line.pieceSize = PlanSplit(line.split);
+    }
+    // Binary data is not for the screen; a pipe or a file is what --stdout is for.
+    if (*line.mergeCommand && line.merge.toStandardOutput && IsTerminal(stdout)) {
+        throw CLI::ValidationError("--stdout", "standard output is a terminal");
+    }
+}
+
+int RunCommand(const CommandLine& line) {
+    if (*line.splitCommand) {
+        return Split(line.settings, line.split, line.pieceSize);
+    }
+    if (*line.verifyCommand) {
+        return Verify(line.settings, line.headPath);
+    }
+    if (*line.mergeCommand) {
+        return Merge(line.settings, line.merge);
+    }
+    return Options(line.settings, line.options.action, line.options.assignments);
+}
+
+int Main(int argc, char** argv) {
+    if (RefusedWithHint(argc, argv)) {
+        return kUsage;
+    }
+    CLI::App app{"Kavendrum: cuts a file into pieces of a chosen size and joins them again."};
+    CommandLine line;
+    AddGlobalOptions(app, line.settings);
+    line.splitCommand = AddSplitCommand(app, line.split);
+    line.verifyCommand = AddVerifyCommand(app, line.headPath);
+    line.mergeCommand = AddMergeCommand(app, line.merge);
+    AddOptionsCommand(app, line.options);
     try {
         app.parse(argc, argv);
-        if (action != "set" && !assignments.empty()) {
-            throw CLI::ValidationError("FIELD=VALUE", "only 'set' takes field assignments");
-        }
-        if (*splitCommand) {
-            pieceSize = PlanSplit(split);
-        }
-        // Binary data is not for the screen; a pipe or a file is what --stdout is for.
-        if (*mergeCommand && merge.toStandardOutput && IsTerminal(stdout)) {
-            throw CLI::ValidationError("--stdout", "standard output is a terminal");
-        }
+        CheckBeyondTheParser(line);
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return kUsage;
     }
-
-    if (*splitCommand) {
-        return Split(settings, split, pieceSize);
-    }
-    if (*verifyCommand) {
-        return Verify(settings, headPath);
-    }
-    if (*mergeCommand) {
-        return Merge(settings, merge);
-    }
-    return Options(settings, action, assignments);
+    return RunCommand(line);
 }
 
 int SayAndFail(const char* what) {

@@ -2,6 +2,7 @@
 
 #include "engine/io/staged_file.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 
 namespace kavendrum {
 
@@ -144,13 +145,13 @@ std::optional<std::string> BuildRejoinBatch(const std::vector<std::string>& piec
 bool WriteRejoinBatch(const std::string& folder, const std::string& base,
                       const std::string& extension, const std::vector<std::string>& pieceNames,
                       OperationHost& host, std::optional<FileIdentity> keepOut) {
-    const std::string path = folder + kPathSeparator + base + ".bat";
+    const std::string path = PieceSet::InFolder(folder + kPathSeparator, base).BatchPath();
     const auto text = BuildRejoinBatch(pieceNames, base, extension);
     // Written beside and renamed over its name: a link standing there is replaced, never followed.
     auto file = text ? StagedFile::Create(path) : FileResult<StagedFile>(FileError{});
     if (!file.ok()) {
-        host.ShowMessageAbout("Create batch file error!", "Error", path,
-                              text ? FileStatus(file.error()) : std::nullopt);
+        host.Notify(NoticeOf(NoticeId::BatchFileNotCreated, path,
+                             text ? FileStatus(file.error()) : std::nullopt));
         return false;
     }
     if (auto failure = file.value().file().WriteLastAndClose(text->data(), text->size())) {
@@ -160,8 +161,7 @@ bool WriteRejoinBatch(const std::string& folder, const std::string& base,
     if (auto failure = file.value().PutInPlace(keepOut ? &*keepOut : nullptr)) {
         // Another name of the file being split is left as it is.
         const bool source = failure->cause == FileErrorCause::SharingViolation;
-        host.ShowMessageAbout("Create batch file error!", "Error", path,
-                              source ? std::nullopt : failure);
+        host.Notify(NoticeOf(NoticeId::BatchFileNotCreated, path, source ? std::nullopt : failure));
         return false;
     }
     file.value().Keep();

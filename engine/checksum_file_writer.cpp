@@ -39,13 +39,13 @@ FileStatus WriteFullBlocks(const ChecksumFileContent& content, File& file, std::
 bool WriteChecksumFile(const ChecksumFileContent& content, const FileIdentity* keepOut, bool flush,
                        OperationHost& host) {
     if (!HasEveryDigest(content)) {
-        host.ShowMessage("Create checksum file error!", "Error");
+        host.Notify(NoticeOf(NoticeId::ChecksumFileNotCreated, content.path));
         return false;
     }
     // Written beside and renamed over its name: a link standing there is replaced, never followed.
     auto file = StagedFile::Create(content.path);
     if (!file.ok()) {
-        host.ShowMessage("Create checksum file error!", "Error");
+        host.Notify(NoticeOf(NoticeId::ChecksumFileNotCreated, content.path));
         return false;
     }
     std::string text;
@@ -58,7 +58,7 @@ bool WriteChecksumFile(const ChecksumFileContent& content, const FileIdentity* k
         return false;
     }
     if (file.value().PutInPlace(keepOut)) {
-        host.ShowMessage("Create checksum file error!", "Error");
+        host.Notify(NoticeOf(NoticeId::ChecksumFileNotCreated, content.path));
         return false;
     }
     file.value().Keep();

@@ -38,14 +38,13 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
         return FolderCheck::Ready;
     }
     const auto mode = side == FolderSide::Split ? options.splitFolderMode : options.mergeFolderMode;
-    if (mode != 0 && !host.AskOkCancelAbout("Folder doesn't exist, do you want to create it?",
-                                            "Message", path)) {
+    if (mode != 0 && !host.Ask({.id = QuestionId::CreateFolder, .path = path})) {
         return FolderCheck::Declined;
     }
     const std::string folder = StripTrailingSeparator(path);
     if (auto failure = creation == FolderCreation::WithParents ? CreateWithParents(folder)
                                                                : CreateOneFolder(folder)) {
-        host.ShowMessageAbout("Can not create folder!", "Error", path, failure);
+        host.Notify(NoticeOf(NoticeId::FolderNotCreated, path, failure));
         return FolderCheck::Failed;
     }
     return FolderCheck::Ready;

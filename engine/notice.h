@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/io/file_error.h"
 
@@ -79,6 +80,15 @@ struct Notice {
     std::uint64_t needed = 0;
     std::uint64_t available = 0;
 };
+
+// A notice about one file, with the failure behind it if there was one.
+inline Notice NoticeOf(NoticeId id, std::string path = {}, FileStatus failure = std::nullopt) {
+    Notice notice;
+    notice.id = id;
+    notice.path = std::move(path);
+    notice.failure = std::move(failure);
+    return notice;
+}
 
 // The questions an operation asks; true is OK (yes).
 enum class QuestionId {

@@ -144,11 +144,15 @@ std::string TextOf(const Notice& notice) {
 
 const char* CaptionOf(QuestionId id) {
     switch (id) {
+        case QuestionId::OverwriteSetFiles:
         case QuestionId::OverwriteOutput:
             return "Overwrite Warning";
-        default:
-            return kMessage;
+        case QuestionId::CreateFolder:
+        case QuestionId::ContinueMerge:
+        case QuestionId::ResetOptions:
+            break;
     }
+    return kMessage;
 }
 
 std::string TextOf(const Question& question) {

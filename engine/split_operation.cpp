@@ -22,13 +22,9 @@ namespace kavendrum {
 
 namespace {
 
-void ShowError(OperationHost& host, const char* text) {
-    host.ShowMessage(text, "Error");
-}
-
-void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
-                    const FileStatus& failure) {
-    host.ShowMessageAbout(text, "Error", path, failure);
+void Tell(OperationHost& host, NoticeId id, const std::string& path = {},
+          const FileStatus& failure = std::nullopt) {
+    host.Notify(NoticeOf(id, path, failure));
 }
 
 // The digits of 1 … count, written one after another.
@@ -60,22 +56,23 @@ std::uint64_t SplitBytes(const BaseName& names, std::uint64_t fileSize, std::uin
 class SplitRun {
   public:
     SplitRun(const SplitRequest& request, const OptionSet& options, OperationHost& host,
-             File& source, FileIdentity sourceIdentity)
+             File& source, FileIdentity sourceIdentity, SplitResult& result)
         : m_request(request),
           m_options(options),
           m_host(host),
           m_source(source),
-          m_sourceIdentity(sourceIdentity) {}
+          m_sourceIdentity(sourceIdentity),
+          m_result(result) {}
 
-    Outcome Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                std::uint32_t pieceCount, StagedFile& head);
+    Outcome Run(const SplitPlace& place, const BaseName& names, std::uint64_t fileSize,
+                const SplitPlan& plan, StagedFile& head);
 
   private:
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     bool CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastSize);
     std::string PieceName(std::uint32_t number) const;
     std::string PiecePath(std::uint32_t number) const;
-    const char* CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const;
+    NoticeId CreationFailure(std::uint32_t number, std::uint32_t pieceCount) const;
     StagedFile* CreatePiece(PieceCreator& ahead, std::uint32_t number, std::uint32_t pieceCount);
     bool CopyToPiece(File& piece, std::size_t size);
     bool ClosePiece(File& piece);
@@ -91,8 +88,9 @@ class SplitRun {
     OperationHost& m_host;
     File& m_source;
     FileIdentity m_sourceIdentity;
+    SplitResult& m_result;
     std::string m_folder;
-    std::string m_base;
+    PieceSet m_set = PieceSet::InFolder("", "");
     std::vector<std::string> m_pieceNames;
     // The pieces made so far, under temporary names until all of them are whole; whatever happens
     // to the run, they go unless they are kept.
@@ -103,13 +101,13 @@ class SplitRun {
     bool m_interrupted = false;
 };
 
-Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
-                      std::uint32_t pieceCount, StagedFile& head) {
-    m_folder = folder;
-    m_base = names.base;
+Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint64_t fileSize,
+                      const SplitPlan& plan, StagedFile& head) {
+    m_folder = place.folder;
+    m_set = *place.set;
     const std::uint32_t pieceSize = m_request.pieceSize;
-    const auto lastSize =
-        static_cast<std::uint32_t>(fileSize - std::uint64_t{pieceCount - 1} * pieceSize);
+    const std::uint32_t pieceCount = plan.pieceCount;
+    const std::uint32_t lastSize = plan.lastPieceSize;
 
     if (m_request.writeChecksums) {
         // The bytes have to pass through the program to be hashed, so they are not copied inside
@@ -124,9 +122,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     if (!PutPiecesInPlace()) {
         return Outcome::Failed;
     }
-    const std::string batchPath = folder + kPathSeparator + m_base + ".bat";
-    m_host.ShowMessage(
-        "Split file successfully!\r\nTo Re-Join, run the file: \"" + batchPath + "\"", "Message");
+    Tell(m_host, NoticeId::SplitSucceeded, m_set.BatchPath());
     if (!WriteHeadRecord(head,
                          MakeHeadFileInfo(fileSize, pieceCount, pieceSize, names.extension))) {
         return Outcome::Failed;
@@ -135,12 +131,21 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     head.Keep();
     for (auto& piece : m_pieces) {
         piece.Keep();
+        m_result.written.push_back(piece.FinalPath());
     }
-    bool clean =
-        WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
+    m_result.written.push_back(m_set.HeadPath());
+    m_result.pieceCount = pieceCount;
+    bool clean = WriteRejoinBatch(m_folder, m_set.Base(), names.extension, m_pieceNames, m_host,
+                                  m_sourceIdentity);
+    if (clean) {
+        m_result.written.push_back(m_set.BatchPath());
+    }
     // The source is the only copy the user asked to check the pieces against: it stays unless
     // the checksum file is written.
     const bool checked = !m_digests || WriteChecksums(names.extension);
+    if (m_digests && checked) {
+        m_result.written.push_back(m_set.ChecksumPath());
+    }
     clean = checked && clean;
     m_transfer = Transfer(kMaxCopyUnit);
     if (m_options.deleteAfterSplit != 0 && checked) {
@@ -199,21 +204,21 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
 }
 
 std::string SplitRun::PieceName(std::uint32_t number) const {
-    return m_base + "_" + std::to_string(number) + ".skf";
+    return m_set.PieceName(number);
 }
 
 std::string SplitRun::PiecePath(std::uint32_t number) const {
-    return m_folder + kPathSeparator + PieceName(number);
+    return m_set.PiecePath(number);
 }
 
-// The message for a piece that cannot be made, or put in place: each mode has its own texts for
+// The notice for a piece that cannot be made, or put in place: each mode has its own texts for
 // the pieces before the last and for the last.
-const char* SplitRun::CreationFailureText(std::uint32_t number, std::uint32_t pieceCount) const {
+NoticeId SplitRun::CreationFailure(std::uint32_t number, std::uint32_t pieceCount) const {
     const bool last = number == pieceCount;
     if (m_request.pieceSize <= kMaxCopyUnit) {
-        return last ? "Create file error,split failed!" : "Can not create file, split failed!";
+        return last ? NoticeId::LastPieceNotCreated : NoticeId::PieceNotCreated;
     }
-    return last ? "Can not create file, split failed!" : "Can not create file,split file failed!";
+    return last ? NoticeId::PieceNotCreated : NoticeId::PieceNotCreatedLarge;
 }
 
 StagedFile* SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
@@ -222,8 +227,7 @@ StagedFile* SplitRun::CreatePiece(PieceCreator& ahead, std::uint32_t number,
     if (!piece) {
         auto made = StagedFile::Create(PiecePath(number));
         if (!made.ok()) {
-            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), PiecePath(number),
-                           made.error());
+            Tell(m_host, CreationFailure(number, pieceCount), PiecePath(number), made.error());
             return nullptr;
         }
         piece.emplace(std::move(made.value()));
@@ -240,8 +244,7 @@ bool SplitRun::PutPiecesInPlace() {
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
         StagedFile& piece = m_pieces[number - 1];
         if (auto failure = piece.PutInPlace(&m_sourceIdentity)) {
-            ShowErrorAbout(m_host, CreationFailureText(number, pieceCount), piece.FinalPath(),
-                           failure);
+            Tell(m_host, CreationFailure(number, pieceCount), piece.FinalPath(), failure);
             return false;
         }
     }
@@ -262,7 +265,7 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
     }
     // The source shrank under us: what is missing must not be made up.
     if (moved.bytes < size) {
-        ShowError(m_host, "Read file error!");
+        Tell(m_host, NoticeId::SourceShrank);
         return false;
     }
     return true;
@@ -302,7 +305,7 @@ bool SplitRun::WriteHeadRecord(StagedFile& head, const HeadFileInfo& info) {
         failure = head.PutInPlace(&m_sourceIdentity);
     }
     if (failure) {
-        ShowErrorAbout(m_host, "Write to head file error!", failure->path, failure);
+        Tell(m_host, NoticeId::HeadFileNotWritten, failure->path, failure);
         return false;
     }
     return true;
@@ -312,10 +315,10 @@ bool SplitRun::WriteHeadRecord(StagedFile& head, const HeadFileInfo& info) {
 // a merge gives it; flushed as the pieces are when the source is to be removed.
 bool SplitRun::WriteChecksums(const std::string& extension) {
     ChecksumFileContent content;
-    content.path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    content.path = m_set.ChecksumPath();
     content.pieceNames = &m_pieceNames;
     content.pieceDigests = m_digests->TakePieceDigests();
-    content.wholeName = RebuiltFileName(m_base, extension);
+    content.wholeName = RebuiltFileName(m_set.Base(), extension);
     content.wholeDigest = m_digests->WholeDigest();
     return WriteChecksumFile(content, &m_sourceIdentity, FlushesEachFile(), m_host);
 }
@@ -334,7 +337,7 @@ bool SplitRun::DeleteSource() {
         failure = RemoveFile(m_request.sourcePath);
     }
     if (failure) {
-        ShowErrorAbout(m_host, "Can not remove original files!", m_request.sourcePath, failure);
+        Tell(m_host, NoticeId::OriginalNotRemoved, m_request.sourcePath, failure);
         return false;
     }
     return true;
@@ -342,18 +345,25 @@ bool SplitRun::DeleteSource() {
 
 }  // namespace
 
-bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
-    if (request.sourcePath.empty()) {
-        ShowError(host, "File to split must be filled in!");
+bool HasSplitFields(const std::string& source, const std::string& destinationFolder,
+                    OperationHost& host) {
+    if (source.empty()) {
+        Tell(host, NoticeId::FileToSplitEmpty);
         return false;
     }
-    if (request.destinationFolder.empty()) {
-        ShowError(host, "Destination folder must be filled in!");
+    if (destinationFolder.empty()) {
+        Tell(host, NoticeId::DestinationFolderEmpty);
+        return false;
+    }
+    return true;
+}
+
+bool ValidateInputs(const SplitRequest& request, OperationHost& host) {
+    if (!HasSplitFields(request.sourcePath, request.destinationFolder, host)) {
         return false;
     }
     if (auto opened = File::OpenForReading(request.sourcePath); !opened.ok()) {
-        ShowErrorAbout(host, "File doesn't existed or can not be open!", request.sourcePath,
-                       opened.error());
+        Tell(host, NoticeId::SourceNotOpened, request.sourcePath, opened.error());
         return false;
     }
     return true;
@@ -368,10 +378,7 @@ bool RefuseSetFileName(const BaseName& names, const std::string& sourcePath, Ope
     // case: the set may be merged where names are not told apart by case.
     for (const char* own : {"kdh", "bat", "sha256", "kdj"}) {
         if (extension == own) {
-            host.ShowMessageAbout(
-                "Can not split a file named like a head, batch, checksum or "
-                "journal file!",
-                "Error", sourcePath, std::nullopt);
+            Tell(host, NoticeId::SourceNamedLikeSetFile, sourcePath);
             return true;
         }
     }
@@ -393,10 +400,11 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
         place.stop = Outcome::Failed;
         return place;
     }
-    place.headPath = place.folder + kPathSeparator + base + ".kdh";
+    // Joined as written, so that a destination of the root stays the root.
+    place.set = PieceSet::InFolder(place.folder + kPathSeparator, base);
+    place.headPath = place.set->HeadPath();
     if (options.overwriteMode == 1 && FileExists(place.headPath) &&
-        !host.AskOkCancelAbout("There are same name files in this folder,overwrite it?",
-                               "Overwrite Warning", place.headPath)) {
+        !host.Ask({.id = QuestionId::OverwriteSetFiles, .path = place.headPath})) {
         place.stop = Outcome::Cancelled;
         return place;
     }
@@ -405,8 +413,7 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
                     ? FileResult<StagedFile>(FolderInTheWay(place.headPath))
                     : StagedFile::Create(place.headPath);
     if (!head.ok()) {
-        ShowErrorAbout(host, "Can not create head file, split failed!", place.headPath,
-                       head.error());
+        Tell(host, NoticeId::HeadFileNotCreated, place.headPath, head.error());
         place.stop = Outcome::Failed;
         return place;
     }
@@ -414,49 +421,64 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
     return place;
 }
 
-Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+std::optional<SplitPlan> PlanSplit(std::uint64_t fileSize, std::uint32_t pieceSize) {
+    // The head file counts pieces in 32 bits.
+    if (pieceSize == 0 || fileSize / pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    SplitPlan plan;
+    plan.pieceCount = static_cast<std::uint32_t>(fileSize / pieceSize + 1);
+    plan.lastPieceSize = static_cast<std::uint32_t>(fileSize % pieceSize);
+    return plan;
+}
+
+SplitResult SplitFile(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+    SplitResult result;
     host.PlaceProgressOnce();
     if (!ValidateInputs(request, host)) {
-        return Outcome::Failed;
+        return result;
     }
     const BaseName names = SplitBaseName(GetFileName(request.sourcePath));
     if (RefuseSetFileName(names, request.sourcePath, host)) {
-        return Outcome::Failed;
+        return result;
     }
     auto source = File::OpenForReading(request.sourcePath);
     if (!source.ok()) {
-        ShowErrorAbout(host, "Read file error!", request.sourcePath, source.error());
-        return Outcome::Failed;
+        Tell(host, NoticeId::SourceUnreadable, request.sourcePath, source.error());
+        return result;
     }
     const auto fileSize = source.value().Length();
     const auto sourceIdentity = source.value().Identity();
     if (!fileSize.ok() || !sourceIdentity.ok()) {
         host.ReportFileError(fileSize.ok() ? sourceIdentity.error() : fileSize.error());
-        return Outcome::Failed;
+        return result;
     }
     if (options == nullptr) {
-        ShowError(host, "Get MainFrame error!");
-        return Outcome::Failed;
+        Tell(host, NoticeId::MainFrameMissingSplit);
+        return result;
     }
-
-    // The head file counts pieces in 32 bits.
-    if (request.pieceSize == 0 ||
-        fileSize.value() / request.pieceSize >= std::numeric_limits<std::uint32_t>::max()) {
-        ShowError(host, "Split size is too small for this file!");
-        return Outcome::Failed;
+    const auto plan = PlanSplit(fileSize.value(), request.pieceSize);
+    if (!plan) {
+        Tell(host, NoticeId::SplitSizeTooSmall);
+        return result;
     }
-    const auto pieceCount = static_cast<std::uint32_t>(fileSize.value() / request.pieceSize + 1);
-
-    SplitPlace place =
-        PrepareSplitPlace(request.destinationFolder, names.base,
-                          SplitBytes(names, fileSize.value(), pieceCount, request.writeChecksums),
-                          *options, host, request.creation);
+    SplitPlace place = PrepareSplitPlace(
+        request.destinationFolder, names.base,
+        SplitBytes(names, fileSize.value(), plan->pieceCount, request.writeChecksums), *options,
+        host, request.creation);
+    result.set = place.set;
     if (place.stop) {
-        return *place.stop;
+        result.outcome = *place.stop;
+        return result;
     }
     source.value().AdviseSequential();
-    SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
-    return run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
+    SplitRun run(request, *options, host, source.value(), sourceIdentity.value(), result);
+    result.outcome = run.Run(place, names, fileSize.value(), *plan, *place.head);
+    return result;
+}
+
+Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+    return SplitFile(request, options, host).outcome;
 }
 
 }  // namespace kavendrum

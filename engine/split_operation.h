@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/folders.h"
 #include "engine/head_file.h"
@@ -10,6 +11,7 @@
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 #include "options/option_set.h"
 
 namespace kavendrum {
@@ -27,7 +29,31 @@ struct SplitRequest {
     FolderCreation creation = FolderCreation::OneLevel;
 };
 
-// The split's input check: the first failure is shown and false returned.
+// How a file of `fileSize` bytes is cut into pieces of `pieceSize`: one piece more than the whole
+// pieces, the last holding the rest (empty when the size divides the file). Nothing when the size
+// is 0 or the count would not fit the head file's 32 bits.
+struct SplitPlan {
+    std::uint32_t pieceCount = 0;
+    std::uint32_t lastPieceSize = 0;
+};
+std::optional<SplitPlan> PlanSplit(std::uint64_t fileSize, std::uint32_t pieceSize);
+
+// What a split did, for its host: the set it wrote and, once the set is whole (its head file in
+// place), how many pieces it has; every path it put in place, in order.
+struct SplitResult {
+    Outcome outcome = Outcome::Failed;
+    std::optional<PieceSet> set;
+    std::uint32_t pieceCount = 0;  // 0 until the head file is in place
+    std::vector<std::string> written;
+};
+
+// The fields every split needs, whether it reads a file or a stream: what to split (its path or
+// its name) and where to. The first that is empty is shown and false returned.
+bool HasSplitFields(const std::string& source, const std::string& destinationFolder,
+                    OperationHost& host);
+
+// The split's input check: its fields, then that the source opens. The first failure is shown
+// and false returned.
 bool ValidateInputs(const SplitRequest& request, OperationHost& host);
 
 // A file whose name is that of one of its set's own files (base.kdh, base.bat, base.sha256,
@@ -43,6 +69,7 @@ bool RefuseSetFileName(const BaseName& names, const std::string& sourcePath, Ope
 struct SplitPlace {
     std::string folder;
     std::string headPath;
+    std::optional<PieceSet> set;
     std::optional<StagedFile> head;
     std::optional<Outcome> stop;
 };
@@ -56,6 +83,8 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
 // Every file is written under a temporary name and put in place by a rename: the pieces once all
 // are whole, the head file after them. A split that fails or is stopped before its head file is in
 // place removes what it made and leaves every file that was there before as it was.
+SplitResult SplitFile(const SplitRequest& request, const OptionSet* options, OperationHost& host);
+// As SplitFile, for a host that needs only the outcome.
 Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host);
 
 }  // namespace kavendrum

@@ -20,9 +20,9 @@ namespace kavendrum {
 
 namespace {
 
-void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
-                    const FileStatus& failure) {
-    host.ShowMessageAbout(text, "Error", path, failure);
+void Tell(OperationHost& host, NoticeId id, const std::string& path = {},
+          const FileStatus& failure = std::nullopt) {
+    host.Notify(NoticeOf(id, path, failure));
 }
 
 // The stream's own file, when it is one: pieces must never be written over it.
@@ -37,13 +37,12 @@ std::optional<FileIdentity> StreamIdentity(const File& stream) {
 class StreamRun {
   public:
     StreamRun(const StreamSplitRequest& request, File& stream, OperationHost& host,
-              std::optional<FileIdentity> keepOut, std::string folder, std::string base)
+              std::optional<FileIdentity> keepOut, PieceSet set)
         : m_request(request),
           m_stream(stream),
           m_host(host),
           m_keepOut(keepOut),
-          m_folder(std::move(folder)),
-          m_base(std::move(base)) {
+          m_set(std::move(set)) {
         if (request.writeChecksums) {
             m_digests.emplace(true, true);
         }
@@ -55,9 +54,10 @@ class StreamRun {
     // Gives the pieces their names; false after a reported failure.
     bool PutPiecesInPlace();
     // The set is whole: its pieces stay whatever happens next.
-    void KeepPieces() {
+    void KeepPieces(std::vector<std::string>& written) {
         for (auto& piece : m_pieces) {
             piece.Keep();
+            written.push_back(piece.FinalPath());
         }
     }
     std::uint64_t Bytes() const { return m_bytes; }
@@ -73,8 +73,7 @@ class StreamRun {
     File& m_stream;
     OperationHost& m_host;
     std::optional<FileIdentity> m_keepOut;
-    std::string m_folder;
-    std::string m_base;
+    PieceSet m_set;
     std::vector<std::string> m_pieceNames;
     // Under temporary names until the stream has ended; they go with the run unless kept.
     std::vector<StagedFile> m_pieces;
@@ -87,11 +86,11 @@ class StreamRun {
 
 bool StreamRun::CopyPieces() {
     for (std::uint32_t number = 1;; ++number) {
-        const std::string name = m_base + "_" + std::to_string(number) + ".skf";
-        const std::string path = m_folder + kPathSeparator + name;
+        const std::string name = m_set.PieceName(number);
+        const std::string path = m_set.PiecePath(number);
         auto made = StagedFile::Create(path);
         if (!made.ok()) {
-            ShowErrorAbout(m_host, "Can not create file, split failed!", path, made.error());
+            Tell(m_host, NoticeId::PieceNotCreated, path, made.error());
             return false;
         }
         m_pieceNames.push_back(name);
@@ -114,7 +113,7 @@ bool StreamRun::CopyPieces() {
         }
         // The head file counts pieces in 32 bits.
         if (number == std::numeric_limits<std::uint32_t>::max()) {
-            m_host.ShowMessage("Split size is too small for this file!", "Error");
+            Tell(m_host, NoticeId::SplitSizeTooSmall);
             return false;
         }
     }
@@ -123,8 +122,7 @@ bool StreamRun::CopyPieces() {
 bool StreamRun::PutPiecesInPlace() {
     for (auto& piece : m_pieces) {
         if (auto failure = piece.PutInPlace(m_keepOut ? &*m_keepOut : nullptr)) {
-            ShowErrorAbout(m_host, "Can not create file, split failed!", piece.FinalPath(),
-                           failure);
+            Tell(m_host, NoticeId::PieceNotCreated, piece.FinalPath(), failure);
             return false;
         }
     }
@@ -161,75 +159,104 @@ bool StreamRun::WriteChecksums(const std::string& extension) {
         return true;
     }
     ChecksumFileContent content;
-    content.path = ChecksumFilePath(m_folder + kPathSeparator + m_base);
+    content.path = m_set.ChecksumPath();
     content.pieceNames = &m_pieceNames;
     content.pieceDigests = m_digests->TakePieceDigests();
-    content.wholeName = RebuiltFileName(m_base, extension);
+    content.wholeName = RebuiltFileName(m_set.Base(), extension);
     content.wholeDigest = m_digests->WholeDigest();
     return WriteChecksumFile(content, m_keepOut ? &*m_keepOut : nullptr, false, m_host);
 }
 
-}  // namespace
-
-Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
-                       OperationHost& host) {
-    if (request.name.empty()) {
-        host.ShowMessage("File to split must be filled in!", "Error");
-        return Outcome::Failed;
-    }
-    if (request.destinationFolder.empty()) {
-        host.ShowMessage("Destination folder must be filled in!", "Error");
-        return Outcome::Failed;
+// The stream's own checks, after the fields that every split needs.
+bool ValidateStreamInputs(const StreamSplitRequest& request, const OptionSet* options,
+                          OperationHost& host) {
+    if (!HasSplitFields(request.name, request.destinationFolder, host)) {
+        return false;
     }
     if (options == nullptr) {
-        host.ShowMessage("Get MainFrame error!", "Error");
-        return Outcome::Failed;
+        Tell(host, NoticeId::MainFrameMissingSplit);
+        return false;
     }
     if (request.pieceSize == 0) {
-        host.ShowMessage("Split size is too small for this file!", "Error");
-        return Outcome::Failed;
+        Tell(host, NoticeId::SplitSizeTooSmall);
+        return false;
     }
-    // The name is only a name: a folder in it would lead the pieces elsewhere.
-    const BaseName names = SplitBaseName(LeafName(request.name));
-    if (RefuseSetFileName(names, request.name, host)) {
-        return Outcome::Failed;
-    }
-    const auto keepOut = StreamIdentity(stream);
-    // The size is known only at the end, so no free space can be checked for.
-    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base, std::nullopt,
-                                         *options, host, request.creation);
-    if (place.stop) {
-        return *place.stop;
-    }
-    const std::string& folder = place.folder;
-    const std::string& headPath = place.headPath;
-    StreamRun run(request, stream, host, keepOut, folder, names.base);
-    if (!run.CopyPieces()) {
-        return run.Interrupted() ? Outcome::Interrupted : Outcome::Failed;
-    }
-    if (!run.PutPiecesInPlace()) {
-        return Outcome::Failed;
-    }
-    const auto pieceCount = static_cast<std::uint32_t>(run.PieceNames().size());
-    host.ShowMessage("Split file successfully!\r\nTo Re-Join, run the file: \"" + folder +
-                         kPathSeparator + names.base + ".bat\"",
-                     "Message");
-    const auto record = EncodeHeadFile(
-        MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension));
+    return true;
+}
+
+// The head file's record once the stream has ended, put in place; false after its notice.
+bool FinishHeadFile(SplitPlace& place, const HeadFileInfo& info,
+                    const std::optional<FileIdentity>& keepOut, OperationHost& host) {
+    const auto record = EncodeHeadFile(info);
     FileStatus failure = place.head->file().WriteLastAndClose(record.data(), record.size());
     if (!failure) {
         failure = place.head->PutInPlace(keepOut ? &*keepOut : nullptr);
     }
     if (failure) {
-        ShowErrorAbout(host, "Write to head file error!", headPath, failure);
-        return Outcome::Failed;
+        Tell(host, NoticeId::HeadFileNotWritten, place.headPath, failure);
+        return false;
     }
     place.head->Keep();
-    run.KeepPieces();
-    bool clean =
-        WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
-    clean = run.WriteChecksums(names.extension) && clean;
-    return clean ? Outcome::Succeeded : Outcome::Failed;
+    return true;
+}
+
+}  // namespace
+
+SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const OptionSet* options,
+                        OperationHost& host) {
+    SplitResult result;
+    if (!ValidateStreamInputs(request, options, host)) {
+        return result;
+    }
+    // The name is only a name: a folder in it would lead the pieces elsewhere.
+    const BaseName names = SplitBaseName(LeafName(request.name));
+    if (RefuseSetFileName(names, request.name, host)) {
+        return result;
+    }
+    const auto keepOut = StreamIdentity(stream);
+    // The size is known only at the end, so no free space can be checked for.
+    SplitPlace place = PrepareSplitPlace(request.destinationFolder, names.base, std::nullopt,
+                                         *options, host, request.creation);
+    result.set = place.set;
+    if (place.stop) {
+        result.outcome = *place.stop;
+        return result;
+    }
+    const PieceSet& set = *place.set;
+    StreamRun run(request, stream, host, keepOut, set);
+    if (!run.CopyPieces()) {
+        result.outcome = run.Interrupted() ? Outcome::Interrupted : Outcome::Failed;
+        return result;
+    }
+    if (!run.PutPiecesInPlace()) {
+        return result;
+    }
+    const auto pieceCount = static_cast<std::uint32_t>(run.PieceNames().size());
+    Tell(host, NoticeId::SplitSucceeded, set.BatchPath());
+    if (!FinishHeadFile(
+            place, MakeHeadFileInfo(run.Bytes(), pieceCount, request.pieceSize, names.extension),
+            keepOut, host)) {
+        return result;
+    }
+    run.KeepPieces(result.written);
+    result.written.push_back(set.HeadPath());
+    result.pieceCount = pieceCount;
+    bool clean = WriteRejoinBatch(place.folder, set.Base(), names.extension, run.PieceNames(), host,
+                                  keepOut);
+    if (clean) {
+        result.written.push_back(set.BatchPath());
+    }
+    const bool checked = run.WriteChecksums(names.extension);
+    if (checked && request.writeChecksums) {
+        result.written.push_back(set.ChecksumPath());
+    }
+    result.outcome = clean && checked ? Outcome::Succeeded : Outcome::Failed;
+    return result;
+}
+
+Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
+                       OperationHost& host) {
+    return SplitStream(request, stream, options, host).outcome;
 }
 
 }  // namespace kavendrum

@@ -7,6 +7,7 @@
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
+#include "engine/split_operation.h"
 #include "options/option_set.h"
 
 namespace kavendrum {
@@ -29,6 +30,9 @@ struct StreamSplitRequest {
 // place once the stream has ended, and removed again when the run fails or is stopped before its
 // head file is in place. Progress goes to the host's BytesDone.
 // `deleteAfterSplit` does not apply: there is no source file to delete.
+SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const OptionSet* options,
+                        OperationHost& host);
+// As SplitStream, for a host that needs only the outcome.
 Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
                        OperationHost& host);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/command_hint.h"
+#include "cli/console_host.h"
 #include "cli/piece_plan.h"
 #include "cli/progress_line.h"
 #include "cli/rejoin_command.h"
@@ -242,6 +243,27 @@ TEST(RejoinCommandFrom, GoesIntoTheFolderFirstWhateverItsName) {
     EXPECT_EQ(RejoinCommandFrom("/media/my stick", "movie", "avi", 3),
               "(cd '/media/my stick' && " + inner + ")");
     EXPECT_EQ(RejoinCommandFrom("it's", "movie", "avi", 3), "(cd './it'\\''s' && " + inner + ")");
+}
+
+// The line under an error names the file and says why: the system's words when a failure lies
+// behind it, the program's own when the notice alone tells, nothing when the text says it all.
+TEST(ReasonLine, SaysWhyByTheNoticeNotByItsWords) {
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::PieceMissing, "p/x_2.skf")),
+              "p/x_2.skf: No such file or directory");
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::HeadFileNameInvalid, "x.avi")),
+              "x.avi: a head file's name ends in .kdh");
+    // A failure of the system's says more than the program's general words.
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::BatchFileNotCreated, "o/x.bat",
+                                  FileError{FileErrorCause::FileNotFound, "o/x.bat", 0})),
+              "o/x.bat: No such file or directory");
+    // Except for a source that is no file with a size: split - is what reads it.
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::SourceNotOpened, "/dev/tty",
+                                  FileError{FileErrorCause::BadPath, "/dev/tty", 0})),
+              "/dev/tty: not a regular file (split - reads standard input)");
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::OptionFileNotSaved, "k.opt")), "k.opt");
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::ChecksumFileNotCreated, "o/x.sha256")), std::nullopt);
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::SourceShrank)), std::nullopt);
+    EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::SplitSucceeded, "o/x.bat")), std::nullopt);
 }
 
 }  // namespace

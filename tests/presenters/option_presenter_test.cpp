@@ -108,6 +108,8 @@ TEST_F(OptionPresenterTest, ResetAsksThenStoresAndShowsTheDefaults) {
                   "Do you really want to reset option?", "Do you really want to reset option?",
                   "Save to option file error!", "Do you really want to reset option?"}));
     EXPECT_EQ(dialogs.boxes[0].style, BoxStyle::OkCancel);
+    EXPECT_EQ(dialogs.boxes[0].caption, "Message");
+    EXPECT_EQ(dialogs.boxes[2].caption, "Error");
 }
 
 TEST(OptionPresenterAloneTest, WithoutTheFramesOptionsNothingIsShownOrStored) {

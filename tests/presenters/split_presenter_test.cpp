@@ -209,7 +209,8 @@ TEST_F(SplitPresenterTest, StartSplitsWithTheShownSizeAndTheOptionsInForce) {
     presenter.OnStart();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].caption, "Message");
-    EXPECT_EQ(dialogs.boxes[0].text.rfind("Split file successfully!", 0), 0u);
+    EXPECT_EQ(dialogs.boxes[0].text, "Split file successfully!\r\nTo Re-Join, run the file: \"" +
+                                         folder / "movie.bat" + "\"");
     EXPECT_EQ(SizeOf(folder / "movie_4.skf"), 0u);
     EXPECT_TRUE(Exists(folder / "movie.sha256"));
     EXPECT_EQ(progress.calls.front(), "ShowInPane(Operation Processing,100,100,0)");

@@ -29,6 +29,11 @@ class DialogView {
 
     // True for OK.
     virtual bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) = 0;
+    // A notice, or a question, in its box: the table's words and caption.
+    void Show(const Notice& notice) { ShowBox(TextOf(notice), CaptionOf(notice.id), BoxStyle::Ok); }
+    bool Ask(const Question& question) {
+        return ShowBox(TextOf(question), CaptionOf(question.id), BoxStyle::OkCancel);
+    }
     // The path chosen in an open-file dialog with the given filter; empty when cancelled.
     virtual std::string ChooseFileToOpen(const std::string& filter) = 0;
     // The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.

@@ -30,7 +30,8 @@ bool FramePresenter::LoadOptions() {
     m_bHasStartArg = m_strStartArg.empty() ? 0 : 1;
     const LoadResult loaded = kavendrum::LoadOptions(m_strOptionFile, m_options);
     if (loaded.status == LoadStatus::Failed) {
-        m_view.ShowBox("Init failed!", "Error", BoxStyle::Ok);
+        m_view.ShowBox(TextOf(NoticeOf(NoticeId::InitFailed)), CaptionOf(NoticeId::InitFailed),
+                       BoxStyle::Ok);
         return false;
     }
     if (loaded.status == LoadStatus::Aborted) {

@@ -56,7 +56,7 @@ void MergePresenter::LoadHeadFile() {
     const HeadRead read = ReadHeadFile(head.value());
     head.value().Close();
     if (read.status != HeadReadStatus::Read) {
-        Dialogs().ShowBox("Read info From head file error", "Error", BoxStyle::Ok);
+        Dialogs().Show(NoticeOf(NoticeId::HeadFileUnreadableForm));
         return;
     }
     m_dwObjectFileSize = WholeFileSize(read.info);
@@ -92,7 +92,7 @@ void MergePresenter::OnNameFieldChanged() {
 
 void MergePresenter::UpdateOutputName() {
     if (m_pOptions == nullptr) {
-        Dialogs().ShowBox("Get MainFrame Error!", "Error", BoxStyle::Ok);
+        Dialogs().Show(NoticeOf(NoticeId::MainFrameMissingMerge));
         return;
     }
     UpdateData(true);
@@ -137,7 +137,7 @@ void MergePresenter::OnBrowseFolder() {
 VerifyOutcome MergePresenter::OnVerify() {
     UpdateData(true);
     if (m_pOptions == nullptr) {
-        Dialogs().ShowBox("Get MainFrame Error!", "Error", BoxStyle::Ok);
+        Dialogs().Show(NoticeOf(NoticeId::MainFrameMissingMerge));
         m_bVerifyOk = false;
         return VerifyOutcome::Failed;
     }

@@ -32,7 +32,7 @@ void OptionPresenter::OnInitialUpdate() {
     UpdateData(false);
     if (m_bLoad) {
         if (m_pOptions == nullptr) {
-            m_dialogs.ShowBox("Get MainFrame error!", "Error", BoxStyle::Ok);
+            m_dialogs.Show(NoticeOf(NoticeId::MainFrameMissingSplit));
             return;
         }
         Show(m_pOptions->Options());
@@ -43,7 +43,7 @@ void OptionPresenter::OnInitialUpdate() {
 void OptionPresenter::OnSave() {
     UpdateData(true);
     if (m_pOptions == nullptr) {
-        m_dialogs.ShowBox("Get MainFrame error!", "Error", BoxStyle::Ok);
+        m_dialogs.Show(NoticeOf(NoticeId::MainFrameMissingSplit));
         return;
     }
     const OptionSet values{m_nSplitFolderChoice,
@@ -53,16 +53,16 @@ void OptionPresenter::OnSave() {
                            m_view.Check(OptionBox::Verify),
                            m_nOverwriteChoice};
     if (Store(values)) {
-        m_dialogs.ShowBox("Change options successfully!", "Message", BoxStyle::Ok);
+        m_dialogs.Show(NoticeOf(NoticeId::OptionsChanged));
     }
 }
 
 void OptionPresenter::OnReset() {
     if (m_pOptions == nullptr) {
-        m_dialogs.ShowBox("Get MainFrame Error!", "Error", BoxStyle::Ok);
+        m_dialogs.Show(NoticeOf(NoticeId::MainFrameMissingMerge));
         return;
     }
-    if (!m_dialogs.ShowBox("Do you really want to reset option?", "Message", BoxStyle::OkCancel)) {
+    if (!m_dialogs.Ask({QuestionId::ResetOptions, {}})) {
         return;
     }
     // Unsaved changes on the form are dropped: the defaults are shown at once, all six.
@@ -78,7 +78,7 @@ bool OptionPresenter::Store(const OptionSet& values) {
         case StoreStatus::Stored:
             return true;
         case StoreStatus::OpenFailed:
-            m_dialogs.ShowBox("Save to option file error!", "Error", BoxStyle::Ok);
+            m_dialogs.Show(NoticeOf(NoticeId::OptionFileNotSaved));
             break;
         case StoreStatus::WriteFailed:
             m_dialogs.ShowBox(FileErrorText(stored.error), "Kavendrum", BoxStyle::Stop);

@@ -37,6 +37,13 @@ std::optional<std::uint64_t> UnsignedDecimal(const std::string& text) {
     return value;
 }
 
+// The count the split would make, as the list shows it; nothing without a size (no preset chosen
+// yet) or for a count the head file cannot hold.
+std::string PieceCountText(std::uint64_t fileSize, std::uint32_t pieceSize) {
+    const auto plan = PlanSplit(fileSize, pieceSize);
+    return plan ? std::to_string(plan->pieceCount) : std::string();
+}
+
 }  // namespace
 
 std::string PresetLabel(std::uint32_t presetSize) {
@@ -60,12 +67,13 @@ CustomSizeRead ReadCustomSize(const std::string& text, std::uint32_t lowest,
             ? UnsignedDecimal(trimmed)
             : std::nullopt;
     if (!value || *value > 0xFFFFFFFFull) {
-        return {std::nullopt, "Please enter a positive integer."};
+        return {std::nullopt, TextOf(NoticeOf(NoticeId::NotAPositiveInteger))};
     }
     if (*value < lowest || *value > highest) {
-        std::string refusal("Please enter an integer between ");
-        refusal += std::to_string(lowest) + " and " + std::to_string(highest) + ".";
-        return {std::nullopt, refusal};
+        Notice refusal = NoticeOf(NoticeId::IntegerOutOfRange);
+        refusal.needed = lowest;
+        refusal.available = highest;
+        return {std::nullopt, TextOf(refusal)};
     }
     return {static_cast<std::uint32_t>(*value), std::string()};
 }
@@ -110,7 +118,7 @@ bool SplitPresenter::FrameOrSystemError() {
     if (m_pOptions != nullptr) {
         return true;
     }
-    Dialogs().ShowBox("System error!", "Error", BoxStyle::Ok);
+    Dialogs().Show(NoticeOf(NoticeId::SystemError));
     return false;
 }
 
@@ -201,15 +209,14 @@ void SplitPresenter::RecalcParameters() {
     // Every piece count is one more than the whole pieces, as the split counts them.
     if (m_nSizeMode == 1) {
         m_view.SetParameter(SplitView::kSplitSize, SizeWithKilobytes(m_dwCustomSize));
-        m_view.SetParameter(SplitView::kPieceCount, std::to_string(size / m_dwCustomSize + 1));
+        m_view.SetParameter(SplitView::kPieceCount, PieceCountText(size, m_dwCustomSize));
         return;
     }
     const std::uint32_t preset = SelectedPresetSize();
     m_view.SetParameter(SplitView::kSplitSize, m_view.SelectedPreset() + " ( " +
                                                    std::to_string(preset / 1024 + 1) + " KB)");
     // No preset chosen yet: there is no count to show.
-    m_view.SetParameter(SplitView::kPieceCount,
-                        preset != 0 ? std::to_string(size / preset + 1) : "");
+    m_view.SetParameter(SplitView::kPieceCount, PieceCountText(size, preset));
 }
 
 void SplitPresenter::OnStart() {
