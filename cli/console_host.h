@@ -38,6 +38,12 @@ class ConsoleHost : public OperationHost {
     bool AskOkCancelAbout(const std::string& text, const std::string& caption,
                           const std::string& path) override;
     void BytesDone(std::uint64_t bytes) override { m_progress.ShowBytes(bytes); }
+    void EnterPhase(RunPhase phase, std::uint64_t bytes) override {
+        m_progress.SetPhase(PhaseName(phase));
+        if (bytes != 0) {
+            m_progress.SetTotalBytes(bytes);
+        }
+    }
     // True once `stopSignal`, set by a signal handler, is nonzero.
     bool StopRequested() override { return m_stopSignal != nullptr && *m_stopSignal != 0; }
     void WatchStopSignal(const volatile std::sig_atomic_t* stopSignal) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/io/file_error.h"
+#include "engine/run_phase.h"
 
 namespace kavendrum {
 
@@ -36,6 +37,10 @@ class OperationHost {
     // Progress of a run whose size is known only at its end (a split of a stream): the bytes
     // moved so far. The bar has no range to show it against, so a form ignores it.
     virtual void BytesDone(std::uint64_t /*bytes*/) {}
+
+    // What the run does from now on, and the bytes that part moves (0 when not known); the next
+    // step range is that part's. A form's bar has no label, so a form ignores it.
+    virtual void EnterPhase(RunPhase /*phase*/, std::uint64_t /*bytes*/) {}
 
     // True once the user has asked the run to stop (Ctrl-C or a termination signal in a terminal).
     // A run polls it between blocks, removes what it created or keeps what its journal can

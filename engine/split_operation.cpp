@@ -69,6 +69,8 @@ class SplitRun {
 
     Outcome Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
                 std::uint32_t pieceCount, StagedFile& head);
+    // True once the pieces and the head file are in place, whatever failed after.
+    bool SetInPlace() const { return m_setInPlace; }
 
   private:
     bool CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastSize);
@@ -101,6 +103,7 @@ class SplitRun {
     // Hashes what the copy moves, when checksums are asked for.
     std::optional<DigestPipe> m_digests;
     bool m_interrupted = false;
+    bool m_setInPlace = false;
 };
 
 Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uint64_t fileSize,
@@ -111,6 +114,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     const auto lastSize =
         static_cast<std::uint32_t>(fileSize - std::uint64_t{pieceCount - 1} * pieceSize);
 
+    m_host.EnterPhase(RunPhase::Splitting, fileSize);
     if (m_request.writeChecksums) {
         // The bytes have to pass through the program to be hashed, so they are not copied inside
         // the kernel, and they are read once.
@@ -136,6 +140,7 @@ Outcome SplitRun::Run(const std::string& folder, const BaseName& names, std::uin
     for (auto& piece : m_pieces) {
         piece.Keep();
     }
+    m_setInPlace = true;
     bool clean =
         WriteRejoinBatch(folder, m_base, names.extension, m_pieceNames, m_host, m_sourceIdentity);
     // The source is the only copy the user asked to check the pieces against: it stays unless
@@ -414,7 +419,10 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
     return place;
 }
 
-Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host) {
+namespace {
+
+Outcome CheckedSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host,
+                     EarlierPiecesRemoval& earlier) {
     host.PlaceProgressOnce();
     if (!ValidateInputs(request, host)) {
         return Outcome::Failed;
@@ -454,9 +462,26 @@ Outcome RunSplit(const SplitRequest& request, const OptionSet* options, Operatio
     if (place.stop) {
         return *place.stop;
     }
+    // The question, if any, has been answered OK: the earlier set, if any, is being replaced.
+    const EarlierSet before = request.removeEarlierPieces
+                                  ? EarlierSet::Look(place.folder, names.base, pieceCount)
+                                  : EarlierSet();
     source.value().AdviseSequential();
     SplitRun run(request, *options, host, source.value(), sourceIdentity.value());
-    return run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
+    const Outcome outcome = run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
+    if (run.SetInPlace()) {
+        earlier = before.RemoveBeyond(pieceCount);
+    }
+    return outcome;
+}
+
+}  // namespace
+
+SplitResult RunSplitWithResult(const SplitRequest& request, const OptionSet* options,
+                               OperationHost& host) {
+    SplitResult result;
+    result.outcome = CheckedSplit(request, options, host, result.earlier);
+    return result;
 }
 
 }  // namespace kavendrum

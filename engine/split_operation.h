@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/earlier_set.h"
 #include "engine/folders.h"
 #include "engine/head_file.h"
 #include "engine/io/staged_file.h"
@@ -25,6 +26,16 @@ struct SplitRequest {
     bool writeChecksums = false;
     // How a missing destination is made: one level, or with its missing parents too.
     FolderCreation creation = FolderCreation::OneLevel;
+    // Once the new set is in place over an earlier one of the same name, remove the earlier
+    // pieces beyond the new count, as far as the earlier head file named them.
+    bool removeEarlierPieces = false;
+};
+
+// What a split returns besides its outcome.
+struct SplitResult {
+    Outcome outcome = Outcome::Failed;
+    // With removeEarlierPieces: what became of the earlier set's pieces beyond the new count.
+    EarlierPiecesRemoval earlier;
 };
 
 // The split's input check: the first failure is shown and false returned.
@@ -56,6 +67,11 @@ SplitPlace PrepareSplitPlace(const std::string& destinationFolder, const std::st
 // Every file is written under a temporary name and put in place by a rename: the pieces once all
 // are whole, the head file after them. A split that fails or is stopped before its head file is in
 // place removes what it made and leaves every file that was there before as it was.
-Outcome RunSplit(const SplitRequest& request, const OptionSet* options, OperationHost& host);
+SplitResult RunSplitWithResult(const SplitRequest& request, const OptionSet* options,
+                               OperationHost& host);
+inline Outcome RunSplit(const SplitRequest& request, const OptionSet* options,
+                        OperationHost& host) {
+    return RunSplitWithResult(request, options, host).outcome;
+}
 
 }  // namespace kavendrum

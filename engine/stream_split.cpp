@@ -169,10 +169,9 @@ bool StreamRun::WriteChecksums(const std::string& extension) {
     return WriteChecksumFile(content, m_keepOut ? &*m_keepOut : nullptr, false, m_host);
 }
 
-}  // namespace
-
-Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
-                       OperationHost& host) {
+Outcome CheckedStreamSplit(const StreamSplitRequest& request, File& stream,
+                           const OptionSet* options, OperationHost& host,
+                           EarlierPiecesRemoval& earlier) {
     if (request.name.empty()) {
         host.ShowMessage("File to split must be filled in!", "Error");
         return Outcome::Failed;
@@ -203,6 +202,10 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     }
     const std::string& folder = place.folder;
     const std::string& headPath = place.headPath;
+    // The count is known only at the end: every earlier piece is looked at.
+    const EarlierSet before =
+        request.removeEarlierPieces ? EarlierSet::Look(folder, names.base, 0) : EarlierSet();
+    host.EnterPhase(RunPhase::Splitting, 0);
     StreamRun run(request, stream, host, keepOut, folder, names.base);
     if (!run.CopyPieces()) {
         return run.Interrupted() ? Outcome::Interrupted : Outcome::Failed;
@@ -226,10 +229,20 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     }
     place.head->Keep();
     run.KeepPieces();
+    earlier = before.RemoveBeyond(pieceCount);
     bool clean =
         WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
     clean = run.WriteChecksums(names.extension) && clean;
     return clean ? Outcome::Succeeded : Outcome::Failed;
+}
+
+}  // namespace
+
+SplitResult RunStreamSplitWithResult(const StreamSplitRequest& request, File& stream,
+                                     const OptionSet* options, OperationHost& host) {
+    SplitResult result;
+    result.outcome = CheckedStreamSplit(request, stream, options, host, result.earlier);
+    return result;
 }
 
 }  // namespace kavendrum

@@ -7,6 +7,7 @@
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
+#include "engine/split_operation.h"
 #include "options/option_set.h"
 
 namespace kavendrum {
@@ -20,6 +21,8 @@ struct StreamSplitRequest {
     // does.
     bool writeChecksums = false;
     FolderCreation creation = FolderCreation::OneLevel;
+    // As a file's split: the earlier set's pieces beyond the new count go once the set is in place.
+    bool removeEarlierPieces = false;
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as
@@ -29,7 +32,11 @@ struct StreamSplitRequest {
 // place once the stream has ended, and removed again when the run fails or is stopped before its
 // head file is in place. Progress goes to the host's BytesDone.
 // `deleteAfterSplit` does not apply: there is no source file to delete.
-Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
-                       OperationHost& host);
+SplitResult RunStreamSplitWithResult(const StreamSplitRequest& request, File& stream,
+                                     const OptionSet* options, OperationHost& host);
+inline Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream,
+                              const OptionSet* options, OperationHost& host) {
+    return RunStreamSplitWithResult(request, stream, options, host).outcome;
+}
 
 }  // namespace kavendrum
