@@ -12,6 +12,11 @@ EarlierPiecesNote DescribeEarlierPieces(const EarlierPiecesRemoval& removal) {
         note.removed = "removed " + std::to_string(removal.removed) +
                        (removal.removed == 1 ? " piece" : " pieces") + " of the earlier set";
     }
+    if (!removal.checksumFileRemoved.empty()) {
+        note.removed += (note.removed.empty() ? "" : "\n") +
+                        ("removed the earlier set's checksum file " + removal.checksumFileRemoved +
+                         ": it does not describe the new pieces");
+    }
     for (const auto& path : removal.leftAlone) {
         note.complaints.push_back(path +
                                   ": left as it is, though the earlier set named it: a link, a "

@@ -10,10 +10,10 @@ namespace kavendrum {
 class ConsoleHost;
 
 // What a split over an earlier, longer set says about the pieces of that set beyond its own
-// count: how many went ("removed 3 pieces of the earlier set"), for standard output, and one
-// line for each that stays, for standard error.
+// count: how many went ("removed 3 pieces of the earlier set"), and its checksum file when the
+// new set has none, for standard output; one line for each that stays, for standard error.
 struct EarlierPiecesNote {
-    std::string removed;  // empty when none was removed
+    std::string removed;  // lines; empty when nothing was removed
     std::vector<std::string> complaints;
 };
 EarlierPiecesNote DescribeEarlierPieces(const EarlierPiecesRemoval& removal);

@@ -359,13 +359,10 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
             return kFailed;
         }
         // As mkdir -p would: the missing parents of the destination are made too.
-        // Replacing an earlier set, the pieces beyond the new count go too.
-        const StreamSplitRequest request{name,
-                                         arguments.destination,
-                                         pieceSize,
-                                         arguments.checksums,
-                                         FolderCreation::WithParents,
-                                         true};
+        StreamSplitRequest request{name, arguments.destination, pieceSize, arguments.checksums,
+                                   FolderCreation::WithParents};
+        // Replacing an earlier set, its pieces beyond the new count go too.
+        request.removeEarlierPieces = true;
         result = RunStreamSplitWithResult(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));

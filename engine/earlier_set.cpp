@@ -1,5 +1,6 @@
 #include "engine/earlier_set.h"
 
+#include "engine/checksum_file.h"
 #include "engine/head_file.h"
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
@@ -27,7 +28,14 @@ EarlierSet EarlierSet::Look(const std::string& folder, const std::string& base,
         return earlier;
     }
     const auto info = PeekHeadFile(headPath);
-    if (!info || info->pieceCount <= keptUpTo) {
+    if (!info) {
+        return earlier;
+    }
+    const std::string checksumPath = ChecksumFilePath(earlier.m_stem);
+    if (IsPlainFile(checksumPath)) {
+        earlier.m_checksumFile = StampOf(checksumPath);
+    }
+    if (info->pieceCount <= keptUpTo) {
         return earlier;
     }
     const PiecesOnDisk onDisk = PiecesOnDisk::Find(earlier.m_stem, info->pieceCount);
@@ -73,6 +81,23 @@ EarlierPiecesRemoval EarlierSet::RemoveBeyond(std::uint32_t pieceCount) const {
         }
     }
     return removal;
+}
+
+void EarlierSet::RemoveChecksumFile(EarlierPiecesRemoval& removal) const {
+    if (!m_checksumFile) {
+        return;
+    }
+    const std::string path = ChecksumFilePath(m_stem);
+    const auto removed = RemoveIfSame(path, *m_checksumFile);
+    if (!removed.ok()) {
+        if (removed.error().cause != FileErrorCause::FileNotFound) {
+            removal.failed.push_back(removed.error());
+        }
+    } else if (removed.value() == Removal::Removed) {
+        removal.checksumFileRemoved = path;
+    } else {
+        removal.leftAlone.push_back(path);
+    }
 }
 
 }  // namespace kavendrum

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,9 @@ struct EarlierPiecesRemoval {
     std::vector<std::string> leftAlone;
     // Paths of the earlier pieces that could not be removed, with the reason.
     std::vector<FileError> failed;
+    // The earlier set's checksum file, removed because the new set wrote none: its lines would
+    // call the new pieces bad. Empty when none was removed.
+    std::string checksumFileRemoved;
 };
 
 // The pieces of the set a split is about to replace, as the earlier head file named them: a new
@@ -28,19 +32,24 @@ class EarlierSet {
   public:
     // Looks at the set `base` in `folder` (no trailing separator) before anything of the new
     // set is in place, taking the identity of each piece numbered above `keptUpTo` that stands
-    // there as a plain file. Empty when there is no sound earlier head file, or it is a link.
+    // there as a plain file, and of the checksum file. Empty when there is no sound earlier head
+    // file, or it is a link.
     static EarlierSet Look(const std::string& folder, const std::string& base,
                            std::uint32_t keptUpTo);
 
     // Once the new set of `pieceCount` pieces is wholly in place: removes each earlier piece
     // beyond that count that is still the very file looked at.
     EarlierPiecesRemoval RemoveBeyond(std::uint32_t pieceCount) const;
+    // For a new set written without a checksum file: removes the earlier set's, when it is still
+    // the very file looked at, into `removal`.
+    void RemoveChecksumFile(EarlierPiecesRemoval& removal) const;
 
   private:
     // Pieces that were plain files, by number, ascending.
     std::vector<std::pair<std::uint32_t, FileStamp>> m_files;
     // Paths of pieces that were links or folders, with their numbers.
     std::vector<std::pair<std::uint32_t, std::string>> m_others;
+    std::optional<FileStamp> m_checksumFile;  // a plain file
     std::string m_stem;
 };
 

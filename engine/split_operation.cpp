@@ -471,6 +471,9 @@ Outcome CheckedSplit(const SplitRequest& request, const OptionSet* options, Oper
     const Outcome outcome = run.Run(place.folder, names, fileSize.value(), pieceCount, *place.head);
     if (run.SetInPlace()) {
         earlier = before.RemoveBeyond(pieceCount);
+        if (!request.writeChecksums) {
+            before.RemoveChecksumFile(earlier);
+        }
     }
     return outcome;
 }

@@ -230,6 +230,9 @@ Outcome CheckedStreamSplit(const StreamSplitRequest& request, File& stream,
     place.head->Keep();
     run.KeepPieces();
     earlier = before.RemoveBeyond(pieceCount);
+    if (!request.writeChecksums) {
+        before.RemoveChecksumFile(earlier);
+    }
     bool clean =
         WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
     clean = run.WriteChecksums(names.extension) && clean;

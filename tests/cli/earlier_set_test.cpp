@@ -88,6 +88,26 @@ TEST_F(EarlierSetTest, LinksAndFoldersAmongTheEarlierPiecesStayAndAreNamed) {
     EXPECT_TRUE(testing::Exists(Piece(6)));
 }
 
+// Left beside a set written without one, the earlier checksum file would call every new piece
+// bad; it goes with the earlier set, as long as the set is no link.
+TEST_F(EarlierSetTest, ANewSetWithoutChecksumsTakesTheEarlierChecksumFileAway) {
+    SplitElevenThenShrink();
+    const CliRun split = Cli("--yes split --no-checksums a.bin out --size 10000");
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_NE(split.out.find("\nremoved 8 pieces of the earlier set\nremoved the earlier set's "
+                             "checksum file out/a.sha256: it does not describe the new pieces\n"),
+              std::string::npos)
+        << split.out;
+    EXPECT_FALSE(testing::Exists(temp / "out/a.sha256"));
+    const CliRun verify = Cli("verify out/a.kdh");
+    EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+
+    // Written anew, the checksum file replaces the earlier one and nothing is said of it.
+    const CliRun again = Cli("--yes split a.bin out --size 10000");
+    EXPECT_EQ(again.out.find("checksum file"), std::string::npos) << again.out;
+    EXPECT_TRUE(testing::Exists(temp / "out/a.sha256"));
+}
+
 // Standard input has no size to plan by: its pieces are counted at the end, and the earlier
 // ones beyond go then.
 TEST_F(EarlierSetTest, AStreamSplitRemovesTheEarlierPiecesToo) {
