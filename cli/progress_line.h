@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/run_phase.h"
+#include "engine/operation_host.h"
 
 namespace kavendrum {
 

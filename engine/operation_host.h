@@ -4,9 +4,12 @@
 #include <string>
 
 #include "engine/io/file_error.h"
-#include "engine/run_phase.h"
 
 namespace kavendrum {
+
+// The long parts of a run, each with its own progress from empty to full, so that a host can
+// say what the bar stands for. Repairing is for rebuilding pieces from recovery files.
+enum class RunPhase { Splitting, Verifying, Hashing, Merging, Repairing };
 
 // Everything an operation says to the user goes through its host: the form that started it, the
 // command line, or a test.
