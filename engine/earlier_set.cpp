@@ -39,6 +39,11 @@ EarlierSet EarlierSet::Look(const std::string& folder, const std::string& base,
         return earlier;
     }
     const PiecesOnDisk onDisk = PiecesOnDisk::Find(earlier.m_stem, info->pieceCount);
+    // A folder that may be entered but not read would have every number the untrusted count
+    // allows tried one by one: nothing is removed from it.
+    if (!onDisk.Listed()) {
+        return earlier;
+    }
     for (std::uint32_t number = onDisk.NextAfter(keptUpTo); number != 0;
          number = onDisk.NextAfter(number)) {
         const std::string path = PiecePath(earlier.m_stem, number);
