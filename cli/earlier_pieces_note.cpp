@@ -9,13 +9,18 @@ namespace kavendrum {
 EarlierPiecesNote DescribeEarlierPieces(const EarlierPiecesRemoval& removal) {
     EarlierPiecesNote note;
     if (removal.removed > 0) {
-        note.removed = "removed " + std::to_string(removal.removed) +
-                       (removal.removed == 1 ? " piece" : " pieces") + " of the earlier set";
+        note.removed = "removed ";
+        note.removed += std::to_string(removal.removed);
+        note.removed +=
+            removal.removed == 1 ? " piece of the earlier set" : " pieces of the earlier set";
     }
     if (!removal.checksumFileRemoved.empty()) {
-        note.removed += (note.removed.empty() ? "" : "\n") +
-                        ("removed the earlier set's checksum file " + removal.checksumFileRemoved +
-                         ": it does not describe the new pieces");
+        if (!note.removed.empty()) {
+            note.removed += '\n';
+        }
+        note.removed += "removed the earlier set's checksum file ";
+        note.removed += removal.checksumFileRemoved;
+        note.removed += ": it does not describe the new pieces";
     }
     for (const auto& path : removal.leftAlone) {
         note.complaints.push_back(path +
