@@ -38,9 +38,7 @@ std::string Printable(const std::string& text) {
     std::string shown;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            shown += "\\\\";
-        } else if (c == '\n') {
+        if (c == '\n') {
             shown += "\\n";
         } else if (c == '\t') {
             shown += "\\t";

@@ -19,7 +19,8 @@ std::vector<std::string> NamesakeHints(const NamesakeSearch& search);
 // error. Nothing is renamed.
 void PrintNamesakeHints(const std::string& headPath, ConsoleHost& host);
 
-// The text with each control character written as \n, \t or \xNN, and a backslash as \\.
+// The text with each control character written as \n, \t or \xNN. A backslash stays as it is:
+// it separates the folders of a Windows path.
 std::string Printable(const std::string& text);
 
 }  // namespace kavendrum

@@ -125,7 +125,7 @@ TEST(NamesakeNames, CopyMarksAndUnfinishedDownloadsAreRecognisedAndNothingElse) 
     EXPECT_EQ(NamesakeNumber("movie_2.skf.part.part", "movie", 9), 0u);
     EXPECT_EQ(NamesakeNumber("movie_2", "movie", 9), 0u);
     EXPECT_EQ(NamesakeNumber("movie_", "movie", 9), 0u);
-    EXPECT_EQ(Printable("a\nb\x1b[2J\\"), "a\\nb\\x1B[2J\\\\");
+    EXPECT_EQ(Printable("a\nb\x1b[2J\\c"), "a\\nb\\x1B[2J\\c");
 }
 
 }  // namespace
