@@ -41,6 +41,12 @@ class ConsoleHost : public OperationHost {
     bool AskOkCancelAbout(const std::string& text, const std::string& caption,
                           const std::string& path) override;
     void BytesDone(std::uint64_t bytes) override { m_progress.ShowBytes(bytes); }
+    void EnterPhase(RunPhase phase, std::uint64_t bytes) override {
+        m_progress.SetPhase(PhaseName(phase));
+        if (bytes != 0) {
+            m_progress.SetTotalBytes(bytes);
+        }
+    }
     // True once `stopSignal`, set by a signal handler, is nonzero.
     bool StopRequested() override { return m_stopSignal != nullptr && *m_stopSignal != 0; }
     void WatchStopSignal(const volatile std::sig_atomic_t* stopSignal) {
@@ -55,7 +61,6 @@ class ConsoleHost : public OperationHost {
 
     void SetTotalBytes(std::uint64_t bytes) { m_progress.SetTotalBytes(bytes); }
     // What the run does from now on, for the progress line: "verifying", "merging".
-    void SetPhase(std::string_view phase) { m_progress.SetPhase(phase); }
     // Whether the run reported success, shown or not; it may still have failed afterwards.
     bool ReportedSuccess() const { return m_reportedSuccess; }
     // A line of the program's own, on standard error, in the form "kavendrum-cli: text".

@@ -15,7 +15,9 @@
 
 #include "cli/command_hint.h"
 #include "cli/console_host.h"
+#include "cli/earlier_pieces_note.h"
 #include "cli/help_text.h"
+#include "cli/namesake_hint.h"
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
 #include "cli/size_text.h"
@@ -346,7 +348,6 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
     if (!options) {
         return kFailed;
     }
-    host.SetPhase("splitting");
     SplitResult split;
     std::string name = arguments.source;
     if (arguments.FromStandardInput()) {
@@ -357,8 +358,10 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
             return kFailed;
         }
         // As mkdir -p would: the missing parents of the destination are made too.
-        const StreamSplitRequest request{name, arguments.destination, pieceSize,
-                                         arguments.checksums, FolderCreation::WithParents};
+        StreamSplitRequest request{name, arguments.destination, pieceSize, arguments.checksums,
+                                   FolderCreation::WithParents};
+        // Replacing an earlier set, its pieces beyond the new count go too.
+        request.removeEarlierPieces = true;
         split = SplitStream(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
@@ -366,12 +369,14 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
+        request.removeEarlierPieces = true;
         split = SplitFile(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
     if (host.ReportedSuccess()) {
         PrintRejoinCommand(settings, arguments.destination, name, split);
     }
+    PrintEarlierPieces(split.earlier, settings.Speaks(), host);
     return ExitFor(split.outcome);
 }
 int Verify(const Settings& settings, const std::string& headPath) {
@@ -379,7 +384,6 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (!LoadOptionSet(settings.optionFilePath(), host)) {
         return kFailed;
     }
-    host.SetPhase("verifying");
     // Pieces an interrupted merge has removed count only when that merge, into the file a merge
     // would write by default, can be taken up.
     std::string output;
@@ -400,6 +404,9 @@ int Verify(const Settings& settings, const std::string& headPath) {
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
     PrintBadSummary(verification, headPath);
+    if (verification.outcome == VerifyOutcome::Failed) {
+        PrintNamesakeHints(headPath, host);
+    }
     NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
@@ -417,14 +424,13 @@ struct MergeArguments {
 // on standard error, since standard output may carry the rebuilt file.
 VerifyOutcome VerifyBeforeMerge(const Settings& settings, ConsoleHost& host,
                                 const std::string& headPath, const std::string& outputPath) {
-    host.SetPhase("verifying");
     const ContentVerification checked = VerifyWithChecksums(headPath, host, outputPath);
-    host.SetPhase("merging");
     const Verification& verification = checked.verification;
     if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
         PrintRows(stderr, *verification.pieces, true);
         PrintReasons(checked);
         PrintBadSummary(verification, headPath);
+        PrintNamesakeHints(headPath, host);
     }
     if (verification.pieces) {
         NoteSizesOnly(settings, host, headPath);
@@ -476,12 +482,19 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         output.emplace(std::move(opened.value()));
         request.stream = &*output;
     }
-    // A failed verification shows no message of its own; the rows that failed tell why.
-    host.SetPhase("merging");
+    // A failed verification shows no message of its own; the rows that failed tell why. The
+    // engines name each phase of the run for the progress line.
+    bool verified = false;
     const MergeVerifier verify = [&] {
+        verified = true;
         return VerifyBeforeMerge(settings, host, headPath, request.outputPath);
     };
-    return ExitFor(RunMerge(request, &*options, host, verify));
+    const Outcome outcome = RunMerge(request, &*options, host, verify);
+    // Without a verification first, a missing piece ends the merge half-way.
+    if (outcome == Outcome::Failed && !verified) {
+        PrintNamesakeHints(headPath, host);
+    }
+    return ExitFor(outcome);
 }
 // FIELD=NUMBER, then the value's name: the part before the blank reads back as it is.
 void ShowOptions(const OptionSet& options) {

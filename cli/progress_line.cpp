@@ -54,6 +54,22 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
+std::string_view PhaseName(RunPhase phase) {
+    switch (phase) {
+        case RunPhase::Splitting:
+            return "splitting";
+        case RunPhase::Verifying:
+            return "verifying";
+        case RunPhase::Hashing:
+            return "hashing";
+        case RunPhase::Merging:
+            return "merging";
+        case RunPhase::Repairing:
+            return "repairing";
+    }
+    return "working";
+}
+
 std::string ProgressText(std::string_view phase, std::uint64_t done, std::uint64_t total,
                          double seconds) {
     const auto doneBytes = static_cast<double>(done);

@@ -6,7 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/operation_host.h"
+
 namespace kavendrum {
+
+// The word the line starts with for each phase of a run: "verifying", "merging".
+std::string_view PhaseName(RunPhase phase);
 
 // Where the progress goes: nowhere, one line redrawn in place on a terminal, or (asked for with
 // --progress when standard error is a file or a pipe) a line a second.

@@ -53,6 +53,15 @@ std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Ste
     return digest.Finish();
 }
 
+// The bytes read to check the pieces that have a line.
+std::uint64_t CheckedBytes(const PieceChecksums& checksums, const HeadFileInfo& info) {
+    std::uint64_t bytes = 0;
+    for (const auto& [number, digest] : checksums.Pieces()) {
+        bytes += ExpectedSize(info, number);
+    }
+    return bytes;
+}
+
 // A piece hashed ahead of its turn: what was read, and which file it was.
 struct HashedAhead {
     std::uint32_t number = 0;
@@ -241,6 +250,7 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
         return result;
     }
     if (checksums.checksums && checksums.checksums->NamesAPiece()) {
+        host.EnterPhase(RunPhase::Verifying, CheckedBytes(*checksums.checksums, *info));
         host.PlaceProgressOnce();
         ContentCheck check(*checksums.checksums, *info, stem, host);
         result.verification = VerifyPieces(
@@ -249,6 +259,7 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
         result.contentBad = check.TakeContentBad();
         host.SetPosition(0);
     } else {
+        host.EnterPhase(RunPhase::Verifying, 0);
         result.verification = VerifyPieces(headPath, host);
     }
     if (outputPath.empty()) {

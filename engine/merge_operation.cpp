@@ -179,6 +179,7 @@ bool MergeRun::CopyPieces() {
         wholePieces ? left
                     : std::uint64_t{m_info.pieceSize / m_info.copyUnit} * (left - 1) +
                           lastSize / m_info.copyUnit;
+    m_host.EnterPhase(RunPhase::Merging, WholeFileSize(m_info) - m_mergedLength);
     ProgressCounter progress(m_host, left == 0 ? 0 : steps);
     for (std::uint32_t number = first; number <= m_info.pieceCount; ++number) {
         if (!CopyPiece(number, progress)) {
@@ -196,6 +197,9 @@ bool MergeRun::TakeUpOutput() {
         return true;
     }
     if (m_digests) {
+        // The bytes kept are read once more, only to be hashed.
+        m_host.EnterPhase(RunPhase::Hashing, m_resumed->outputLength);
+        ProgressCounter progress(m_host, m_resumed->piecesMerged);
         for (std::uint32_t number = 1; number <= m_resumed->piecesMerged; ++number) {
             const std::uint32_t size =
                 number < m_info.pieceCount ? m_info.pieceSize : LastPieceSize(m_info);
@@ -209,6 +213,7 @@ bool MergeRun::TakeUpOutput() {
                 return false;
             }
             m_digests->EndPiece();
+            progress.Step();
         }
         if (!CheckPieceDigests()) {
             return false;

@@ -9,6 +9,10 @@
 
 namespace kavendrum {
 
+// The long parts of a run, each with its own progress from empty to full, so that a host can
+// say what the bar stands for. Repairing is for rebuilding pieces from recovery files.
+enum class RunPhase { Splitting, Verifying, Hashing, Merging, Repairing };
+
 // Everything an operation says to the user goes through its host: the form that started it, the
 // command line, or a test.
 class OperationHost {
@@ -48,6 +52,10 @@ class OperationHost {
     // Progress of a run whose size is known only at its end (a split of a stream): the bytes
     // moved so far. The bar has no range to show it against, so a form ignores it.
     virtual void BytesDone(std::uint64_t /*bytes*/) {}
+
+    // What the run does from now on, and the bytes that part moves (0 when not known); the next
+    // step range is that part's. A form's bar has no label, so a form ignores it.
+    virtual void EnterPhase(RunPhase /*phase*/, std::uint64_t /*bytes*/) {}
 
     // True once the user has asked the run to stop (Ctrl-C or a termination signal in a terminal).
     // A run polls it between blocks, removes what it created or keeps what its journal can

@@ -109,6 +109,7 @@ Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint6
     const std::uint32_t pieceCount = plan.pieceCount;
     const std::uint32_t lastSize = plan.lastPieceSize;
 
+    m_host.EnterPhase(RunPhase::Splitting, fileSize);
     if (m_request.writeChecksums) {
         // The bytes have to pass through the program to be hashed, so they are not copied inside
         // the kernel, and they are read once.
@@ -471,9 +472,19 @@ SplitResult SplitFile(const SplitRequest& request, const OptionSet* options, Ope
         result.outcome = *place.stop;
         return result;
     }
+    // The question, if any, has been answered OK: the earlier set, if any, is being replaced.
+    const EarlierSet before = request.removeEarlierPieces
+                                  ? EarlierSet::Look(place.folder, names.base, plan->pieceCount)
+                                  : EarlierSet();
     source.value().AdviseSequential();
     SplitRun run(request, *options, host, source.value(), sourceIdentity.value(), result);
     result.outcome = run.Run(place, names, fileSize.value(), *plan, *place.head);
+    if (result.pieceCount != 0) {  // the new set is in place, whatever failed after
+        result.earlier = before.RemoveBeyond(plan->pieceCount);
+        if (!request.writeChecksums) {
+            before.RemoveChecksumFile(result.earlier);
+        }
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/earlier_set.h"
 #include "engine/folders.h"
 #include "engine/head_file.h"
 #include "engine/io/staged_file.h"
@@ -27,7 +28,11 @@ struct SplitRequest {
     bool writeChecksums = false;
     // How a missing destination is made: one level, or with its missing parents too.
     FolderCreation creation = FolderCreation::OneLevel;
+    // Once the new set is in place over an earlier one of the same name, remove the earlier
+    // pieces beyond the new count, as far as the earlier head file named them.
+    bool removeEarlierPieces = false;
 };
+
 
 // How a file of `fileSize` bytes is cut into pieces of `pieceSize`: one piece more than the whole
 // pieces, the last holding the rest (empty when the size divides the file). Nothing when the size
@@ -45,6 +50,8 @@ struct SplitResult {
     std::optional<PieceSet> set;
     std::uint32_t pieceCount = 0;  // 0 until the head file is in place
     std::vector<std::string> written;
+    // With removeEarlierPieces: what became of the earlier set's pieces beyond the new count.
+    EarlierPiecesRemoval earlier;
 };
 
 // The fields every split needs, whether it reads a file or a stream: what to split (its path or

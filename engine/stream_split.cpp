@@ -223,6 +223,11 @@ SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const O
         return result;
     }
     const PieceSet& set = *place.set;
+    // The count is known only at the end: every earlier piece is looked at.
+    const EarlierSet before = request.removeEarlierPieces
+                                  ? EarlierSet::Look(place.folder, names.base, 0)
+                                  : EarlierSet();
+    host.EnterPhase(RunPhase::Splitting, 0);
     StreamRun run(request, stream, host, keepOut, set);
     if (!run.CopyPieces()) {
         result.outcome = run.Interrupted() ? Outcome::Interrupted : Outcome::Failed;
@@ -241,6 +246,10 @@ SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const O
     run.KeepPieces(result.written);
     result.written.push_back(set.HeadPath());
     result.pieceCount = pieceCount;
+    result.earlier = before.RemoveBeyond(pieceCount);
+    if (!request.writeChecksums) {
+        before.RemoveChecksumFile(result.earlier);
+    }
     bool clean = WriteRejoinBatch(place.folder, set.Base(), names.extension, run.PieceNames(), host,
                                   keepOut);
     if (clean) {

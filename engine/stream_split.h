@@ -21,6 +21,8 @@ struct StreamSplitRequest {
     // does.
     bool writeChecksums = false;
     FolderCreation creation = FolderCreation::OneLevel;
+    // As a file's split: the earlier set's pieces beyond the new count go once the set is in place.
+    bool removeEarlierPieces = false;
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as
