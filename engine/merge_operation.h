@@ -5,9 +5,9 @@
 
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
+#include "engine/option_set.h"
 #include "engine/outcome.h"
 #include "engine/verification.h"
-#include "options/option_set.h"
 
 namespace kavendrum {
 
