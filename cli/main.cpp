@@ -412,6 +412,56 @@ int Verify(const Settings& settings, const std::string& headPath) {
     return passed ? kSucceeded : kFailed;
 }
 
+// The command line as the host of a merge. It prints the rows of the verification run first as
+// soon as it ends, and words the merge's notices as it always has: until the console host words
+// them itself, a notice whose text was always shown alone is shown alone, and a missing piece
+// gets the system's words for a file that is not there.
+class MergeConsoleHost : public ConsoleHost {
+  public:
+    MergeConsoleHost(const Settings& settings, Voice voice, const std::string& headPath)
+        : ConsoleHost(settings.answering(), voice), m_settings(settings), m_headPath(headPath) {}
+
+    void PiecesChecked(const ContentVerification& checked) override {
+        SetPhase("merging");
+        const Verification& verification = checked.verification;
+        if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
+            PrintRows(stderr, *verification.pieces, true);
+            PrintReasons(checked);
+            PrintBadSummary(verification, m_headPath);
+        }
+        if (verification.pieces) {
+            NoteSizesOnly(m_settings, *this, m_headPath);
+        }
+    }
+
+    void Notify(const Notice& notice) override {
+        switch (notice.id) {
+            case NoticeId::PieceMissing:
+                ShowMessageAbout(TextOf(notice), CaptionOf(notice.id), notice.path,
+                                 FileError{FileErrorCause::FileNotFound, notice.path});
+                return;
+            case NoticeId::HeadFileNameEmpty:
+            case NoticeId::DestinationFolderEmpty:
+            case NoticeId::HeadFileNotOpenedMerge:
+            case NoticeId::MainFrameMissingMerge:
+            case NoticeId::PieceShorterOnDisk:
+            case NoticeId::PieceShrank:
+            case NoticeId::PieceShrankHashing:
+            case NoticeId::PartialFileShort:
+            case NoticeId::MergedChecksumMismatch:
+            case NoticeId::MergeSucceeded:
+                ShowMessage(TextOf(notice), CaptionOf(notice.id));
+                return;
+            default:
+                ConsoleHost::Notify(notice);
+        }
+    }
+
+  private:
+    const Settings& m_settings;
+    std::string m_headPath;
+};
+
 struct MergeArguments {
     std::string head;
     std::optional<std::string> destination;
@@ -425,7 +475,7 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     if (arguments.toStandardOutput) {
         voice.messages = stderr;
     }
-    ConsoleHost host(settings.answering(), voice);
+    MergeConsoleHost host(settings, voice, arguments.head);
     host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
@@ -464,23 +514,8 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         request.stream = &*output;
     }
     // A failed verification shows no message of its own; the rows that failed tell why.
-    host.SetPhase("merging");
-    const MergeVerifier verify = [&] {
-        host.SetPhase("verifying");
-        const ContentVerification checked = VerifyWithChecksums(headPath, host, request.outputPath);
-        host.SetPhase("merging");
-        const Verification& verification = checked.verification;
-        if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
-            PrintRows(stderr, *verification.pieces, true);
-            PrintReasons(checked);
-            PrintBadSummary(verification, headPath);
-        }
-        if (verification.pieces) {
-            NoteSizesOnly(settings, host, headPath);
-        }
-        return verification.outcome;
-    };
-    return ExitFor(RunMerge(request, &*options, host, verify));
+    host.SetPhase(options->verifyBeforeMerge != 0 ? "verifying" : "merging");
+    return ExitFor(RunMerge(request, &*options, host).outcome);
 }
 // FIELD=NUMBER, then the value's name: the part before the blank reads back as it is.
 void ShowOptions(const OptionSet& options) {

@@ -40,7 +40,7 @@ class MergeTest : public ::testing::Test {
         return temp / ("x_" + std::to_string(number) + ".skf");
     }
     Outcome Merge(const std::string& output = "out.bin") {
-        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host);
+        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host).outcome;
     }
 
     TempFolder temp;
@@ -82,8 +82,9 @@ TEST_F(MergeTest, DeleteAfterMergeRemovesPiecesAndHeadFileAlsoAnEmptyLastPiece) 
 TEST_F(MergeTest, PiecesAreLookedForBesideTheHeadFileWithoutLeadingZeros) {
     Prepare(testing::RandomBytes(100), {100, 10, 11, 11, "bin"});
     std::filesystem::create_directory(temp / "dest");
-    ASSERT_EQ(RunMerge({temp / "x.kdh", temp / "dest", temp / "dest/r.bin"}, &options, host),
-              Outcome::Succeeded);
+    ASSERT_EQ(
+        RunMerge({temp / "x.kdh", temp / "dest", temp / "dest/r.bin"}, &options, host).outcome,
+        Outcome::Succeeded);
     EXPECT_EQ(testing::ReadBytes(temp / "dest/r.bin"), whole);
     EXPECT_TRUE(testing::Exists(temp / "x_10.skf"));
 }
@@ -118,17 +119,14 @@ TEST_F(MergeTest, MalformedHeadFilesAreRefusedBeforeTheOutputExists) {
 TEST_F(MergeTest, FailedVerificationCreatesNothing) {
     Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
     std::filesystem::remove(PiecePath(2));
-    VerifyOutcome seen = VerifyOutcome::Passed;
-    std::optional<std::vector<PieceEntry>> rows;
-    const MergeVerifier verify = [&] {
-        const Verification verification = VerifyPieces(temp / "x.kdh", host);
-        rows = verification.pieces;
-        return seen = verification.outcome;
-    };
-    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host, verify),
-              Outcome::Failed);
-    EXPECT_EQ(seen, VerifyOutcome::Failed);
-    EXPECT_EQ(rows.value()[1].mark, PieceMark::Bad);
+    const MergeResult result =
+        RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host);
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    ASSERT_TRUE(result.checked.has_value());
+    EXPECT_EQ(result.checked->verification.outcome, VerifyOutcome::Failed);
+    EXPECT_EQ(result.checked->verification.pieces.value()[1].mark, PieceMark::Bad);
+    EXPECT_EQ(result.pieceCount, 3u);
+    EXPECT_TRUE(result.outputWritten.empty());
     EXPECT_FALSE(testing::Exists(temp / "out.bin"));
     EXPECT_TRUE(host.messages.empty());
 }
@@ -228,7 +226,8 @@ TEST_F(MergeTest, AnExtensionThatLeadsOutOfTheDestinationIsRefused) {
     std::filesystem::create_directories(temp / "outside");
     testing::WriteBytes(temp / "outside/victim", Bytes{'v'});
     EXPECT_EQ(RunMerge({temp / "x.kdh", temp / "in", temp / "in/x.d/../../outside/victim"},
-                       &options, host),
+                       &options, host)
+                  .outcome,
               Outcome::Failed);
     EXPECT_EQ(host.Errors(), Texts{"Read info from head file error!"});
     EXPECT_EQ(testing::ReadBytes(temp / "outside/victim"), Bytes{'v'});
@@ -278,7 +277,8 @@ TEST(RoundTripTest, SplitThenMergeGivesTheSameBytesInBothCopyModes) {
         ASSERT_EQ(RunSplit({temp / "data.tar.gz", temp / "pieces", pieceSize}, &options, host),
                   Outcome::Succeeded);
         ASSERT_EQ(RunMerge({temp / "pieces/data.tar.kdh", temp / "back", temp / "back/data.tar.gz"},
-                           &options, host),
+                           &options, host)
+                      .outcome,
                   Outcome::Succeeded)
             << pieceSize;
         EXPECT_EQ(testing::ReadBytes(temp / "back/data.tar.gz"), source) << pieceSize;
