@@ -414,8 +414,8 @@ int Verify(const Settings& settings, const std::string& headPath) {
 
 // The command line as the host of a merge. It prints the rows of the verification run first as
 // soon as it ends, and words the merge's notices as it always has: until the console host words
-// them itself, a notice whose text was always shown alone is shown alone, and a missing piece
-// gets the system's words for a file that is not there.
+// them itself, a notice about no file is shown alone, and a missing piece gets the system's
+// words for a file that is not there.
 class MergeConsoleHost : public ConsoleHost {
   public:
     MergeConsoleHost(const Settings& settings, Voice voice, const std::string& headPath)
@@ -435,25 +435,13 @@ class MergeConsoleHost : public ConsoleHost {
     }
 
     void Notify(const Notice& notice) override {
-        switch (notice.id) {
-            case NoticeId::PieceMissing:
-                ShowMessageAbout(TextOf(notice), CaptionOf(notice.id), notice.path,
-                                 FileError{FileErrorCause::FileNotFound, notice.path});
-                return;
-            case NoticeId::HeadFileNameEmpty:
-            case NoticeId::DestinationFolderEmpty:
-            case NoticeId::HeadFileNotOpenedMerge:
-            case NoticeId::MainFrameMissingMerge:
-            case NoticeId::PieceShorterOnDisk:
-            case NoticeId::PieceShrank:
-            case NoticeId::PieceShrankHashing:
-            case NoticeId::PartialFileShort:
-            case NoticeId::MergedChecksumMismatch:
-            case NoticeId::MergeSucceeded:
-                ShowMessage(TextOf(notice), CaptionOf(notice.id));
-                return;
-            default:
-                ConsoleHost::Notify(notice);
+        if (notice.id == NoticeId::PieceMissing) {
+            ShowMessageAbout(TextOf(notice), CaptionOf(notice.id), notice.path,
+                             FileError{FileErrorCause::FileNotFound, notice.path});
+        } else if (notice.path.empty()) {
+            ShowMessage(TextOf(notice), CaptionOf(notice.id));
+        } else {
+            ConsoleHost::Notify(notice);
         }
     }
 

@@ -214,8 +214,7 @@ bool MergeRun::HashKeptBytes() {
             return false;
         }
         if (moved.bytes < size) {
-            m_host.Notify(
-                {.id = NoticeId::PartialFileShort, .path = m_output.Path(), .piece = number});
+            m_host.Notify({.id = NoticeId::PartialFileShort, .piece = number});
             return false;
         }
         m_digests->EndPiece();
@@ -246,7 +245,6 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     }
     if (length.value() < size) {
         return Fail({.id = NoticeId::PieceShorterOnDisk,
-                     .path = path,
                      .piece = number,
                      .needed = size,
                      .available = length.value()});
@@ -316,11 +314,8 @@ bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
     }
     if (moved.bytes < size) {
         const NoticeId id = m_digests ? NoticeId::PieceShrankHashing : NoticeId::PieceShrank;
-        return Fail({.id = id,
-                     .path = piece.Path(),
-                     .piece = m_piecesMerged + 1,
-                     .needed = size,
-                     .available = moved.bytes});
+        return Fail(
+            {.id = id, .piece = m_piecesMerged + 1, .needed = size, .available = moved.bytes});
     }
     return true;
 }
@@ -347,7 +342,7 @@ bool MergeRun::Finish() {
         const auto expected = m_checksums->ForWholeFile();
         if (m_checksums->WholeFileDisputed() ||
             (expected && m_digests->WholeDigest() != expected)) {
-            m_host.Notify({.id = NoticeId::MergedChecksumMismatch, .path = m_output.Path()});
+            m_host.Notify({.id = NoticeId::MergedChecksumMismatch});
             return false;
         }
     }
@@ -373,9 +368,7 @@ bool MergeRun::CheckPieceDigests() {
         const auto expected = m_checksums->ForPiece(number);
         if (m_checksums->Disputed(number) || (expected && digest != expected)) {
             m_pendingRemoval.clear();
-            m_host.Notify({.id = NoticeId::MergedChecksumMismatch,
-                           .path = m_set.PiecePath(number),
-                           .piece = number});
+            m_host.Notify({.id = NoticeId::MergedChecksumMismatch, .piece = number});
             return false;
         }
     }

@@ -129,7 +129,13 @@ std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId n
                                          OperationHost& host) {
     auto head = File::OpenForReading(headPath);
     if (!head.ok()) {
-        host.Notify({.id = notOpened, .path = headPath, .failure = head.error()});
+        // Verification names the file and why; the merge's text has always stood alone.
+        Notice notice{.id = notOpened};
+        if (notOpened != NoticeId::HeadFileNotOpenedMerge) {
+            notice.path = headPath;
+            notice.failure = head.error();
+        }
+        host.Notify(notice);
         return std::nullopt;
     }
     const auto identity = head.value().Identity();
