@@ -153,6 +153,7 @@ Reasoning ReasoningFor(const Notice& notice) {
         case PieceShorterOnDisk:
         case PieceShrank:
         case PieceShrankHashing:
+        case PartialFileShort:
         case FolderNotCreated:
         case NotEnoughSpace:
         case OptionFileNotSaved:
@@ -200,6 +201,7 @@ bool IsSuccess(NoticeId id) {
         case PieceShorterOnDisk:
         case PieceShrank:
         case PieceShrankHashing:
+        case PartialFileShort:
         case OutputNotCreated:
         case MergedChecksumMismatch:
         case PieceNotRemoved:

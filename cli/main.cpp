@@ -413,6 +413,37 @@ int Verify(const Settings& settings, const std::string& headPath) {
     return passed ? kSucceeded : kFailed;
 }
 
+// The command line as the host of a merge. It prints the rows of the verification run first as
+// soon as it ends: only the rows that failed, on standard error, since standard output may carry
+// the rebuilt file.
+class MergeConsoleHost : public ConsoleHost {
+  public:
+    MergeConsoleHost(const Settings& settings, Voice voice, const std::string& headPath)
+        : ConsoleHost(settings.answering(), voice), m_settings(settings), m_headPath(headPath) {}
+
+    void PiecesChecked(const ContentVerification& checked) override {
+        m_verified = true;
+        const Verification& verification = checked.verification;
+        if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
+            PrintRows(stderr, *verification.pieces, true);
+            PrintReasons(checked);
+            PrintBadSummary(verification, m_headPath);
+            PrintNamesakeHints(m_headPath, *this);
+        }
+        if (verification.pieces) {
+            NoteSizesOnly(m_settings, *this, m_headPath);
+        }
+    }
+
+    // Whether the merge verified its pieces before it began.
+    bool Verified() const { return m_verified; }
+
+  private:
+    const Settings& m_settings;
+    std::string m_headPath;
+    bool m_verified = false;
+};
+
 struct MergeArguments {
     std::string head;
     std::optional<std::string> destination;
@@ -420,31 +451,13 @@ struct MergeArguments {
     bool toStandardOutput = false;
 };
 
-// The verification a merge runs first when the options ask for it: only the rows that failed,
-// on standard error, since standard output may carry the rebuilt file.
-VerifyOutcome VerifyBeforeMerge(const Settings& settings, ConsoleHost& host,
-                                const std::string& headPath, const std::string& outputPath) {
-    const ContentVerification checked = VerifyWithChecksums(headPath, host, outputPath);
-    const Verification& verification = checked.verification;
-    if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
-        PrintRows(stderr, *verification.pieces, true);
-        PrintReasons(checked);
-        PrintBadSummary(verification, headPath);
-        PrintNamesakeHints(headPath, host);
-    }
-    if (verification.pieces) {
-        NoteSizesOnly(settings, host, headPath);
-    }
-    return verification.outcome;
-}
-
 int Merge(const Settings& settings, const MergeArguments& arguments) {
     // With the rebuilt file on standard output, everything else goes to standard error.
     Voice voice = settings.voice();
     if (arguments.toStandardOutput) {
         voice.messages = stderr;
     }
-    ConsoleHost host(settings.answering(), voice);
+    MergeConsoleHost host(settings, voice, arguments.head);
     host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
     if (!options) {
@@ -484,14 +497,9 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
     }
     // A failed verification shows no message of its own; the rows that failed tell why. The
     // engines name each phase of the run for the progress line.
-    bool verified = false;
-    const MergeVerifier verify = [&] {
-        verified = true;
-        return VerifyBeforeMerge(settings, host, headPath, request.outputPath);
-    };
-    const Outcome outcome = RunMerge(request, &*options, host, verify);
+    const Outcome outcome = RunMerge(request, &*options, host).outcome;
     // Without a verification first, a missing piece ends the merge half-way.
-    if (outcome == Outcome::Failed && !verified) {
+    if (outcome == Outcome::Failed && !host.Verified()) {
         PrintNamesakeHints(headPath, host);
     }
     return ExitFor(outcome);

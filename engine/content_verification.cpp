@@ -19,10 +19,6 @@ namespace kavendrum {
 
 namespace {
 
-std::uint32_t ExpectedSize(const HeadFileInfo& info, std::uint32_t number) {
-    return number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
-}
-
 constexpr std::size_t kReadBlock = 256 * 1024;
 
 std::uint64_t BlocksIn(std::uint64_t size) {
@@ -57,7 +53,7 @@ std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Ste
 std::uint64_t CheckedBytes(const PieceChecksums& checksums, const HeadFileInfo& info) {
     std::uint64_t bytes = 0;
     for (const auto& [number, digest] : checksums.Pieces()) {
-        bytes += ExpectedSize(info, number);
+        bytes += ExpectedPieceSize(info, number);
     }
     return bytes;
 }
@@ -94,10 +90,10 @@ HashedAhead HashAhead(std::uint32_t number, const std::string& path, std::vector
 // verification opens the next piece, and its digest counts only for the very file then opened.
 class ContentCheck {
   public:
-    ContentCheck(const PieceChecksums& checksums, const HeadFileInfo& info, std::string stem,
+    ContentCheck(const PieceChecksums& checksums, const HeadFileInfo& info, const PieceSet& set,
                  OperationHost& host)
         : m_checksums(checksums),
-          m_stem(std::move(stem)),
+          m_set(set),
           m_host(host),
           m_progress(host, TotalSteps(checksums, info)) {}
     ~ContentCheck() { FinishAhead(); }
@@ -143,7 +139,7 @@ class ContentCheck {
         std::uint64_t steps = 0;
         for (const auto& [number, digest] : checksums.Pieces()) {
             // One step per block read, whole or not, and one as the piece ends.
-            steps += BlocksIn(ExpectedSize(info, number)) + 1;
+            steps += BlocksIn(ExpectedPieceSize(info, number)) + 1;
         }
         return steps;
     }
@@ -160,7 +156,7 @@ class ContentCheck {
         m_aheadBuffer.resize(kReadBlock);
         const std::uint32_t aheadNumber = next->first;
         try {
-            m_aheadThread = std::thread([this, aheadNumber, path = PiecePath(m_stem, aheadNumber)] {
+            m_aheadThread = std::thread([this, aheadNumber, path = m_set.PiecePath(aheadNumber)] {
                 // Nothing may leave a thread; whatever fails here, the piece is hashed in its turn.
                 try {
                     m_ahead = HashAhead(aheadNumber, path, m_aheadBuffer);
@@ -199,7 +195,7 @@ class ContentCheck {
     }
 
     const PieceChecksums& m_checksums;
-    std::string m_stem;
+    const PieceSet m_set;
     OperationHost& m_host;
     ProgressCounter m_progress;
     std::vector<char> m_buffer = std::vector<char>(kReadBlock);
@@ -229,46 +225,78 @@ void CountMergedPiecesGood(Verification& verification, const MergeJournal& journ
     verification.outcome = allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed;
 }
 
+// The checksum file as it was read: its name, looked at before and after, named one file of one
+// size throughout, or nothing is known of it.
+template <typename Read>
+std::optional<FileStamp> StampAround(const std::string& path, Read read) {
+    const auto before = StampOf(path);
+    read();
+    const auto after = StampOf(path);
+    return before == after ? before : std::nullopt;
+}
+
 }  // namespace
 
-ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHost& host,
-                                        const std::string& outputPath) {
+std::optional<SetChecksums> ReadSetChecksums(const PieceSet& set, const HeadFileInfo& info,
+                                             OperationHost& host) {
+    const std::string path = set.ChecksumPath();
+    const ChecksumNames names{set.Base(), info.pieceCount,
+                              RebuiltFileName(set.Base(), info.extension)};
+    ChecksumRead read;
+    const auto stamp = StampAround(path, [&] { read = ReadChecksumFile(path, names); });
+    if (read.error) {
+        host.Notify({.id = NoticeId::ChecksumFileUnreadable,
+                     .path = read.error->path,
+                     .failure = read.error});
+        return std::nullopt;
+    }
+    return SetChecksums{std::move(read.checksums), stamp};
+}
+
+ContentVerification VerifyWithChecksums(const KnownSet& known, OperationHost& host) {
     ContentVerification result;
-    const auto info = IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
-    if (!info) {
-        // Whatever is wrong with the head file, the plain verification says so.
-        result.verification = VerifyPieces(headPath, host);
-        return result;
-    }
-    const std::string stem = SplitBaseName(headPath).base;
-    const std::string base = GetFileName(stem);
-    ChecksumRead checksums = ReadChecksumFile(
-        ChecksumFilePath(stem), {base, info->pieceCount, RebuiltFileName(base, info->extension)});
-    if (checksums.error) {
-        host.ShowMessageAbout(kChecksumFileUnreadable, "Error", checksums.error->path,
-                              checksums.error);
-        return result;
-    }
-    if (checksums.checksums && checksums.checksums->NamesAPiece()) {
-        host.EnterPhase(RunPhase::Verifying, CheckedBytes(*checksums.checksums, *info));
+    if (known.checksums && known.checksums->NamesAPiece()) {
+        host.EnterPhase(RunPhase::Verifying, CheckedBytes(*known.checksums, known.info));
         host.PlaceProgressOnce();
-        ContentCheck check(*checksums.checksums, *info, stem, host);
+        ContentCheck check(*known.checksums, known.info, known.set, host);
         result.verification = VerifyPieces(
-            headPath, host,
+            known.set, known.info, known.onDisk,
             [&check](std::uint32_t number, File& piece) { return check.Check(number, piece); });
         result.contentBad = check.TakeContentBad();
         host.SetPosition(0);
     } else {
         host.EnterPhase(RunPhase::Verifying, 0);
-        result.verification = VerifyPieces(headPath, host);
+        result.verification = VerifyPieces(known.set, known.info, known.onDisk);
     }
-    if (outputPath.empty()) {
-        return result;
-    }
-    if (const auto interrupted = FindInterruptedMerge(stem, *info, outputPath)) {
-        CountMergedPiecesGood(result.verification, interrupted->stored.journal);
+    if (known.interrupted) {
+        CountMergedPiecesGood(result.verification, *known.interrupted);
     }
     return result;
+}
+
+ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHost& host,
+                                        const std::string& outputPath) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!set) {
+        host.Notify({.id = NoticeId::HeadFileNameInvalid, .path = headPath});
+        return {};
+    }
+    const auto head = ReadHeadRecord(headPath, NoticeId::HeadFileNotOpenedVerify, host);
+    if (!head) {
+        return {};
+    }
+    const auto checksums = ReadSetChecksums(*set, head->info, host);
+    if (!checksums) {
+        return {};
+    }
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(*set, head->info.pieceCount);
+    const auto interrupted = outputPath.empty()
+                                 ? std::nullopt
+                                 : FindInterruptedMerge(*set, head->info, outputPath, onDisk);
+    return VerifyWithChecksums(
+        {*set, head->info, onDisk, checksums->checksums ? &*checksums->checksums : nullptr,
+         interrupted ? &interrupted->stored.journal : nullptr},
+        host);
 }
 
 }  // namespace kavendrum

@@ -21,8 +21,8 @@ bool IsPlainFile(const std::string& path) {
 EarlierSet EarlierSet::Look(const std::string& folder, const std::string& base,
                             std::uint32_t keptUpTo) {
     EarlierSet earlier;
-    earlier.m_stem = folder + kPathSeparator + base;
-    const std::string headPath = earlier.m_stem + ".kdh";
+    earlier.m_set = PieceSet::InFolder(folder, base);
+    const std::string headPath = earlier.m_set.HeadPath();
     // A link in the head file's place may lead to any other set's record.
     if (!IsPlainFile(headPath)) {
         return earlier;
@@ -31,14 +31,14 @@ EarlierSet EarlierSet::Look(const std::string& folder, const std::string& base,
     if (!info) {
         return earlier;
     }
-    const std::string checksumPath = ChecksumFilePath(earlier.m_stem);
+    const std::string checksumPath = earlier.m_set.ChecksumPath();
     if (IsPlainFile(checksumPath)) {
         earlier.m_checksumFile = StampOf(checksumPath);
     }
     if (info->pieceCount <= keptUpTo) {
         return earlier;
     }
-    const PiecesOnDisk onDisk = PiecesOnDisk::Find(earlier.m_stem, info->pieceCount);
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(earlier.m_set, info->pieceCount);
     // A folder that may be entered but not read would have every number the untrusted count
     // allows tried one by one: nothing is removed from it.
     if (!onDisk.Listed()) {
@@ -46,7 +46,7 @@ EarlierSet EarlierSet::Look(const std::string& folder, const std::string& base,
     }
     for (std::uint32_t number = onDisk.NextAfter(keptUpTo); number != 0;
          number = onDisk.NextAfter(number)) {
-        const std::string path = PiecePath(earlier.m_stem, number);
+        const std::string path = earlier.m_set.PiecePath(number);
         const FileKind kind = KindOfEntry(path);
         if (kind == FileKind::Missing) {
             continue;  // listed under another case, or gone since
@@ -67,7 +67,7 @@ EarlierPiecesRemoval EarlierSet::RemoveBeyond(std::uint32_t pieceCount) const {
         if (number <= pieceCount) {
             continue;  // the new set's own piece took its name
         }
-        const std::string path = PiecePath(m_stem, number);
+        const std::string path = m_set.PiecePath(number);
         const auto removed = RemoveIfSame(path, stamp);
         if (!removed.ok()) {
             // Gone already: nothing is left to say about it.
@@ -92,7 +92,7 @@ void EarlierSet::RemoveChecksumFile(EarlierPiecesRemoval& removal) const {
     if (!m_checksumFile) {
         return;
     }
-    const std::string path = ChecksumFilePath(m_stem);
+    const std::string path = m_set.ChecksumPath();
     const auto removed = RemoveIfSame(path, *m_checksumFile);
     if (!removed.ok()) {
         if (removed.error().cause != FileErrorCause::FileNotFound) {

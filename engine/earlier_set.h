@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/io/file_system.h"
+#include "engine/piece_set.h"
 
 namespace kavendrum {
 
@@ -50,7 +51,7 @@ class EarlierSet {
     // Paths of pieces that were links or folders, with their numbers.
     std::vector<std::pair<std::uint32_t, std::string>> m_others;
     std::optional<FileStamp> m_checksumFile;  // a plain file
-    std::string m_stem;
+    PieceSet m_set = PieceSet::InFolder("", "");
 };
 
 }  // namespace kavendrum

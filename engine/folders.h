@@ -5,7 +5,7 @@
 
 #include "engine/head_file.h"
 #include "engine/operation_host.h"
-#include "options/option_set.h"
+#include "engine/option_set.h"
 
 namespace kavendrum {
 
@@ -34,7 +34,6 @@ FolderCheck EnsureFolder(const std::string& path, FolderSide side, const OptionS
 FolderCheck CheckDestination(const std::string& folder, FolderSide side, const OptionSet& options,
                              OperationHost& host,
                              FolderCreation creation = FolderCreation::OneLevel);
-
 
 // Before a run writes `needed` bytes into the folder: true when its file system has room for
 // them, or when that cannot be told; otherwise the need, what is free and where are shown, and

@@ -4,9 +4,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "engine/paths.h"
-#include "engine/pieces_on_disk.h"
-#include "engine/verification.h"
+#include "engine/io/staged_file.h"
 
 namespace kavendrum {
 
@@ -88,12 +86,11 @@ bool SameBytes(File& piece, File& output, std::uint64_t at, std::uint64_t size) 
 // Every counted piece that is still on disk holds what the output holds for it. Such a piece is
 // what the journal's word is checked against: whoever wrote the journal cannot have it removed
 // unless the output already holds its bytes.
-bool CountedPiecesAgree(const std::string& stem, const MergeJournal& journal, File& output,
-                        std::vector<KeptPiece>& kept) {
-    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, journal.piecesMerged);
-    for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
+bool CountedPiecesAgree(const PieceSet& set, const PiecesOnDisk& onDisk,
+                        const MergeJournal& journal, File& output, std::vector<KeptPiece>& kept) {
+    for (std::uint32_t number = onDisk.NextAfter(0); number != 0 && number <= journal.piecesMerged;
          number = onDisk.NextAfter(number)) {
-        const std::string path = PiecePath(stem, number);
+        const std::string path = set.PiecePath(number);
         if (!FileExists(path)) {
             continue;
         }
@@ -113,21 +110,7 @@ bool CountedPiecesAgree(const std::string& stem, const MergeJournal& journal, Fi
     return true;
 }
 
-// Names for a scratch file beside `path`, tried in turn: one left behind by a stopped run, or put
-// there by anybody, is never opened.
-std::vector<std::string> ScratchNames(const std::string& path) {
-    std::vector<std::string> names{path + ".new"};
-    for (int number = 1; number < 16; ++number) {
-        names.push_back(path + ".new" + std::to_string(number));
-    }
-    return names;
-}
-
 }  // namespace
-
-std::string JournalPath(const std::string& stem) {
-    return stem + ".kdj";
-}
 
 std::string PartialPath(const std::string& outputPath, std::uint32_t number) {
     return number == 0 ? outputPath + ".kdpart"
@@ -205,54 +188,22 @@ std::optional<StoredJournal> ReadJournal(const std::string& path, const HeadFile
 
 FileResult<StoredJournal> WriteJournal(const std::string& path, const MergeJournal& journal,
                                        const std::optional<StoredJournal>& replacing) {
-    const std::vector<std::string> names = ScratchNames(path);
-    std::size_t chosen = 0;
-    auto file = File::CreateAtFirstFree(names, chosen);
-    if (!file.ok()) {
-        return file.error();
+    // The first journal of a run takes only a free name; a later one replaces only the journal
+    // this run read or wrote, never what took its name. The new name is on stable storage before
+    // any piece it accounts for goes.
+    const ReplaceResult written =
+        ReplaceWhole(path, EncodeJournal(journal),
+                     replacing ? ReplaceOver::Only(replacing->file) : ReplaceOver::Nothing());
+    if (!written.ok()) {
+        return written.error;
     }
-    const std::string& next = names[chosen];
-    const std::string text = EncodeJournal(journal);
-    const auto identity = file.value().Identity();
-    FileStatus failure = identity.ok() ? std::nullopt : FileStatus(identity.error());
-    if (!failure) {
-        failure = file.value().WriteLastAndClose(text.data(), text.size(), true);
-    }
-    if (!failure) {
-        if (replacing) {
-            // Only the journal this run read or wrote is replaced, never what took its name.
-            if (StampOf(path) == replacing->file) {
-                failure = RenameOver(next, path);
-            } else {
-                failure = NameTakenError(path);
-            }
-        } else {
-            auto renamed = RenameIfAbsent(next, path);
-            failure = !renamed.ok()      ? FileStatus(renamed.error())
-                      : !renamed.value() ? FileStatus(NameTakenError(path))
-                                         : std::nullopt;
-        }
-    }
-    if (failure) {
-        // The scratch file goes, but only if it is still the one made here.
-        file.value().Close();
-        const auto stamp = StampOf(next);
-        if (identity.ok() && stamp && stamp->identity == identity.value()) {
-            (void)RemoveIfSame(next, *stamp);
-        }
-        return *failure;
-    }
-    // The new name is on stable storage before any piece it accounts for goes.
-    if (auto flushed = FlushFolderEntries(path)) {
-        return *flushed;
-    }
-    return StoredJournal{journal, {identity.value(), text.size()}};
+    return StoredJournal{journal, written.written};
 }
 
-std::optional<InterruptedMerge> FindInterruptedMerge(const std::string& stem,
-                                                     const HeadFileInfo& info,
-                                                     const std::string& outputPath) {
-    auto stored = ReadJournal(JournalPath(stem), info);
+std::optional<InterruptedMerge> FindInterruptedMerge(const PieceSet& set, const HeadFileInfo& info,
+                                                     const std::string& outputPath,
+                                                     const PiecesOnDisk& onDisk) {
+    auto stored = ReadJournal(set.JournalPath(), info);
     if (!stored) {
         return std::nullopt;
     }
@@ -265,7 +216,7 @@ std::optional<InterruptedMerge> FindInterruptedMerge(const std::string& stem,
         found.inPlace = true;
         file = OpenIfCounted(outputPath, journal);
     }
-    if (!file || !CountedPiecesAgree(stem, journal, *file, found.keptPieces)) {
+    if (!file || !CountedPiecesAgree(set, onDisk, journal, *file, found.keptPieces)) {
         return std::nullopt;
     }
     return found;

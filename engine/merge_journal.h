@@ -10,6 +10,8 @@
 #include "engine/io/file_error.h"
 #include "engine/io/file_system.h"
 #include "engine/io/sha256.h"
+#include "engine/piece_set.h"
+#include "engine/pieces_on_disk.h"
 
 namespace kavendrum {
 
@@ -40,8 +42,6 @@ inline constexpr std::uint64_t kFingerprintBytes = 65536;
 // How many names a merge tries for the file it builds before it gives up.
 inline constexpr std::uint32_t kPartialNames = 16;
 
-// stem.kdj beside the head file stem.kdh.
-std::string JournalPath(const std::string& stem);
 // Where a merge builds the file that becomes `outputPath`: "name.kdpart" beside it, then
 // "name.1.kdpart" and so on when that is taken.
 std::string PartialPath(const std::string& outputPath, std::uint32_t number);
@@ -84,11 +84,11 @@ struct InterruptedMerge {
     std::vector<KeptPiece> keptPieces;  // counted pieces still there, to be removed
 };
 
-// The journal beside the head file `stem`.kdh of a merge into `outputPath`, when the file it
-// names still holds every byte it counts, and every counted piece still on disk holds the same
-// bytes as that file does: a journal somebody else wrote can never have pieces removed unread.
-std::optional<InterruptedMerge> FindInterruptedMerge(const std::string& stem,
-                                                     const HeadFileInfo& info,
-                                                     const std::string& outputPath);
+// The set's journal of a merge into `outputPath`, when the file it names still holds every byte
+// it counts, and every counted piece still on disk (as `onDisk` lists them) holds the same bytes
+// as that file does: a journal somebody else wrote can never have pieces removed unread.
+std::optional<InterruptedMerge> FindInterruptedMerge(const PieceSet& set, const HeadFileInfo& info,
+                                                     const std::string& outputPath,
+                                                     const PiecesOnDisk& onDisk);
 
 }  // namespace kavendrum

@@ -32,34 +32,16 @@ std::uint64_t BytesPerFlush(const HeadFileInfo& info) {
     return std::clamp<std::uint64_t>(WholeFileSize(info) / 16, kLeast, kMost);
 }
 
-constexpr const char* kContinueQuestion =
-    "The last merge of these files was interrupted, do you want to continue it?";
-
-void ShowError(OperationHost& host, const char* text) {
-    host.ShowMessage(text, "Error");
-}
-
-void ShowErrorAbout(OperationHost& host, const char* text, const std::string& path,
-                    const FileStatus& failure = std::nullopt) {
-    host.ShowMessageAbout(text, "Error", path, failure);
-}
-
-// The head file's name less its last four characters: the ".kdh" it is expected to end with.
-std::string PieceBaseName(const std::string& headPath) {
-    const std::string name = GetFileName(headPath);
-    return name.size() < 4 ? std::string() : name.substr(0, name.size() - 4);
-}
-
 // Creating the output empties it, and writing to it changes it, so it must be none of the files
 // it is built from. Called once every piece is known to be there, so it costs what those pieces
 // cost.
-bool IsAnInput(const FileIdentity& output, const std::string& headPath, const std::string& stem,
+bool IsAnInput(const FileIdentity& output, const std::string& headPath, const PieceSet& set,
                std::uint32_t pieceCount) {
     if (IdentityOf(headPath) == output) {
         return true;
     }
     for (std::uint32_t number = 1; number <= pieceCount; ++number) {
-        if (IdentityOf(PiecePath(stem, number)) == output) {
+        if (IdentityOf(set.PiecePath(number)) == output) {
             return true;
         }
     }
@@ -67,18 +49,18 @@ bool IsAnInput(const FileIdentity& output, const std::string& headPath, const st
 }
 
 bool OutputIsAnInput(const std::string& outputPath, const std::string& headPath,
-                     const std::string& stem, std::uint32_t pieceCount) {
+                     const PieceSet& set, std::uint32_t pieceCount) {
     const auto output = IdentityOf(outputPath);
-    return output && IsAnInput(*output, headPath, stem, pieceCount);
+    return output && IsAnInput(*output, headPath, set, pieceCount);
 }
 
 // What a merge may know of the set beyond the head file: the checksum file's digests, and the
 // journal of an earlier run of the same merge that stopped half-way.
 struct MergeSet {
     const HeadFileInfo& info;
-    std::string stem;
-    std::optional<PieceChecksums> checksums;
-    std::optional<InterruptedMerge> resumed;
+    const PieceSet& set;
+    const PieceChecksums* checksums = nullptr;
+    const InterruptedMerge* resumed = nullptr;
     std::uint32_t partial = 0;  // which PartialPath of the output the run writes
 };
 
@@ -87,8 +69,8 @@ class MergeRun {
   public:
     MergeRun(const MergeSet& set, const OptionSet& options, OperationHost& host, File& output)
         : m_info(set.info),
-          m_stem(set.stem),
-          m_checksums(set.checksums ? &*set.checksums : nullptr),
+          m_set(set.set),
+          m_checksums(set.checksums),
           m_resumed(set.resumed ? &set.resumed->stored.journal : nullptr),
           m_kept(set.resumed ? set.resumed->keptPieces : std::vector<KeptPiece>()),
           m_partial(set.partial),
@@ -109,22 +91,26 @@ class MergeRun {
     const std::optional<StoredJournal>& Journal() const { return m_journal; }
 
   private:
+    void StartDigests();
     bool TakeUpOutput();
+    bool HashKeptBytes();
     bool CopyPiece(std::uint32_t number, ProgressCounter& progress);
+    bool CopyBlocks(File& piece, std::uint32_t size, ProgressCounter& progress);
     bool EmptyLastPiece(ProgressCounter& progress);
     bool CopyFromPiece(File& piece, std::size_t size);
     bool PieceCopied(std::uint32_t number, std::uint64_t size);
     bool Finish();
     bool CheckPieceDigests();
     bool RemovePendingPieces();
+    FileStatus BringJournalUpToDate();
     bool RemoveOnePiece(std::uint32_t number);
     FileResult<std::pair<Sha256Digest, std::uint64_t>> OutputStart();
-    bool Fail(const char* text);
-    bool Fail(const char* text, const FileError& about);
+    bool Fail(const Notice& notice);
     bool Fail(const FileError& error);
+    bool WholePieces() const { return m_info.copyUnit == m_info.pieceSize; }
 
     const HeadFileInfo& m_info;
-    const std::string& m_stem;
+    const PieceSet& m_set;
     const PieceChecksums* m_checksums;
     const MergeJournal* m_resumed;
     const std::vector<KeptPiece> m_kept;
@@ -153,32 +139,34 @@ class MergeRun {
     std::optional<std::pair<Sha256Digest, std::uint64_t>> m_outputStart;
 };
 
-bool MergeRun::CopyPieces() {
-    const bool wholePieces = m_info.copyUnit == m_info.pieceSize;
-    const std::uint32_t lastSize = LastPieceSize(m_info);
-    m_transfer = Transfer(wholePieces ? m_info.pieceSize : m_info.copyUnit);
-    if (m_checksums != nullptr) {
-        // Each piece is hashed on its way when it is to be removed, or was not verified by
-        // content before; the whole file whenever it has a line. Otherwise the copy stays in the
-        // kernel.
-        const bool pieces =
-            m_checksums->NamesAPiece() &&
-            (m_options.deleteAfterMerge != 0 || m_options.verifyBeforeMerge == 0 || m_resumed);
-        const bool whole =
-            m_checksums->ForWholeFile().has_value() || m_checksums->WholeFileDisputed();
-        if (pieces || whole) {
-            m_digests.emplace(pieces, whole);
-        }
+// Each piece is hashed on its way when it is to be removed, or was not verified by content
+// before; the whole file whenever it has a line. Otherwise the copy stays in the kernel.
+void MergeRun::StartDigests() {
+    if (m_checksums == nullptr) {
+        return;
     }
+    const bool pieces =
+        m_checksums->NamesAPiece() &&
+        (m_options.deleteAfterMerge != 0 || m_options.verifyBeforeMerge == 0 || m_resumed);
+    const bool whole = m_checksums->ForWholeFile().has_value() || m_checksums->WholeFileDisputed();
+    if (pieces || whole) {
+        m_digests.emplace(pieces, whole);
+    }
+}
+
+bool MergeRun::CopyPieces() {
+    const std::uint32_t lastSize = LastPieceSize(m_info);
+    m_transfer = Transfer(WholePieces() ? m_info.pieceSize : m_info.copyUnit);
+    StartDigests();
     if (!TakeUpOutput()) {
         return false;
     }
     const std::uint32_t first = m_resumed ? m_resumed->piecesMerged + 1 : 1;
     const std::uint32_t left = m_info.pieceCount - (first - 1);
     const std::uint64_t steps =
-        wholePieces ? left
-                    : std::uint64_t{m_info.pieceSize / m_info.copyUnit} * (left - 1) +
-                          lastSize / m_info.copyUnit;
+        WholePieces() ? left
+                      : std::uint64_t{m_info.pieceSize / m_info.copyUnit} * (left - 1) +
+                            lastSize / m_info.copyUnit;
     m_host.EnterPhase(RunPhase::Merging, WholeFileSize(m_info) - m_mergedLength);
     ProgressCounter progress(m_host, left == 0 ? 0 : steps);
     for (std::uint32_t number = first; number <= m_info.pieceCount; ++number) {
@@ -190,34 +178,13 @@ bool MergeRun::CopyPieces() {
 }
 
 // A merge taken up again keeps the bytes of the pieces already merged, as its journal counts
-// them, and cuts off whatever the stopped run wrote after them. With a checksum file those bytes
-// are confirmed against the lines of their pieces first, and hashed into the whole file's digest.
+// them, and cuts off whatever the stopped run wrote after them.
 bool MergeRun::TakeUpOutput() {
     if (!m_resumed) {
         return true;
     }
-    if (m_digests) {
-        // The bytes kept are read once more, only to be hashed.
-        m_host.EnterPhase(RunPhase::Hashing, m_resumed->outputLength);
-        ProgressCounter progress(m_host, m_resumed->piecesMerged);
-        for (std::uint32_t number = 1; number <= m_resumed->piecesMerged; ++number) {
-            const std::uint32_t size =
-                number < m_info.pieceCount ? m_info.pieceSize : LastPieceSize(m_info);
-            const Moved moved = m_digests->Move(m_output, nullptr, size);
-            if (moved.error) {
-                m_host.ReportFileError(*moved.error);
-                return false;
-            }
-            if (moved.bytes < size) {
-                ShowError(m_host, "Read file error!");
-                return false;
-            }
-            m_digests->EndPiece();
-            progress.Step();
-        }
-        if (!CheckPieceDigests()) {
-            return false;
-        }
+    if (m_digests && !HashKeptBytes()) {
+        return false;
     }
     if (auto failure = m_output.CutAt(m_resumed->outputLength)) {
         m_host.ReportFileError(*failure);
@@ -237,68 +204,91 @@ bool MergeRun::TakeUpOutput() {
     return true;
 }
 
+// With a checksum file the kept bytes are confirmed against the lines of their pieces first,
+// and hashed into the whole file's digest.
+bool MergeRun::HashKeptBytes() {
+    // The bytes kept are read once more, only to be hashed.
+    m_host.EnterPhase(RunPhase::Hashing, m_resumed->outputLength);
+    ProgressCounter progress(m_host, m_resumed->piecesMerged);
+    for (std::uint32_t number = 1; number <= m_resumed->piecesMerged; ++number) {
+        const std::uint32_t size = ExpectedPieceSize(m_info, number);
+        const Moved moved = m_digests->Move(m_output, nullptr, size);
+        if (moved.error) {
+            m_host.ReportFileError(*moved.error);
+            return false;
+        }
+        if (moved.bytes < size) {
+            m_host.Notify({.id = NoticeId::PartialFileShort, .piece = number});
+            return false;
+        }
+        m_digests->EndPiece();
+        progress.Step();
+    }
+    return CheckPieceDigests();
+}
+
 bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
     const bool last = number == m_info.pieceCount;
-    const std::uint32_t size = last ? LastPieceSize(m_info) : m_info.pieceSize;
-    const std::string path = PiecePath(m_stem, number);
+    const std::uint32_t size = ExpectedPieceSize(m_info, number);
+    const std::string path = m_set.PiecePath(number);
     if (last && size == 0 && !FileExists(path)) {
         // An empty last piece holds no byte: there is nothing to read from it or to remove.
         return EmptyLastPiece(progress);
     }
     auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
-        return Fail("Read file error!", piece.error());
+        return Fail({.id = NoticeId::PieceNotOpened,
+                     .path = path,
+                     .piece = number,
+                     .failure = piece.error()});
     }
     // A short piece stops the merge before any of its bytes reach the output.
     const auto length = piece.value().Length();
     const auto identity = piece.value().Identity();
-    if (!length.ok()) {
-        return Fail(length.error());
-    }
-    if (!identity.ok()) {
-        return Fail(identity.error());
+    if (!length.ok() || !identity.ok()) {
+        return Fail(length.ok() ? identity.error() : length.error());
     }
     if (length.value() < size) {
-        return Fail("Read file error!");
+        return Fail({.id = NoticeId::PieceShorterOnDisk,
+                     .piece = number,
+                     .needed = size,
+                     .available = length.value()});
     }
     m_readPieces[number] = {identity.value(), length.value()};
-    if (m_info.copyUnit == m_info.pieceSize) {
-        if (!CopyFromPiece(piece.value(), size)) {
-            return false;
-        }
-        piece.value().Close();
-        if (!last) {
-            progress.Step();
-        }
-    } else {
-        const std::uint32_t blocks = size / m_info.copyUnit;
-        for (std::uint32_t block = 0; block < blocks; ++block) {
-            if (!CopyFromPiece(piece.value(), m_info.copyUnit)) {
-                return false;
-            }
-            progress.Step();
-        }
-        if (!CopyFromPiece(piece.value(), size - blocks * m_info.copyUnit)) {
-            return false;
-        }
-        piece.value().Close();
+    if (!CopyBlocks(piece.value(), size, progress)) {
+        return false;
+    }
+    piece.value().Close();
+    // In whole-piece mode the bar moves once a piece is read, the last one once the output is
+    // closed.
+    if (WholePieces() && !last) {
+        progress.Step();
     }
     if (m_digests) {
         m_digests->EndPiece();
     }
-    if (!PieceCopied(number, size)) {
+    if (!PieceCopied(number, size) || (last && !Finish())) {
         return false;
     }
-    if (!last) {
-        return true;
-    }
-    if (!Finish()) {
-        return false;
-    }
-    if (m_info.copyUnit == m_info.pieceSize) {
+    if (WholePieces() && last) {
         progress.Step();
     }
     return true;
+}
+
+// The piece's bytes into the output: whole, or in copy units with a step each and the rest.
+bool MergeRun::CopyBlocks(File& piece, std::uint32_t size, ProgressCounter& progress) {
+    if (WholePieces()) {
+        return CopyFromPiece(piece, size);
+    }
+    const std::uint32_t blocks = size / m_info.copyUnit;
+    for (std::uint32_t block = 0; block < blocks; ++block) {
+        if (!CopyFromPiece(piece, m_info.copyUnit)) {
+            return false;
+        }
+        progress.Step();
+    }
+    return CopyFromPiece(piece, size - blocks * m_info.copyUnit);
 }
 
 bool MergeRun::EmptyLastPiece(ProgressCounter& progress) {
@@ -308,7 +298,7 @@ bool MergeRun::EmptyLastPiece(ProgressCounter& progress) {
     if (!PieceCopied(m_info.pieceCount, 0) || !Finish()) {
         return false;
     }
-    if (m_info.copyUnit == m_info.pieceSize) {
+    if (WholePieces()) {
         progress.Step();
     }
     return true;
@@ -328,7 +318,9 @@ bool MergeRun::CopyFromPiece(File& piece, std::size_t size) {
         return Fail(*moved.error);
     }
     if (moved.bytes < size) {
-        return Fail("Read file error!");
+        const NoticeId id = m_digests ? NoticeId::PieceShrankHashing : NoticeId::PieceShrank;
+        return Fail(
+            {.id = id, .piece = m_piecesMerged + 1, .needed = size, .available = moved.bytes});
     }
     return true;
 }
@@ -355,7 +347,7 @@ bool MergeRun::Finish() {
         const auto expected = m_checksums->ForWholeFile();
         if (m_checksums->WholeFileDisputed() ||
             (expected && m_digests->WholeDigest() != expected)) {
-            ShowError(m_host, "Merged file checksum error!");
+            m_host.Notify({.id = NoticeId::MergedChecksumMismatch});
             return false;
         }
     }
@@ -381,7 +373,7 @@ bool MergeRun::CheckPieceDigests() {
         const auto expected = m_checksums->ForPiece(number);
         if (m_checksums->Disputed(number) || (expected && digest != expected)) {
             m_pendingRemoval.clear();
-            ShowError(m_host, "Merged file checksum error!");
+            m_host.Notify({.id = NoticeId::MergedChecksumMismatch, .piece = number});
             return false;
         }
     }
@@ -403,28 +395,9 @@ bool MergeRun::RemovePendingPieces() {
     if (!CheckPieceDigests()) {
         return false;
     }
-    auto identity = m_output.Identity();
-    auto start = OutputStart();
-    FileStatus journaled;
-    if (!identity.ok()) {
-        journaled = identity.error();
-    } else if (!start.ok()) {
-        journaled = start.error();
-    } else {
-        const auto [digest, covered] = start.value();
-        auto written = WriteJournal(
-            JournalPath(m_stem),
-            {m_info, identity.value(), m_partial, m_piecesMerged, m_mergedLength, digest, covered},
-            m_journal);
-        if (written.ok()) {
-            m_journal = written.value();
-        } else {
-            journaled = written.error();
-        }
-    }
-    if (journaled) {
+    if (auto failure = BringJournalUpToDate()) {
         m_pendingRemoval.clear();
-        m_host.ReportFileError(*journaled);
+        m_host.ReportFileError(*failure);
         return false;
     }
     const bool wholeLine =
@@ -441,41 +414,63 @@ bool MergeRun::RemovePendingPieces() {
     return true;
 }
 
+// The journal, rewritten whole to count the pieces merged so far.
+FileStatus MergeRun::BringJournalUpToDate() {
+    const auto identity = m_output.Identity();
+    if (!identity.ok()) {
+        return identity.error();
+    }
+    const auto start = OutputStart();
+    if (!start.ok()) {
+        return start.error();
+    }
+    const auto [digest, covered] = start.value();
+    auto written = WriteJournal(
+        m_set.JournalPath(),
+        {m_info, identity.value(), m_partial, m_piecesMerged, m_mergedLength, digest, covered},
+        m_journal);
+    if (!written.ok()) {
+        return written.error();
+    }
+    m_journal = written.value();
+    return std::nullopt;
+}
+
 // The output's first bytes, read from the pieces they came from: the first journal is written
 // before any piece is removed, and a run taken up has its journal's.
 FileResult<std::pair<Sha256Digest, std::uint64_t>> MergeRun::OutputStart() {
     if (m_resumed) {
         return std::pair{m_resumed->start, m_resumed->startLength};
     }
-    if (!m_outputStart) {
-        const std::uint64_t wanted = std::min(m_mergedLength, kFingerprintBytes);
-        Sha256 sha;
-        std::vector<char> bytes;
-        std::uint64_t done = 0;
-        for (std::uint32_t number = 1; done < wanted; ++number) {
-            auto piece = File::OpenForReading(PiecePath(m_stem, number));
-            if (!piece.ok()) {
-                return piece.error();
-            }
-            const std::uint64_t size =
-                number < m_info.pieceCount ? m_info.pieceSize : LastPieceSize(m_info);
-            bytes.resize(static_cast<std::size_t>(std::min(size, wanted - done)));
-            const auto got = piece.value().Read(bytes.data(), bytes.size());
-            if (!got.ok()) {
-                return got.error();
-            }
-            if (got.value() != bytes.size()) {
-                return FileError{FileErrorCause::EndOfFile, piece.value().Path()};
-            }
-            sha.Update(bytes.data(), bytes.size());
-            done += bytes.size();
-        }
-        const auto digest = sha.Finish();
-        if (!digest) {
-            return FileError{FileErrorCause::Generic, m_output.Path()};
-        }
-        m_outputStart = std::pair{*digest, wanted};
+    if (m_outputStart) {
+        return *m_outputStart;
     }
+    const std::uint64_t wanted = std::min(m_mergedLength, kFingerprintBytes);
+    Sha256 sha;
+    std::vector<char> bytes;
+    std::uint64_t done = 0;
+    for (std::uint32_t number = 1; done < wanted; ++number) {
+        auto piece = File::OpenForReading(m_set.PiecePath(number));
+        if (!piece.ok()) {
+            return piece.error();
+        }
+        const std::uint64_t size = ExpectedPieceSize(m_info, number);
+        bytes.resize(static_cast<std::size_t>(std::min(size, wanted - done)));
+        const auto got = piece.value().Read(bytes.data(), bytes.size());
+        if (!got.ok()) {
+            return got.error();
+        }
+        if (got.value() != bytes.size()) {
+            return FileError{FileErrorCause::EndOfFile, piece.value().Path()};
+        }
+        sha.Update(bytes.data(), bytes.size());
+        done += bytes.size();
+    }
+    const auto digest = sha.Finish();
+    if (!digest) {
+        return FileError{FileErrorCause::Generic, m_output.Path()};
+    }
+    m_outputStart = std::pair{*digest, wanted};
     return *m_outputStart;
 }
 
@@ -484,7 +479,7 @@ bool MergeRun::RemoveOnePiece(std::uint32_t number) {
     if (read == m_readPieces.end()) {
         return true;  // nothing was read, so there is nothing to remove
     }
-    const std::string path = PiecePath(m_stem, number);
+    const std::string path = m_set.PiecePath(number);
     const auto removed = RemoveIfSame(path, read->second);
     if (removed.ok() && removed.value() == Removal::Removed) {
         m_readPieces.erase(read);
@@ -492,24 +487,20 @@ bool MergeRun::RemoveOnePiece(std::uint32_t number) {
     }
     // A piece that is no longer the file that was read is left, and the run is no clean success.
     m_removalFailed = true;
-    ShowErrorAbout(m_host,
-                   number == m_info.pieceCount ? "Remove file error!" : "Can not remove file!",
-                   path, removed.ok() ? FileStatus() : FileStatus(removed.error()));
+    const NoticeId id =
+        number == m_info.pieceCount ? NoticeId::RemoveFailed : NoticeId::PieceNotRemoved;
+    m_host.Notify({.id = id,
+                   .path = path,
+                   .piece = number,
+                   .failure = removed.ok() ? FileStatus() : FileStatus(removed.error())});
     return false;
 }
 
 // A run that stops leaves the pieces it has copied removed, as it would have had it removed each
 // one at once, but only once the output holding their bytes is flushed and verified.
-bool MergeRun::Fail(const char* text) {
+bool MergeRun::Fail(const Notice& notice) {
     if (RemovePendingPieces()) {
-        ShowError(m_host, text);
-    }
-    return false;
-}
-
-bool MergeRun::Fail(const char* text, const FileError& about) {
-    if (RemovePendingPieces()) {
-        ShowErrorAbout(m_host, text, about.path, about);
+        m_host.Notify(notice);
     }
     return false;
 }
@@ -521,7 +512,6 @@ bool MergeRun::Fail(const FileError& error) {
     return false;
 }
 
-// The first piece after `merged` that is not there, or 0 when all of them may be.
 // The first piece after `merged` that is not there, or 0 when all of them may be. An empty last
 // piece holds no byte and is there whether or not a file stands under its name.
 std::uint32_t FirstAbsentAfter(const PiecesOnDisk& onDisk, std::uint32_t merged,
@@ -539,60 +529,14 @@ std::uint32_t FirstAbsentAfter(const PiecesOnDisk& onDisk, std::uint32_t merged,
 
 // Every piece after the `merged` ones that an interrupted run has in the output is there; the
 // first one absent is named.
-bool AllPiecesThere(const std::string& stem, std::uint32_t merged, const HeadFileInfo& info,
-                    OperationHost& host) {
-    const std::uint32_t absent =
-        FirstAbsentAfter(PiecesOnDisk::Find(stem, info.pieceCount), merged, info);
+bool AllPiecesThere(const PieceSet& set, const PiecesOnDisk& onDisk, std::uint32_t merged,
+                    const HeadFileInfo& info, OperationHost& host) {
+    const std::uint32_t absent = FirstAbsentAfter(onDisk, merged, info);
     if (absent == 0) {
         return true;
     }
-    const std::string path = PiecePath(stem, absent);
-    ShowErrorAbout(host, "Read file error!", path, FileError{FileErrorCause::FileNotFound, path});
+    host.Notify({.id = NoticeId::PieceMissing, .path = set.PiecePath(absent), .piece = absent});
     return false;
-}
-
-VerifyOutcome RunVerifier(const MergeRequest& request, OperationHost& host,
-                          const MergeVerifier& verify) {
-    return verify ? verify()
-                  : VerifyWithChecksums(request.headPath, host, request.outputPath)
-                        .verification.outcome;
-}
-
-// A verification that did not pass because the host asked the run to stop.
-Outcome VerificationFailed(OperationHost& host) {
-    return host.StopRequested() ? Outcome::Interrupted : Outcome::Failed;
-}
-
-Outcome MergeToStream(const MergeRequest& request, const HeadFileInfo& info,
-                      const std::string& stem, OptionSet options, OperationHost& host,
-                      const MergeVerifier& verify) {
-    if (options.verifyBeforeMerge != 0 &&
-        RunVerifier(request, host, verify) != VerifyOutcome::Passed) {
-        return VerificationFailed(host);
-    }
-    if (!AllPiecesThere(stem, 0, info, host)) {
-        return Outcome::Failed;
-    }
-    // A stream that is a file opened for appending may be one of the pieces.
-    const auto identity = request.stream->Identity();
-    if (identity.ok() && IsAnInput(identity.value(), request.headPath, stem, info.pieceCount)) {
-        ShowErrorAbout(host, "Create file error,merge failed!", request.stream->Path(),
-                       std::nullopt);
-        return Outcome::Failed;
-    }
-    // Nothing is removed, so there is no journal to keep; the content was checked before the
-    // first byte when the options ask for a verification.
-    options.deleteAfterMerge = 0;
-    const MergeSet set{info, stem, std::nullopt, std::nullopt};
-    {
-        MergeRun run(set, options, host, *request.stream);
-        if (!run.CopyPieces()) {
-            return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
-        }
-    }
-    host.ShowMessage("Merge files successfully!", "Message");
-    host.SetPosition(0);
-    return Outcome::Succeeded;
 }
 
 // The file the run writes: the one an interrupted run left, or a new one under the first free
@@ -652,176 +596,218 @@ bool RemoveSetFile(const std::string& path, const FileStamp& read, const FileIde
     if (removed.ok() && removed.value() == Removal::Removed) {
         return true;
     }
-    ShowErrorAbout(host, "Remove file error!", path,
-                   removed.ok() ? FileStatus() : FileStatus(removed.error()));
+    host.Notify({.id = NoticeId::RemoveFailed,
+                 .path = path,
+                 .failure = removed.ok() ? FileStatus() : FileStatus(removed.error())});
     return false;
 }
 
-// The checksum file as it was read: its name, looked at before and after, named one file of one
-// size throughout, or nothing is known of it and it is never removed.
-std::optional<FileStamp> StampAround(const std::string& path, const std::function<void()>& read) {
-    const auto before = StampOf(path);
-    read();
-    const auto after = StampOf(path);
-    return before == after ? before : std::nullopt;
+// What every merge has read once before its copy: the head file's record, its set's names and
+// the folder's listing. Verification and the copy are given these, never the head file's path.
+struct MergePlan {
+    const MergeRequest& request;
+    const OptionSet& options;
+    const HeadRecord& head;
+    const PieceSet& set;
+    const PiecesOnDisk onDisk;
+};
+
+// Runs the verification that the options ask for, with what the merge has read, and hands its
+// rows to the host at once. False when the merge must stop.
+bool VerifyFirst(const KnownSet& known, OperationHost& host, MergeResult& result) {
+    result.checked = VerifyWithChecksums(known, host);
+    host.PiecesChecked(*result.checked);
+    return result.checked->verification.outcome == VerifyOutcome::Passed;
 }
 
-}  // namespace
+// A verification that did not pass because the host asked the run to stop.
+Outcome VerificationFailed(OperationHost& host) {
+    return host.StopRequested() ? Outcome::Interrupted : Outcome::Failed;
+}
 
-bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host) {
-    if (request.headPath.empty()) {
-        ShowError(host, "Head File Name must be filled in!");
+// A merge into a stream: no question, no journal, nothing removed.
+class StreamMerge {
+  public:
+    StreamMerge(const MergePlan& plan, OperationHost& host, MergeResult& result)
+        : m_plan(plan), m_host(host), m_result(result) {}
+
+    Outcome Run();
+
+  private:
+    bool Verify();
+    bool StreamIsAnInput();
+
+    const MergePlan& m_plan;
+    OperationHost& m_host;
+    MergeResult& m_result;
+};
+
+// The verification reads what a file merge would have read: the checksum file, and the journal
+// of an interrupted merge into the output the request names.
+bool StreamMerge::Verify() {
+    const HeadFileInfo& info = m_plan.head.info;
+    const auto checksums = ReadSetChecksums(m_plan.set, info, m_host);
+    if (!checksums) {
+        m_result.checked = ContentVerification{};
+        m_host.PiecesChecked(*m_result.checked);
         return false;
     }
-    if (request.destinationFolder.empty()) {
-        ShowError(host, "Destination folder must be filled in!");
+    const auto interrupted =
+        m_plan.request.outputPath.empty()
+            ? std::nullopt
+            : FindInterruptedMerge(m_plan.set, info, m_plan.request.outputPath, m_plan.onDisk);
+    return VerifyFirst(
+        {m_plan.set, info, m_plan.onDisk, checksums->checksums ? &*checksums->checksums : nullptr,
+         interrupted ? &interrupted->stored.journal : nullptr},
+        m_host, m_result);
+}
+
+// A stream that is a file opened for appending may be one of the pieces.
+bool StreamMerge::StreamIsAnInput() {
+    const File& stream = *m_plan.request.stream;
+    const auto identity = stream.Identity();
+    if (!identity.ok() || !IsAnInput(identity.value(), m_plan.request.headPath, m_plan.set,
+                                     m_plan.head.info.pieceCount)) {
         return false;
     }
-    if (auto opened = File::OpenForReading(request.headPath); !opened.ok()) {
-        ShowErrorAbout(host, "Head file doesn't existed or can not be opened!", request.headPath,
-                       opened.error());
-        return false;
-    }
+    m_host.Notify({.id = NoticeId::OutputNotCreated, .path = stream.Path()});
     return true;
 }
 
-namespace {
-
-// What the head file held, and which file it was.
-struct HeadFileRead {
-    HeadFileInfo info;
-    FileStamp file;
-};
-
-std::optional<HeadFileRead> ReadHeadOfMerge(const std::string& headPath, OperationHost& host) {
-    auto head = File::OpenForReading(headPath);
-    if (!head.ok()) {
-        ShowError(host, "Open head file error!");
-        return std::nullopt;
+Outcome StreamMerge::Run() {
+    if (m_plan.options.verifyBeforeMerge != 0 && !Verify()) {
+        return VerificationFailed(m_host);
     }
-    const auto identity = head.value().Identity();
-    const auto length = head.value().Length();
-    const HeadRead read = ReadHeadFile(head.value());
-    head.value().Close();
-    if (read.status == HeadReadStatus::Failed) {
-        host.ReportFileError(read.error);
-        return std::nullopt;
+    if (!AllPiecesThere(m_plan.set, m_plan.onDisk, 0, m_plan.head.info, m_host) ||
+        StreamIsAnInput()) {
+        return Outcome::Failed;
     }
-    if (read.status != HeadReadStatus::Read) {
-        ShowErrorAbout(host, "Read info from head file error!", headPath);
-        return std::nullopt;
+    // Nothing is removed, so there is no journal to keep; the content was checked before the
+    // first byte when the options ask for a verification.
+    OptionSet options = m_plan.options;
+    options.deleteAfterMerge = 0;
+    const MergeSet set{m_plan.head.info, m_plan.set};
+    {
+        MergeRun run(set, options, m_host, *m_plan.request.stream);
+        if (!run.CopyPieces()) {
+            return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
+        }
     }
-    if (!identity.ok() || !length.ok()) {
-        host.ReportFileError(identity.ok() ? length.error() : identity.error());
-        return std::nullopt;
-    }
-    return HeadFileRead{read.info, {identity.value(), length.value()}};
+    m_host.Notify({.id = NoticeId::MergeSucceeded});
+    m_host.SetPosition(0);
+    return Outcome::Succeeded;
 }
 
 // A merge into a file of its own: everything between the folder check and the end.
 class FileMerge {
   public:
-    FileMerge(const MergeRequest& request, const OptionSet& options, OperationHost& host,
-              const HeadFileRead& head, std::string stem)
-        : m_request(request),
-          m_options(options),
+    FileMerge(const MergePlan& plan, OperationHost& host, MergeResult& result)
+        : m_plan(plan),
+          m_request(plan.request),
+          m_options(plan.options),
           m_host(host),
-          m_head(head),
-          m_set{head.info, std::move(stem), std::nullopt, std::nullopt, 0} {}
+          m_result(result),
+          m_set{plan.head.info, plan.set} {}
 
-    Outcome Run(const MergeVerifier& verify);
+    Outcome Run();
 
   private:
     bool ReadChecksums();
     bool Ask();
+    bool Verify();
+    bool ReadyToCopy();
     bool JournalNameIsFree();
     Outcome Copy();
+    Outcome PutOutputInPlace(File& output, const std::optional<StoredJournal>& journal);
     void DropPartial(File& partial);
     bool RemoveSetFiles(const std::optional<StoredJournal>& journal);
+    std::uint32_t PiecesResumed() const {
+        return m_resumed ? m_resumed->stored.journal.piecesMerged : 0;
+    }
 
+    const MergePlan& m_plan;
     const MergeRequest& m_request;
     const OptionSet& m_options;
     OperationHost& m_host;
-    const HeadFileRead& m_head;
+    MergeResult& m_result;
     MergeSet m_set;
-    std::optional<FileStamp> m_checksumFile;
+    std::optional<SetChecksums> m_checksums;
+    std::optional<InterruptedMerge> m_resumed;
     bool m_outputExisted = false;
     std::string m_partialPath;
     FileIdentity m_written;  // the rebuilt file
 };
 
 bool FileMerge::ReadChecksums() {
-    const std::string path = ChecksumFilePath(m_set.stem);
-    const std::string base = GetFileName(m_set.stem);
-    ChecksumRead checksums;
-    m_checksumFile = StampAround(path, [&] {
-        checksums = ReadChecksumFile(
-            path, {base, m_set.info.pieceCount, RebuiltFileName(base, m_set.info.extension)});
-    });
-    if (checksums.error) {
-        ShowErrorAbout(m_host, kChecksumFileUnreadable, checksums.error->path, checksums.error);
-        return false;
+    m_checksums = ReadSetChecksums(m_plan.set, m_plan.head.info, m_host);
+    if (m_checksums && m_checksums->checksums) {
+        m_set.checksums = &*m_checksums->checksums;
     }
-    m_set.checksums = std::move(checksums.checksums);
-    return true;
+    return m_checksums.has_value();
 }
 
 bool FileMerge::Ask() {
     const std::string& output = m_request.outputPath;
-    m_set.resumed = FindInterruptedMerge(m_set.stem, m_set.info, output);
+    m_resumed = FindInterruptedMerge(m_plan.set, m_plan.head.info, output, m_plan.onDisk);
+    m_set.resumed = m_resumed ? &*m_resumed : nullptr;
     m_outputExisted = FileExists(output);
-    if (m_set.resumed) {
-        return m_host.AskOkCancelAbout(kContinueQuestion, "Message", output);
+    if (m_resumed) {
+        return m_host.Ask({QuestionId::ContinueMerge, output});
     }
     return m_options.overwriteMode != 1 || !m_outputExisted ||
-           m_host.AskOkCancelAbout("Do you want to overwrite same name file?", "Overwrite Warning",
-                                   output);
+           m_host.Ask({QuestionId::OverwriteOutput, output});
+}
+
+bool FileMerge::Verify() {
+    return VerifyFirst({m_plan.set, m_plan.head.info, m_plan.onDisk, m_set.checksums,
+                        m_resumed ? &m_resumed->stored.journal : nullptr},
+                       m_host, m_result);
 }
 
 // A merge that removes its pieces keeps its journal under the set's name; a file of somebody
 // else's there is neither replaced nor removed, so such a merge does not start.
 bool FileMerge::JournalNameIsFree() {
-    const std::string path = JournalPath(m_set.stem);
-    if (m_options.deleteAfterMerge == 0 || m_set.resumed || !FileExists(path)) {
+    const std::string path = m_plan.set.JournalPath();
+    if (m_options.deleteAfterMerge == 0 || m_resumed || !FileExists(path)) {
         return true;
     }
-    ShowErrorAbout(m_host, "Create file error,merge failed!", path, NameTakenError(path));
+    m_host.Notify(
+        {.id = NoticeId::OutputNotCreated, .path = path, .failure = NameTakenError(path)});
     return false;
 }
 
-Outcome FileMerge::Run(const MergeVerifier& verify) {
+// A merge that cannot reach its end is not begun: nothing is created and no piece removed for a
+// head file whose pieces are not all there, however many it names. Pieces an interrupted run has
+// merged are in the output and need not be.
+bool FileMerge::ReadyToCopy() {
+    const HeadFileInfo& info = m_plan.head.info;
+    if (!AllPiecesThere(m_plan.set, m_plan.onDisk, PiecesResumed(), info, m_host)) {
+        return false;
+    }
+    if (OutputIsAnInput(m_request.outputPath, m_request.headPath, m_plan.set, info.pieceCount)) {
+        m_host.Notify({.id = NoticeId::OutputNotCreated, .path = m_request.outputPath});
+        return false;
+    }
+    if (!JournalNameIsFree()) {
+        return false;
+    }
+    return HasRoomForMerge(
+        {GetFolderPart(m_request.outputPath), GetFolderPart(m_plan.set.Stem()), info,
+         m_resumed ? m_resumed->stored.journal.outputLength : 0, m_options.deleteAfterMerge != 0},
+        m_host);
+}
+
+Outcome FileMerge::Run() {
     if (!ReadChecksums()) {
         return Outcome::Failed;
     }
     if (!Ask()) {
         return Outcome::Cancelled;
     }
-    if (m_options.verifyBeforeMerge != 0 &&
-        RunVerifier(m_request, m_host, verify) != VerifyOutcome::Passed) {
+    if (m_options.verifyBeforeMerge != 0 && !Verify()) {
         return VerificationFailed(m_host);
     }
-    // A merge that cannot reach its end is not begun: nothing is created and no piece removed
-    // for a head file whose pieces are not all there, however many it names.
-    // Pieces an interrupted run has merged are in the output and need not be.
-    const HeadFileInfo& info = m_set.info;
-    if (!AllPiecesThere(m_set.stem, m_set.resumed ? m_set.resumed->stored.journal.piecesMerged : 0,
-                        info, m_host)) {
-        return Outcome::Failed;
-    }
-    if (OutputIsAnInput(m_request.outputPath, m_request.headPath, m_set.stem, info.pieceCount)) {
-        ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath);
-        return Outcome::Failed;
-    }
-    if (!JournalNameIsFree()) {
-        return Outcome::Failed;
-    }
-    if (!HasRoomForMerge({GetFolderPart(m_request.outputPath), GetFolderPart(m_set.stem), info,
-                          m_set.resumed ? m_set.resumed->stored.journal.outputLength : 0,
-                          m_options.deleteAfterMerge != 0},
-                         m_host)) {
-        return Outcome::Failed;
-    }
-    return Copy();
+    return ReadyToCopy() ? Copy() : Outcome::Failed;
 }
 
 // The run writes a file of its own beside the output, which gets the output's name only once it
@@ -831,8 +817,9 @@ Outcome FileMerge::Run(const MergeVerifier& verify) {
 Outcome FileMerge::Copy() {
     auto output = OpenPartial(m_set, m_request.outputPath, m_partialPath);
     if (!output.ok()) {
-        ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath,
-                       output.error());
+        m_host.Notify({.id = NoticeId::OutputNotCreated,
+                       .path = m_request.outputPath,
+                       .failure = output.error()});
         return Outcome::Failed;
     }
     const auto identity = output.value().Identity();
@@ -842,8 +829,8 @@ Outcome FileMerge::Copy() {
         return Outcome::Failed;
     }
     m_written = identity.value();
-    bool clean = true;
     std::optional<StoredJournal> journal;
+    bool clean = true;
     {
         MergeRun run(m_set, m_options, m_host, output.value());
         const bool copied = run.CopyPieces();
@@ -856,24 +843,34 @@ Outcome FileMerge::Copy() {
         }
         clean = run.EveryPieceRemoved();
     }
-    if (!(m_set.resumed && m_set.resumed->inPlace)) {
+    if (PutOutputInPlace(output.value(), journal) != Outcome::Succeeded) {
+        return Outcome::Failed;
+    }
+    m_host.Notify({.id = NoticeId::MergeSucceeded, .path = m_request.outputPath});
+    clean = RemoveSetFiles(journal) && clean;
+    m_host.SetPosition(0);
+    return clean ? Outcome::Succeeded : Outcome::Failed;
+}
+
+// The whole file takes the output's name, unless a run taken up had put it there already.
+Outcome FileMerge::PutOutputInPlace(File& output, const std::optional<StoredJournal>& journal) {
+    if (!(m_resumed && m_resumed->inPlace)) {
         // The output's name may be the journal's own (a set of a file named like its journal):
         // the journal is then replaced by the file whose merge it recorded.
         const bool replace =
             m_outputExisted || (journal && StampOf(m_request.outputPath) == journal->file);
         if (auto failure = PutInPlace(m_partialPath, m_request.outputPath, replace)) {
-            ShowErrorAbout(m_host, "Create file error,merge failed!", m_request.outputPath,
-                           failure);
+            m_host.Notify({.id = NoticeId::OutputNotCreated,
+                           .path = m_request.outputPath,
+                           .failure = failure});
             if (!journal) {
-                DropPartial(output.value());
+                DropPartial(output);
             }
             return Outcome::Failed;
         }
     }
-    m_host.ShowMessage("Merge files successfully!", "Message");
-    clean = RemoveSetFiles(journal) && clean;
-    m_host.SetPosition(0);
-    return clean ? Outcome::Succeeded : Outcome::Failed;
+    m_result.outputWritten = m_request.outputPath;
+    return Outcome::Succeeded;
 }
 
 void FileMerge::DropPartial(File& partial) {
@@ -889,45 +886,84 @@ void FileMerge::DropPartial(File& partial) {
 bool FileMerge::RemoveSetFiles(const std::optional<StoredJournal>& journal) {
     bool clean = true;
     if (m_options.deleteAfterMerge != 0) {
-        clean = RemoveSetFile(m_request.headPath, m_head.file, m_written, m_host);
-        if (m_set.checksums && m_checksumFile) {
+        clean = RemoveSetFile(m_request.headPath, m_plan.head.file, m_written, m_host);
+        if (m_set.checksums && m_checksums->file) {
             clean =
-                RemoveSetFile(ChecksumFilePath(m_set.stem), *m_checksumFile, m_written, m_host) &&
+                RemoveSetFile(m_plan.set.ChecksumPath(), *m_checksums->file, m_written, m_host) &&
                 clean;
         }
     }
     if (journal) {
-        clean = RemoveSetFile(JournalPath(m_set.stem), journal->file, m_written, m_host) && clean;
+        clean = RemoveSetFile(m_plan.set.JournalPath(), journal->file, m_written, m_host) && clean;
     }
     return clean;
 }
 
-}  // namespace
-
-Outcome RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host,
-                 const MergeVerifier& verify) {
-    host.PlaceProgressOnce();
+// The steps before a merge's copy that need nothing but the request: the fields, the head file
+// and the option set. The set's names come from the head file's path, once.
+std::optional<HeadRecord> ReadMergeHead(const MergeRequest& request, const OptionSet* options,
+                                        OperationHost& host) {
     if (!ValidateMergeInputs(request, host)) {
-        return Outcome::Failed;
+        return std::nullopt;
     }
-    const auto head = ReadHeadOfMerge(request.headPath, host);
+    auto head = ReadHeadRecord(request.headPath, NoticeId::HeadFileNotOpenedMerge, host);
     if (!head) {
-        return Outcome::Failed;
+        return std::nullopt;
     }
     if (options == nullptr) {
-        ShowError(host, "Get MainFrame Error!");
-        return Outcome::Failed;
+        host.Notify({.id = NoticeId::MainFrameMissingMerge});
+        return std::nullopt;
     }
-    const std::string stem = GetFolderPart(request.headPath) + PieceBaseName(request.headPath);
-    if (request.stream != nullptr) {
-        return MergeToStream(request, head->info, stem, *options, host, verify);
+    return head;
+}
+
+}  // namespace
+
+bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host) {
+    if (request.headPath.empty()) {
+        host.Notify({.id = NoticeId::HeadFileNameEmpty});
+        return false;
     }
-    const FolderCheck destination =
-        CheckDestination(request.destinationFolder, FolderSide::Merge, *options, host);
-    if (destination != FolderCheck::Ready) {
-        return destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+    if (request.destinationFolder.empty()) {
+        host.Notify({.id = NoticeId::DestinationFolderEmpty});
+        return false;
     }
-    return FileMerge(request, *options, host, *head, stem).Run(verify);
+    if (auto opened = File::OpenForReading(request.headPath); !opened.ok()) {
+        host.Notify(
+            {.id = NoticeId::HeadFileMissing, .path = request.headPath, .failure = opened.error()});
+        return false;
+    }
+    return true;
+}
+
+MergeResult RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host) {
+    MergeResult result;
+    host.PlaceProgressOnce();
+    const auto head = ReadMergeHead(request, options, host);
+    if (!head) {
+        return result;
+    }
+    result.pieceCount = head->info.pieceCount;
+    // Pieces are named after the head file, so a head file not named like one names none.
+    const auto set = PieceSet::OfHeadFile(request.headPath);
+    if (!set) {
+        host.Notify({.id = NoticeId::HeadFileNameInvalid, .path = request.headPath});
+        return result;
+    }
+    if (request.stream == nullptr) {
+        const FolderCheck destination =
+            CheckDestination(request.destinationFolder, FolderSide::Merge, *options, host);
+        if (destination != FolderCheck::Ready) {
+            result.outcome =
+                destination == FolderCheck::Declined ? Outcome::Cancelled : Outcome::Failed;
+            return result;
+        }
+    }
+    const MergePlan plan{request, *options, *head, *set,
+                         PiecesOnDisk::Find(*set, head->info.pieceCount)};
+    result.outcome = request.stream != nullptr ? StreamMerge(plan, host, result).Run()
+                                               : FileMerge(plan, host, result).Run();
+    return result;
 }
 
 }  // namespace kavendrum

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <functional>
+#include <cstdint>
+#include <optional>
 #include <string>
 
+#include "engine/content_verification.h"
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
+#include "engine/option_set.h"
 #include "engine/outcome.h"
-#include "engine/verification.h"
-#include "options/option_set.h"
 
 namespace kavendrum {
 
@@ -21,17 +22,23 @@ struct MergeRequest {
     File* stream = nullptr;
 };
 
-// The verification a merge runs first when the options ask for it. A form shows its marks in its
-// piece list; without one, VerifyPieces on the head file is run and its list dropped.
-using MergeVerifier = std::function<VerifyOutcome()>;
+// What a merge did, so that its host can show it without working anything out again.
+struct MergeResult {
+    Outcome outcome = Outcome::Failed;
+    std::uint32_t pieceCount = 0;  // as the head file names them, once it was read
+    // The rebuilt file, once it stands whole under its name; empty for a stream or a failure.
+    std::string outputWritten;
+    // The verification run before the copy when the options ask for one: its rows and marks.
+    std::optional<ContentVerification> checked;
+};
 
-// The merge's input check: the first failure is shown and false returned.
+// The merge's input check: the first failure is told and false returned.
 bool ValidateMergeInputs(const MergeRequest& request, OperationHost& host);
 
 // Joins the pieces a head file names into the output file. `options` is the option set in force;
-// without one the merge stops with "Get MainFrame Error!". Every outcome is reported through the
-// host.
-Outcome RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host,
-                 const MergeVerifier& verify = {});
+// without one the merge stops with "Get MainFrame Error!". The head file is read once, and the
+// folder listed once, for the whole run, its verification included. Every outcome is told to the
+// host; a verification run first is also handed to the host's PiecesChecked as soon as it ends.
+MergeResult RunMerge(const MergeRequest& request, const OptionSet* options, OperationHost& host);
 
 }  // namespace kavendrum

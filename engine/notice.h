@@ -50,6 +50,7 @@ enum class NoticeId {
     PieceShorterOnDisk,  // a piece whose length is less than the head file says
     PieceShrank,         // a piece that gave fewer bytes than its length while being copied
     PieceShrankHashing,  // the same while its digest was made in the same pass
+    PartialFileShort,    // the file an interrupted merge left held fewer bytes than its journal
     OutputNotCreated,    // "Create file error,merge failed!"
     MergedChecksumMismatch,
     PieceNotRemoved,  // "Can not remove file!"
@@ -74,9 +75,9 @@ enum class NoticeId {
 // and the numbers a text is built from.
 struct Notice {
     NoticeId id{};
-    std::string path;
+    std::string path{};
     std::uint32_t piece = 0;  // 0: none
-    FileStatus failure;
+    FileStatus failure{};
     std::uint64_t needed = 0;
     std::uint64_t available = 0;
 };
@@ -101,7 +102,7 @@ enum class QuestionId {
 
 struct Question {
     QuestionId id{};
-    std::string path;
+    std::string path{};
 };
 
 }  // namespace kavendrum

@@ -84,6 +84,7 @@ Entry EntryOf(NoticeId id) {
         case PieceShorterOnDisk:
         case PieceShrank:
         case PieceShrankHashing:
+        case PartialFileShort:
             return {"Read file error!", kError, F};
         case OutputNotCreated:
             return {"Create file error,merge failed!", kError, F};

@@ -13,6 +13,8 @@ namespace kavendrum {
 // say what the bar stands for. Repairing is for rebuilding pieces from recovery files.
 enum class RunPhase { Splitting, Verifying, Hashing, Merging, Repairing };
 
+struct ContentVerification;
+
 // Everything an operation says to the user goes through its host: the form that started it, the
 // command line, or a test.
 class OperationHost {
@@ -61,6 +63,11 @@ class OperationHost {
     // A run polls it between blocks, removes what it created or keeps what its journal can
     // finish, and returns Outcome::Interrupted. A form never asks: its runs are not cancelled.
     virtual bool StopRequested() { return false; }
+
+    // A merge that verifies its pieces first hands over the rows it found as soon as the
+    // verification ends, before it goes on or stops: a form marks its list then, the command line
+    // prints the rows that failed. The merge's result carries them too.
+    virtual void PiecesChecked(const ContentVerification& /*checked*/) {}
 
     // The progress bar in the status bar pane.
     virtual bool ShowInPane(const std::string& label, int widthPercent, int upperBound,

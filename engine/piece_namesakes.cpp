@@ -188,11 +188,12 @@ std::uint32_t NamesakeNumber(const std::string& name, const std::string& base,
 
 NamesakeSearch FindPieceNamesakes(const std::string& headPath) {
     NamesakeSearch search;
-    const auto info = IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
+    const auto set = PieceSet::OfHeadFile(headPath);
+    const auto info = set ? PeekHeadFile(headPath) : std::nullopt;
     if (!info) {
         return search;
     }
-    const std::string stem = SplitBaseName(headPath).base;
+    const std::string& stem = set->Stem();
     const std::string base = LeafName(stem);
     const std::string folder = stem.substr(0, stem.size() - base.size());
     Listed listed = ListNamesakes(folder, base, info->pieceCount);
@@ -202,7 +203,7 @@ NamesakeSearch FindPieceNamesakes(const std::string& headPath) {
     for (auto& [number, name] : listed.names) {
         if (number != lastNumber) {
             lastNumber = number;
-            lastMissing = !FileExists(PiecePath(stem, number));
+            lastMissing = !FileExists(set->PiecePath(number));
         }
         if (!lastMissing) {
             continue;
@@ -213,7 +214,7 @@ NamesakeSearch FindPieceNamesakes(const std::string& headPath) {
         }
         PieceNamesake namesake;
         namesake.number = number;
-        namesake.missingPath = PiecePath(stem, number);
+        namesake.missingPath = set->PiecePath(number);
         namesake.path = folder + name;
         namesake.name = std::move(name);
         namesake.expectedSize = number < info->pieceCount ? info->pieceSize : LastPieceSize(*info);
@@ -222,7 +223,7 @@ NamesakeSearch FindPieceNamesakes(const std::string& headPath) {
     if (search.namesakes.empty()) {
         return search;
     }
-    const std::string checksumPath = ChecksumFilePath(stem);
+    const std::string checksumPath = set->ChecksumPath();
     const ChecksumRead checksums = ReadChecksumFile(
         checksumPath, {base, info->pieceCount, RebuiltFileName(base, info->extension)});
     if (checksums.checksums) {

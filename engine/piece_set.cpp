@@ -8,10 +8,6 @@ namespace {
 
 constexpr std::size_t kHeadExtensionLength = 4;  // ".kdh"
 
-char AsciiLowered(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
 }  // namespace
 
 PieceSet PieceSet::InFolder(const std::string& folder, const std::string& base) {
@@ -46,11 +42,18 @@ bool IsHeadFileName(const std::string& path) {
     if (path.size() < kHeadExtensionLength) {
         return false;
     }
-    std::string tail = path.substr(path.size() - kHeadExtensionLength);
-    for (char& c : tail) {
-        c = AsciiLowered(c);
+    return AsciiLower(path.substr(path.size() - kHeadExtensionLength)) == ".kdh";
+}
+
+std::string AsciiLower(const std::string& text) {
+    std::string out = text;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const bool secondHalf = i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0x7F;
+        if (!secondHalf && out[i] >= 'A' && out[i] <= 'Z') {
+            out[i] = static_cast<char>(out[i] + 32);
+        }
     }
-    return tail == ".kdh";
+    return out;
 }
 
 }  // namespace kavendrum

@@ -46,4 +46,8 @@ class PieceSet {
 // True when the path ends in ".kdh", in any case.
 bool IsHeadFileName(const std::string& path);
 
+// Lower-cases ASCII capitals, except a byte that follows one of 0x7F or more: that is the second
+// half of a double-byte character.
+std::string AsciiLower(const std::string& text);
+
 }  // namespace kavendrum

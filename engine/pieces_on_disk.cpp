@@ -5,7 +5,6 @@
 
 #include "engine/io/file_system.h"
 #include "engine/paths.h"
-#include "engine/verification.h"
 
 namespace kavendrum {
 
@@ -35,23 +34,19 @@ std::uint32_t PieceNumberOf(const std::string& name, const std::string& base,
     return number;
 }
 
-// Where the pieces' folder ends in the stem: after its last separator of any kind.
-std::size_t FolderLength(const std::string& stem) {
-    return stem.size() - LeafName(stem).size();
-}
-
 }  // namespace
 
-PiecesOnDisk PiecesOnDisk::Find(const std::string& stem, std::uint32_t pieceCount) {
-    PiecesOnDisk pieces(stem, pieceCount);
+PiecesOnDisk PiecesOnDisk::Find(const PieceSet& set, std::uint32_t pieceCount) {
+    PiecesOnDisk pieces(set, pieceCount);
     pieces.m_listed = pieces.List();
     return pieces;
 }
 
 bool PiecesOnDisk::List() {
-    const std::size_t folderLength = FolderLength(m_stem);
-    const std::string folder = m_stem.substr(0, folderLength);
-    const std::string base = m_stem.substr(folderLength);
+    // The folder ends after the stem's last separator of any kind ("C:/in/x" on Windows too).
+    const std::string& stem = m_set.Stem();
+    const std::string base = LeafName(stem);
+    const std::string folder = stem.substr(0, stem.size() - base.size());
     const FileStatus failure = ListFolder(folder, [&](const std::string& name) {
         if (const std::uint32_t number = PieceNumberOf(name, base, m_pieceCount)) {
             m_numbers.push_back(number);
@@ -77,7 +72,7 @@ std::uint32_t PiecesOnDisk::NextAfter(std::uint32_t number) const {
 std::uint32_t PiecesOnDisk::FirstAbsent() const {
     if (!m_listed) {
         for (std::uint32_t number = 1; number != 0 && number <= m_pieceCount; ++number) {
-            if (!FileExists(PiecePath(m_stem, number))) {
+            if (!FileExists(m_set.PiecePath(number))) {
                 return number;
             }
         }

@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/piece_set.h"
+
 namespace kavendrum {
 
 // Which of a head file's pieces stand in its folder, learnt from one listing of that folder, so
 // that a head file naming billions of pieces costs only what the pieces really there cost.
 class PiecesOnDisk {
   public:
-    // `stem` is the pieces' path less "_i.skf"; pieces 1 to `pieceCount` are looked for.
-    static PiecesOnDisk Find(const std::string& stem, std::uint32_t pieceCount);
+    // Pieces 1 to `pieceCount` of the set are looked for.
+    static PiecesOnDisk Find(const PieceSet& set, std::uint32_t pieceCount);
 
     // False when the folder could not be listed (one that may be entered but not read): every
     // piece may then be there and has to be tried on its own.
@@ -24,11 +26,11 @@ class PiecesOnDisk {
     std::uint32_t FirstAbsent() const;
 
   private:
-    PiecesOnDisk(std::string stem, std::uint32_t pieceCount)
-        : m_stem(std::move(stem)), m_pieceCount(pieceCount) {}
+    PiecesOnDisk(const PieceSet& set, std::uint32_t pieceCount)
+        : m_set(set), m_pieceCount(pieceCount) {}
     bool List();
 
-    std::string m_stem;
+    PieceSet m_set;
     std::uint32_t m_pieceCount = 0;
     bool m_listed = false;
     std::vector<std::uint32_t> m_numbers;  // ascending, when listed

@@ -10,10 +10,10 @@
 #include "engine/head_file.h"
 #include "engine/io/staged_file.h"
 #include "engine/operation_host.h"
+#include "engine/option_set.h"
 #include "engine/outcome.h"
 #include "engine/paths.h"
 #include "engine/piece_set.h"
-#include "options/option_set.h"
 
 namespace kavendrum {
 

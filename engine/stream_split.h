@@ -6,9 +6,9 @@
 #include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
+#include "engine/option_set.h"
 #include "engine/outcome.h"
 #include "engine/split_operation.h"
-#include "options/option_set.h"
 
 namespace kavendrum {
 

@@ -2,7 +2,6 @@
 
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
-#include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
 
 namespace kavendrum {
@@ -13,8 +12,8 @@ namespace {
 // and become rows only when a piece that opened, or the end, closes the run.
 class PieceRows {
   public:
-    PieceRows(const std::string& stem, const HeadFileInfo& info)
-        : m_stem(stem), m_info(info), m_oneByOne(info.pieceCount <= kPiecesListedOneByOne) {}
+    PieceRows(const PieceSet& set, const HeadFileInfo& info)
+        : m_set(set), m_info(info), m_oneByOne(info.pieceCount <= kPiecesListedOneByOne) {}
 
     void Missing(std::uint32_t first, std::uint32_t last) {
         if (m_runCount != 0 && first == m_runFirst + m_runCount) {
@@ -27,7 +26,7 @@ class PieceRows {
     }
     void Opened(std::uint32_t number, PieceMark mark) {
         CloseRun();
-        m_rows.push_back({PiecePath(m_stem, number), SizeText(number), mark});
+        m_rows.push_back({m_set.PiecePath(number), SizeText(number), mark});
     }
     std::vector<PieceEntry> Finish() {
         CloseRun();
@@ -36,8 +35,7 @@ class PieceRows {
 
   private:
     std::string SizeText(std::uint32_t number) const {
-        return std::to_string(number < m_info.pieceCount ? m_info.pieceSize
-                                                         : LastPieceSize(m_info));
+        return std::to_string(ExpectedPieceSize(m_info, number));
     }
     void CloseRun() {
         if (m_runCount == 0) {
@@ -48,19 +46,19 @@ class PieceRows {
         const std::uint32_t fullLast = last < m_info.pieceCount ? last : last - 1;
         if (m_oneByOne || fullLast == m_runFirst) {
             for (std::uint32_t number = m_runFirst; number <= fullLast; ++number) {
-                m_rows.push_back({PiecePath(m_stem, number), SizeText(number), PieceMark::Bad});
+                m_rows.push_back({m_set.PiecePath(number), SizeText(number), PieceMark::Bad});
             }
         } else if (fullLast > m_runFirst) {
-            m_rows.push_back({RunPath(m_stem, m_runFirst, fullLast), SizeText(m_runFirst),
+            m_rows.push_back({m_set.RunPath(m_runFirst, fullLast), SizeText(m_runFirst),
                               PieceMark::Bad, fullLast - m_runFirst + 1});
         }
         if (last == m_info.pieceCount) {
-            m_rows.push_back({PiecePath(m_stem, last), SizeText(last), PieceMark::Bad});
+            m_rows.push_back({m_set.PiecePath(last), SizeText(last), PieceMark::Bad});
         }
         m_runCount = 0;
     }
 
-    const std::string& m_stem;
+    const PieceSet& m_set;
     const HeadFileInfo& m_info;
     const bool m_oneByOne;
     std::uint32_t m_runFirst = 0;
@@ -87,54 +85,81 @@ bool HoldsNoByte(const HeadFileInfo& info, std::uint32_t number, const std::stri
     return number == info.pieceCount && LastPieceSize(info) == 0 && !FileExists(path);
 }
 
+// Marks one piece the listing found; false when it is not good.
+bool MarkListed(const PieceSet& set, const HeadFileInfo& info, std::uint32_t number,
+                const PieceCheck& check, PieceRows& rows) {
+    const std::string path = set.PiecePath(number);
+    if (const auto mark = MarkOf(path, number, ExpectedPieceSize(info, number), check)) {
+        rows.Opened(number, *mark);
+        return *mark == PieceMark::Good;
+    }
+    if (HoldsNoByte(info, number, path)) {
+        rows.Opened(number, PieceMark::Good);
+        return true;
+    }
+    rows.Missing(number, number);
+    return false;
+}
+
+// The pieces after the last one listed, up to the count; false when one of them is missing.
+bool MarkUnlisted(const PieceSet& set, const HeadFileInfo& info, std::uint32_t checkedTo,
+                  PieceRows& rows) {
+    if (checkedTo >= info.pieceCount) {
+        return true;
+    }
+    const std::uint32_t last = info.pieceCount;
+    const bool emptyLast = HoldsNoByte(info, last, set.PiecePath(last));
+    const bool missing = checkedTo + 1 < last || !emptyLast;
+    if (missing) {
+        rows.Missing(checkedTo + 1, emptyLast ? last - 1 : last);
+    }
+    if (emptyLast) {
+        rows.Opened(last, PieceMark::Good);
+    }
+    return !missing;
+}
+
 }  // namespace
 
-std::string AsciiLower(const std::string& text) {
-    std::string out = text;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const bool secondHalf = i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0x7F;
-        if (!secondHalf && out[i] >= 'A' && out[i] <= 'Z') {
-            out[i] = static_cast<char>(out[i] + 32);
-        }
-    }
-    return out;
+std::uint32_t ExpectedPieceSize(const HeadFileInfo& info, std::uint32_t number) {
+    return number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
 }
 
-std::string PiecePath(const std::string& stem, std::uint32_t number) {
-    return stem + "_" + std::to_string(number) + ".skf";
-}
-
-std::string RunPath(const std::string& stem, std::uint32_t first, std::uint32_t last) {
-    return stem + "_{" + std::to_string(first) + ".." + std::to_string(last) + "}.skf";
-}
-
-Verification VerifyPieces(const std::string& headPath, OperationHost& host,
-                          const PieceCheck& check) {
-    Verification result;
-    if (!IsHeadFileName(headPath)) {
-        host.ShowMessageAbout("Invalid head file name!", "Error", headPath, std::nullopt);
-        return result;
-    }
+std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId notOpened,
+                                         OperationHost& host) {
     auto head = File::OpenForReading(headPath);
     if (!head.ok()) {
-        host.ShowMessageAbout("Head file open error!", "Error", headPath, head.error());
-        return result;
+        // Verification names the file and why; the merge's text has always stood alone.
+        Notice notice{.id = notOpened};
+        if (notOpened != NoticeId::HeadFileNotOpenedMerge) {
+            notice.path = headPath;
+            notice.failure = head.error();
+        }
+        host.Notify(notice);
+        return std::nullopt;
     }
+    const auto identity = head.value().Identity();
+    const auto length = head.value().Length();
     const HeadRead read = ReadHeadFile(head.value());
     head.value().Close();
     if (read.status == HeadReadStatus::Failed) {
         host.ReportFileError(read.error);
-        return result;
+        return std::nullopt;
     }
     if (read.status != HeadReadStatus::Read) {
-        host.ShowMessageAbout("Read info from head file error!", "Error", headPath, std::nullopt);
-        return result;
+        host.Notify({.id = NoticeId::HeadFileUnreadable, .path = headPath});
+        return std::nullopt;
     }
+    if (!identity.ok() || !length.ok()) {
+        host.ReportFileError(identity.ok() ? length.error() : identity.error());
+        return std::nullopt;
+    }
+    return HeadRecord{read.info, {identity.value(), length.value()}};
+}
 
-    const HeadFileInfo& info = read.info;
-    const std::string stem = SplitBaseName(headPath).base;
-    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, info.pieceCount);
-    PieceRows rows(stem, info);
+Verification VerifyPieces(const PieceSet& set, const HeadFileInfo& info, const PiecesOnDisk& onDisk,
+                          const PieceCheck& check) {
+    PieceRows rows(set, info);
     bool allGood = true;
     std::uint32_t checkedTo = 0;  // every piece up to this one has been accounted for
     for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
@@ -143,33 +168,24 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
             rows.Missing(checkedTo + 1, number - 1);
             allGood = false;
         }
-        const std::uint32_t expected =
-            number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
-        if (const auto mark = MarkOf(PiecePath(stem, number), number, expected, check)) {
-            rows.Opened(number, *mark);
-            allGood = allGood && *mark == PieceMark::Good;
-        } else if (HoldsNoByte(info, number, PiecePath(stem, number))) {
-            rows.Opened(number, PieceMark::Good);
-        } else {
-            rows.Missing(number, number);
-            allGood = false;
-        }
+        allGood = MarkListed(set, info, number, check, rows) && allGood;
         checkedTo = number;
     }
-    if (checkedTo < info.pieceCount) {
-        const std::uint32_t last = info.pieceCount;
-        const bool emptyLast = HoldsNoByte(info, last, PiecePath(stem, last));
-        if (checkedTo + 1 < last || !emptyLast) {
-            rows.Missing(checkedTo + 1, emptyLast ? last - 1 : last);
-            allGood = false;
-        }
-        if (emptyLast) {
-            rows.Opened(last, PieceMark::Good);
-        }
+    allGood = MarkUnlisted(set, info, checkedTo, rows) && allGood;
+    return {allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed, rows.Finish()};
+}
+
+Verification VerifyPieces(const std::string& headPath, OperationHost& host) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!set) {
+        host.Notify({.id = NoticeId::HeadFileNameInvalid, .path = headPath});
+        return {};
     }
-    result.outcome = allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed;
-    result.pieces = rows.Finish();
-    return result;
+    const auto head = ReadHeadRecord(headPath, NoticeId::HeadFileNotOpenedVerify, host);
+    if (!head) {
+        return {};
+    }
+    return VerifyPieces(*set, head->info, PiecesOnDisk::Find(*set, head->info.pieceCount));
 }
 
 }  // namespace kavendrum

@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/head_file.h"
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
+#include "engine/notice.h"
 #include "engine/operation_host.h"
 #include "engine/piece_set.h"
+#include "engine/pieces_on_disk.h"
 
 namespace kavendrum {
 
@@ -42,17 +46,28 @@ inline constexpr std::uint32_t kPiecesListedOneByOne = 131072;
 // open piece; false marks the piece Bad.
 using PieceCheck = std::function<bool(std::uint32_t number, File& piece)>;
 
-// Lower-cases ASCII capitals, except a byte that follows one of 0x7F or more: that is the second
-// half of a double-byte character.
-std::string AsciiLower(const std::string& text);
-// stem_i.skf: the path of piece `number` of a head file whose path less its extension is `stem`.
-std::string PiecePath(const std::string& stem, std::uint32_t number);
-// stem_{first..last}.skf: the pieces first to last, as a run's row names them.
-std::string RunPath(const std::string& stem, std::uint32_t first, std::uint32_t last);
+// A head file as a verification or a merge reads it, once: its record and which file it was.
+struct HeadRecord {
+    HeadFileInfo info;
+    FileStamp file;
+};
 
-// Lists the pieces the head file names and marks each good when it opens, has exactly the
-// expected size and passes `check`, if one is given. Never changes a file.
-Verification VerifyPieces(const std::string& headPath, OperationHost& host,
+// Reads the head file's record. What is wrong with it is told to the host (`notOpened` when it
+// does not open) and nothing is returned.
+std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId notOpened,
+                                         OperationHost& host);
+
+// The expected size of piece `number`: the piece size, or the last piece's own.
+std::uint32_t ExpectedPieceSize(const HeadFileInfo& info, std::uint32_t number);
+
+// Lists the pieces of `set` that the record names and marks each good when it opens, has exactly
+// the expected size and passes `check`, if one is given; `onDisk` is the folder as listed for
+// this run. Says nothing and never changes a file.
+Verification VerifyPieces(const PieceSet& set, const HeadFileInfo& info, const PiecesOnDisk& onDisk,
                           const PieceCheck& check = {});
+
+// The Verify button's check of the head file at `headPath`: its name and its record, with a
+// message when one is wrong, then its pieces.
+Verification VerifyPieces(const std::string& headPath, OperationHost& host);
 
 }  // namespace kavendrum

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "options/option_set.h"
+#include "engine/option_set.h"
 
 namespace kavendrum {
 

@@ -2,11 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <random>
+#include <string_view>
 
 #include "engine/folders.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/staged_file.h"
 #include "engine/paths.h"
 #include "options/option_fields.h"
 
@@ -24,66 +25,31 @@ FileStatus WriteOptions(File& file, const OptionSet& options) {
     return file.Close();
 }
 
-// A file of our own beside `path`, under a name nobody else uses.
-struct Scratch {
-    File file;
-    std::string path;
-};
-
-std::optional<Scratch> CreateScratchBeside(const std::string& path) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name = path + "." + std::to_string(random()) + ".new";
-        auto made = File::CreateNew(name);
-        if (made.ok()) {
-            return Scratch{std::move(made.value()), name};
-        }
-        if (FileExists(name)) {
-            continue;
-        }
-        break;
-    }
-    return std::nullopt;
-}
-
-// The 24 bytes, written whole and on stable storage before the file takes the option file's
-// place; a failure names the option file, as the user knows it.
-FileStatus WriteScratch(Scratch& scratch, const OptionSet& options, const std::string& path) {
-    const auto bytes = EncodeOptions(options);
-    FileStatus failure = scratch.file.Write(bytes.data(), bytes.size());
-    if (!failure) {
-        failure = scratch.file.Flush();
-    }
-    if (!failure) {
-        failure = scratch.file.Close();
-    }
-    if (failure) {
-        scratch.file.Close();
-        RemoveFile(scratch.path);
-        failure->path = path;
-    }
-    return failure;
-}
-
 enum class Creation { Created, Exists, Failed, Aborted };
+
+std::string_view BytesOf(const std::array<std::uint8_t, kOptionFileSize>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 // Makes the option file with the defaults unless somebody else made it first: whoever finds a
 // file there finds it whole.
 Creation CreateWithDefaults(const std::string& path, FileError& error) {
-    auto scratch = CreateScratchBeside(path);
-    if (!scratch) {
-        return Creation::Failed;
+    const auto bytes = EncodeOptions(OptionSet{});
+    const ReplaceResult made = ReplaceWhole(path, BytesOf(bytes), ReplaceOver::Nothing());
+    switch (made.status) {
+        case ReplaceStatus::Replaced:
+        case ReplaceStatus::NotFlushed:  // there and whole; only its name may not survive a crash
+            return Creation::Created;
+        case ReplaceStatus::NameTaken:
+            return Creation::Exists;
+        case ReplaceStatus::NotWritten:
+            error = made.error;
+            return Creation::Aborted;
+        case ReplaceStatus::NotCreated:
+        case ReplaceStatus::NotRenamed:
+            break;
     }
-    if (auto failure = WriteScratch(*scratch, OptionSet{}, path)) {
-        error = *failure;
-        return Creation::Aborted;
-    }
-    const auto placed = RenameIfAbsent(scratch->path, path);
-    if (placed.ok() && placed.value()) {
-        return Creation::Created;
-    }
-    RemoveFile(scratch->path);
-    return placed.ok() ? Creation::Exists : Creation::Failed;
+    return Creation::Failed;
 }
 
 // A linked option file is stored where the link leads, so that the link stays.
@@ -182,18 +148,16 @@ StoreResult StoreOptions(const std::string& path, const OptionSet& values, Optio
             return {StoreStatus::WriteFailed, *failure};
         }
     } else {
-        // Readers find the old file or the new one whole, and a failure leaves the old one.
-        auto scratch = CreateScratchBeside(target);
-        if (!scratch) {
+        // Readers find the old file or the new one whole, a failure leaves the old one, and the
+        // new one is on the disk, name and all, before the values are put in force.
+        const auto bytes = EncodeOptions(values);
+        ReplaceResult stored = ReplaceWhole(target, BytesOf(bytes));
+        if (stored.status == ReplaceStatus::NotCreated) {
             return {StoreStatus::OpenFailed, {}};
         }
-        if (auto failure = WriteScratch(*scratch, values, path)) {
-            return {StoreStatus::WriteFailed, *failure};
-        }
-        if (auto failure = RenameOver(scratch->path, target)) {
-            RemoveFile(scratch->path);
-            failure->path = path;
-            return {StoreStatus::WriteFailed, *failure};
+        if (!stored.ok()) {
+            stored.error.path = path;
+            return {StoreStatus::WriteFailed, stored.error};
         }
     }
     inForce = values;

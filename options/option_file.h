@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/io/file_error.h"
-#include "options/option_set.h"
+#include "engine/option_set.h"
 
 namespace kavendrum {
 

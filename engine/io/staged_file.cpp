@@ -118,4 +118,57 @@ void StagedFile::Discard() {
     m_state = State::Kept;
 }
 
+namespace {
+
+// Renames the written file to `path` as `over` allows.
+FileStatus RenameAsAllowed(const std::string& from, const std::string& path,
+                           const ReplaceOver& over, bool& taken) {
+    taken = false;
+    switch (over.kind) {
+        case ReplaceOver::Kind::Anything:
+            return RenameOver(from, path);
+        case ReplaceOver::Kind::Stamped:
+            // Only the file this program knows is replaced, never what has taken its name.
+            if (StampOf(path) != over.stamp) {
+                taken = true;
+                return NameTakenError(path);
+            }
+            return RenameOver(from, path);
+        case ReplaceOver::Kind::Nothing:
+            break;
+    }
+    auto renamed = RenameIfAbsent(from, path);
+    if (!renamed.ok()) {
+        return renamed.error();
+    }
+    taken = !renamed.value();
+    return taken ? FileStatus(NameTakenError(path)) : std::nullopt;
+}
+
+}  // namespace
+
+ReplaceResult ReplaceWhole(const std::string& path, std::string_view bytes,
+                           const ReplaceOver& over) {
+    auto staged = StagedFile::Create(path);
+    if (!staged.ok()) {
+        return {ReplaceStatus::NotCreated, staged.error(), {}};
+    }
+    StagedFile& file = staged.value();
+    // Until it is renamed, the new file goes again with `staged` whatever fails.
+    if (auto failure = file.file().WriteLastAndClose(bytes.data(), bytes.size(), true)) {
+        failure->path = path;
+        return {ReplaceStatus::NotWritten, *failure, {}};
+    }
+    bool taken = false;
+    if (auto failure = RenameAsAllowed(file.TemporaryPath(), path, over, taken)) {
+        return {taken ? ReplaceStatus::NameTaken : ReplaceStatus::NotRenamed, *failure, {}};
+    }
+    file.Keep();
+    const FileStamp written{file.Identity(), bytes.size()};
+    if (auto failure = FlushFolderEntries(path)) {
+        return {ReplaceStatus::NotFlushed, *failure, written};
+    }
+    return {ReplaceStatus::Replaced, {}, written};
+}
+
 }  // namespace kavendrum

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
 
 namespace kavendrum {
 
@@ -28,6 +30,7 @@ class StagedFile {
     File& file() { return m_file; }
     const std::string& FinalPath() const { return m_finalPath; }
     const std::string& TemporaryPath() const { return m_temporaryPath; }
+    const FileIdentity& Identity() const { return m_identity; }
 
     // Closes the file if it is still open and renames it over the final name. When the final name
     // is `keepOut` itself (another name of the data being read), nothing is renamed and a sharing
@@ -52,5 +55,41 @@ class StagedFile {
     FileIdentity m_identity;
     State m_state = State::Temporary;
 };
+
+// What may stand at the name that ReplaceWhole puts its file under: anything, nothing at all, or
+// only the very file that `stamp` names (one this program wrote, say).
+struct ReplaceOver {
+    enum class Kind { Anything, Nothing, Stamped };
+    Kind kind = Kind::Anything;
+    FileStamp stamp;
+
+    static ReplaceOver Anything() { return {}; }
+    static ReplaceOver Nothing() { return {Kind::Nothing, {}}; }
+    static ReplaceOver Only(const FileStamp& stamp) { return {Kind::Stamped, stamp}; }
+};
+
+enum class ReplaceStatus {
+    Replaced,
+    NotCreated,  // no new file could be made beside the name
+    NotWritten,  // writing or flushing it failed; it is gone again
+    NameTaken,   // something stands at the name that `over` does not allow; left as it is
+    NotRenamed,  // the rename failed; the old file is left
+    NotFlushed,  // the new file is in place, but the folder's entries may not be on the disk yet
+};
+
+struct ReplaceResult {
+    ReplaceStatus status = ReplaceStatus::NotCreated;
+    FileError error;    // what failed, naming `path`
+    FileStamp written;  // the file now at the name, once renamed
+    bool ok() const { return status == ReplaceStatus::Replaced; }
+};
+
+// Makes `bytes` the whole content of the file at `path`, so that whoever opens it finds the old
+// file or the new one whole, even after a power cut: a new file beside it (created exclusively,
+// no link followed) is written, put on stable storage, renamed over the name in one step, and
+// the folder's entries are flushed (on Windows the rename itself writes through). A link at the
+// name is replaced as a name, never written through.
+ReplaceResult ReplaceWhole(const std::string& path, std::string_view bytes,
+                           const ReplaceOver& over = ReplaceOver::Anything());
 
 }  // namespace kavendrum

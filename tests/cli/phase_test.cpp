@@ -9,6 +9,7 @@
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
 #include "engine/merge_journal.h"
+#include "engine/piece_set.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -58,7 +59,7 @@ class ResumedMergeTest : public CliTest {
         ASSERT_TRUE(start);
         MergeJournal journal{*info,  *IdentityOf(partial), 0, 2, 2 * kMiB,
                              *start, kFingerprintBytes};
-        ASSERT_TRUE(WriteJournal(JournalPath(temp / "out/a"), journal, std::nullopt).ok());
+        ASSERT_TRUE(WriteJournal(PieceSet::InFolder(temp / "out", "a").JournalPath(), journal, std::nullopt).ok());
     }
 
     std::vector<char> m_source;

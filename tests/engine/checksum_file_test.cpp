@@ -228,8 +228,9 @@ TEST(DisputedChecksumTest, APieceOrWholeFileWithTwoDigestsIsNoMatch) {
           std::string(64, 'c') + "  x.bin\n" + std::string(64, 'd') + "  x.bin\n"}) {
         WriteText(temp / "x.sha256", text);
         testing::RecordingHost merging;
-        EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, merging),
-                  Outcome::Failed);
+        EXPECT_EQ(
+            RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, merging).outcome,
+            Outcome::Failed);
         EXPECT_EQ(merging.Errors(), std::vector<std::string>{"Merged file checksum error!"});
         for (const char* kept : {"x.kdh", "x_1.skf", "x_2.skf", "x_3.skf", "x.sha256"}) {
             EXPECT_TRUE(testing::Exists(temp / kept)) << kept;
@@ -266,7 +267,7 @@ class UnreadableChecksumFileTest : public ::testing::TestWithParam<Unreadable> {
         const auto expect = [&problems](bool holds, const std::string& what) {
             problems += holds ? "" : what + "\n";
         };
-        const std::vector<std::string> said{kChecksumFileUnreadable};
+        const std::vector<std::string> said{"Checksum file can not be read!"};
         testing::RecordingHost verifying;
         expect(VerifyWithChecksums(temp / "x.kdh", verifying).verification.outcome ==
                    VerifyOutcome::Failed,
@@ -281,8 +282,8 @@ class UnreadableChecksumFileTest : public ::testing::TestWithParam<Unreadable> {
                 options.deleteAfterMerge = deleteAfterMerge;
                 options.verifyBeforeMerge = verifyBeforeMerge;
                 testing::RecordingHost host;
-                expect(RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host) ==
-                           Outcome::Failed,
+                expect(RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host)
+                               .outcome == Outcome::Failed,
                        "the merge did not fail" + run);
                 expect(host.Errors() == said, "the merge did not name the checksum file" + run);
                 expect(!testing::Exists(temp / "x.bin"), "the merge created its output" + run);

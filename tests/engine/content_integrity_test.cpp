@@ -77,7 +77,7 @@ class ContentIntegrityTest : public ::testing::Test {
         return marks;
     }
     Outcome Merge() {
-        return RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host);
+        return RunMerge({temp / "x.kdh", temp.path(), temp / "x.bin"}, &options, host).outcome;
     }
     // What a merge that removes its pieces leaves when it is stopped after `merged` pieces, with
     // `extra` bytes of the next one already written to the file it builds beside the output.

@@ -65,7 +65,8 @@ TEST(LargeFileTest, FilesOverFourGibibytesSurviveARoundTrip) {
     EXPECT_EQ(WholeFileSize(read.info), kSize);
     EXPECT_EQ(testing::SizeOf(temp / "pieces/disk_7.skf"), kSize - 6ull * kPieceSize);
 
-    ASSERT_EQ(RunMerge({temp / "pieces/disk.kdh", temp.path(), temp / "back.img"}, &options, host),
+    ASSERT_EQ(RunMerge({temp / "pieces/disk.kdh", temp.path(), temp / "back.img"}, &options, host)
+                  .outcome,
               Outcome::Succeeded);
     EXPECT_TRUE(host.Errors().empty());
     EXPECT_EQ(testing::SizeOf(temp / "back.img"), kSize);

@@ -40,7 +40,7 @@ class MergeTest : public ::testing::Test {
         return temp / ("x_" + std::to_string(number) + ".skf");
     }
     Outcome Merge(const std::string& output = "out.bin") {
-        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host);
+        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host).outcome;
     }
 
     TempFolder temp;
@@ -82,8 +82,9 @@ TEST_F(MergeTest, DeleteAfterMergeRemovesPiecesAndHeadFileAlsoAnEmptyLastPiece) 
 TEST_F(MergeTest, PiecesAreLookedForBesideTheHeadFileWithoutLeadingZeros) {
     Prepare(testing::RandomBytes(100), {100, 10, 11, 11, "bin"});
     std::filesystem::create_directory(temp / "dest");
-    ASSERT_EQ(RunMerge({temp / "x.kdh", temp / "dest", temp / "dest/r.bin"}, &options, host),
-              Outcome::Succeeded);
+    ASSERT_EQ(
+        RunMerge({temp / "x.kdh", temp / "dest", temp / "dest/r.bin"}, &options, host).outcome,
+        Outcome::Succeeded);
     EXPECT_EQ(testing::ReadBytes(temp / "dest/r.bin"), whole);
     EXPECT_TRUE(testing::Exists(temp / "x_10.skf"));
 }
@@ -115,20 +116,84 @@ TEST_F(MergeTest, MalformedHeadFilesAreRefusedBeforeTheOutputExists) {
     EXPECT_EQ(host.Errors(), Texts(6, "Read info from head file error!"));
 }
 
+// A host that keeps what the merge says as data, and how many messages had been shown when the
+// rows of its verification came.
+class NoticeHost : public RecordingHost {
+  public:
+    void Notify(const Notice& notice) override {
+        notices.push_back(notice);
+        RecordingHost::Notify(notice);
+    }
+    void PiecesChecked(const ContentVerification& checked) override {
+        rowsAfter = messages.size();
+        rows = checked.verification.pieces;
+    }
+
+    std::vector<Notice> notices;
+    std::optional<std::size_t> rowsAfter;
+    std::optional<std::vector<PieceEntry>> rows;
+};
+
+TEST_F(MergeTest, AMissingPieceIsNamedByPathAndNumberWithNoFailureMadeUp) {
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    std::filesystem::remove(PiecePath(2));
+    NoticeHost noticing;
+    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, noticing).outcome,
+              Outcome::Failed);
+    ASSERT_EQ(noticing.notices.size(), 1u);
+    const Notice& missing = noticing.notices[0];
+    EXPECT_EQ(missing.id, NoticeId::PieceMissing);
+    EXPECT_EQ(missing.path, PiecePath(2));
+    EXPECT_EQ(missing.piece, 2u);
+    EXPECT_FALSE(missing.failure.has_value());
+    EXPECT_EQ(noticing.Errors(), Texts{"Read file error!"});
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+}
+
+// The form marks its list from the rows before the success message, and the result says what was
+// done, so that no host works it out again.
+TEST_F(MergeTest, AVerifiedMergeHandsItsRowsOverFirstAndReturnsWhatItDid) {
+    Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
+    NoticeHost noticing;
+    const MergeResult result =
+        RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, noticing);
+    ASSERT_EQ(result.outcome, Outcome::Succeeded);
+    EXPECT_EQ(noticing.rowsAfter, 0u);
+    ASSERT_TRUE(noticing.rows.has_value());
+    EXPECT_EQ(noticing.rows->size(), 3u);
+    ASSERT_TRUE(result.checked.has_value());
+    EXPECT_EQ(result.checked->verification.pieces, noticing.rows);
+    EXPECT_EQ(result.pieceCount, 3u);
+    EXPECT_EQ(result.outputWritten, temp / "out.bin");
+    EXPECT_EQ(noticing.messages.back(), (testing::Shown{"Merge files successfully!", "Message"}));
+}
+
+// Pieces are named after the head file; a file not named like one names no set, and the merge
+// says so as verification would, rather than join files named after a guess.
+TEST_F(MergeTest, AHeadFileNotNamedLikeOneIsRefusedAlsoWithoutVerification) {
+    options.verifyBeforeMerge = 0;
+    Prepare(testing::RandomBytes(100), {100, 1, 200, 200, "bin"});
+    std::filesystem::rename(temp / "x.kdh", temp / "x.khd");
+    const MergeResult result =
+        RunMerge({temp / "x.khd", temp.path(), temp / "out.bin"}, &options, host);
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.pieceCount, 1u);
+    EXPECT_EQ(host.Errors(), Texts{"Invalid head file name!"});
+    EXPECT_FALSE(testing::Exists(temp / "out.bin"));
+}
+
 TEST_F(MergeTest, FailedVerificationCreatesNothing) {
     Prepare(testing::RandomBytes(2500), {2500, 3, 1000, 1000, "bin"});
     std::filesystem::remove(PiecePath(2));
-    VerifyOutcome seen = VerifyOutcome::Passed;
-    std::optional<std::vector<PieceEntry>> rows;
-    const MergeVerifier verify = [&] {
-        const Verification verification = VerifyPieces(temp / "x.kdh", host);
-        rows = verification.pieces;
-        return seen = verification.outcome;
-    };
-    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host, verify),
-              Outcome::Failed);
-    EXPECT_EQ(seen, VerifyOutcome::Failed);
-    EXPECT_EQ(rows.value()[1].mark, PieceMark::Bad);
+    const MergeResult result =
+        RunMerge({temp / "x.kdh", temp.path(), temp / "out.bin"}, &options, host);
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    ASSERT_TRUE(result.checked.has_value());
+    EXPECT_EQ(result.checked->verification.outcome, VerifyOutcome::Failed);
+    EXPECT_EQ(result.checked->verification.pieces.value()[1].mark, PieceMark::Bad);
+    EXPECT_EQ(result.pieceCount, 3u);
+    EXPECT_TRUE(result.outputWritten.empty());
     EXPECT_FALSE(testing::Exists(temp / "out.bin"));
     EXPECT_TRUE(host.messages.empty());
 }
@@ -228,7 +293,8 @@ TEST_F(MergeTest, AnExtensionThatLeadsOutOfTheDestinationIsRefused) {
     std::filesystem::create_directories(temp / "outside");
     testing::WriteBytes(temp / "outside/victim", Bytes{'v'});
     EXPECT_EQ(RunMerge({temp / "x.kdh", temp / "in", temp / "in/x.d/../../outside/victim"},
-                       &options, host),
+                       &options, host)
+                  .outcome,
               Outcome::Failed);
     EXPECT_EQ(host.Errors(), Texts{"Read info from head file error!"});
     EXPECT_EQ(testing::ReadBytes(temp / "outside/victim"), Bytes{'v'});
@@ -278,7 +344,8 @@ TEST(RoundTripTest, SplitThenMergeGivesTheSameBytesInBothCopyModes) {
         ASSERT_EQ(RunSplit({temp / "data.tar.gz", temp / "pieces", pieceSize}, &options, host),
                   Outcome::Succeeded);
         ASSERT_EQ(RunMerge({temp / "pieces/data.tar.kdh", temp / "back", temp / "back/data.tar.gz"},
-                           &options, host),
+                           &options, host)
+                      .outcome,
                   Outcome::Succeeded)
             << pieceSize;
         EXPECT_EQ(testing::ReadBytes(temp / "back/data.tar.gz"), source) << pieceSize;

@@ -93,7 +93,7 @@ class MergeSafetyTest : public ::testing::Test {
         return temp / ("x_" + std::to_string(number) + ".skf");
     }
     Outcome Merge(const std::string& output = "out.bin") {
-        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host);
+        return RunMerge({temp / "x.kdh", temp.path(), temp / output}, &options, host).outcome;
     }
     void ExpectNoPieceLeft() {
         for (std::uint32_t number = 1; number <= info.pieceCount; ++number) {
@@ -134,7 +134,7 @@ TEST_F(MergeSafetyTest, AUsersOwnFilesNamedLikeTheJournalAreNeverRemovedOrReplac
     // Without the delete option no journal is written, and none is removed.
     options.deleteAfterMerge = 0;
     std::filesystem::create_directory(temp / "d");
-    ASSERT_EQ(RunMerge({temp / "x.kdh", temp / "d", temp / "d/x.bin"}, &options, host),
+    ASSERT_EQ(RunMerge({temp / "x.kdh", temp / "d", temp / "d/x.bin"}, &options, host).outcome,
               Outcome::Succeeded);
     EXPECT_EQ(testing::ReadBytes(temp / "d/x.bin"), whole);
     // With it, the journal cannot be kept beside a file of the user's under its name: the merge

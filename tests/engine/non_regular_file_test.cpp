@@ -63,7 +63,7 @@ TEST_F(NonRegularFileTest, AFifoPieceIsBadInVerificationAndStopsTheMerge) {
     EXPECT_EQ((*verified.pieces)[2].mark, PieceMark::Good);
 
     options.verifyBeforeMerge = 0;
-    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "whole.bin"}, &options, host),
+    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "whole.bin"}, &options, host).outcome,
               Outcome::Failed);
     EXPECT_EQ(host.Errors(), Texts{"Read file error!"});
     // Nothing partial is left under the output's name, nor beside it.
@@ -74,7 +74,7 @@ TEST_F(NonRegularFileTest, AFifoPieceIsBadInVerificationAndStopsTheMerge) {
 TEST_F(NonRegularFileTest, AFifoHeadFileIsRefused) {
     MakeFifo("x.kdh");
     EXPECT_FALSE(VerifyPieces(temp / "x.kdh", host).pieces.has_value());
-    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "whole.bin"}, &options, host),
+    EXPECT_EQ(RunMerge({temp / "x.kdh", temp.path(), temp / "whole.bin"}, &options, host).outcome,
               Outcome::Failed);
     EXPECT_FALSE(testing::Exists(temp / "whole.bin"));
 }
@@ -109,8 +109,9 @@ TEST_F(NonRegularFileTest, ABlockDeviceIsSplitWholeAndItsNodeIsNeverRemoved) {
 
     EXPECT_EQ(testing::SizeOf(temp / "out/disk_1.skf"), 40000u);
     EXPECT_EQ(testing::SizeOf(temp / "out/disk_3.skf"), 102400u - 80000u);
-    ASSERT_EQ(RunMerge({temp / "out/disk.kdh", temp / "out", temp / "back.img"}, &options, host),
-              Outcome::Succeeded);
+    ASSERT_EQ(
+        RunMerge({temp / "out/disk.kdh", temp / "out", temp / "back.img"}, &options, host).outcome,
+        Outcome::Succeeded);
     EXPECT_EQ(testing::ReadBytes(temp / "back.img"), image);
 }
 

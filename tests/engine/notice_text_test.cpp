@@ -39,6 +39,7 @@ Words ExpectedWords(NoticeId id) {
         case PieceShorterOnDisk:
         case PieceShrank:
         case PieceShrankHashing:
+        case PartialFileShort:
             return {"Read file error!", "Error"};
         case SourceNamedLikeSetFile:
             return {"Can not split a file named like a head, batch, checksum or journal file!",

@@ -165,7 +165,7 @@ class MergeToStreamTest : public ::testing::Test {
         EXPECT_TRUE(stream.ok());
         MergeRequest request{temp / "out/movie.kdh", temp / "out", ""};
         request.stream = &stream.value();
-        return RunMerge(request, &options, host);
+        return RunMerge(request, &options, host).outcome;
     }
 
     TempFolder temp;

@@ -173,7 +173,10 @@ TEST_F(VerificationTest, AFurtherCheckSeesEachPieceOfTheRightLengthOnce) {
         seen.push_back(number);
         return piece.IsOpen() && number != 3;
     };
-    const Verification verification = VerifyPieces(temp / "x.kdh", host, check);
+    const PieceSet set = *PieceSet::OfHeadFile(temp / "x.kdh");
+    const HeadFileInfo info{2500, 3, 1000, 1000, "bin"};
+    const Verification verification =
+        VerifyPieces(set, info, PiecesOnDisk::Find(set, info.pieceCount), check);
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 3}));
     EXPECT_EQ(MarksOf(verification), (Marks{kGood, kBad, kBad}));
 }
@@ -189,7 +192,8 @@ TEST_F(VerificationTest, PiecesInAFolderThatCannotBeListedAreTriedOneByOne) {
     ::chmod(temp.path().c_str(), 0711);
     ::chmod((temp / "locked").c_str(), 0311);
     const auto check = [&] {
-        const PiecesOnDisk onDisk = PiecesOnDisk::Find(temp / "locked/x", 3);
+        const PiecesOnDisk onDisk =
+            PiecesOnDisk::Find(*PieceSet::OfHeadFile(temp / "locked/x.kdh"), 3);
         const Verification verification = VerifyPieces(temp / "locked/x.kdh", host);
         return !onDisk.Listed() && onDisk.FirstAbsent() == 2 && onDisk.NextAfter(1) == 2 &&
                verification.outcome == VerifyOutcome::Failed &&

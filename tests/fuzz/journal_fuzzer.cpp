@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const HeadFileInfo info = MakeHeadFileInfo(4007, 3, 2000, "bin");
     (void)ReadJournal(journalPath, info);
-    (void)FindInterruptedMerge(Folder() + "/x", info, output);
+    const PieceSet set = *PieceSet::OfHeadFile(Folder() + "/x.kdh");
+    (void)FindInterruptedMerge(set, info, output, PiecesOnDisk::Find(set, info.pieceCount));
     SilentHost host;
     (void)VerifyWithChecksums(Folder() + "/x.kdh", host, output);
     // Pieces are never removed here, whatever the journal says, so every input meets the same set.

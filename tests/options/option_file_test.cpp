@@ -138,6 +138,23 @@ TEST(OptionFileTest, AStoreReplacesTheFileWholeAndLeavesNothingElseBehind) {
 
 #ifndef _WIN32
 
+// A store puts a new file in the old one's place: another name of the old file keeps the old
+// values, so nothing was written through to it, and nothing is left beside the option file.
+TEST(OptionFileTest, AStoreReplacesTheFileWholeAndLeavesNothingBeside) {
+    TempFolder temp;
+    const Bytes saved(24, 7);
+    testing::WriteBytes(temp / "o.opt", saved);
+    std::filesystem::create_hard_link(temp / "o.opt", temp / "copy.opt");
+    OptionSet inForce;
+    const OptionSet values{1, 0, 1, 0, 1, 0};
+    ASSERT_EQ(StoreOptions(temp / "o.opt", values, inForce).status, StoreStatus::Stored);
+    const auto bytes = EncodeOptions(values);
+    EXPECT_EQ(FileBytes(temp / "o.opt"), Bytes(bytes.begin(), bytes.end()));
+    EXPECT_EQ(FileBytes(temp / "copy.opt"), saved);
+    EXPECT_EQ(Entries(temp.path()), (std::vector<std::string>{"copy.opt", "o.opt"}));
+    EXPECT_EQ(inForce, values);
+}
+
 TEST(OptionFileTest, AStoreThatFailsWritingLeavesTheOldFile) {
     TempFolder temp;
     const std::string path = temp / "o.opt";

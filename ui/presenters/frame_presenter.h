@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/option_set.h"
 #include "options/option_file.h"
-#include "options/option_set.h"
 #include "ui/presenters/form_view.h"
 #include "ui/presenters/option_source.h"
 

@@ -6,6 +6,7 @@
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
+#include "engine/piece_set.h"
 #include "engine/pieces_on_disk.h"
 
 namespace kavendrum::ui {
@@ -69,13 +70,16 @@ void MergePresenter::LoadHeadFile() {
 }
 
 void MergePresenter::ListPiecesOnDisk(std::uint32_t pieceCount) {
-    const std::string stem = SplitBaseName(m_strHeadFileName).base;
     m_view.ClearPieces();
+    const auto set = PieceSet::OfHeadFile(m_strHeadFileName);
+    if (!set) {
+        return;
+    }
     // Only the pieces the folder holds are tried, whatever count the head file claims.
-    const PiecesOnDisk onDisk = PiecesOnDisk::Find(stem, pieceCount);
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(*set, pieceCount);
     for (std::uint32_t number = onDisk.NextAfter(0); number != 0;
          number = onDisk.NextAfter(number)) {
-        const std::string path = PiecePath(stem, number);
+        const std::string path = set->PiecePath(number);
         auto piece = File::OpenForReading(path);
         if (!piece.ok()) {
             continue;
@@ -144,8 +148,13 @@ VerifyOutcome MergePresenter::OnVerify() {
     const COperationScope running;
     // With a checksum file beside the head file the pieces are read, and the bar shows how far.
     // Pieces an interrupted merge into the object file has removed count when it can be taken up.
-    const Verification verification =
-        VerifyWithChecksums(m_strHeadFileName, *this, m_strObjectFileName).verification;
+    PiecesChecked(VerifyWithChecksums(m_strHeadFileName, *this, m_strObjectFileName));
+    return m_bVerifyOk ? VerifyOutcome::Passed : VerifyOutcome::Failed;
+}
+
+// The rows of a verification, the button's or the one a merge runs first, into the list.
+void MergePresenter::PiecesChecked(const ContentVerification& checked) {
+    const Verification& verification = checked.verification;
     if (verification.pieces) {
         m_view.ClearPieces();
         for (const auto& entry : *verification.pieces) {
@@ -153,15 +162,13 @@ VerifyOutcome MergePresenter::OnVerify() {
         }
     }
     m_bVerifyOk = verification.outcome == VerifyOutcome::Passed;
-    return verification.outcome;
 }
 
 void MergePresenter::OnStart() {
     UpdateData(true);
     const MergeRequest request{m_strHeadFileName, m_strDestFolder, m_strObjectFileName};
     const COperationScope running;
-    RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this,
-             [this] { return OnVerify(); });
+    RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
 }
 
 }  // namespace kavendrum::ui

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/content_verification.h"
 #include "engine/verification.h"
 #include "ui/presenters/form_view.h"
 #include "ui/presenters/option_source.h"
@@ -50,6 +51,7 @@ class MergePresenter : public FormHost {
 
     void OnStart();
     VerifyOutcome OnVerify();
+    void PiecesChecked(const ContentVerification& checked) override;
     void OnBrowseHeadFile();
     void OnBrowseFolder();
     void OnPrefixClicked();

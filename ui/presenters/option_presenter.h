@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/option_set.h"
+#include "engine/option_set.h"
 #include "ui/presenters/form_view.h"
 #include "ui/presenters/option_source.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "engine/option_set.h"
 #include "options/option_file.h"
-#include "options/option_set.h"
 
 namespace kavendrum::ui {
 

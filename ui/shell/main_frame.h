@@ -6,7 +6,7 @@
 #include <QSplitter>
 #include <QString>
 
-#include "options/option_set.h"
+#include "engine/option_set.h"
 #include "ui/presenters/frame_presenter.h"
 
 namespace kavendrum::ui {

@@ -195,6 +195,40 @@ TEST(FileLayerTest, CreateAtFirstFreeTakesTheFirstNameNothingStandsAt) {
     EXPECT_FALSE(testing::Exists(temp / "d"));
 }
 
+std::string TextOf(const std::string& path) {
+    const auto bytes = testing::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A whole-file replacement leaves the old file or the new one under the name and nothing beside
+// it, and takes the name only as it was told it may.
+TEST(FileLayerTest, ReplaceWholeSwapsTheFileAndTakesOnlyTheNamesItMay) {
+    testing::TempFolder temp;
+    const std::string path = temp / "f";
+    const ReplaceResult first = ReplaceWhole(path, "one", ReplaceOver::Nothing());
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.written, StampOf(path));
+    EXPECT_EQ(ReplaceWhole(path, "two", ReplaceOver::Nothing()).status, ReplaceStatus::NameTaken);
+    EXPECT_EQ(TextOf(path), "one");
+
+    // Somebody else's file under the name is not the one this program wrote: it stays.
+    std::filesystem::remove(path);
+    testing::WriteBytes(path, std::vector<char>{'e', 'l', 's', 'e'});
+    EXPECT_EQ(ReplaceWhole(path, "three", ReplaceOver::Only(first.written)).status,
+              ReplaceStatus::NameTaken);
+    EXPECT_EQ(TextOf(path), "else");
+    ASSERT_TRUE(ReplaceWhole(path, "four", ReplaceOver::Only(*StampOf(path))).ok());
+    EXPECT_EQ(TextOf(path), "four");
+    ASSERT_TRUE(ReplaceWhole(path, "").ok());
+    EXPECT_EQ(testing::SizeOf(path), 0u);
+
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"f"});
+}
+
 #ifdef _WIN32
 
 TEST(FileLayerTest, Win32ErrorsMapOntoTheCausesUsersAreShown) {
@@ -255,6 +289,34 @@ TEST(FileLayerTest, LinksAreNeitherWrittenThroughNorRemovedThrough) {
     EXPECT_EQ(removed.value(), Removal::Removed);
     EXPECT_FALSE(testing::Exists(temp / "live"));
     EXPECT_EQ(testing::ReadBytes(target), std::vector<char>{'t'});
+}
+
+// The name is replaced; a link there is not followed, and another name of the old file keeps it.
+TEST(FileLayerTest, ReplaceWholeReplacesALinkAndNeverWritesThroughIt) {
+    testing::TempFolder temp;
+    const std::string target = temp / "target";
+    testing::WriteBytes(target, std::vector<char>{'t'});
+    ASSERT_EQ(::symlink(target.c_str(), (temp / "live").c_str()), 0);
+    ASSERT_EQ(::symlink((temp / "made").c_str(), (temp / "dangling").c_str()), 0);
+    ASSERT_EQ(::link(target.c_str(), (temp / "second").c_str()), 0);
+
+    ASSERT_TRUE(ReplaceWhole(temp / "live", "new").ok());
+    EXPECT_FALSE(std::filesystem::is_symlink(temp / "live"));
+    EXPECT_EQ(TextOf(temp / "live"), "new");
+    ASSERT_TRUE(ReplaceWhole(temp / "dangling", "new").ok());
+    EXPECT_FALSE(testing::Exists(temp / "made"));
+    ASSERT_TRUE(ReplaceWhole(temp / "second", "other").ok());
+    EXPECT_EQ(TextOf(target), "t");
+
+    // A folder nothing can be made in: no file, and the old one stays.
+    if (::geteuid() != 0) {
+        std::filesystem::create_directory(temp / "ro");
+        testing::WriteBytes(temp / "ro/f", std::vector<char>{'o'});
+        ::chmod((temp / "ro").c_str(), 0555);
+        EXPECT_EQ(ReplaceWhole(temp / "ro/f", "new").status, ReplaceStatus::NotCreated);
+        ::chmod((temp / "ro").c_str(), 0755);
+        EXPECT_EQ(TextOf(temp / "ro/f"), "o");
+    }
 }
 
 TEST(FileLayerTest, AWriteToAFullDeviceIsDiskFull) {
