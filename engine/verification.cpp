@@ -25,9 +25,9 @@ class PieceRows {
         m_runFirst = first;
         m_runCount = last - first + 1;
     }
-    void Opened(std::uint32_t number, PieceMark mark) {
+    void Opened(std::uint32_t number, PieceMark mark, PieceFault fault = PieceFault::None) {
         CloseRun();
-        m_rows.push_back({PiecePath(m_stem, number), SizeText(number), mark});
+        m_rows.push_back({PiecePath(m_stem, number), SizeText(number), mark, 1, fault});
     }
     std::vector<PieceEntry> Finish() {
         CloseRun();
@@ -48,14 +48,16 @@ class PieceRows {
         const std::uint32_t fullLast = last < m_info.pieceCount ? last : last - 1;
         if (m_oneByOne || fullLast == m_runFirst) {
             for (std::uint32_t number = m_runFirst; number <= fullLast; ++number) {
-                m_rows.push_back({PiecePath(m_stem, number), SizeText(number), PieceMark::Bad});
+                m_rows.push_back({PiecePath(m_stem, number), SizeText(number), PieceMark::Bad, 1,
+                                  PieceFault::Missing});
             }
         } else if (fullLast > m_runFirst) {
             m_rows.push_back({RunPath(m_stem, m_runFirst, fullLast), SizeText(m_runFirst),
-                              PieceMark::Bad, fullLast - m_runFirst + 1});
+                              PieceMark::Bad, fullLast - m_runFirst + 1, PieceFault::Missing});
         }
         if (last == m_info.pieceCount) {
-            m_rows.push_back({PiecePath(m_stem, last), SizeText(last), PieceMark::Bad});
+            m_rows.push_back(
+                {PiecePath(m_stem, last), SizeText(last), PieceMark::Bad, 1, PieceFault::Missing});
         }
         m_runCount = 0;
     }
@@ -68,18 +70,19 @@ class PieceRows {
     std::vector<PieceEntry> m_rows;
 };
 
-// Good when the piece has exactly `expected` bytes and passes the further check; none when it
-// does not open.
-std::optional<PieceMark> MarkOf(const std::string& path, std::uint32_t number,
-                                std::uint32_t expected, const PieceCheck& check) {
+// Good when the piece has exactly `expected` bytes and passes the further check; otherwise why
+// not. None when it does not open.
+std::optional<PieceFault> FaultOf(const std::string& path, std::uint32_t number,
+                                  std::uint32_t expected, const PieceCheck& check) {
     auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
         return std::nullopt;
     }
     const auto length = piece.value().Length();
-    const bool good =
-        length.ok() && length.value() == expected && (!check || check(number, piece.value()));
-    return good ? PieceMark::Good : PieceMark::Bad;
+    if (!length.ok() || length.value() != expected) {
+        return PieceFault::SizeDiffers;
+    }
+    return !check || check(number, piece.value()) ? PieceFault::None : PieceFault::ContentDiffers;
 }
 
 // An empty last piece that is not there: it holds no byte, so nothing of the file is missing.
@@ -150,9 +153,10 @@ Verification VerifyPieces(const std::string& headPath, OperationHost& host,
         }
         const std::uint32_t expected =
             number < info.pieceCount ? info.pieceSize : LastPieceSize(info);
-        if (const auto mark = MarkOf(PiecePath(stem, number), number, expected, check)) {
-            rows.Opened(number, *mark);
-            allGood = allGood && *mark == PieceMark::Good;
+        if (const auto fault = FaultOf(PiecePath(stem, number), number, expected, check)) {
+            const bool good = *fault == PieceFault::None;
+            rows.Opened(number, good ? PieceMark::Good : PieceMark::Bad, *fault);
+            allGood = allGood && good;
         } else if (HoldsNoByte(info, number, PiecePath(stem, number))) {
             rows.Opened(number, PieceMark::Good);
         } else {
