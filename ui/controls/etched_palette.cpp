@@ -15,8 +15,9 @@ QPalette FacePalette() {
     const QColor white(255, 255, 255);
     QPalette colours(black, palette::kFace, white, palette::kDarkEdge, QColor(170, 170, 170), black,
                      white, white, palette::kFace);
-    colours.setColor(QPalette::Highlight, QColor(0, 0, 128));
-    colours.setColor(QPalette::HighlightedText, white);
+    // The accent marks the chosen row: the status images, drawn black, stay plain on it.
+    colours.setColor(QPalette::Highlight, palette::kAccent);
+    colours.setColor(QPalette::HighlightedText, black);
     colours.setColor(QPalette::AlternateBase, QColor(236, 236, 236));
     colours.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
     colours.setColor(QPalette::ToolTipText, black);
@@ -28,7 +29,7 @@ QPalette FacePalette() {
         colours.setColor(QPalette::Disabled, role, QColor(110, 110, 110));
     }
     colours.setColor(QPalette::Disabled, QPalette::Base, palette::kFace);
-    colours.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0, 0, 128));
+    colours.setColor(QPalette::Inactive, QPalette::Highlight, palette::kAccent);
     return colours;
 }
 
