@@ -200,7 +200,7 @@ TEST(OptionFileTest, AFolderOfAnotherUserIsAnInstalledProgramsEvenWithAFileInIt)
     }
     TempFolder temp;
     std::filesystem::create_directory(temp / "bin");
-    WriteBytes(temp / "bin/kavendrum.opt", std::vector<char>(24, '\0'));
+    testing::WriteBytes(temp / "bin/kavendrum.opt", std::vector<char>(24, '\0'));
     ASSERT_EQ(::chown((temp / "bin").c_str(), 65534, 65534), 0);
     EXPECT_EQ(ResolveOptionFilePath(temp / "bin/", temp / "xdg", temp.path()),
               temp / "xdg/kavendrum/kavendrum.opt");
