@@ -218,6 +218,7 @@ void CountMergedPiecesGood(Verification& verification, const MergeJournal& journ
         if (last <= journal.piecesMerged && entry.mark == PieceMark::Bad &&
             (entry.count > 1 || !FileExists(entry.path))) {
             entry.mark = PieceMark::Good;
+            entry.fault = PieceFault::None;
         }
         allGood = allGood && entry.mark == PieceMark::Good;
         first = last + 1;

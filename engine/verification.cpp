@@ -24,9 +24,9 @@ class PieceRows {
         m_runFirst = first;
         m_runCount = last - first + 1;
     }
-    void Opened(std::uint32_t number, PieceMark mark) {
+    void Opened(std::uint32_t number, PieceMark mark, PieceFault fault = PieceFault::None) {
         CloseRun();
-        m_rows.push_back({m_set.PiecePath(number), SizeText(number), mark});
+        m_rows.push_back({m_set.PiecePath(number), SizeText(number), mark, 1, fault});
     }
     std::vector<PieceEntry> Finish() {
         CloseRun();
@@ -46,14 +46,16 @@ class PieceRows {
         const std::uint32_t fullLast = last < m_info.pieceCount ? last : last - 1;
         if (m_oneByOne || fullLast == m_runFirst) {
             for (std::uint32_t number = m_runFirst; number <= fullLast; ++number) {
-                m_rows.push_back({m_set.PiecePath(number), SizeText(number), PieceMark::Bad});
+                m_rows.push_back({m_set.PiecePath(number), SizeText(number), PieceMark::Bad, 1,
+                                  PieceFault::Missing});
             }
         } else if (fullLast > m_runFirst) {
             m_rows.push_back({m_set.RunPath(m_runFirst, fullLast), SizeText(m_runFirst),
-                              PieceMark::Bad, fullLast - m_runFirst + 1});
+                              PieceMark::Bad, fullLast - m_runFirst + 1, PieceFault::Missing});
         }
         if (last == m_info.pieceCount) {
-            m_rows.push_back({m_set.PiecePath(last), SizeText(last), PieceMark::Bad});
+            m_rows.push_back(
+                {m_set.PiecePath(last), SizeText(last), PieceMark::Bad, 1, PieceFault::Missing});
         }
         m_runCount = 0;
     }
@@ -66,18 +68,19 @@ class PieceRows {
     std::vector<PieceEntry> m_rows;
 };
 
-// Good when the piece has exactly `expected` bytes and passes the further check; none when it
-// does not open.
-std::optional<PieceMark> MarkOf(const std::string& path, std::uint32_t number,
-                                std::uint32_t expected, const PieceCheck& check) {
+// Good when the piece has exactly `expected` bytes and passes the further check; otherwise why
+// not. None when it does not open.
+std::optional<PieceFault> FaultOf(const std::string& path, std::uint32_t number,
+                                  std::uint32_t expected, const PieceCheck& check) {
     auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
         return std::nullopt;
     }
     const auto length = piece.value().Length();
-    const bool good =
-        length.ok() && length.value() == expected && (!check || check(number, piece.value()));
-    return good ? PieceMark::Good : PieceMark::Bad;
+    if (!length.ok() || length.value() != expected) {
+        return PieceFault::SizeDiffers;
+    }
+    return !check || check(number, piece.value()) ? PieceFault::None : PieceFault::ContentDiffers;
 }
 
 // An empty last piece that is not there: it holds no byte, so nothing of the file is missing.
@@ -89,9 +92,10 @@ bool HoldsNoByte(const HeadFileInfo& info, std::uint32_t number, const std::stri
 bool MarkListed(const PieceSet& set, const HeadFileInfo& info, std::uint32_t number,
                 const PieceCheck& check, PieceRows& rows) {
     const std::string path = set.PiecePath(number);
-    if (const auto mark = MarkOf(path, number, ExpectedPieceSize(info, number), check)) {
-        rows.Opened(number, *mark);
-        return *mark == PieceMark::Good;
+    if (const auto fault = FaultOf(path, number, ExpectedPieceSize(info, number), check)) {
+        const bool good = *fault == PieceFault::None;
+        rows.Opened(number, good ? PieceMark::Good : PieceMark::Bad, *fault);
+        return good;
     }
     if (HoldsNoByte(info, number, path)) {
         rows.Opened(number, PieceMark::Good);

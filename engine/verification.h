@@ -19,6 +19,9 @@ namespace kavendrum {
 // The status image of a row, by its index in the piece list's images.
 enum class PieceMark { Unchecked = 0, Good = 1, Bad = 2 };
 
+// Why a row is marked Bad, so that a form can say it.
+enum class PieceFault { None, Missing, SizeDiffers, ContentDiffers };
+
 struct PieceEntry {
     std::string path;
     std::string sizeText;  // expected size, in decimal
@@ -26,6 +29,7 @@ struct PieceEntry {
     // How many consecutive pieces the row stands for. More than one only for a run of pieces
     // that are missing, all of one expected size; its path is then RunPath's.
     std::uint32_t count = 1;
+    PieceFault fault = PieceFault::None;
 
     bool operator==(const PieceEntry&) const = default;
 };

@@ -164,12 +164,24 @@ StoreResult StoreOptions(const std::string& path, const OptionSet& values, Optio
     return {StoreStatus::Stored, {}};
 }
 
+bool IsInstalledProgramFolder(const std::string& programFolder) {
+    // What a package or an administrator put there is shared by every user and owned by the
+    // package manager: a file written there by root outlives the package and shadows each
+    // user's own.
+    for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/"}) {
+        if (programFolder.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return !FolderIsUsersOwn(programFolder) || !FolderIsWritable(programFolder);
+}
+
 std::string ResolveOptionFilePath(const std::string& programFolder,
                                   const std::optional<std::string>& configHome,
                                   const std::optional<std::string>& home) {
     const std::string besideProgram = programFolder + kOptionFileName;
     const bool usable = configHome || home;
-    if (FileExists(besideProgram) || FolderIsWritable(programFolder) || !usable) {
+    if (!usable || !IsInstalledProgramFolder(programFolder)) {
         return besideProgram;
     }
     std::string config = configHome ? *configHome : WithTrailingSeparator(*home) + ".config";

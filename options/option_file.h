@@ -41,8 +41,12 @@ struct StoreResult {
 // Rewrites the file whole with `values`; only once that succeeded are they put in force.
 StoreResult StoreOptions(const std::string& path, const OptionSet& values, OptionSet& inForce);
 
-// The option file beside the program. An installed program's folder can hold none, so then the
-// file lives in the user's configuration folder (created when missing).
+// An installed program's folder: one under a system prefix (/usr/, /opt/, ...), or one that is
+// not the user's own or not writable.
+bool IsInstalledProgramFolder(const std::string& programFolder);
+// The option file beside the program, for a program run from its build folder or another
+// folder of the user's own. An installed program never writes beside itself: its file lives in
+// the user's configuration folder, kavendrum/ (created when missing), whatever lies beside it.
 std::string ResolveOptionFilePath(const std::string& programFolder,
                                   const std::optional<std::string>& configHome,
                                   const std::optional<std::string>& home);

@@ -87,6 +87,9 @@ FileStatus FlushFolder(const std::string& folder);
 bool FlushFolderCoversItsFiles();
 // True when a new file could be created in the folder.
 bool FolderIsWritable(const std::string& folder);
+// True when the folder belongs to the user running the program (on Windows, where the file
+// system says nothing of the kind for a program's folder: when it is writable).
+bool FolderIsUsersOwn(const std::string& folder);
 // Bytes that the user may still write on the file system that holds `folder` ("" is the current
 // folder), so that a run can refuse before it starts instead of failing half-way.
 FileResult<std::uint64_t> FreeSpaceOf(const std::string& folder);

@@ -252,6 +252,12 @@ bool FolderIsWritable(const std::string& folder) {
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool FolderIsUsersOwn(const std::string& folder) {
+    struct stat status {};
+    return ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == ::geteuid();
+}
+
 FileResult<std::string> ProgramPath() {
     char buffer[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);

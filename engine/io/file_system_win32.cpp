@@ -234,6 +234,10 @@ bool FolderIsWritable(const std::string& folder) {
     return true;
 }
 
+bool FolderIsUsersOwn(const std::string& folder) {
+    return FolderIsWritable(folder);
+}
+
 FileResult<std::string> ProgramPath() {
     char buffer[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);

@@ -119,6 +119,8 @@ TEST_F(ContentIntegrityTest, AFlippedByteMakesOnlyItsRowBadAndTheBarShowsTheRead
     EXPECT_EQ(Marks(checked.verification),
               (std::vector<PieceMark>{PieceMark::Good, PieceMark::Bad, PieceMark::Good}));
     EXPECT_EQ(checked.contentBad, (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(checked.verification.pieces.value()[1].fault, PieceFault::ContentDiffers);
+    EXPECT_EQ(checked.verification.pieces.value()[0].fault, PieceFault::None);
     EXPECT_TRUE(host.messages.empty());
     // Each block read, whole or not, and the end of each piece: 3 + 3 + 2 steps, and the bar is
     // emptied again at the end.

@@ -45,6 +45,15 @@ class VerificationTest : public ::testing::Test {
 using Marks = std::vector<PieceMark>;
 constexpr auto kGood = PieceMark::Good;
 constexpr auto kBad = PieceMark::Bad;
+constexpr auto kMissing = PieceFault::Missing;
+
+std::vector<PieceFault> FaultsOf(const Verification& verification) {
+    std::vector<PieceFault> faults;
+    for (const auto& entry : verification.pieces.value()) {
+        faults.push_back(entry.fault);
+    }
+    return faults;
+}
 
 TEST_F(VerificationTest, ListsEveryPieceWithItsExpectedSize) {
     WriteHead("x.kdh", {2500, 3, 1000, 1000, "bin"});
@@ -82,6 +91,10 @@ TEST_F(VerificationTest, MissingWrongSizedAndLockedPiecesAreBadAndTheRestStillCh
     const Verification& verification = *held;
     EXPECT_EQ(verification.outcome, VerifyOutcome::Failed);
     EXPECT_EQ(MarksOf(verification), (Marks{kBad, kBad, kBad, kBad, kGood}));
+    // A form says why each row is bad; a piece it cannot open counts as missing.
+    EXPECT_EQ(FaultsOf(verification),
+              (std::vector<PieceFault>{PieceFault::SizeDiffers, kMissing, PieceFault::SizeDiffers,
+                                       kMissing, PieceFault::None}));
     EXPECT_EQ(VerifyPieces(temp / "x.kdh", host).pieces.value()[3].mark, kGood);
 }
 
@@ -124,14 +137,16 @@ TEST_F(VerificationTest, BillionsOfMissingPiecesMakeOneRowPerRun) {
     WritePiece("x_4294967294.skf", 1);
     const Verification verification = VerifyPieces(temp / "x.kdh", host);
     EXPECT_EQ(verification.outcome, VerifyOutcome::Failed);
-    EXPECT_EQ(*verification.pieces,
-              (std::vector<PieceEntry>{{temp / "x_1.skf", "1", kGood},
-                                       {temp / "x_2.skf", "1", kBad},
-                                       {temp / "x_3.skf", "1", kBad},
-                                       {temp / "x_{4..4294967293}.skf", "1", kBad, 4294967290u},
-                                       {temp / "x_4294967294.skf", "1", kGood},
-                                       // empty, so nothing of the file is missing with it
-                                       {temp / "x_4294967295.skf", "0", kGood}}));
+    EXPECT_EQ(
+        *verification.pieces,
+        (std::vector<PieceEntry>{{temp / "x_1.skf", "1", kGood},
+                                 {temp / "x_2.skf", "1", kBad, 1, kMissing},
+                                 // there, but two bytes long
+                                 {temp / "x_3.skf", "1", kBad, 1, PieceFault::SizeDiffers},
+                                 {temp / "x_{4..4294967293}.skf", "1", kBad, 4294967290u, kMissing},
+                                 {temp / "x_4294967294.skf", "1", kGood},
+                                 // empty, so nothing of the file is missing with it
+                                 {temp / "x_4294967295.skf", "0", kGood}}));
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -140,7 +155,7 @@ TEST_F(VerificationTest, UpToTheLimitEveryMissingPieceHasARowOfItsOwn) {
     WritePiece("x_2.skf", 1);
     const std::vector<PieceEntry> pieces = VerifyPieces(temp / "x.kdh", host).pieces.value();
     ASSERT_EQ(pieces.size(), kPiecesListedOneByOne);
-    EXPECT_EQ(pieces[0], (PieceEntry{temp / "x_1.skf", "1", kBad}));
+    EXPECT_EQ(pieces[0], (PieceEntry{temp / "x_1.skf", "1", kBad, 1, kMissing}));
     EXPECT_EQ(pieces[1], (PieceEntry{temp / "x_2.skf", "1", kGood}));
     EXPECT_EQ(
         pieces.back(),

@@ -199,5 +199,34 @@ TEST(OptionFileTest, AnInstalledProgramKeepsItsOptionsInTheUsersConfigurationFol
               LoadStatus::Loaded);
 }
 
+TEST(OptionFileTest, AProgramUnderASystemPrefixNeverWritesBesideItselfEvenForRoot) {
+    TempFolder temp;
+    // Root may write /usr/bin, but a file left there would outlive the package and shadow every
+    // user's own.
+    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/opt/kavendrum/bin/"}) {
+        EXPECT_EQ(ResolveOptionFilePath(folder, temp / "xdg", temp.path()),
+                  temp / "xdg/kavendrum/kavendrum.opt")
+            << folder;
+    }
+}
+
+#ifndef _WIN32
+TEST(OptionFileTest, AFolderOfAnotherUserIsAnInstalledProgramsEvenWithAFileInIt) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a folder away";
+    }
+    TempFolder temp;
+    std::filesystem::create_directory(temp / "bin");
+    testing::WriteBytes(temp / "bin/kavendrum.opt", std::vector<char>(24, '\0'));
+    ASSERT_EQ(::chown((temp / "bin").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(ResolveOptionFilePath(temp / "bin/", temp / "xdg", temp.path()),
+              temp / "xdg/kavendrum/kavendrum.opt");
+    // The user's own folder keeps the file beside the program.
+    ASSERT_EQ(::chown((temp / "bin").c_str(), 0, 0), 0);
+    EXPECT_EQ(ResolveOptionFilePath(temp / "bin/", temp / "xdg", temp.path()),
+              temp / "bin/kavendrum.opt");
+}
+#endif
+
 }  // namespace
 }  // namespace kavendrum

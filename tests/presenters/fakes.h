@@ -34,6 +34,10 @@ class FakeDialogs : public ui::DialogView {
         filters.push_back(filter);
         return fileToChoose;
     }
+    std::string ChooseFileToOpenIn(const std::string& filter, const std::string& folder) override {
+        fileFoldersOffered.push_back(folder);
+        return ChooseFileToOpen(filter);
+    }
     std::optional<std::string> ChooseFolder(const std::string& initial) override {
         foldersOffered.push_back(initial);
         return folderToChoose;
@@ -53,6 +57,7 @@ class FakeDialogs : public ui::DialogView {
     std::optional<std::string> folderToChoose;
     std::vector<std::string> filters;
     std::vector<std::string> foldersOffered;
+    std::vector<std::string> fileFoldersOffered;
 };
 
 // Writes every call down as text, such as "SetStepRange(0,3,1)".
@@ -80,8 +85,10 @@ class FakeProgress : public ui::ProgressView {
         calls.push_back("Advance");
         return 0;
     }
+    void SetBusy(bool busy) override { busyChanges.push_back(busy); }
 
     std::vector<std::string> calls;
+    std::vector<bool> busyChanges;
 };
 
 class FakeProfile : public ui::Profile {

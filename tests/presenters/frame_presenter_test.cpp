@@ -180,7 +180,9 @@ TEST(FrameProfileTest, TheDropWindowsPlaceIsKeptAndReadBack) {
     FakeProfile profile;
     EXPECT_EQ(DropWindowStart(profile).left, 392);
     EXPECT_EQ(DropWindowStart(profile).top, 284);
+    EXPECT_FALSE(HasDropWindowPlace(profile));
     WriteDropWindowPlace(profile, DropWindowPlace{true, 30, 40});
+    EXPECT_TRUE(HasDropWindowPlace(profile));
     EXPECT_EQ(profile.values.at("DragWindow/Visible"), 1);
     EXPECT_EQ(DropWindowStart(profile).left, 40);
     EXPECT_EQ(DropWindowStart(profile).top, 30);
@@ -189,6 +191,32 @@ TEST(FrameProfileTest, TheDropWindowsPlaceIsKeptAndReadBack) {
     EXPECT_EQ(profile.values.at("DragWindow/Visible"), 0);
     EXPECT_EQ(profile.values.at("DragWindow/Left"), 40);
     EXPECT_EQ(profile.flushes, 2);
+}
+
+bool Overlap(const PixelRect& a, const ProfilePoint& at, PixelSize size) {
+    return at.left < a.left + a.width && a.left < at.left + size.width &&
+           at.top < a.top + a.height && a.top < at.top + size.height;
+}
+
+TEST(FrameProfileTest, AFirstRunPutsTheDropWindowBesideTheFrameNotOnIt) {
+    const PixelSize square{40, 40};
+    // 1024 x 768 and 1366 x 768 with the frame in the middle: beside it, on the right.
+    for (const PixelRect area : {PixelRect{0, 0, 1024, 740}, PixelRect{0, 0, 1366, 740}}) {
+        const PixelRect frame{(area.width - 780) / 2, 80, 780, 560};
+        const ProfilePoint at = FirstDropWindowPlace(area, frame, square, 22);
+        EXPECT_FALSE(Overlap(frame, at, square));
+        EXPECT_EQ(at.left, frame.left + frame.width + 8);
+        EXPECT_GE(at.top, area.top);
+        EXPECT_LE(at.top + square.height, area.top + area.height);
+    }
+    // A frame against the right edge: on its left.
+    const PixelRect right{300, 100, 724, 500};
+    EXPECT_EQ(FirstDropWindowPlace({0, 0, 1024, 768}, right, square, 22).left, 252);
+    // A frame that fills the screen: the lower left corner, clear of the status bar.
+    const ProfilePoint corner =
+        FirstDropWindowPlace({0, 0, 800, 600}, {0, 0, 800, 600}, square, 22);
+    EXPECT_EQ(corner.left, 8);
+    EXPECT_EQ(corner.top, 600 - 22 - 8 - 40);
 }
 
 TEST(HelpPathTest, TheHelpIsFoundBesideTheProgramOrWithItsSharedFiles) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+
 #include "engine/head_file.h"
 #include "engine/paths.h"
+#include "engine/split_operation.h"
 #include "fakes.h"
 #include "support/temp_folder.h"
 
@@ -17,8 +22,15 @@ class FakeMergeView : public MergeView {
   public:
     MergeFields ReadFields() const override { return fields; }
     void WriteFields(const MergeFields& written) override { fields = written; }
-    void ClearPieces() override { pieces.clear(); }
+    void ClearPieces() override {
+        pieces.clear();
+        notes.clear();
+        selected.reset();
+    }
     void AddPiece(const PieceEntry& entry) override { pieces.push_back(entry); }
+    void SetPieceNote(std::size_t row, const std::string& note) override { notes[row] = note; }
+    void SelectPiece(std::size_t row) override { selected = row; }
+    void ShowSummary(const std::string& text) override { summary = text; }
     bool PrefixChecked() const override { return fields.prefixName; }
     void SetPrefixEditable(bool editable) override {
         prefixEditable = editable;
@@ -37,6 +49,9 @@ class FakeMergeView : public MergeView {
 
     MergeFields fields;
     std::vector<PieceEntry> pieces;
+    std::map<std::size_t, std::string> notes;
+    std::optional<std::size_t> selected;
+    std::string summary;
     bool prefixEditable = false;
 };
 
@@ -141,6 +156,10 @@ TEST_F(MergePresenterTest, BrowsingLoadsTheChosenHeadFileOrFolder) {
 
     dialogs.fileToChoose = folder / "movie.kdh";
     presenter.OnBrowseHeadFile();
+    presenter.OnBrowseHeadFile();
+    // The second dialog opens where the first head file was.
+    EXPECT_EQ(dialogs.fileFoldersOffered,
+              (std::vector<std::string>{"", "", GetFolderPart(folder / "movie.kdh")}));
     EXPECT_EQ(view.fields.headFileName, folder / "movie.kdh");
     EXPECT_EQ(view.pieces.size(), 3u);
 
@@ -164,6 +183,67 @@ TEST_F(MergePresenterTest, VerifyMarksEveryExpectedPiece) {
     Prepare({1, 2, 3});
     EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Passed);
     EXPECT_TRUE(presenter.m_bVerifyOk);
+}
+
+TEST_F(MergePresenterTest, VerifyBringsTheFirstBadPieceIntoViewAndSaysWhy) {
+    Prepare({1, 3});
+    WriteBytes(folder / "movie_3.skf", std::vector<char>(499, 'x'));
+    TypeHeadFile(folder / "movie.kdh");
+    EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Failed);
+    EXPECT_EQ(view.selected, 1u);
+    EXPECT_EQ(view.notes,
+              (std::map<std::size_t, std::string>{{1, "missing"}, {2, "size differs"}}));
+    EXPECT_EQ(view.summary, "2 of 3 pieces are bad");
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    Prepare({1, 2, 3});
+    EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Passed);
+    EXPECT_FALSE(view.selected);
+    EXPECT_TRUE(view.notes.empty());
+    EXPECT_EQ(view.summary, "");
+    EXPECT_EQ(progress.busyChanges, (std::vector<bool>{true, false, true, false}));
+}
+
+TEST_F(MergePresenterTest, SummariesCountThePiecesARunOfMissingPiecesStandsFor) {
+    const std::vector<PieceEntry> rows{
+        {"a_1.skf", "10", PieceMark::Good},
+        {"a_{2..40}.skf", "10", PieceMark::Bad, 39, PieceFault::Missing},
+        {"a_41.skf", "3", PieceMark::Good}};
+    EXPECT_EQ(BadPiecesSummary(rows), "39 of 41 pieces are bad");
+    EXPECT_EQ(BadPiecesSummary({rows[0], rows[2], {"a_3.skf", "1", PieceMark::Bad}}),
+              "1 of 3 pieces is bad");
+    EXPECT_EQ(BadPiecesSummary({rows[0]}), "");
+    EXPECT_EQ(PieceFaultText(PieceFault::ContentDiffers), "content differs");
+}
+
+TEST_F(MergePresenterTest, AChecksumErrorOfTheMergeIsFollowedByTheRowsThatCausedIt) {
+    whole = RandomBytes(2500);
+    WriteBytes(folder / "movie.avi", whole);
+    FakeDialogs splitDialogs;
+    FakeProgress splitProgress;
+    FormHost splitHost(splitDialogs, splitProgress);
+    SplitRequest split;
+    split.sourcePath = folder / "movie.avi";
+    split.destinationFolder = folder / "";
+    split.pieceSize = 1000;
+    split.writeChecksums = true;
+    ASSERT_EQ(RunSplit(split, &options.inForce, splitHost), Outcome::Succeeded);
+    std::filesystem::remove(folder / "movie.avi");
+    {
+        // One byte of the second piece flipped, its size unchanged.
+        std::fstream piece(folder / "movie_2.skf", std::ios::in | std::ios::out | std::ios::binary);
+        piece.seekp(17);
+        piece.put(static_cast<char>(~whole[1017]));
+    }
+    TypeHeadFile(folder / "movie.kdh");
+    options.inForce.verifyBeforeMerge = 0;
+    presenter.OnStart();
+    ASSERT_EQ(dialogs.Texts(), std::vector<std::string>{"Merged file checksum error!"});
+    EXPECT_EQ(view.Marks(),
+              (std::vector<PieceMark>{PieceMark::Good, PieceMark::Bad, PieceMark::Good}));
+    EXPECT_EQ(view.notes, (std::map<std::size_t, std::string>{{1, "content differs"}}));
+    EXPECT_EQ(view.selected, 1u);
+    EXPECT_EQ(view.summary, "1 of 3 pieces is bad");
 }
 
 TEST_F(MergePresenterTest, StartRebuildsTheFileAfterVerifyingIt) {

@@ -169,11 +169,60 @@ TEST_F(SplitPresenterTest, ARefusedCustomSizeStopsTheCustomModeOnly) {
     EXPECT_FALSE(Exists(folder / "a.kdh"));
     EXPECT_TRUE(progress.calls.empty());
 
-    // In fixed mode the preset is used all the same, after the notice.
+    // In fixed mode the preset is used, and the greyed-out field is not read.
     view.fields.sizeMode = 0;
     presenter.OnFixedSize();
-    EXPECT_EQ(dialogs.boxes.size(), 4u);
+    EXPECT_EQ(dialogs.boxes.size(), 3u);
     EXPECT_EQ(view.rows[SplitView::kPieceCount], "1");
+}
+
+TEST_F(SplitPresenterTest, AnEmptyCustomSizeNeverTrapsTheOtherFields) {
+    WriteBytes(folder / "a.bin", RandomBytes(5000));
+    view.fields.sizeMode = 1;
+    view.fields.customSize = "";
+    presenter.OnCustomSize();
+    ASSERT_EQ(dialogs.Texts(), std::vector<std::string>{"Please enter a positive integer."});
+
+    // Back in fixed mode every keystroke elsewhere works, without a word about the custom size.
+    view.fields.sizeMode = 0;
+    presenter.OnFixedSize();
+    for (const std::string& typed : {std::string("/"), folder / "a", folder / "a.bin"}) {
+        TypeSource(typed);
+    }
+    view.fields.destFolder = folder / "out";
+    presenter.OnDestinationChanged();
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(view.rows[SplitView::kPieceCount], "1");
+    EXPECT_EQ(view.rows[SplitView::kDestinationFolder], folder / "out");
+    EXPECT_EQ(view.customSizeSelected, 1);
+
+    // In custom mode the other fields stay quiet too, and nothing is divided by the bad size;
+    // the custom field itself and Start still say what is wrong.
+    view.fields.sizeMode = 1;
+    view.fields.customSize = "";
+    presenter.OnCustomSize();
+    EXPECT_EQ(dialogs.boxes.size(), 2u);
+    view.fields.destFolder = folder / "elsewhere";
+    presenter.OnDestinationChanged();
+    EXPECT_EQ(view.rows[SplitView::kDestinationFolder], folder / "elsewhere");
+    view.fields.customSize = "";
+    TypeSource(folder / "a.bi");
+    EXPECT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(view.rows[SplitView::kSplitFileName], folder / "a.bi");
+    view.fields.customSize = "";
+    presenter.OnCustomSizeChanged();
+    presenter.OnStart();
+    EXPECT_EQ(dialogs.boxes.size(), 4u);
+    EXPECT_FALSE(Exists(folder / "a.kdh"));
+}
+
+TEST_F(SplitPresenterTest, StartShowsTheFormBusyUntilTheSplitEnds) {
+    WriteBytes(folder / "a.bin", RandomBytes(5000));
+    TypeSource(folder / "a.bin");
+    EXPECT_TRUE(progress.busyChanges.empty());
+    presenter.OnStart();
+    EXPECT_TRUE(Exists(folder / "a.kdh"));
+    EXPECT_EQ(progress.busyChanges, (std::vector<bool>{true, false}));
 }
 
 TEST_F(SplitPresenterTest, BrowsingChangesNothingWhenCancelled) {
@@ -197,6 +246,18 @@ TEST_F(SplitPresenterTest, BrowsingChangesNothingWhenCancelled) {
     view.fields.destFolder = "/srv/out";
     presenter.OnDestinationChanged();
     EXPECT_EQ(view.rows[SplitView::kDestinationFolder], "/srv/out");
+}
+
+TEST_F(SplitPresenterTest, TheFileDialogOpensInTheFoldersOfTheSourceOrAtHome) {
+    // A folder that is not there, or no folder at all, sends the dialog home (empty), never to
+    // the program's working folder.
+    for (const std::string& typed :
+         {std::string("/no/such/folder/a.bin"), std::string("a.bin"), folder / "a.bin"}) {
+        TypeSource(typed);
+        presenter.OnBrowseFile();
+    }
+    EXPECT_EQ(dialogs.fileFoldersOffered,
+              (std::vector<std::string>{"", "", GetFolderPart(folder / "a.bin")}));
 }
 
 TEST_F(SplitPresenterTest, StartSplitsWithTheShownSizeAndTheOptionsInForce) {

@@ -9,6 +9,9 @@ Person::Person() {
     m_answers.box = [this](QWidget*, const QString& text, const QString& caption,
                            ui::BoxStyle style) {
         boxes.push_back({text, caption, style});
+        if (whileBoxShows) {
+            whileBoxShows();
+        }
         if (answers.empty()) {
             return true;
         }

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,6 +37,8 @@ class Person {
     QString fileToChoose;
     std::optional<QString> folderToChoose;
     QString folderOfferedFirst;
+    // Run as each box shows, to look at the window behind it.
+    std::function<void()> whileBoxShows;
 
   private:
     ui::ModalAnswers m_answers;

@@ -1,6 +1,7 @@
 #include "ui/controls/etched_button.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "ui/controls/etched_palette.h"
@@ -31,11 +32,23 @@ void CEtchedButton::paintEvent(QPaintEvent*) {
     painter.drawText(QRect(xc - cx / 2, yc - cy / 2, cx, cy), Qt::AlignLeft | Qt::AlignTop,
                      m_strCaption);
     if (hasFocus()) {
-        painter.setPen(QPen(palette::kAccent, 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRect(QPoint(xc - cx / 2 - 1, yc - cy / 2 - 1),
-                               QPoint(xc + cx / 2 + 2, yc + cy / 2 + 2)));
+        const QRect ring(QPoint(xc - cx / 2 - 1, yc - cy / 2 - 1),
+                         QPoint(xc + cx / 2 + 2, yc + cy / 2 + 2));
+        DrawFocusRing(painter, ring);
     }
+}
+
+// Enter presses the focused button, as on every desktop; Space works as before.
+void CEtchedButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat() && isEnabled()) {
+            animateClick();
+        }
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 }  // namespace kavendrum::ui

@@ -17,6 +17,7 @@ class CEtchedButton : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QString m_strCaption;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QString>
 
 namespace kavendrum::ui {
@@ -16,6 +17,10 @@ class CEtchedCheckBox : public QAbstractButton {
     void SetCaption(const QString& caption) { m_strCaption = caption; }
     const QString& Caption() const { return m_strCaption; }
     int m_nChecked = 0;
+
+    // The drawn box's side for a font; the caption starts three pixels right of it.
+    static int BoxSize(const QFontMetrics& metrics);
+    static constexpr int kSmallestBox = 13;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,11 +10,46 @@ int StepTowards(int from, int to) {
 
 }  // namespace
 
+QPalette FacePalette() {
+    const QColor black(0, 0, 0);
+    const QColor white(255, 255, 255);
+    QPalette colours(black, palette::kFace, white, palette::kDarkEdge, QColor(170, 170, 170), black,
+                     white, white, palette::kFace);
+    // The accent marks the chosen row: the status images, drawn black, stay plain on it.
+    colours.setColor(QPalette::Highlight, palette::kAccent);
+    colours.setColor(QPalette::HighlightedText, black);
+    colours.setColor(QPalette::AlternateBase, QColor(236, 236, 236));
+    colours.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
+    colours.setColor(QPalette::ToolTipText, black);
+    colours.setColor(QPalette::PlaceholderText, palette::kDarkEdge);
+    colours.setColor(QPalette::Link, QColor(0, 0, 255));
+    colours.setColor(QPalette::LinkVisited, QColor(128, 0, 128));
+    // Greyed-out text: dark enough to read, light enough to tell from the rest.
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        colours.setColor(QPalette::Disabled, role, QColor(110, 110, 110));
+    }
+    colours.setColor(QPalette::Disabled, QPalette::Base, palette::kFace);
+    colours.setColor(QPalette::Inactive, QPalette::Highlight, palette::kAccent);
+    return colours;
+}
+
+void DrawFocusRing(QPainter& painter, const QRect& ring) {
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(palette::kAccent, 1));
+    painter.drawRect(ring);
+    painter.setPen(QPen(palette::kFocusDots, 1, Qt::DotLine));
+    painter.drawRect(ring.adjusted(-1, -1, 1, 1));
+    painter.restore();
+}
+
+void UseFacePalette(QWidget* widget) {
+    widget->setPalette(FacePalette());
+    widget->setAutoFillBackground(true);
+}
+
 void UseFaceBackground(QWidget* form) {
-    QPalette colours = form->palette();
-    colours.setColor(QPalette::Window, palette::kFace);
-    form->setPalette(colours);
-    form->setAutoFillBackground(true);
+    UseFacePalette(form);
 }
 
 void DrawStroke(QPainter& painter, int x0, int y0, int x1, int y1) {

@@ -157,9 +157,23 @@ void CProgressBar::RemoveFromPane() {
     m_pStatusBar = nullptr;
 }
 
+void CProgressBar::Rest() {
+    if (m_pStatusBar == nullptr || isHidden()) {
+        return;
+    }
+    hide();
+    // A text the run left there, such as its result, stays.
+    if (m_pStatusBar->currentMessage() == m_strLabel) {
+        m_pStatusBar->showMessage(m_nPane == 0 ? QString(kIdleText) : m_strSavedPaneText);
+    }
+}
+
 void CProgressBar::MakeVisible() {
     if (isHidden()) {
         show();
+        if (m_pStatusBar != nullptr) {
+            m_pStatusBar->showMessage(m_strLabel);
+        }
     }
 }
 

@@ -27,6 +27,8 @@ class CProgressBar : public QWidget {
     int Advance();
     bool FitToPane();
     void RemoveFromPane();
+    // The run has ended: the bar and its label leave the status bar until the next run.
+    void Rest();
 
     bool IsPlaced() const { return m_pStatusBar != nullptr; }
     const QString& Label() const { return m_strLabel; }

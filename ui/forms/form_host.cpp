@@ -1,5 +1,8 @@
 #include "ui/forms/form_host.h"
 
+#include <QApplication>
+#include <QStatusBar>
+
 #include "ui/forms/modal_dialogs.h"
 
 namespace kavendrum::ui {
@@ -11,6 +14,12 @@ bool CFormHost::ShowBox(const std::string& text, const std::string& caption, Box
 
 std::string CFormHost::ChooseFileToOpen(const std::string& filter) {
     return ui::ChooseFileToOpen(m_pOwner, QString::fromStdString(filter)).toStdString();
+}
+
+std::string CFormHost::ChooseFileToOpenIn(const std::string& filter, const std::string& folder) {
+    return ui::ChooseFileToOpen(m_pOwner, QString::fromStdString(filter),
+                                QString::fromStdString(folder))
+        .toStdString();
 }
 
 std::optional<std::string> CFormHost::ChooseFolder(const std::string& initial) {
@@ -37,6 +46,40 @@ int CFormHost::SetPosition(int position) {
 
 int CFormHost::Advance() {
     return m_pProgress != nullptr ? m_pProgress->Advance() : 0;
+}
+
+// The run blocks this thread; the window still repaints, so it shows that it is busy: the wait
+// cursor, and every part of the window but the status bar greyed out, since input is dropped.
+void CFormHost::SetBusy(bool busy) {
+    QWidget* window = m_pOwner->window();
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_pFocus = QApplication::focusWidget();
+        const QList<QWidget*> parts =
+            window == m_pOwner ? QList<QWidget*>{m_pOwner}
+                               : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* part : parts) {
+            if (part->isEnabled() && !part->isWindow() &&
+                qobject_cast<QStatusBar*>(part) == nullptr) {
+                part->setEnabled(false);
+                m_disabled.append(part);
+            }
+        }
+        return;
+    }
+    for (const QPointer<QWidget>& part : std::as_const(m_disabled)) {
+        if (part != nullptr) {
+            part->setEnabled(true);
+        }
+    }
+    m_disabled.clear();
+    if (m_pFocus != nullptr && m_pFocus->isEnabled()) {
+        m_pFocus->setFocus(Qt::OtherFocusReason);
+    }
+    QApplication::restoreOverrideCursor();
+    if (m_pProgress != nullptr) {
+        m_pProgress->Rest();
+    }
 }
 
 }  // namespace kavendrum::ui

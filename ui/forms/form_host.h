@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include "ui/controls/progress_bar.h"
@@ -15,6 +17,7 @@ class CFormHost : public DialogView, public ProgressView {
 
     bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) override;
     std::string ChooseFileToOpen(const std::string& filter) override;
+    std::string ChooseFileToOpenIn(const std::string& filter, const std::string& folder) override;
     std::optional<std::string> ChooseFolder(const std::string& initial) override;
 
     bool ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) override;
@@ -22,10 +25,14 @@ class CFormHost : public DialogView, public ProgressView {
     bool SetStepRange(int lower, int upper, int step) override;
     int SetPosition(int position) override;
     int Advance() override;
+    void SetBusy(bool busy) override;
 
   private:
     QWidget* m_pOwner;
     CProgressBar* m_pProgress;
+    // What SetBusy disabled, to be enabled again, and the focus to give back.
+    QList<QPointer<QWidget>> m_disabled;
+    QPointer<QWidget> m_pFocus;
 };
 
 }  // namespace kavendrum::ui

@@ -32,9 +32,9 @@ bool Contains(const QRectF& outer, const QRectF& inner) {
 int TextWidthNeeded(const QWidget* widget, const QString& ownText) {
     const QFontMetrics metrics(widget->font());
     if (const auto* box = qobject_cast<const CEtchedCheckBox*>(widget)) {
-        // The box, then the caption at 16 and the focus rectangle one pixel past it.
+        // The box, then the caption three pixels after it and the focus ring past it.
         const QString caption = ownText.isEmpty() ? box->Caption() : ownText;
-        return 16 + metrics.horizontalAdvance(caption) + 1;
+        return CEtchedCheckBox::BoxSize(metrics) + 3 + metrics.horizontalAdvance(caption) + 2;
     }
     if (const auto* button = qobject_cast<const CEtchedButton*>(widget)) {
         // The caption centred, with the focus rectangle three pixels beyond it on either side.
@@ -111,8 +111,8 @@ int FormLayout::NeededWidth(const Placed& placed) const {
     return placed.widget != nullptr ? TextWidthNeeded(placed.widget, placed.text) : 0;
 }
 
-QSize FormLayout::Fit() {
-    m_scale = 1.0;
+QSize FormLayout::Fit(double atLeast) {
+    m_scale = std::max(1.0, atLeast);
     for (const Placed& placed : m_placed) {
         const int needed = NeededWidth(placed);
         if (needed == 0) {

@@ -28,8 +28,12 @@ class FormLayout {
     // form creates later; TemplatePixels gives its place then.
     void ReserveTemplatePixels(const QRect& pixels);
     QRect TemplatePixels(const QRect& pixels) const;
-    // Grows the text controls and scales the form as described above; returns the form's size.
-    QSize Fit();
+    // Grows the text controls and scales the form as described above, by at least `atLeast`, so
+    // that forms sharing one factor give the same kind of control the same size; returns the
+    // form's size.
+    QSize Fit(double atLeast = 1.0);
+    // The factor the last Fit used.
+    double Scale() const { return m_scale; }
 
     // A width given in pixels of the template's font, such as a list column's.
     int ScaledPixels(int templatePixels) const;

@@ -1,12 +1,15 @@
 #include "ui/forms/merge_view.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStatusTipEvent>
 #include <QStyle>
 
 #include "ui/controls/etched_group_box.h"
 #include "ui/controls/etched_palette.h"
 #include "ui/forms/blocked_signals.h"
+#include "ui/forms/form_scale.h"
 
 namespace kavendrum::ui {
 
@@ -61,7 +64,7 @@ void CMergeView::CreateControls() {
     auto* group = new CEtchedGroupBox("Merge File Info", this);
     layout.Place(group, 2, 1, 234, 58);
     group->lower();
-    layout.Fit();
+    layout.Fit(SharedFormScale(font()));
 }
 
 QSize CMergeView::sizeHint() const {
@@ -149,6 +152,36 @@ void CMergeView::AddPiece(const PieceEntry& entry) {
     row->setData(0, Qt::UserRole, image);
     // A long path shows its start and its end; the tool tip has all of it.
     row->setToolTip(0, row->text(0));
+}
+
+void CMergeView::SetPieceNote(std::size_t row, const std::string& note) {
+    QTreeWidgetItem* item = m_listFiles->topLevelItem(static_cast<int>(row));
+    if (item == nullptr) {
+        return;
+    }
+    // The size column shows the expected size, so the reason goes with the row's tool tips and,
+    // once the row is chosen, the status bar.
+    const QString reason = QString::fromStdString(note);
+    item->setToolTip(0, item->text(0) + " : " + reason);
+    item->setToolTip(1, reason);
+    item->setStatusTip(0, item->text(0) + " : " + reason);
+    item->setStatusTip(1, item->statusTip(0));
+    item->setData(0, Qt::UserRole + 1, reason);
+}
+
+void CMergeView::SelectPiece(std::size_t row) {
+    QTreeWidgetItem* item = m_listFiles->topLevelItem(static_cast<int>(row));
+    if (item == nullptr) {
+        return;
+    }
+    m_listFiles->setCurrentItem(item);
+    m_listFiles->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+}
+
+void CMergeView::ShowSummary(const std::string& text) {
+    // Through the frame's status tip handling, which gives the bar back its idle text for none.
+    QStatusTipEvent tip(QString::fromStdString(text));
+    QCoreApplication::sendEvent(this, &tip);
 }
 
 bool CMergeView::PrefixChecked() const {

@@ -33,6 +33,8 @@ class CMergeView : public QWidget, private MergeView {
     void SetImageList(const QList<QIcon>& images) { m_imageList = images; }
     // The template's size, widened where its texts need it.
     QSize sizeHint() const override;
+    // The widening factor its layout used.
+    double LayoutScale() const { return m_layout.Scale(); }
 
     void OnStart() { m_presenter.OnStart(); }
     VerifyOutcome OnVerify() { return m_presenter.OnVerify(); }
@@ -69,6 +71,9 @@ class CMergeView : public QWidget, private MergeView {
     void AddPiece(const PieceEntry& entry) override;
     bool PrefixChecked() const override;
     void SetPrefixEditable(bool editable) override;
+    void SetPieceNote(std::size_t row, const std::string& note) override;
+    void SelectPiece(std::size_t row) override;
+    void ShowSummary(const std::string& text) override;
 
     QCheckBox* m_checkPrefix;
     CFormHost m_host;

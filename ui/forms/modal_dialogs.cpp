@@ -1,5 +1,7 @@
 #include "ui/forms/modal_dialogs.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -44,14 +46,24 @@ bool ShowBox(QWidget* owner, const QString& text, const QString& caption, BoxSty
             box.setStandardButtons(QMessageBox::Ok);
             break;
     }
-    return box.exec() == QMessageBox::Ok;
+    // A box during a run waits for the user: it gets the ordinary pointer, not the busy one.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const bool ok = box.exec() == QMessageBox::Ok;
+    if (busy) {
+        QApplication::restoreOverrideCursor();
+    }
+    return ok;
 }
 
-QString ChooseFileToOpen(QWidget* owner, const QString& filter) {
+QString ChooseFileToOpen(QWidget* owner, const QString& filter, const QString& folder) {
     if (g_answers != nullptr && g_answers->file) {
         return g_answers->file(owner, filter);
     }
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(owner, QString(),
+                                        folder.isEmpty() ? QDir::homePath() : folder, filter);
 }
 
 void ShowDialog(QDialog& dialog) {

@@ -15,7 +15,8 @@ namespace kavendrum::ui {
 // them instead of a person.
 bool ShowBox(QWidget* owner, const QString& text, const QString& caption, BoxStyle style);
 // The path chosen in an open-file dialog; empty when cancelled.
-QString ChooseFileToOpen(QWidget* owner, const QString& filter);
+// Opens in `folder`, or in the user's home folder when it is empty.
+QString ChooseFileToOpen(QWidget* owner, const QString& filter, const QString& folder = QString());
 // The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.
 std::optional<QString> ChooseFolder(QWidget* owner, const QString& initial);
 

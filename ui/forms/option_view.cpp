@@ -2,6 +2,7 @@
 
 #include "ui/controls/etched_group_box.h"
 #include "ui/controls/etched_palette.h"
+#include "ui/forms/form_scale.h"
 
 namespace kavendrum::ui {
 
@@ -73,7 +74,7 @@ void COptionView::CreateControls() {
     m_checkVerify = check(12, 145, 111, 10, 1040, kVerifyCaption);
     splitGroup->lower();
     mergeGroup->lower();
-    layout.Fit();
+    layout.Fit(SharedFormScale(font()));
 
     for (int group = 0; group < 3; ++group) {
         m_groups[group] = new QButtonGroup(this);

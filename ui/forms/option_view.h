@@ -29,6 +29,8 @@ class COptionView : public QWidget, private OptionView {
     void OnReset() { m_presenter.OnReset(); }
     // The template's size, widened where its texts need it.
     QSize sizeHint() const override;
+    // The widening factor its layout used.
+    double LayoutScale() const { return m_layout.Scale(); }
 
     CEtchedCheckBox* m_checkDeleteAfterSplit;
     CEtchedCheckBox* m_checkVerify;

@@ -7,20 +7,27 @@
 #include "ui/controls/etched_group_box.h"
 #include "ui/controls/etched_palette.h"
 #include "ui/forms/blocked_signals.h"
+#include "ui/forms/form_scale.h"
 
 namespace kavendrum::ui {
 
 namespace {
 
-// The size label's place, in pixels of the template's font.
-const QRect kSizeLabelPixels(QPoint(290, 125), QPoint(359, 144));
+// The checksum box's own row at the foot of the group box, which grows by it and moves what lies
+// below down by as much (dialog units; 20 pixels of the template's font).
+constexpr int kChecksumRow = 12;
+constexpr int kChecksumRowPixels = 20;
+
+// The size label's place, in pixels of the template's font, below the checksum row.
+const QRect kSizeLabelPixels(QPoint(290, 125 + kChecksumRowPixels),
+                             QPoint(359, 144 + kChecksumRowPixels));
 
 }  // namespace
 
 CSplitterView::CSplitterView(QWidget* parent, OptionSource* options)
     : QWidget(parent),
       m_host(this, &m_progress),
-      m_layout(this, 241, 195),
+      m_layout(this, 241, 195 + kChecksumRow),
       m_presenter(*this, m_host, m_host, m_profile, options) {
     CreateControls();
     ConnectControls();
@@ -41,31 +48,31 @@ void CSplitterView::CreateControls() {
     m_btnBrowseFolder = new CEtchedButton(this);
     layout.Place(m_btnBrowseFolder, 190, 50, 41, 14, 1004, "Browse");
     m_radioFixed = new QRadioButton("Fixed Size", this);
-    layout.Place(m_radioFixed, 3, 78, 54, 10, 1006);
+    layout.Place(m_radioFixed, 3, 78 + kChecksumRow, 54, 10, 1006);
     m_radioCustom = new QRadioButton("Customize Size", this);
-    layout.Place(m_radioCustom, 3, 96, 70, 10, 1007);
+    layout.Place(m_radioCustom, 3, 96 + kChecksumRow, 70, 10, 1007);
     m_comboPresets = new CEtchedComboBox(this);
-    layout.Place(m_comboPresets, 78, 76, 88, 12, 1008);
+    layout.Place(m_comboPresets, 78, 76 + kChecksumRow, 88, 12, 1008);
     m_editCustomSize = new CEtchedEdit(this);
-    layout.Place(m_editCustomSize, 78, 94, 88, 12, 1009);
+    layout.Place(m_editCustomSize, 78, 94 + kChecksumRow, 88, 12, 1009);
     auto* labelBytes1 = new QLabel("Bytes", this);
-    layout.Place(labelBytes1, 172, 79, 19, 8);
+    layout.Place(labelBytes1, 172, 79 + kChecksumRow, 19, 8);
     m_listParameters = new QTableWidget(5, 2, this);
-    layout.Place(m_listParameters, 4, 113, 232, 76, 1010);
+    layout.Place(m_listParameters, 4, 113 + kChecksumRow, 232, 76, 1010);
     m_btnStart = new CEtchedButton(this);
-    layout.Place(m_btnStart, 196, 92, 40, 17, 1012, "Start");
+    layout.Place(m_btnStart, 196, 92 + kChecksumRow, 40, 17, 1012, "Start");
     auto* labelBytes2 = new QLabel("Bytes", this);
-    layout.Place(labelBytes2, 172, 95, 19, 8);
+    layout.Place(labelBytes2, 172, 95 + kChecksumRow, 19, 8);
     m_editSource = new CEtchedEdit(this, true);
     layout.Place(m_editSource, 7, 22, 180, 12, 1001);
     auto* group = new CEtchedGroupBox("Split file info", this);
-    layout.Place(group, 3, 1, 233, 71);
+    layout.Place(group, 3, 1, 233, 71 + kChecksumRow);
     group->lower();
-    // In the free strip at the foot of the group box, last in the tab order.
+    // On a row of its own at the foot of the group box, last in the tab order.
     m_checkChecksums = new CEtchedCheckBox(this);
-    layout.Place(m_checkChecksums, 7, 63, 150, 8, 1026, "Write checksums (.sha256)");
+    layout.Place(m_checkChecksums, 7, 67, 150, 10, 1026, "Write checksums (.sha256)");
     layout.ReserveTemplatePixels(kSizeLabelPixels);
-    layout.Fit();
+    layout.Fit(SharedFormScale(font()));
 }
 
 QSize CSplitterView::sizeHint() const {
@@ -205,6 +212,10 @@ void CSplitterView::SetSizeLabel(const std::string& text) {
 void CSplitterView::EnableSizeChoice(bool fixed) {
     m_comboPresets->setEnabled(fixed);
     m_editCustomSize->setEnabled(!fixed);
+    // The preset's label keeps its text, but greyed out with the preset it belongs to.
+    if (m_labelSize != nullptr) {
+        m_labelSize->setEnabled(fixed);
+    }
 }
 
 void CSplitterView::SelectCustomSize() {

@@ -51,6 +51,8 @@ class CSplitterView : public QWidget, public SplitView {
     QString ParameterValue(Row row) const;
     // The template's size, widened where its texts need it.
     QSize sizeHint() const override;
+    // The widening factor its layout used.
+    double LayoutScale() const { return m_layout.Scale(); }
 
     CEtchedEdit* m_editCustomSize;
     CEtchedButton* m_btnStart;

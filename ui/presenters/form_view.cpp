@@ -1,8 +1,15 @@
 #include "ui/presenters/form_view.h"
 
+#include "engine/folders.h"
 #include "engine/io/file_error.h"
+#include "engine/paths.h"
 
 namespace kavendrum::ui {
+
+std::string StartFolderFor(const std::string& path) {
+    const std::string folder = GetFolderPart(path);
+    return !folder.empty() && FolderExists(folder) ? folder : std::string();
+}
 
 void FormHost::ShowMessage(const std::string& text, const std::string& caption) {
     m_dialogs.ShowBox(text, caption, BoxStyle::Ok);

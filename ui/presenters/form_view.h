@@ -36,6 +36,11 @@ class DialogView {
     }
     // The path chosen in an open-file dialog with the given filter; empty when cancelled.
     virtual std::string ChooseFileToOpen(const std::string& filter) = 0;
+    // The same, opened in `folder`; in the user's home folder when it is empty.
+    virtual std::string ChooseFileToOpenIn(const std::string& filter,
+                                           const std::string& /*folder*/) {
+        return ChooseFileToOpen(filter);
+    }
     // The folder chosen in the folder picker, starting at `initial`; nothing when cancelled.
     virtual std::optional<std::string> ChooseFolder(const std::string& initial) = 0;
 };
@@ -51,10 +56,29 @@ class ProgressView {
     virtual bool SetStepRange(int lower, int upper, int step) = 0;
     virtual int SetPosition(int position) = 0;
     virtual int Advance() = 0;
+    // While an operation runs: the busy cursor, and the controls that can do nothing meanwhile
+    // disabled. Afterwards the bar's label leaves the status bar.
+    virtual void SetBusy(bool /*busy*/) {}
+};
+
+// The time a form's operation runs, shown as busy.
+class BusyScope {
+  public:
+    explicit BusyScope(ProgressView& progress) : m_progress(progress) { m_progress.SetBusy(true); }
+    ~BusyScope() { m_progress.SetBusy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    ProgressView& m_progress;
 };
 
 // A form as an operation's host: its boxes go to the form's dialogs, its progress to the form's
 // bar, and a file error is shown as the framework shows one.
+// The folder a file dialog opens in for a field's path: the path's own folder while it is one,
+// else empty, the user's home folder, never the program's working folder.
+std::string StartFolderFor(const std::string& path);
+
 class FormHost : public OperationHost {
   public:
     FormHost(DialogView& dialogs, ProgressView& progress)
@@ -71,6 +95,7 @@ class FormHost : public OperationHost {
 
   protected:
     DialogView& Dialogs() { return m_dialogs; }
+    ProgressView& Progress() { return m_progress; }
 
   private:
     DialogView& m_dialogs;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/io/file_error.h"
 
@@ -140,6 +141,37 @@ int FrameWidthFor(int treeWidth, int formWidth, int handle) {
 
 ProfilePoint DropWindowStart(const Profile& profile) {
     return {profile.ReadInt("DragWindow/Left", 392), profile.ReadInt("DragWindow/Top", 284)};
+}
+
+bool HasDropWindowPlace(const Profile& profile) {
+    // A value no window can be given; ReadInt answers it only for a missing one.
+    constexpr int kNone = std::numeric_limits<int>::min();
+    return profile.ReadInt("DragWindow/Left", kNone) != kNone &&
+           profile.ReadInt("DragWindow/Top", kNone) != kNone;
+}
+
+ProfilePoint FirstDropWindowPlace(const PixelRect& area, const PixelRect& frame, PixelSize window,
+                                  int statusBarHeight) {
+    constexpr int kGap = 8;
+    const int areaRight = area.left + area.width;
+    const int areaBottom = area.top + area.height;
+    const auto fits = [&](const ProfilePoint& at) {
+        return at.left >= area.left && at.top >= area.top && at.left + window.width <= areaRight &&
+               at.top + window.height <= areaBottom;
+    };
+    const ProfilePoint candidates[] = {
+        {frame.left + frame.width + kGap, frame.top},
+        {frame.left - kGap - window.width, frame.top},
+        {frame.left, frame.top + frame.height + kGap},
+        {frame.left, frame.top - kGap - window.height},
+    };
+    for (const ProfilePoint& at : candidates) {
+        if (fits(at)) {
+            return at;
+        }
+    }
+    return {area.left + kGap,
+            std::max(area.top, areaBottom - statusBarHeight - kGap - window.height)};
 }
 
 void WriteDropWindowPlace(Profile& profile, const std::optional<DropWindowPlace>& place) {

@@ -117,6 +117,20 @@ struct ProfilePoint {
     int top = 0;
 };
 ProfilePoint DropWindowStart(const Profile& profile);
+// True when the profile keeps a place of the drop window, so that this is not the first run.
+bool HasDropWindowPlace(const Profile& profile);
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+// Where a first run puts the drop window, once the frame has its place: beside the frame (right,
+// left, below, above) where that fits in the screen's free area, so that it covers neither the
+// frame nor the dialogs centred on it; on a screen the frame fills, the area's lower left
+// corner above the status bar's height.
+ProfilePoint FirstDropWindowPlace(const PixelRect& area, const PixelRect& frame, PixelSize window,
+                                  int statusBarHeight);
 // The close sequence's record of the drop window; without one only its visibility, 0.
 void WriteDropWindowPlace(Profile& profile, const std::optional<DropWindowPlace>& place);
 

@@ -1,5 +1,7 @@
 #include "ui/presenters/merge_presenter.h"
 
+#include <optional>
+
 #include "engine/content_verification.h"
 #include "engine/head_file.h"
 #include "engine/io/file.h"
@@ -10,6 +12,36 @@
 #include "engine/pieces_on_disk.h"
 
 namespace kavendrum::ui {
+
+std::string PieceFaultText(PieceFault fault) {
+    switch (fault) {
+        case PieceFault::Missing:
+            return "missing";
+        case PieceFault::SizeDiffers:
+            return "size differs";
+        case PieceFault::ContentDiffers:
+            return "content differs";
+        case PieceFault::None:
+            break;
+    }
+    return std::string();
+}
+
+std::string BadPiecesSummary(const std::vector<PieceEntry>& pieces) {
+    std::uint64_t total = 0;
+    std::uint64_t bad = 0;
+    for (const PieceEntry& entry : pieces) {
+        total += entry.count;
+        if (entry.mark == PieceMark::Bad) {
+            bad += entry.count;
+        }
+    }
+    if (bad == 0) {
+        return std::string();
+    }
+    return std::to_string(bad) + " of " + std::to_string(total) +
+           (bad == 1 ? " pieces is bad" : " pieces are bad");
+}
 
 MergePresenter::MergePresenter(MergeView& view, DialogView& dialogs, ProgressView& progress,
                                OptionSource* options)
@@ -118,7 +150,9 @@ void MergePresenter::OnPrefixClicked() {
 }
 
 void MergePresenter::OnBrowseHeadFile() {
-    const std::string chosen = Dialogs().ChooseFileToOpen(kHeadFileFilter);
+    UpdateData(true);
+    const std::string chosen =
+        Dialogs().ChooseFileToOpenIn(kHeadFileFilter, StartFolderFor(m_strHeadFileName));
     if (chosen.empty()) {
         return;
     }
@@ -139,6 +173,12 @@ void MergePresenter::OnBrowseFolder() {
 }
 
 VerifyOutcome MergePresenter::OnVerify() {
+    const BusyScope busy(Progress());
+    m_view.ShowSummary(std::string());
+    return Verify();
+}
+
+VerifyOutcome MergePresenter::Verify() {
     UpdateData(true);
     if (m_pOptions == nullptr) {
         Dialogs().Show(NoticeOf(NoticeId::MainFrameMissingMerge));
@@ -156,19 +196,51 @@ VerifyOutcome MergePresenter::OnVerify() {
 void MergePresenter::PiecesChecked(const ContentVerification& checked) {
     const Verification& verification = checked.verification;
     if (verification.pieces) {
-        m_view.ClearPieces();
-        for (const auto& entry : *verification.pieces) {
-            m_view.AddPiece(entry);
-        }
+        ShowPieces(*verification.pieces);
     }
     m_bVerifyOk = verification.outcome == VerifyOutcome::Passed;
 }
 
+// No box says that a piece is bad, so the list must: a bad row scrolled out of sight among
+// ticks would leave the user with nothing.
+void MergePresenter::ShowPieces(const std::vector<PieceEntry>& pieces) {
+    m_view.ClearPieces();
+    std::optional<std::size_t> firstBad;
+    for (std::size_t row = 0; row < pieces.size(); ++row) {
+        m_view.AddPiece(pieces[row]);
+        if (pieces[row].mark == PieceMark::Bad) {
+            m_view.SetPieceNote(row, PieceFaultText(pieces[row].fault));
+            firstBad = firstBad.value_or(row);
+        }
+    }
+    if (firstBad) {
+        m_view.SelectPiece(*firstBad);
+    }
+    m_view.ShowSummary(BadPiecesSummary(pieces));
+}
+
+void MergePresenter::Notify(const Notice& notice) {
+    if (notice.id == NoticeId::MergedChecksumMismatch) {
+        m_bDigestsDiffered = true;
+    }
+    FormHost::Notify(notice);
+}
+
 void MergePresenter::OnStart() {
+    const BusyScope busy(Progress());
+    m_view.ShowSummary(std::string());
     UpdateData(true);
     const MergeRequest request{m_strHeadFileName, m_strDestFolder, m_strObjectFileName};
-    const COperationScope running;
-    RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
+    m_bDigestsDiffered = false;
+    {
+        const COperationScope running;
+        RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
+    }
+    if (m_bDigestsDiffered) {
+        // The merge read pieces whose digests differ from their lines: the pieces as they are
+        // now are checked again, so that the list shows which, not the ticks from before.
+        Verify();
+    }
 }
 
 }  // namespace kavendrum::ui

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/content_verification.h"
 #include "engine/verification.h"
@@ -35,7 +36,18 @@ class MergeView {
     virtual bool PrefixChecked() const = 0;
     // Read-only and emptied, without a change notification; or editable.
     virtual void SetPrefixEditable(bool editable) = 0;
+    // Why the row's piece is bad, shown in the row itself.
+    virtual void SetPieceNote(std::size_t /*row*/, const std::string& /*note*/) {}
+    // Scrolls the list to the row and selects it.
+    virtual void SelectPiece(std::size_t /*row*/) {}
+    // The one-line result in the status bar; empty gives the bar back to its usual text.
+    virtual void ShowSummary(const std::string& /*text*/) {}
 };
+
+// "missing", "size differs", "content differs": why a row is Bad; empty for a good row.
+std::string PieceFaultText(PieceFault fault);
+// "2 of 18 pieces are bad", counting the pieces a row of a run stands for; empty when none is.
+std::string BadPiecesSummary(const std::vector<PieceEntry>& pieces);
 
 // The merge form's members and decisions: loading a head file into the form, the rebuilt file's
 // name, and what Verify, Start and the Browse buttons do.
@@ -70,12 +82,19 @@ class MergePresenter : public FormHost {
     std::string m_strExtension;
     bool m_bVerifyOk = false;
 
+    // Notes the merge's own checksum failure on its way to the box.
+    void Notify(const Notice& notice) override;
+
   private:
     bool HeadFileOpens() const;
+    // The rows of a verification with their marks; the first bad one is brought into view.
+    void ShowPieces(const std::vector<PieceEntry>& pieces);
+    VerifyOutcome Verify();
     void ListPiecesOnDisk(std::uint32_t pieceCount);
 
     MergeView& m_view;
     OptionSource* m_pOptions;
+    bool m_bDigestsDiffered = false;
 };
 
 }  // namespace kavendrum::ui

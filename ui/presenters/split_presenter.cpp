@@ -82,7 +82,7 @@ SplitPresenter::SplitPresenter(SplitView& view, DialogView& dialogs, ProgressVie
                                Profile& profile, const OptionSource* options)
     : FormHost(dialogs, progress), m_view(view), m_profile(profile), m_pOptions(options) {}
 
-bool SplitPresenter::UpdateData(bool bSaveAndValidate) {
+bool SplitPresenter::UpdateData(bool bSaveAndValidate, Refusal refusal) {
     if (!bSaveAndValidate) {
         m_view.WriteFields(
             {m_strDestFolder, m_strSourcePath, m_nSizeMode, std::to_string(m_dwCustomSize)});
@@ -94,12 +94,18 @@ bool SplitPresenter::UpdateData(bool bSaveAndValidate) {
     m_strSourcePath = fields.sourcePath;
     m_nSizeMode = fields.sizeMode;
     const CustomSizeRead read = ReadCustomSize(fields.customSize, 1, kLargestCustomPieceSize);
-    if (!read.size) {
-        Refuse(read.refusal);
-        return false;
+    if (read.size) {
+        m_dwCustomSize = *read.size;
+        return true;
     }
-    m_dwCustomSize = *read.size;
-    return true;
+    // A greyed-out field the user cannot mend must not stop every keystroke elsewhere.
+    if (m_nSizeMode != 1) {
+        return true;
+    }
+    if (refusal == Refusal::Shown) {
+        Refuse(read.refusal);
+    }
+    return false;
 }
 
 void SplitPresenter::Refuse(const std::string& text) {
@@ -136,28 +142,32 @@ void SplitPresenter::OnPresetChanged() {
     RecalcParameters();
 }
 
+// The source and destination fields never bring the custom size's notice: it belongs to the
+// custom size field, to the choice of custom mode and to Start.
 void SplitPresenter::OnBrowseFile() {
-    const std::string chosen = Dialogs().ChooseFileToOpen(std::string());
+    UpdateData(true, Refusal::Quiet);
+    const std::string chosen =
+        Dialogs().ChooseFileToOpenIn(std::string(), StartFolderFor(m_strSourcePath));
     if (chosen.empty()) {
         return;
     }
     m_strSourcePath = chosen;
     m_strDestFolder = GetFolderPart(chosen);
     UpdateData(false);
-    RecalcParameters();
+    RecalcParameters(Refusal::Quiet);
 }
 
 void SplitPresenter::OnSourceChanged() {
-    UpdateData(true);
+    UpdateData(true, Refusal::Quiet);
     m_view.SetParameter(SplitView::kSplitFileName, m_strSourcePath);
     // The destination follows every change of the source.
     m_strDestFolder = GetFolderPart(m_strSourcePath);
     UpdateData(false);
-    RecalcParameters();
+    RecalcParameters(Refusal::Quiet);
 }
 
 void SplitPresenter::OnDestinationChanged() {
-    UpdateData(true);
+    UpdateData(true, Refusal::Quiet);
     m_view.SetParameter(SplitView::kDestinationFolder, m_strDestFolder);
 }
 
@@ -176,7 +186,7 @@ void SplitPresenter::OnCustomSize() {
 }
 
 void SplitPresenter::OnBrowseFolder() {
-    UpdateData(true);
+    UpdateData(true, Refusal::Quiet);
     const auto chosen = Dialogs().ChooseFolder(m_strDestFolder);
     if (!chosen) {
         return;
@@ -190,8 +200,8 @@ void SplitPresenter::OnChecksumsClicked() {
     m_profile.Flush();
 }
 
-void SplitPresenter::RecalcParameters() {
-    const bool valid = UpdateData(true);
+void SplitPresenter::RecalcParameters(Refusal refusal) {
+    const bool valid = UpdateData(true, refusal);
     if (!valid && m_nSizeMode == 1) {
         return;
     }
@@ -220,6 +230,7 @@ void SplitPresenter::RecalcParameters() {
 }
 
 void SplitPresenter::OnStart() {
+    const BusyScope busy(Progress());
     const bool valid = UpdateData(true);
     if (!valid && m_nSizeMode == 1) {
         return;

@@ -55,9 +55,13 @@ class SplitPresenter : public FormHost {
     SplitPresenter(SplitView& view, DialogView& dialogs, ProgressView& progress, Profile& profile,
                    const OptionSource* options);
 
-    // Controls into members (true) or members into controls (false). Reading fails when the
-    // custom size is no valid size, after the framework's notice.
-    bool UpdateData(bool bSaveAndValidate = true);
+    // How a reading treats a custom size that is no valid size.
+    enum class Refusal { Shown, Quiet };
+
+    // Controls into members (true) or members into controls (false). The custom size is read
+    // only in custom mode; there a reading fails when it is no valid size, after the
+    // framework's notice unless the reading is to be quiet.
+    bool UpdateData(bool bSaveAndValidate = true, Refusal refusal = Refusal::Shown);
     // The members a new form starts with, once it is first shown.
     void FirstInit();
     // The form cannot work without the frame's options: false after "System error!".
@@ -75,7 +79,7 @@ class SplitPresenter : public FormHost {
     void OnCustomSize();
     void OnBrowseFolder();
     void OnChecksumsClicked();
-    void RecalcParameters();
+    void RecalcParameters(Refusal refusal = Refusal::Shown);
 
     bool HasOptions() const { return m_pOptions != nullptr; }
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/controls/etched_palette.h"
 #include "ui/forms/form_layout.h"
 #include "ui/shell/pictures.h"
 
@@ -11,6 +12,8 @@ namespace kavendrum::ui {
 CAboutDlg::CAboutDlg(QWidget* parent, LinkOpener opener) : QDialog(parent) {
     setObjectName("100");
     setWindowTitle("About Kavendrum");
+    // Its picture and link colours are the light scheme's; so are its face and texts.
+    UseFacePalette(this);
     FormLayout units(this, 206, 86);
 
     auto* icon = new QLabel(this);

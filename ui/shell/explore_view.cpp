@@ -4,6 +4,7 @@
 #include <QResizeEvent>
 #include <QStyledItemDelegate>
 
+#include "ui/controls/etched_palette.h"
 #include "ui/shell/main_frame.h"
 #include "ui/shell/pictures.h"
 
@@ -47,6 +48,9 @@ class StateImageDelegate : public QStyledItemDelegate {
 
 CExploreView::CExploreView(QWidget* parent)
     : QWidget(parent), m_logo(new QLabel(this)), m_treeCtrl(new QTreeWidget(this)) {
+    // The logo and the state images are drawn on white, as the tree's own background: a dark
+    // scheme would turn them into white boxes on black.
+    UseFacePalette(this);
     m_treeCtrl->setObjectName("1043");
     m_treeCtrl->setHeaderHidden(true);
     m_treeCtrl->setRootIsDecorated(false);

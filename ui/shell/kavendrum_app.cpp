@@ -51,7 +51,10 @@ int CKavendrumApp::Run() {
     QApplication::setQuitOnLastWindowClosed(false);
     CDragWindow dragWindow;
     const bool dragWindowCreated = dragWindow.Create();
-    const ProfilePoint start = DropWindowStart(CSettingsProfile());
+    CSettingsProfile::TakeOverEarlierProfile();
+    const CSettingsProfile profile;
+    const bool firstRun = !HasDropWindowPlace(profile);
+    const ProfilePoint start = DropWindowStart(profile);
     const QPoint saved(start.left, start.top);
     if (dragWindowCreated) {
         dragWindow.move(CDragWindow::OnScreen(saved, dragWindow.size()));
@@ -74,6 +77,11 @@ int CKavendrumApp::Run() {
     }
     frame.show();
     frame.repaint();
+    if (dragWindowCreated && firstRun) {
+        // Once the frame has its place on the screen, the drop window moves off it.
+        QObject::connect(&frame, &CMainFrame::placed, &dragWindow,
+                         [&frame, &dragWindow] { frame.PlaceBeside(dragWindow); });
+    }
     return QApplication::exec();
 }
 

@@ -59,7 +59,15 @@ bool CMainFrame::Create() {
     m_wndSplitter = new QSplitter(Qt::Horizontal, this);
     m_wndSplitter->setChildrenCollapsible(false);
     m_wndSplitter->addWidget(new CExploreView(m_wndSplitter));
-    m_wndSplitter->addWidget(new CSplitterView(m_wndSplitter, &m_presenter));
+    // The form keeps its size; where the frame cannot give it that, it scrolls instead of being
+    // cut.
+    m_pFormArea = new QScrollArea(m_wndSplitter);
+    m_pFormArea->setWidgetResizable(true);
+    m_pFormArea->setFrameShape(QFrame::NoFrame);
+    m_pFormArea->setWidget(NewForm(kSplitFormId));
+    m_wndSplitter->addWidget(m_pFormArea);
+    m_wndSplitter->setStretchFactor(0, 0);
+    m_wndSplitter->setStretchFactor(1, 1);
     setCentralWidget(m_wndSplitter);
 
     CreateCommands();
@@ -102,28 +110,59 @@ void CMainFrame::SetInitialSize() {
         const QSize free = screen->availableGeometry().size();
         available = PixelSize{free.width(), free.height()};
     }
+    ApplyMinimumSize(QSize(0, 0));
     const PixelSize size =
         FirstFrameSize({screenSize.width(), screenSize.height()}, units.RatioX(), units.RatioY(),
                        {content.width(), content.height()}, available);
     resize(size.width, size.height);
+    // In the middle of the screen, so that the drop window finds room beside it.
+    if (screen != nullptr) {
+        const QRect area = screen->availableGeometry();
+        move(area.left() + std::max(0, (area.width() - size.width) / 2),
+             area.top() + std::max(0, (area.height() - size.height) / 2));
+    }
 }
 
-QSize CMainFrame::ContentSize() const {
+void CMainFrame::ApplyMinimumSize(QSize border) {
+    const QSize form = FormsSize();
+    const int tree = GetExploreView()->NeededWidth();
+    const int handle = m_wndSplitter->handleWidth();
+    QSize least(tree + handle + form.width(), BarsHeight() + form.height());
+    if (const QScreen* screen = this->screen()) {
+        least = least.boundedTo(screen->availableGeometry().size() - border);
+    }
+    setMinimumSize(least);
+    // As the frame shrinks, the tree gives way first, down to its items; the form's pane keeps
+    // the form whole for as long as the frame can.
+    GetExploreView()->setMinimumWidth(tree);
+    m_pFormArea->setMinimumWidth(
+        std::max(0, std::min(form.width(), least.width() - tree - handle)));
+}
+
+QSize CMainFrame::FormsSize() {
     // Every form at once, each as a stand-in that is never shown.
     QSize form = CSplitterView().sizeHint();
     form = form.expandedTo(CMergeView().sizeHint());
-    form = form.expandedTo(COptionView().sizeHint());
-    // The tree takes a quarter of the width, the form the rest.
-    const int width =
-        FrameWidthFor(GetExploreView()->NeededWidth(), form.width(), m_wndSplitter->handleWidth());
-    int height = form.height() + statusBar()->sizeHint().height();
+    return form.expandedTo(COptionView().sizeHint());
+}
+
+int CMainFrame::BarsHeight() const {
+    int height = statusBar()->sizeHint().height();
     if (menuBar() != nullptr) {
         height += menuBar()->sizeHint().height();
     }
     for (const QToolBar* bar : findChildren<QToolBar*>()) {
         height += bar->sizeHint().height();
     }
-    return QSize(width, height);
+    return height;
+}
+
+QSize CMainFrame::ContentSize() const {
+    const QSize form = FormsSize();
+    // The tree takes a quarter of the width, the form the rest.
+    const int width =
+        FrameWidthFor(GetExploreView()->NeededWidth(), form.width(), m_wndSplitter->handleWidth());
+    return QSize(width, form.height() + BarsHeight());
 }
 
 // Once the window system has put its frame around the window, the whole of it must lie on the
@@ -136,6 +175,7 @@ void CMainFrame::KeepOnScreen() {
     const QRect area = screen->availableGeometry();
     const QRect outer = frameGeometry();
     const QSize border = outer.size() - size();
+    ApplyMinimumSize(border);
     const QSize fitted = size().boundedTo(area.size() - border);
     if (fitted != size()) {
         resize(fitted);
@@ -150,12 +190,30 @@ void CMainFrame::KeepOnScreen() {
     }
 }
 
+void CMainFrame::PlaceBeside(QWidget& window) const {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QRect outer = window.frameGeometry();
+    const ProfilePoint at =
+        FirstDropWindowPlace({area.left(), area.top(), area.width(), area.height()},
+                             {frame.left(), frame.top(), frame.width(), frame.height()},
+                             {outer.width(), outer.height()}, statusBar()->height());
+    window.move(at.left, at.top);
+}
+
 void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_bPlacedOnScreen) {
         m_bPlacedOnScreen = true;
         // The frame's border is known only after the window manager has added it.
-        QTimer::singleShot(kFrameSettleMs, this, &CMainFrame::KeepOnScreen);
+        QTimer::singleShot(kFrameSettleMs, this, [this] {
+            KeepOnScreen();
+            emit placed();
+        });
     }
 }
 
@@ -275,8 +333,7 @@ void CMainFrame::ConnectCommands() {
 }
 
 QWidget* CMainFrame::CurrentForm() const {
-    return m_wndSplitter != nullptr && m_wndSplitter->count() > 1 ? m_wndSplitter->widget(1)
-                                                                  : nullptr;
+    return m_pFormArea != nullptr ? m_pFormArea->widget() : nullptr;
 }
 
 CExploreView* CMainFrame::GetExploreView() const {
@@ -303,9 +360,9 @@ bool CMainFrame::CreateForm(int formId) {
     if (sizes.size() != 2 || sizes[0] <= 0) {
         sizes = m_initialSizes;
     }
-    delete CurrentForm();
+    delete m_pFormArea->takeWidget();
     QWidget* form = NewForm(formId);
-    m_wndSplitter->insertWidget(1, form);
+    m_pFormArea->setWidget(form);
     m_wndSplitter->setSizes(sizes);
     InitialUpdate(form);
     form->show();
@@ -315,6 +372,13 @@ bool CMainFrame::CreateForm(int formId) {
 // A new form of the form id, prepared for its first initial update; the forms reach the options
 // through the frame's presenter.
 QWidget* CMainFrame::NewForm(int formId) {
+    QWidget* form = NewFormOf(formId);
+    // Smaller than this, the form area scrolls.
+    form->setMinimumSize(form->sizeHint());
+    return form;
+}
+
+QWidget* CMainFrame::NewFormOf(int formId) {
     if (formId == kSplitFormId) {
         auto* split = new CSplitterView(m_wndSplitter, &m_presenter);
         split->m_bFirstInit = true;
@@ -428,11 +492,26 @@ void CMainFrame::OnShowOrHide() {
 void CMainFrame::RestoreAndRaise() {
     // A hidden frame keeps the minimised state it was hidden with. Shown with it, a window
     // manager maps it iconified, and the frame, seeing itself minimised, hides again.
-    if (isHidden()) {
+    const bool wasHidden = isHidden();
+    if (wasHidden) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
+        // A window manager places a window mapped anew as it likes, unless the window names its
+        // place; the frame comes back in its normal size and place.
+        if (m_rectBeforeHide.isValid()) {
+            setGeometry(m_rectBeforeHide);
+        }
     }
     show();
     showNormal();
+    if (wasHidden && m_rectBeforeHide.isValid()) {
+        // Some window managers still map it elsewhere first: it is put back once mapped.
+        const QRect place = m_rectBeforeHide;
+        QTimer::singleShot(kFrameSettleMs / 3, this, [this, place] {
+            if (isVisible() && !isMinimized() && geometry() != place) {
+                setGeometry(place);
+            }
+        });
+    }
     raise();
     activateWindow();
     Command(ID_SHOW_OR_HIDE)->setChecked(true);
@@ -442,6 +521,7 @@ void CMainFrame::RestoreAndRaise() {
 // manager answers the minimise request after the frame has gone, and keeps the frame iconified
 // when it is shown again.
 void CMainFrame::HideToDropWindow() {
+    m_rectBeforeHide = normalGeometry();
     hide();
 }
 
@@ -453,6 +533,7 @@ void CMainFrame::changeEvent(QEvent* event) {
         m_pDragWindow != nullptr) {
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) {
+                m_rectBeforeHide = normalGeometry();
                 hide();
                 Command(ID_SHOW_OR_HIDE)->setChecked(false);
             }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QMap>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QString>
 
@@ -34,6 +35,9 @@ class CMainFrame : public QMainWindow, private FrameView {
     void OnDropFile(const QString& path);
 
     CExploreView* GetExploreView() const;
+    // The form shown in the right pane, inside the area that scrolls it on a small screen.
+    QWidget* CurrentForm() const;
+    QScrollArea* FormArea() const { return m_pFormArea; }
     CSplitterView* GetSplitView() const;
     CMergeView* GetMergeView() const;
     COptionView* GetOptionView() const;
@@ -44,12 +48,18 @@ class CMainFrame : public QMainWindow, private FrameView {
     void RestoreAndRaise();
     // The client size that shows the whole of every form and of the tree.
     QSize ContentSize() const;
+    // The largest of the three forms' sizes.
+    static QSize FormsSize();
     // Shrinks and moves the frame, its border included, into the screen's free area.
     void KeepOnScreen();
+    // Moves the window where it covers neither the frame nor a dialog centred on it.
+    void PlaceBeside(QWidget& window) const;
 
   signals:
     // The close sequence has run: the program is to end.
     void closed();
+    // The frame has been shown and kept on the screen for the first time.
+    void placed();
 
   private:
     FramePresenter m_presenter;
@@ -80,12 +90,17 @@ class CMainFrame : public QMainWindow, private FrameView {
     void UpdateCommandUI() { m_presenter.UpdateCommandUI(); }
     void MarkView(int viewCommand);
     QWidget* NewForm(int formId);
+    QWidget* NewFormOf(int formId);
     void InitialUpdate(QWidget* form);
     void FocusOtherPane();
     void HideToDropWindow();
     void WriteProfile();
     QString IdleText() const;
-    QWidget* CurrentForm() const;
+    // The size at which every control of every form is whole, within what the screen leaves
+    // for the frame less its border.
+    void ApplyMinimumSize(QSize border);
+    // The heights of the menu, tool and status bars together.
+    int BarsHeight() const;
 
     // FrameView
     bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) override;
@@ -98,9 +113,12 @@ class CMainFrame : public QMainWindow, private FrameView {
     bool IsShown() const override { return isVisible(); }
     void PutStartArgument(const std::string& argument) override;
 
+    QScrollArea* m_pFormArea = nullptr;
     QMap<int, QAction*> m_commands;
     QList<int> m_initialSizes;
     bool m_bPlacedOnScreen = false;
+    // The frame's place when it was hidden, given back when it is shown again.
+    QRect m_rectBeforeHide;
 };
 
 }  // namespace kavendrum::ui

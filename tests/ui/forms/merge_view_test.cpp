@@ -1,6 +1,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -196,6 +198,66 @@ class MergeViewTest : public QObject {
                                  "movie.kdj", "movie.avi.kdpart"}) {
             QVERIFY2(!QFile::exists(dir.filePath(gone)), gone);
         }
+    }
+
+    // No box says that a piece is bad: the list shows the first bad row, scrolled into view and
+    // selected, with its reason, and the status bar counts them.
+    void aBadPieceFarDownIsBroughtIntoViewWithItsReason() {
+        whole = RandomBytes(3950);
+        const auto head = EncodeHeadFile({3950, 40, 100, 100, "avi"});
+        WriteFile(dir.filePath("movie.kdh"),
+                  QByteArray(reinterpret_cast<const char*>(head.data()), head.size()));
+        for (int number = 1; number <= 40; ++number) {
+            WriteFile(dir.filePath(QString("movie_%1.skf").arg(number)),
+                      whole.mid((number - 1) * 100, number == 37 ? 99 : 100));
+        }
+        QFile::remove(dir.filePath("movie_39.skf"));
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        QTest::mouseClick(Control<QPushButton>(form, 1022), Qt::LeftButton);
+        QTreeWidgetItem* bad = List()->topLevelItem(36);
+        QCOMPARE(List()->currentItem(), bad);
+        QVERIFY(bad->isSelected());
+        QVERIFY(List()->viewport()->rect().contains(List()->visualItemRect(bad)));
+        QVERIFY(bad->toolTip(0).endsWith("size differs"));
+        QVERIFY(List()->topLevelItem(38)->toolTip(0).endsWith("missing"));
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("2 of 40 pieces are bad"));
+
+        // Start with the verification before it: the same, and still no box.
+        Person person;
+        frame->Command(ui::ID_MERGE_FILE)->trigger();
+        QVERIFY(person.boxes.empty());
+        QCOMPARE(List()->currentItem(), List()->topLevelItem(36));
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("2 of 40 pieces are bad"));
+    }
+
+    // While the merge runs the window shows it is busy and takes no input; afterwards all is
+    // as before and the bar's label is gone.
+    void aRunningMergeShowsTheWindowBusy() {
+        Prepare({1, 2, 3});
+        Edit(1013)->setText(dir.filePath("movie.kdh"));
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        Person person;
+        bool busyCursor = false;
+        bool formEnabled = true;
+        bool menuEnabled = true;
+        person.whileBoxShows = [&] {
+            busyCursor = QApplication::overrideCursor() != nullptr &&
+                         QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            formEnabled = form->isEnabled();
+            menuEnabled = frame->menuBar()->isEnabled();
+        };
+        QTest::mouseClick(Control<QPushButton>(form, 1025), Qt::LeftButton);
+        QCOMPARE(person.Texts(), std::vector<QString>{"Merge files successfully!"});
+        QVERIFY(busyCursor);
+        QVERIFY(!formEnabled);
+        QVERIFY(!menuEnabled);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(form->isEnabled());
+        QVERIFY(frame->menuBar()->isEnabled());
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("Ready"));
     }
 
     void startRebuildsTheFile() {

@@ -7,13 +7,67 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QtTest>
+#include <cmath>
+
+#include "ui/shell/explore_view.h"
 
 #include "gui_support.h"
+#include "ui/forms/settings_profile.h"
 #include "ui/forms/splitter_view.h"
 
 using namespace kavendrum;
 using namespace kavendrum::testing;
 using ui::CSplitterView;
+
+namespace {
+
+double Luminance(QColor colour) {
+    const auto channel = [](double value) {
+        value /= 255.0;
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) +
+           0.0722 * channel(colour.blue());
+}
+
+double Contrast(QColor a, QColor b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The highest contrast against `face` of any pixel of the image.
+double MostContrast(const QImage& image, QColor face) {
+    double most = 1.0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            most = std::max(most, Contrast(image.pixelColor(x, y), face));
+        }
+    }
+    return most;
+}
+
+// What focus adds to a control, as pixels that differ from its look without focus; the most
+// contrast any of them has against the face.
+double FocusMarkContrast(QWidget* control) {
+    control->clearFocus();
+    QApplication::processEvents();
+    const QImage without = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    const QImage with = control->grab().toImage();
+    double most = 0;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            if (with.pixel(x, y) != without.pixel(x, y)) {
+                most = std::max(most, Contrast(with.pixelColor(x, y), QColor(204, 204, 204)));
+            }
+        }
+    }
+    return most;
+}
+
+}  // namespace
 
 class SplitterViewTest : public QObject {
     Q_OBJECT
@@ -127,6 +181,74 @@ class SplitterViewTest : public QObject {
         QVERIFY(!QFile::exists(dir.filePath("a.kdh")));
     }
 
+    // Enter presses the focused button, as Space does; every control that takes focus shows it
+    // at 3:1 or more against the face.
+    void theKeyboardPressesButtonsAndSeesTheFocus() {
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        WriteFile(dir.filePath("a.bin"), RandomBytes(5000));
+        Person person;
+        person.fileToChoose = dir.filePath("a.bin");
+        auto* browse = Control<QPushButton>(form, 1002);
+        browse->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(browse, Qt::Key_Return);
+        QTRY_COMPARE(Edit(1001)->text(), dir.filePath("a.bin"));
+        Edit(1001)->clear();
+        QTest::keyClick(browse, Qt::Key_Enter);
+        QTRY_COMPARE(Edit(1001)->text(), dir.filePath("a.bin"));
+
+        for (const int id : {1002, 1004, 1008, 1012, 1026}) {
+            QWidget* control = form->findChild<QWidget*>(QString::number(id));
+            const double contrast = FocusMarkContrast(control);
+            QVERIFY2(contrast >= 3.0, qPrintable(QString("%1: %2").arg(id).arg(contrast)));
+        }
+    }
+
+    // In custom mode the preset's size label is greyed out with the preset.
+    void theSizeLabelGoesGreyWithThePreset() {
+        QTest::mouseClick(Control<QRadioButton>(form, 1007), Qt::LeftButton);
+        QVERIFY(!Control<QComboBox>(form, 1008)->isEnabled());
+        QVERIFY(!Control<QLabel>(form, 101)->isEnabled());
+        QTest::mouseClick(Control<QRadioButton>(form, 1006), Qt::LeftButton);
+        QVERIFY(Control<QLabel>(form, 101)->isEnabled());
+    }
+
+    // A dark desktop scheme does not reach the grey faces: their texts stay dark.
+    void aDarkSchemeLeavesTheTextsReadable() {
+        const QPalette before = QApplication::palette();
+        QPalette dark(QColor(249, 249, 249), QColor(50, 50, 50), QColor(80, 80, 80),
+                      QColor(20, 20, 20), QColor(40, 40, 40), QColor(249, 249, 249),
+                      QColor(255, 255, 255), QColor(30, 30, 30), QColor(45, 45, 45));
+        QApplication::setPalette(dark);
+        frame = MakeFrame(dir);
+        form = frame->GetSplitView();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        const QColor face(204, 204, 204);
+        QStringList faults;
+        for (QWidget* control : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            // Controls that show a text of their own on the face.
+            const bool texted = qobject_cast<QLabel*>(control) != nullptr ||
+                                qobject_cast<QAbstractButton*>(control) != nullptr ||
+                                qobject_cast<QGroupBox*>(control) != nullptr;
+            if (control->isHidden() || !texted) {
+                continue;
+            }
+            const double contrast = MostContrast(control->grab().toImage(), face);
+            if (contrast < 7.0) {
+                faults << QString("%1: %2").arg(control->objectName()).arg(contrast);
+            }
+        }
+        const QImage tree = frame->GetExploreView()->m_treeCtrl->viewport()->grab().toImage();
+        const QColor treeBase = tree.pixelColor(tree.width() - 2, tree.height() - 2);
+        QApplication::setPalette(before);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        // The logo and the state images sit on white, as they were drawn for.
+        QCOMPARE(treeBase, QColor(Qt::white));
+    }
+
     void startWritesPiecesHeadAndBatchFile() {
         const QByteArray source = RandomBytes(3000000);
         WriteFile(dir.filePath("movie.avi"), source);
@@ -143,7 +265,8 @@ class SplitterViewTest : public QObject {
         QCOMPARE(FileBytes(dir.filePath("out/movie.kdh")).size(), 20);
         QVERIFY(QFile::exists(dir.filePath("out/movie.bat")));
         QVERIFY(!QFile::exists(dir.filePath("out/movie.sha256")));
-        QCOMPARE(frame->statusBar()->currentMessage(), QString("Operation Processing"));
+        // The run has ended, and its label with it.
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("Ready"));
     }
 
     // Links planted at the names a split writes are replaced; what they lead to is left alone.
@@ -189,7 +312,7 @@ class SplitterViewTest : public QObject {
         }
         QTest::mouseClick(box, Qt::LeftButton);
         QCOMPARE(box->m_nChecked, 1);
-        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("Split/WriteChecksums").toInt(), 1);
+        QCOMPARE(ui::CSettingsProfile::Settings().value("Split/WriteChecksums").toInt(), 1);
 
         // A form built anew shows the kept state, and its split writes the checksum file.
         frame = MakeFrame(dir);
@@ -209,7 +332,7 @@ class SplitterViewTest : public QObject {
         QVERIFY(lines[3].endsWith("  movie.avi"));
 
         QTest::mouseClick(Control<ui::CEtchedCheckBox>(form, 1026), Qt::LeftButton);
-        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("Split/WriteChecksums").toInt(), 0);
+        QCOMPARE(ui::CSettingsProfile::Settings().value("Split/WriteChecksums").toInt(), 0);
     }
 
     void droppedFilesLandOnlyInTheFieldsThatAcceptThem() {

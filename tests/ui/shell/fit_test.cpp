@@ -7,10 +7,13 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
+#include <set>
 
 #include "gui_support.h"
 #include "ui/controls/etched_button.h"
@@ -48,7 +51,7 @@ QString Name(const QWidget* widget) {
 int TextWidth(const QWidget* widget) {
     const QFontMetrics metrics(widget->font());
     if (const auto* box = qobject_cast<const CEtchedCheckBox*>(widget)) {
-        return 16 + metrics.horizontalAdvance(box->Caption());
+        return CEtchedCheckBox::BoxSize(metrics) + 3 + metrics.horizontalAdvance(box->Caption());
     }
     if (const auto* button = qobject_cast<const CEtchedButton*>(widget)) {
         // The focus rectangle reaches three pixels past the caption on either side.
@@ -85,7 +88,7 @@ void CheckHeadings(const QHeaderView* header, const QAbstractItemModel* model, c
 
 // Every text whole, every control inside the form's visible part and inside the frame, no two
 // controls over each other, no control across a group's title or top line.
-QStringList FormFaults(QWidget* form, const QWidget* frame, const QRect& client) {
+QStringList FormFaults(QWidget* form, const QWidget* frame, const QRect& client, bool allShown) {
     QStringList faults;
     const QRect visible = form->rect();
     const QList<QWidget*> controls = form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -106,7 +109,7 @@ QStringList FormFaults(QWidget* form, const QWidget* frame, const QRect& client)
             faults << QString("%1 is lower than its text").arg(Name(control));
         }
         const QRect inFrame(control->mapTo(frame, QPoint(0, 0)), place.size());
-        if (!visible.contains(place) || !client.contains(inFrame)) {
+        if (!visible.contains(place) || (allShown && !client.contains(inFrame))) {
             faults << QString("%1 at %2,%3 %4x%5 lies outside the first client area")
                           .arg(Name(control))
                           .arg(inFrame.x())
@@ -117,6 +120,12 @@ QStringList FormFaults(QWidget* form, const QWidget* frame, const QRect& client)
         for (QWidget* other : controls) {
             if (other == control || other->isHidden() || IsGroup(other)) {
                 continue;
+            }
+            // Inside a group, a control keeps clear of the frame's bottom lines.
+            if (IsGroup(control) && place.contains(other->geometry().center()) &&
+                other->geometry().bottom() >= place.bottom() - 2) {
+                faults
+                    << QString("%1 lies on the bottom line of %2").arg(Name(other), Name(control));
             }
             if (const auto* group = qobject_cast<CEtchedGroupBox*>(control)) {
                 const QRect title = group->TitleRect().translated(place.topLeft());
@@ -160,6 +169,15 @@ class FitTest : public QObject {
     static QRect FirstClientArea(const CMainFrame& frame) {
         return frame.centralWidget()->geometry();
     }
+    // Whether the screen holds the frame at a size that shows every form whole.
+    static bool ScreenHoldsAll(const CMainFrame& frame) {
+        const QSize area = QGuiApplication::primaryScreen()->availableGeometry().size();
+        const QSize least(frame.GetExploreView()->NeededWidth() +
+                              frame.m_wndSplitter->handleWidth() + CMainFrame::FormsSize().width(),
+                          frame.ContentSize().height());
+        // Room for a window manager's border.
+        return least.width() + 20 <= area.width() && least.height() + 40 <= area.height();
+    }
 
   private slots:
     void initTestCase() {
@@ -185,12 +203,93 @@ class FitTest : public QObject {
                                  CSplitterView::kFormId}) {
             QVERIFY(frame->SwitchView(formId));
             QApplication::processEvents();
-            QWidget* form = frame->m_wndSplitter->widget(1);
-            for (const QString& fault : FormFaults(form, frame.get(), client)) {
+            QWidget* form = frame->CurrentForm();
+            // On a screen smaller than the whole frame, the form scrolls; the smallest frame's
+            // test sees to that.
+            const bool allShown = ScreenHoldsAll(*frame);
+            for (const QString& fault : FormFaults(form, frame.get(), client, allShown)) {
                 faults << QString("form %1: %2").arg(formId).arg(fault);
             }
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // At the smallest size the frame allows, every control is whole and visible; where the
+    // screen is smaller than that, the frame fits the screen and the form scrolls instead.
+    void theSmallestFrameCutsNoControl() {
+        auto frame = MakeFrame(dir);
+        QVERIFY(frame);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QTest::qWait(500);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        frame->resize(1, 1);
+        QApplication::processEvents();
+        qInfo() << "smallest frame" << frame->size() << "on" << area.size();
+        QVERIFY(frame->width() <= area.width() && frame->height() <= area.height());
+        QVERIFY2(frame->width() >= 300 && frame->height() >= 300, "the frame shrinks to nothing");
+        QStringList faults;
+        for (const int formId :
+             {CSplitterView::kFormId, CMergeView::kFormId, COptionView::kFormId}) {
+            QVERIFY(frame->SwitchView(formId));
+            QApplication::processEvents();
+            QWidget* form = frame->CurrentForm();
+            const QScrollArea* scroller = frame->FormArea();
+            const QSize view = scroller->viewport()->size();
+            // The form is never squeezed below its own size: what does not show, scrolls.
+            if (form->width() < form->sizeHint().width() ||
+                form->height() < form->sizeHint().height()) {
+                faults << QString("form %1 squeezed to %2x%3")
+                              .arg(formId)
+                              .arg(form->width())
+                              .arg(form->height());
+            }
+            const int hiddenWide = form->width() - view.width();
+            const int hiddenHigh = form->height() - view.height();
+            if (scroller->horizontalScrollBar()->maximum() < hiddenWide ||
+                scroller->verticalScrollBar()->maximum() < hiddenHigh) {
+                faults << QString("form %1: %2 by %3 pixels cannot be scrolled to")
+                              .arg(formId)
+                              .arg(hiddenWide)
+                              .arg(hiddenHigh);
+            }
+            // A screen that holds the whole frame needs no scrolling at all.
+            if (ScreenHoldsAll(*frame) && (hiddenWide > 0 || hiddenHigh > 0)) {
+                faults << QString("form %1 scrolls in a frame of its full size").arg(formId);
+            }
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // One scale for the three forms: the same kind of control has the same size on each, and
+    // the forms are as wide as each other, so that switching does not make the content jump.
+    void theFormsShareOneScale() {
+        auto frame = MakeFrame(dir);
+        QVERIFY(frame);
+        QMap<QString, int> browseWidths;
+        QList<int> formWidths;
+        for (const int formId :
+             {CSplitterView::kFormId, CMergeView::kFormId, COptionView::kFormId}) {
+            QVERIFY(frame->SwitchView(formId));
+            QWidget* form = frame->CurrentForm();
+            formWidths << form->sizeHint().width();
+            for (const QWidget* control :
+                 form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (const auto* button = qobject_cast<const CEtchedButton*>(control);
+                    button != nullptr && button->Caption() == "Browse") {
+                    browseWidths.insert(QString("%1/%2").arg(formId).arg(control->objectName()),
+                                        control->width());
+                }
+            }
+        }
+        QVERIFY2(std::set<int>(browseWidths.begin(), browseWidths.end()).size() == 1,
+                 qPrintable(QString("Browse widths differ: %1")
+                                .arg(QStringList(browseWidths.keys()).join(' '))));
+        qInfo() << "Browse" << browseWidths.first() << "form widths" << formWidths;
+        // The templates differ by a dialog unit at most.
+        const auto [least, most] = std::minmax_element(formWidths.begin(), formWidths.end());
+        QVERIFY2(*most - *least <= *most / 100,
+                 qPrintable(QString("form widths from %1 to %2").arg(*least).arg(*most)));
     }
 
     void theTreeShowsItsItemsAndTheWholeLogo() {
@@ -230,7 +329,9 @@ class FitTest : public QObject {
             QVERIFY(frame->width() >= 512);
             QVERIFY(frame->height() >= 422);
         }
-        QVERIFY(frame->width() >= frame->ContentSize().width());
+        if (ScreenHoldsAll(*frame)) {
+            QVERIFY(frame->width() >= frame->ContentSize().width());
+        }
     }
 
     void theAboutBoxShowsItsWholeTexts() {

@@ -9,6 +9,7 @@
 #include "ui/forms/form_host.h"
 #include "ui/forms/merge_view.h"
 #include "ui/forms/option_view.h"
+#include "ui/forms/settings_profile.h"
 #include "ui/forms/splitter_view.h"
 #include "ui/shell/explore_view.h"
 #include "ui/shell/kavendrum_app.h"
@@ -132,16 +133,16 @@ class MainFrameTest : public QObject {
     }
 
     void closingWritesTheProfileUnlessAnOperationRuns() {
-        QSettings("Kavendrum", "Kavendrum").remove("DragWindow");
+        ui::CSettingsProfile::Settings().remove("DragWindow");
         auto frame = MakeFrame(dir);
         frame->show();
         {
             const COperationScope running;
             QVERIFY(!frame->close());
-            QVERIFY(!QSettings("Kavendrum", "Kavendrum").contains("DragWindow/Visible"));
+            QVERIFY(!ui::CSettingsProfile::Settings().contains("DragWindow/Visible"));
         }
         QVERIFY(frame->close());
-        QCOMPARE(QSettings("Kavendrum", "Kavendrum").value("DragWindow/Visible").toInt(), 0);
+        QCOMPARE(ui::CSettingsProfile::Settings().value("DragWindow/Visible").toInt(), 0);
 
         // With a drop window, its placement is kept too.
         auto second = MakeFrame(dir);
@@ -151,7 +152,7 @@ class MainFrameTest : public QObject {
         second->m_pDragWindow = &dropWindow;
         second->show();
         QVERIFY(second->close());
-        QSettings profile("Kavendrum", "Kavendrum");
+        QSettings profile = ui::CSettingsProfile::Settings();
         QCOMPARE(profile.value("DragWindow/Visible").toInt(), 1);
         QCOMPARE(profile.value("DragWindow/Left").toInt(), dropWindow.normalGeometry().left());
         QCOMPARE(profile.value("DragWindow/Top").toInt(), dropWindow.normalGeometry().top());
@@ -191,7 +192,9 @@ class MainFrameTest : public QObject {
         Person person;
         frame->Command(ID_SPLIT_FILE)->trigger();  // fails its checks, but places the bar
         QCOMPARE(person.Texts(), std::vector<QString>{"File to split must be filled in!"});
-        QCOMPARE(frame->statusBar()->currentMessage(), QString("Operation Processing"));
+        // The run is over: its label does not stay behind it.
+        QCOMPARE(frame->statusBar()->currentMessage(), QString("Ready"));
+        QVERIFY(frame->GetSplitView()->m_progress.isHidden());
         frame->Command(ID_VIEW_MERGE)->trigger();
         QCOMPARE(frame->statusBar()->currentMessage(), QString("Ready"));
     }
