@@ -18,6 +18,7 @@
 #include "cli/help_text.h"
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
+#include "cli/repair_command.h"
 #include "cli/size_text.h"
 #include "engine/checksum_file.h"
 #include "engine/content_verification.h"
@@ -27,6 +28,7 @@
 #include "engine/merge_operation.h"
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
+#include "engine/recovery_operation.h"
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
@@ -158,6 +160,8 @@ struct SplitArguments {
     std::optional<std::uint32_t> pieces;
     std::optional<std::string> name;
     bool checksums = true;  // --no-checksums leaves the checksum file out
+    std::optional<std::string> recovery;
+    std::optional<std::string> memory;
 
     bool FromStandardInput() const { return source == "-"; }
 };
@@ -175,6 +179,35 @@ std::uint32_t PieceSizeFromText(const std::string& text) {
                                                  " bytes (--size fat32)");
     }
     return static_cast<std::uint32_t>(*size);
+}
+
+// The recovery data held at once that --memory asks for; a usage error when it is no size.
+std::uint64_t MemoryLimitFromText(const std::optional<std::string>& text) {
+    if (!text) {
+        return kDefaultRecoveryMemory;
+    }
+    const auto size = ReadSize(*text);
+    if (!size || *size < 1) {
+        throw CLI::ValidationError(
+            "--memory", size ? "'" + *text + "' is no amount of memory" : SizeRefusal(*text));
+    }
+    return *size;
+}
+
+// What --recovery and --memory ask a split for.
+RecoveryChoice RecoveryFromArguments(const SplitArguments& arguments) {
+    RecoveryChoice choice;
+    choice.memoryLimit = MemoryLimitFromText(arguments.memory);
+    if (arguments.recovery) {
+        const auto amount = ReadRecoveryAmount(*arguments.recovery);
+        if (!amount) {
+            throw CLI::ValidationError("--recovery", "'" + *arguments.recovery +
+                                                         "' is neither a count of pieces (3) "
+                                                         "nor a percentage from 1% to 100%");
+        }
+        choice.amount = *amount;
+    }
+    return choice;
 }
 
 // The size of a source as a split finds it, a disk's too; nothing when it cannot be read, for the
@@ -340,7 +373,8 @@ void PrintBadSummary(const Verification& verification, const std::string& headPa
                  folder.c_str());
 }
 
-int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
+int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize,
+          const RecoveryChoice& recovery) {
     ConsoleHost host(settings.answering(), settings.voice());
     host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -358,8 +392,12 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
             return kFailed;
         }
         // As mkdir -p would: the missing parents of the destination are made too.
-        const StreamSplitRequest request{name, arguments.destination, pieceSize,
-                                         arguments.checksums, FolderCreation::WithParents};
+        StreamSplitRequest request{name,
+                                   arguments.destination,
+                                   pieceSize,
+                                   arguments.checksums,
+                                   FolderCreation::WithParents,
+                                   recovery};
         outcome = RunStreamSplit(request, input.value(), &*options, host);
     } else {
         host.SetTotalBytes(SourceSize(arguments.source).value_or(0));
@@ -372,6 +410,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         SplitRequest request{arguments.source, arguments.destination, pieceSize};
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
+        request.recovery = recovery;
         outcome = RunSplit(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
@@ -398,7 +437,8 @@ int Verify(const Settings& settings, const std::string& headPath) {
         output = FormObjectFileName(folder, headPath, false, "", info->extension)
                      .value_or(std::string());
     }
-    const ContentVerification checked = VerifyWithChecksums(headPath, host, output);
+    const RecoveryVerification verified = VerifyWithRecovery(headPath, host, output);
+    const ContentVerification& checked = verified.checked;
     const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
@@ -406,6 +446,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
     PrintBadSummary(verification, headPath);
+    PrintRecoverySummary(verified, headPath);
     NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
@@ -416,6 +457,7 @@ struct MergeArguments {
     std::string head;
     std::optional<std::string> destination;
     std::optional<std::string> prefix;
+    std::optional<std::string> memory;
     bool toStandardOutput = false;
 };
 
@@ -463,17 +505,24 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         output.emplace(std::move(opened.value()));
         request.stream = &*output;
     }
+    // Pieces that the recovery files can rebuild are rebuilt first, when the user agrees.
+    if (!OfferRepairBeforeMerge(host, headPath, MemoryLimitFromText(arguments.memory))) {
+        return kFailed;
+    }
     // A failed verification shows no message of its own; the rows that failed tell why.
     host.SetPhase("merging");
     const MergeVerifier verify = [&] {
         host.SetPhase("verifying");
-        const ContentVerification checked = VerifyWithChecksums(headPath, host, request.outputPath);
+        const RecoveryVerification verified =
+            VerifyWithRecovery(headPath, host, request.outputPath);
+        const ContentVerification& checked = verified.checked;
         host.SetPhase("merging");
         const Verification& verification = checked.verification;
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
             PrintReasons(checked);
             PrintBadSummary(verification, headPath);
+            PrintRecoverySummary(verified, headPath);
         }
         if (verification.pieces) {
             NoteSizesOnly(settings, host, headPath);
@@ -548,6 +597,14 @@ int ReportStore(const StoreResult& stored, const std::string& path, ConsoleHost&
             break;
     }
     return kFailed;
+}
+
+int Repair(const Settings& settings, const std::string& headPath, std::uint64_t memoryLimit) {
+    ConsoleHost host(settings.answering(), settings.voice());
+    if (!LoadOptionSet(settings.optionFilePath(), host)) {
+        return kFailed;
+    }
+    return RepairCommand(host, headPath, memoryLimit) ? kSucceeded : kFailed;
 }
 
 int Options(const Settings& settings, const std::string& action,
@@ -636,6 +693,15 @@ int Main(int argc, char** argv) {
         ->add_flag_callback(
             "--no-checksums", [&split] { split.checksums = false; }, "Leave base.sha256 out")
         ->excludes(checksumsFlag);
+    splitCommand
+        ->add_option("--recovery", split.recovery,
+                     "Also write recovery files (base.par2) that can rebuild N lost pieces, or "
+                     "P% of them")
+        ->type_name("N|P%");
+    splitCommand
+        ->add_option("--memory", split.memory,
+                     "Recovery data held in memory at once, such as 512M (default 256M)")
+        ->type_name("SIZE");
 
     std::string headPath;
     auto* verifyCommand = app.add_subcommand("verify", "Check the pieces a head file names");
@@ -654,6 +720,20 @@ int Main(int argc, char** argv) {
         ->excludes(stdoutFlag);
     mergeCommand->add_option("--prefix", merge.prefix, "Name the rebuilt file after this instead")
         ->excludes(stdoutFlag);
+    mergeCommand
+        ->add_option("--memory", merge.memory,
+                     "Recovery data held in memory at once while repairing (default 256M)")
+        ->type_name("SIZE");
+
+    std::string repairHead;
+    std::optional<std::string> repairMemory;
+    auto* repairCommand = app.add_subcommand(
+        "repair", "Rebuild missing or damaged pieces from the recovery files beside them");
+    repairCommand->add_option("HEAD", repairHead, "Head file (.kdh)")->required();
+    repairCommand
+        ->add_option("--memory", repairMemory,
+                     "Recovery data held in memory at once (default 256M)")
+        ->type_name("SIZE");
 
     std::string action = "show";
     std::vector<std::string> assignments;
@@ -664,6 +744,8 @@ int Main(int argc, char** argv) {
     optionsCommand->add_option("FIELD=VALUE", assignments, "With set: the fields to change");
 
     std::uint32_t pieceSize = kDefaultPieceSize;
+    RecoveryChoice recovery;
+    std::uint64_t repairMemoryLimit = kDefaultRecoveryMemory;
     try {
         app.parse(argc, argv);
         if (action != "set" && !assignments.empty()) {
@@ -671,6 +753,13 @@ int Main(int argc, char** argv) {
         }
         if (*splitCommand) {
             pieceSize = PlanSplit(split);
+            recovery = RecoveryFromArguments(split);
+        }
+        if (*mergeCommand) {
+            MemoryLimitFromText(merge.memory);
+        }
+        if (*repairCommand) {
+            repairMemoryLimit = MemoryLimitFromText(repairMemory);
         }
         // Binary data is not for the screen; a pipe or a file is what --stdout is for.
         if (*mergeCommand && merge.toStandardOutput && IsTerminal(stdout)) {
@@ -684,7 +773,10 @@ int Main(int argc, char** argv) {
     }
 
     if (*splitCommand) {
-        return Split(settings, split, pieceSize);
+        return Split(settings, split, pieceSize, recovery);
+    }
+    if (*repairCommand) {
+        return Repair(settings, repairHead, repairMemoryLimit);
     }
     if (*verifyCommand) {
         return Verify(settings, headPath);

@@ -10,6 +10,7 @@
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
 #include "engine/paths.h"
+#include "engine/recovery_operation.h"
 #include "options/option_set.h"
 
 namespace kavendrum {
@@ -25,6 +26,8 @@ struct SplitRequest {
     bool writeChecksums = false;
     // How a missing destination is made: one level, or with its missing parents too.
     FolderCreation creation = FolderCreation::OneLevel;
+    // Also write base.par2 and base.volNN+MM.par2, which can rebuild this many lost pieces.
+    RecoveryChoice recovery{};
 };
 
 // The split's input check: the first failure is shown and false returned.

@@ -169,6 +169,15 @@ bool StreamRun::WriteChecksums(const std::string& extension) {
     return WriteChecksumFile(content, m_keepOut ? &*m_keepOut : nullptr, false, m_host);
 }
 
+bool WriteStreamRecovery(const StreamSplitRequest& request, const PieceSet& set,
+                         std::uint64_t bytes, std::uint32_t pieceCount, OperationHost& host) {
+    if (request.recovery.amount.None()) {
+        return true;
+    }
+    return WriteRecoveryForPieces(set, bytes, pieceCount, request.pieceSize, request.recovery,
+                                  host);
+}
+
 }  // namespace
 
 Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const OptionSet* options,
@@ -229,6 +238,9 @@ Outcome RunStreamSplit(const StreamSplitRequest& request, File& stream, const Op
     bool clean =
         WriteRejoinBatch(folder, names.base, names.extension, run.PieceNames(), host, keepOut);
     clean = run.WriteChecksums(names.extension) && clean;
+    clean = WriteStreamRecovery(request, PieceSet::InFolder(folder, names.base), run.Bytes(),
+                                pieceCount, host) &&
+            clean;
     return clean ? Outcome::Succeeded : Outcome::Failed;
 }
 

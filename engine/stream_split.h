@@ -7,6 +7,7 @@
 #include "engine/io/file.h"
 #include "engine/operation_host.h"
 #include "engine/outcome.h"
+#include "engine/recovery_operation.h"
 #include "options/option_set.h"
 
 namespace kavendrum {
@@ -20,6 +21,9 @@ struct StreamSplitRequest {
     // does.
     bool writeChecksums = false;
     FolderCreation creation = FolderCreation::OneLevel;
+    // Also write recovery files, last: the pieces' sizes are known only once the stream ends, so
+    // they are read back for it.
+    RecoveryChoice recovery{};
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as

@@ -366,6 +366,7 @@ bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const 
 // `firstOutput` on), checks it against the set's MD5 and renames it into place.
 bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::uint64_t sliceSize,
                        const SliceCombiner& combiner, std::size_t firstOutput,
+                       const std::function<bool(const std::string&)>& accept,
                        RepairResult& result) {
     const std::string temporary = path + ".rebuilt";
     auto created = File::CreateNew(temporary);
@@ -405,7 +406,8 @@ bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::ui
     if (old.ok()) {
         old.value().Close();
     }
-    if (!checks || failure || (failure = RenameOver(temporary, path))) {
+    const bool accepted = checks && !failure && (!accept || accept(temporary));
+    if (!accepted || failure || (failure = RenameOver(temporary, path))) {
         if (identity.ok() && IdentityOf(temporary) == identity.value()) {
             RemoveFile(temporary);
         }
@@ -446,8 +448,14 @@ bool RebuildGroup(const RepairRequest& request, const PacketReader& reader, cons
     }
     std::size_t firstOutput = 0;
     for (const std::size_t p : group) {
+        std::function<bool(const std::string&)> accept;
+        if (request.acceptRebuilt) {
+            accept = [&request, p](const std::string& rebuilt) {
+                return request.acceptRebuilt(p, rebuilt);
+            };
+        }
         if (!WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
-                               combiner, firstOutput, result)) {
+                               combiner, firstOutput, accept, result)) {
             return false;
         }
         result.pieces[p].rebuilt = true;
@@ -531,6 +539,7 @@ RepairResult RepairPieces(const RepairRequest& request) {
         }
     }
     result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
+    result.slicesPerPiece = MostSlicesOfAFile(*set);
     if (solve.missing.empty()) {
         result.status = RepairStatus::AllGood;
         return result;
