@@ -17,6 +17,7 @@
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
 #include "engine/progress_counter.h"
+#include "engine/recovery_operation.h"
 #include "engine/transfer.h"
 
 namespace kavendrum {
@@ -733,6 +734,8 @@ class FileMerge {
     Outcome Copy();
     void DropPartial(File& partial);
     bool RemoveSetFiles(const std::optional<StoredJournal>& journal);
+    void NoteRecoveryFiles();
+    bool RemoveRecoveryFiles();
 
     const MergeRequest& m_request;
     const OptionSet& m_options;
@@ -740,6 +743,8 @@ class FileMerge {
     const HeadFileRead& m_head;
     MergeSet m_set;
     std::optional<FileStamp> m_checksumFile;
+    // The recovery files as they were when the merge began: only these go with the set.
+    std::vector<std::pair<std::string, FileStamp>> m_recoveryFiles;
     bool m_outputExisted = false;
     std::string m_partialPath;
     FileIdentity m_written;  // the rebuilt file
@@ -788,6 +793,7 @@ Outcome FileMerge::Run(const MergeVerifier& verify) {
     if (!ReadChecksums()) {
         return Outcome::Failed;
     }
+    NoteRecoveryFiles();
     if (!Ask()) {
         return Outcome::Cancelled;
     }
@@ -893,6 +899,28 @@ bool FileMerge::RemoveSetFiles(const std::optional<StoredJournal>& journal) {
     }
     if (journal) {
         clean = RemoveSetFile(JournalPath(m_set.stem), journal->file, m_written, m_host) && clean;
+    }
+    return RemoveRecoveryFiles() && clean;
+}
+
+void FileMerge::NoteRecoveryFiles() {
+    const auto set = PieceSet::OfHeadFile(m_request.headPath);
+    if (m_options.deleteAfterMerge == 0 || !set) {
+        return;
+    }
+    for (const std::string& path : RecoveryFilesOf(*set)) {
+        if (const auto stamp = StampOf(path)) {
+            m_recoveryFiles.emplace_back(path, *stamp);
+        }
+    }
+}
+
+// base.par2 and base.vol*.par2 go with the head file, each only if it is still the file that
+// was there when the merge began.
+bool FileMerge::RemoveRecoveryFiles() {
+    bool clean = true;
+    for (const auto& [path, stamp] : m_recoveryFiles) {
+        clean = RemoveSetFile(path, stamp, m_written, m_host) && clean;
     }
     return clean;
 }
