@@ -729,6 +729,7 @@ int Main(int argc, char** argv) {
     std::optional<std::string> repairMemory;
     auto* repairCommand = app.add_subcommand(
         "repair", "Rebuild missing or damaged pieces from the recovery files beside them");
+    repairCommand->footer(RepairHelpFooter());
     repairCommand->add_option("HEAD", repairHead, "Head file (.kdh)")->required();
     repairCommand
         ->add_option("--memory", repairMemory,
