@@ -65,20 +65,9 @@ void PrintRecoverySummary(const RecoveryVerification& verified, const std::strin
 
 bool OfferRepairBeforeMerge(ConsoleHost& host, const std::string& headPath,
                             std::uint64_t memoryLimit) {
-    const auto set = PieceSet::OfHeadFile(headPath);
-    if (!set || RecoveryFilesOf(*set).empty()) {
-        return true;
-    }
     host.SetPhase("verifying");
-    RepairOptions check;
-    check.checkOnly = true;
-    check.memoryLimit = memoryLimit;
-    const SetRepair found = RepairSet(headPath, check);
-    if (found.result.status != par2::RepairStatus::Repairable ||
-        !host.Ask(Question{QuestionId::RepairFirst, headPath})) {
-        return true;  // the merge's own verification says what is wrong
-    }
-    return RepairCommand(host, headPath, memoryLimit);
+    return RepairFirstIfAgreed(headPath, host, memoryLimit,
+                               [&host] { host.SetPhase("repairing"); });
 }
 
 }  // namespace kavendrum

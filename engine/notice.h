@@ -77,7 +77,8 @@ enum class NoticeId {
     RepairNoRecoveryFiles,  // path: the index file looked for
     RepairNotEnough,        // needed: how many more recovery pieces it would take
     RepairUnsolvable,
-    RepairFailed,  // path: the piece that could not be rebuilt
+    RepairFailed,      // path: the piece that could not be rebuilt
+    PiecesRepairable,  // needed: the bad pieces, available: how many can be rebuilt
 };
 
 // What a notice concerns: the file or folder, the piece, the platform's failure with its code,

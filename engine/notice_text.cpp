@@ -134,6 +134,8 @@ Entry EntryOf(NoticeId id) {
             return {"Recovery files can not rebuild these pieces, repair failed!", kError, F};
         case RepairFailed:
             return {"Repair file error!", kError, F};
+        case PiecesRepairable:
+            return {" can be rebuilt from the recovery files.", kMessage, F};
     }
     return {"", kError, F};
 }
@@ -163,6 +165,10 @@ std::string TextOf(const Notice& notice) {
         case NoticeId::RepairSucceeded:
         case NoticeId::RepairNotEnough:
             return text + std::to_string(notice.needed);
+        case NoticeId::PiecesRepairable:
+            return std::to_string(notice.needed) +
+                   (notice.needed == 1 ? " piece is bad; " : " pieces are bad; ") +
+                   std::to_string(notice.available) + text;
         case NoticeId::RecoveryLimited:
             return text + std::to_string(notice.available) +
                    " pieces can be made repairable with pieces of this size";

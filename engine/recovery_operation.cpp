@@ -304,6 +304,26 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
     return false;
 }
 
+bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
+                         std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!set || RecoveryFilesOf(*set).empty()) {
+        return true;
+    }
+    RepairOptions options;
+    options.checkOnly = true;
+    options.memoryLimit = memoryLimit;
+    if (RepairSet(headPath, options).result.status != par2::RepairStatus::Repairable ||
+        !host.Ask(Question{QuestionId::RepairFirst, headPath})) {
+        return true;
+    }
+    if (repairing) {
+        repairing();
+    }
+    options.checkOnly = false;
+    return ReportRepair(RepairSet(headPath, options), headPath, host);
+}
+
 RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHost& host,
                                         const std::string& outputPath) {
     RecoveryVerification verified;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +92,14 @@ SetRepair RepairSet(const std::string& headPath, const RepairOptions& options);
 
 // Tells the host how a repair ended; false unless every piece is good now.
 bool ReportRepair(const SetRepair& repair, const std::string& headPath, OperationHost& host);
+
+// Before a merge: when pieces are missing or damaged and the recovery files beside the head file
+// can rebuild every one, asks "Some pieces are damaged or missing, do you want to repair them
+// first?" and, on yes, calls `repairing` and repairs. False only when a repair ran and failed;
+// otherwise the merge's own verification says whatever is still wrong.
+bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
+                         std::uint64_t memoryLimit = kDefaultRecoveryMemory,
+                         const std::function<void()>& repairing = {});
 
 // Verification as VerifyWithChecksums does it, with a further check of every piece against the
 // recovery files when there are any: a piece they find missing or damaged is Bad too.

@@ -7,6 +7,7 @@
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
+#include "engine/recovery_operation.h"
 
 namespace kavendrum::ui {
 
@@ -144,8 +145,9 @@ VerifyOutcome MergePresenter::OnVerify() {
     const COperationScope running;
     // With a checksum file beside the head file the pieces are read, and the bar shows how far.
     // Pieces an interrupted merge into the object file has removed count when it can be taken up.
-    const Verification verification =
-        VerifyWithChecksums(m_strHeadFileName, *this, m_strObjectFileName).verification;
+    const RecoveryVerification verified =
+        VerifyWithRecovery(m_strHeadFileName, *this, m_strObjectFileName);
+    const Verification& verification = verified.checked.verification;
     if (verification.pieces) {
         m_view.ClearPieces();
         for (const auto& entry : *verification.pieces) {
@@ -153,6 +155,15 @@ VerifyOutcome MergePresenter::OnVerify() {
         }
     }
     m_bVerifyOk = verification.outcome == VerifyOutcome::Passed;
+    // With recovery files beside the head file, the user learns what they can rebuild.
+    if (verified.recovery && verified.recovery->BadPieces() > 0) {
+        Notice notice;
+        notice.id = NoticeId::PiecesRepairable;
+        notice.path = m_strHeadFileName;
+        notice.needed = verified.recovery->BadPieces();
+        notice.available = verified.recovery->RebuildablePieces();
+        Notify(notice);
+    }
     return verification.outcome;
 }
 
@@ -160,6 +171,10 @@ void MergePresenter::OnStart() {
     UpdateData(true);
     const MergeRequest request{m_strHeadFileName, m_strDestFolder, m_strObjectFileName};
     const COperationScope running;
+    // Pieces the recovery files can rebuild are rebuilt first, when the user agrees.
+    if (m_pOptions != nullptr && !RepairFirstIfAgreed(m_strHeadFileName, *this)) {
+        return;
+    }
     RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this,
              [this] { return OnVerify(); });
 }
