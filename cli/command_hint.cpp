@@ -12,7 +12,8 @@ namespace kavendrum {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kCommands = {"split", "verify", "merge", "options"};
+constexpr std::array<std::string_view, 5> kCommands = {"split", "verify", "repair", "merge",
+                                                       "options"};
 
 bool IsCommand(std::string_view word) {
     return std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end();
@@ -117,7 +118,8 @@ std::optional<std::string> CommandHint(const std::vector<std::string>& arguments
     if (const auto nearest = Nearest(word)) {
         return "unknown command '" + word + "'; did you mean " + std::string(*nearest) + "?";
     }
-    return "unknown command '" + word + "'; the commands are split, verify, merge and options";
+    return "unknown command '" + word +
+           "'; the commands are split, verify, repair, merge and options";
 }
 
 }  // namespace kavendrum

@@ -110,6 +110,13 @@ Reasoning ReasoningFor(const Notice& notice) {
         case SplitSucceeded:
         case MergeSucceeded:
         case OptionsChanged:
+        case RecoveryWritten:
+        case RecoveryLimited:
+        case RepairSucceeded:
+        case RepairNothingToDo:
+        case RepairNotEnough:
+        case RepairUnsolvable:
+        case PiecesRepairable:
             return kNoLine;
         case InitFailed:
             return Because("the option file is shorter than 24 bytes, or cannot be created");
@@ -157,6 +164,9 @@ Reasoning ReasoningFor(const Notice& notice) {
         case FolderNotCreated:
         case NotEnoughSpace:
         case OptionFileNotSaved:
+        case RecoveryNotCreated:
+        case RepairNoRecoveryFiles:
+        case RepairFailed:
             return kFile;
     }
     return kFile;
@@ -169,6 +179,9 @@ bool IsSuccess(NoticeId id) {
         case SplitSucceeded:
         case MergeSucceeded:
         case OptionsChanged:
+        case RecoveryWritten:
+        case RepairSucceeded:
+        case RepairNothingToDo:
             return true;
         case FileToSplitEmpty:
         case DestinationFolderEmpty:
@@ -212,6 +225,13 @@ bool IsSuccess(NoticeId id) {
         case SystemError:
         case NotAPositiveInteger:
         case IntegerOutOfRange:
+        case RecoveryLimited:
+        case RecoveryNotCreated:
+        case RepairNoRecoveryFiles:
+        case RepairNotEnough:
+        case RepairUnsolvable:
+        case RepairFailed:
+        case PiecesRepairable:
             break;
     }
     return false;

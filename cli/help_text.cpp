@@ -36,6 +36,7 @@ std::string SplitHelpFooter() {
                "  kavendrum-cli split movie.avi pieces --size 25M\n"
                "  kavendrum-cli split movie.avi /media/stick --size fat32\n"
                "  kavendrum-cli split movie.avi pieces --pieces 4\n"
+               "  kavendrum-cli split movie.avi pieces --size 25M --recovery 2\n"
                "  pg_dump shop | kavendrum-cli split - dumps --name shop.sql --size 1G\n"
                "\n") +
            AcceptedSizeForms() +
@@ -61,6 +62,19 @@ std::string VerifyHelpFooter() {
                "Examples:\n"
                "  kavendrum-cli verify pieces/movie.kdh\n"
                "  kavendrum-cli verify movie.kdh | grep ^Bad\n"
+               "\n") +
+           kExitStatuses;
+}
+
+std::string RepairHelpFooter() {
+    return std::string(
+               "Rebuilds missing and damaged pieces from base.par2 and base.vol*.par2 beside the\n"
+               "head file, as split --recovery or any PAR2 tool writes them. A rebuilt piece\n"
+               "takes its place only once it checks; a good piece is never written. Without\n"
+               "Kavendrum: par2 repair base.par2\n"
+               "\n"
+               "Examples:\n"
+               "  kavendrum-cli repair pieces/movie.kdh\n"
                "\n") +
            kExitStatuses;
 }

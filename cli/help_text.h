@@ -8,6 +8,7 @@ namespace kavendrum {
 std::string MainHelpFooter();
 std::string SplitHelpFooter();
 std::string VerifyHelpFooter();
+std::string RepairHelpFooter();
 std::string MergeHelpFooter();
 std::string OptionsHelpFooter();
 

@@ -20,6 +20,7 @@
 #include "cli/namesake_hint.h"
 #include "cli/piece_plan.h"
 #include "cli/rejoin_command.h"
+#include "cli/repair_command.h"
 #include "cli/size_text.h"
 #include "engine/checksum_file.h"
 #include "engine/content_verification.h"
@@ -30,6 +31,7 @@
 #include "engine/object_file_name.h"
 #include "engine/paths.h"
 #include "engine/piece_set.h"
+#include "engine/recovery_operation.h"
 #include "engine/split_operation.h"
 #include "engine/stream_split.h"
 #include "engine/verification.h"
@@ -161,6 +163,8 @@ struct SplitArguments {
     std::optional<std::uint32_t> pieces;
     std::optional<std::string> name;
     bool checksums = true;  // --no-checksums leaves the checksum file out
+    std::optional<std::string> recovery;
+    std::optional<std::string> memory;
 
     bool FromStandardInput() const { return source == "-"; }
 };
@@ -178,6 +182,35 @@ std::uint32_t PieceSizeFromText(const std::string& text) {
                                                  " bytes (--size fat32)");
     }
     return static_cast<std::uint32_t>(*size);
+}
+
+// The recovery data held at once that --memory asks for; a usage error when it is no size.
+std::uint64_t MemoryLimitFromText(const std::optional<std::string>& text) {
+    if (!text) {
+        return kDefaultRecoveryMemory;
+    }
+    const auto size = ReadSize(*text);
+    if (!size || *size < 1) {
+        throw CLI::ValidationError(
+            "--memory", size ? "'" + *text + "' is no amount of memory" : SizeRefusal(*text));
+    }
+    return *size;
+}
+
+// What --recovery and --memory ask a split for.
+RecoveryChoice RecoveryFromArguments(const SplitArguments& arguments) {
+    RecoveryChoice choice;
+    choice.memoryLimit = MemoryLimitFromText(arguments.memory);
+    if (arguments.recovery) {
+        const auto amount = ReadRecoveryAmount(*arguments.recovery);
+        if (!amount) {
+            throw CLI::ValidationError("--recovery", "'" + *arguments.recovery +
+                                                         "' is neither a count of pieces (3) "
+                                                         "nor a percentage from 1% to 100%");
+        }
+        choice.amount = *amount;
+    }
+    return choice;
 }
 
 // The size of a source as a split finds it, a disk's too; nothing when it cannot be read, for the
@@ -341,7 +374,8 @@ void PrintBadSummary(const Verification& verification, const std::string& headPa
                  folder.c_str());
 }
 
-int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize) {
+int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize,
+          const RecoveryChoice& recovery) {
     ConsoleHost host(settings.answering(), settings.voice());
     host.WatchStopSignal(&g_stopSignal);
     const auto options = LoadOptionSet(settings.optionFilePath(), host);
@@ -360,6 +394,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         // As mkdir -p would: the missing parents of the destination are made too.
         StreamSplitRequest request{name, arguments.destination, pieceSize, arguments.checksums,
                                    FolderCreation::WithParents};
+        request.recovery = recovery;
         // Replacing an earlier set, its pieces beyond the new count go too.
         request.removeEarlierPieces = true;
         split = SplitStream(request, input.value(), &*options, host);
@@ -370,6 +405,7 @@ int Split(const Settings& settings, const SplitArguments& arguments, std::uint32
         request.writeChecksums = arguments.checksums;
         request.creation = FolderCreation::WithParents;
         request.removeEarlierPieces = true;
+        request.recovery = recovery;
         split = SplitFile(request, &*options, host);
     }
     // Also after a failure that came later, such as the batch file's: the pieces are complete.
@@ -396,7 +432,8 @@ int Verify(const Settings& settings, const std::string& headPath) {
         output = FormObjectFileName(folder, headPath, false, "", info->extension)
                      .value_or(std::string());
     }
-    const ContentVerification checked = VerifyWithChecksums(headPath, host, output);
+    const RecoveryVerification verified = VerifyWithRecovery(headPath, host, output);
+    const ContentVerification& checked = verified.checked;
     const Verification& verification = checked.verification;
     if (!verification.pieces) {
         return kFailed;
@@ -407,6 +444,7 @@ int Verify(const Settings& settings, const std::string& headPath) {
     if (verification.outcome == VerifyOutcome::Failed) {
         PrintNamesakeHints(headPath, host);
     }
+    PrintRecoverySummary(verified, headPath);
     NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
@@ -448,6 +486,7 @@ struct MergeArguments {
     std::string head;
     std::optional<std::string> destination;
     std::optional<std::string> prefix;
+    std::optional<std::string> memory;
     bool toStandardOutput = false;
 };
 
@@ -494,6 +533,10 @@ int Merge(const Settings& settings, const MergeArguments& arguments) {
         }
         output.emplace(std::move(opened.value()));
         request.stream = &*output;
+    }
+    // Pieces that the recovery files can rebuild are rebuilt first, when the user agrees.
+    if (!OfferRepairBeforeMerge(host, headPath, MemoryLimitFromText(arguments.memory))) {
+        return kFailed;
     }
     // A failed verification shows no message of its own; the rows that failed tell why. The
     // engines name each phase of the run for the progress line.
@@ -571,6 +614,14 @@ int ReportStore(const StoreResult& stored, const std::string& path, ConsoleHost&
             break;
     }
     return kFailed;
+}
+
+int Repair(const Settings& settings, const std::string& headPath, std::uint64_t memoryLimit) {
+    ConsoleHost host(settings.answering(), settings.voice());
+    if (!LoadOptionSet(settings.optionFilePath(), host)) {
+        return kFailed;
+    }
+    return RepairCommand(host, headPath, memoryLimit) ? kSucceeded : kFailed;
 }
 
 int Options(const Settings& settings, const std::string& action,
@@ -660,6 +711,15 @@ CLI::App* AddSplitCommand(CLI::App& app, SplitArguments& split) {
         ->add_flag_callback(
             "--no-checksums", [&split] { split.checksums = false; }, "Leave base.sha256 out")
         ->excludes(checksumsFlag);
+    command
+        ->add_option("--recovery", split.recovery,
+                     "Also write recovery files (base.par2) that can rebuild N lost pieces, or "
+                     "P% of them")
+        ->type_name("N|P%");
+    command
+        ->add_option("--memory", split.memory,
+                     "Recovery data held in memory at once, such as 512M (default 256M)")
+        ->type_name("SIZE");
     return command;
 }
 
@@ -682,6 +742,27 @@ CLI::App* AddMergeCommand(CLI::App& app, MergeArguments& merge) {
         ->excludes(stdoutFlag);
     command->add_option("--prefix", merge.prefix, "Name the rebuilt file after this instead")
         ->excludes(stdoutFlag);
+    command
+        ->add_option("--memory", merge.memory,
+                     "Recovery data held in memory at once while repairing (default 256M)")
+        ->type_name("SIZE");
+    return command;
+}
+
+struct RepairArguments {
+    std::string head;
+    std::optional<std::string> memory;
+};
+
+CLI::App* AddRepairCommand(CLI::App& app, RepairArguments& repair) {
+    auto* command = app.add_subcommand(
+        "repair", "Rebuild missing or damaged pieces from the recovery files beside them");
+    command->footer(RepairHelpFooter());
+    command->add_option("HEAD", repair.head, "Head file (.kdh)")->required();
+    command
+        ->add_option("--memory", repair.memory,
+                     "Recovery data held in memory at once (default 256M)")
+        ->type_name("SIZE");
     return command;
 }
 
@@ -705,6 +786,10 @@ struct CommandLine {
     CLI::App* verifyCommand = nullptr;
     CLI::App* mergeCommand = nullptr;
     std::uint32_t pieceSize = kDefaultPieceSize;
+    RepairArguments repair;
+    CLI::App* repairCommand = nullptr;
+    RecoveryChoice recovery;
+    std::uint64_t repairMemoryLimit = kDefaultRecoveryMemory;
 };
 
 // What the parser cannot check; usage errors are thrown.
@@ -714,6 +799,13 @@ void CheckBeyondTheParser(CommandLine& line) {
     }
     if (*line.splitCommand) {
         line.pieceSize = PlanSplit(line.split);
+        line.recovery = RecoveryFromArguments(line.split);
+    }
+    if (*line.mergeCommand) {
+        MemoryLimitFromText(line.merge.memory);
+    }
+    if (*line.repairCommand) {
+        line.repairMemoryLimit = MemoryLimitFromText(line.repair.memory);
     }
     // Binary data is not for the screen; a pipe or a file is what --stdout is for.
     if (*line.mergeCommand && line.merge.toStandardOutput && IsTerminal(stdout)) {
@@ -723,7 +815,10 @@ void CheckBeyondTheParser(CommandLine& line) {
 
 int RunCommand(const CommandLine& line) {
     if (*line.splitCommand) {
-        return Split(line.settings, line.split, line.pieceSize);
+        return Split(line.settings, line.split, line.pieceSize, line.recovery);
+    }
+    if (*line.repairCommand) {
+        return Repair(line.settings, line.repair.head, line.repairMemoryLimit);
     }
     if (*line.verifyCommand) {
         return Verify(line.settings, line.headPath);
@@ -744,6 +839,7 @@ int Main(int argc, char** argv) {
     line.splitCommand = AddSplitCommand(app, line.split);
     line.verifyCommand = AddVerifyCommand(app, line.headPath);
     line.mergeCommand = AddMergeCommand(app, line.merge);
+    line.repairCommand = AddRepairCommand(app, line.repair);
     AddOptionsCommand(app, line.options);
     try {
         app.parse(argc, argv);

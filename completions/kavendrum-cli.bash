@@ -55,7 +55,11 @@ _kavendrum_cli() {
             COMPREPLY=($(compgen -W "fat32 email" -- "$cur"))
             return
             ;;
-        --pieces | --name | --prefix)
+        --recovery)
+            COMPREPLY=($(compgen -W "1 2 5% 10%" -- "$cur"))
+            return
+            ;;
+        --pieces | --name | --prefix | --memory)
             return
             ;;
     esac
@@ -74,7 +78,7 @@ _kavendrum_cli() {
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "$globals" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "split verify merge options" -- "$cur"))
+            COMPREPLY=($(compgen -W "split verify repair merge options" -- "$cur"))
         fi
         return
     fi
@@ -82,7 +86,7 @@ _kavendrum_cli() {
     case $command in
         split)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--size --pieces --name --checksums --no-checksums $globals" -- "$cur"))
+                COMPREPLY=($(compgen -W "--size --pieces --name --checksums --no-checksums --recovery --memory $globals" -- "$cur"))
             else
                 _kavendrum_cli_files
             fi
@@ -94,9 +98,16 @@ _kavendrum_cli() {
                 _kavendrum_cli_files kdh
             fi
             ;;
+        repair)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--memory $globals" -- "$cur"))
+            else
+                _kavendrum_cli_files kdh
+            fi
+            ;;
         merge)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--dest --prefix --stdout $globals" -- "$cur"))
+                COMPREPLY=($(compgen -W "--dest --prefix --stdout --memory $globals" -- "$cur"))
             else
                 _kavendrum_cli_files kdh
             fi

@@ -1,10 +1,11 @@
 # fish completion for kavendrum-cli
 
-set -l commands split verify merge options
+set -l commands split verify repair merge options
 
 complete -c kavendrum-cli -f
 complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a split -d 'Cut a file into pieces'
 complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a verify -d 'Check the pieces a head file names'
+complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a repair -d 'Rebuild missing or damaged pieces from the recovery files'
 complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a merge -d 'Join the pieces a head file names'
 complete -c kavendrum-cli -n "not __fish_seen_subcommand_from $commands" -a options -d 'Show, reset or set the options'
 
@@ -23,8 +24,10 @@ complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l pieces -x -d
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l name -x -d 'With SOURCE -, the name the data stands for'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l checksums -d 'Write base.sha256, which sha256sum -c can check (the default)'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l no-checksums -d 'Leave base.sha256 out'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split' -l recovery -x -a '1 2 5% 10%' -d 'Write recovery files that can rebuild N lost pieces, or P% of them'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from split repair merge' -l memory -x -d 'Recovery data held in memory at once, such as 512M'
 
-complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify merge' -k -a '(__fish_complete_suffix .kdh | string match -r -- \'^.*[.]kdh$|^.*/$\')'
+complete -c kavendrum-cli -n '__fish_seen_subcommand_from verify repair merge' -k -a '(__fish_complete_suffix .kdh | string match -r -- \'^.*[.]kdh$|^.*/$\')'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l dest -x -a '(__fish_complete_directories)' -d 'Folder for the rebuilt file'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l prefix -x -d 'Name the rebuilt file after this'
 complete -c kavendrum-cli -n '__fish_seen_subcommand_from merge' -l stdout -d 'Write the rebuilt file to standard output'

@@ -45,7 +45,7 @@ DigestPipe::~DigestPipe() {
     }
 }
 
-Moved DigestPipe::Move(File& from, File* to, std::size_t size) {
+Moved DigestPipe::Move(File& from, File* to, std::size_t size, const ByteTap& tap) {
     Moved moved;
     while (moved.bytes < size) {
         const std::size_t chunk = std::min(size - moved.bytes, kBlockSize);
@@ -62,6 +62,9 @@ Moved DigestPipe::Move(File& from, File* to, std::size_t size) {
         slot.endsPiece = false;
         // The hashers only read the block, so it is written out while they work on it.
         Publish();
+        if (tap) {
+            tap(slot.data.data(), slot.size);
+        }
         if (to != nullptr) {
             if (auto failure = to->Write(slot.data.data(), slot.size)) {
                 moved.error = failure;

@@ -30,8 +30,9 @@ class DigestPipe {
     DigestPipe(const DigestPipe&) = delete;
     DigestPipe& operator=(const DigestPipe&) = delete;
 
-    // Reads `size` bytes from `from`, writes them to `to` when there is one, and hashes them.
-    Moved Move(File& from, File* to, std::size_t size);
+    // Reads `size` bytes from `from`, writes them to `to` when there is one, and hashes them;
+    // `tap`, when given, also sees each block, on the calling thread.
+    Moved Move(File& from, File* to, std::size_t size, const ByteTap& tap = {});
     // The bytes moved since the last call make one piece.
     void EndPiece();
     // Waits for the hashing to catch up and hands over the digests of the pieces ended since the

@@ -17,6 +17,7 @@
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
 #include "engine/progress_counter.h"
+#include "engine/recovery_operation.h"
 #include "engine/transfer.h"
 
 namespace kavendrum {
@@ -724,6 +725,8 @@ class FileMerge {
     std::uint32_t PiecesResumed() const {
         return m_resumed ? m_resumed->stored.journal.piecesMerged : 0;
     }
+    void NoteRecoveryFiles();
+    bool RemoveRecoveryFiles();
 
     const MergePlan& m_plan;
     const MergeRequest& m_request;
@@ -733,6 +736,8 @@ class FileMerge {
     MergeSet m_set;
     std::optional<SetChecksums> m_checksums;
     std::optional<InterruptedMerge> m_resumed;
+    // The recovery files as they were when the merge began: only these go with the set.
+    std::vector<std::pair<std::string, FileStamp>> m_recoveryFiles;
     bool m_outputExisted = false;
     std::string m_partialPath;
     FileIdentity m_written;  // the rebuilt file
@@ -801,6 +806,7 @@ Outcome FileMerge::Run() {
     if (!ReadChecksums()) {
         return Outcome::Failed;
     }
+    NoteRecoveryFiles();
     if (!Ask()) {
         return Outcome::Cancelled;
     }
@@ -895,6 +901,27 @@ bool FileMerge::RemoveSetFiles(const std::optional<StoredJournal>& journal) {
     }
     if (journal) {
         clean = RemoveSetFile(m_plan.set.JournalPath(), journal->file, m_written, m_host) && clean;
+    }
+    return RemoveRecoveryFiles() && clean;
+}
+
+void FileMerge::NoteRecoveryFiles() {
+    if (m_options.deleteAfterMerge == 0) {
+        return;
+    }
+    for (const std::string& path : RecoveryFilesOf(m_plan.set)) {
+        if (const auto stamp = StampOf(path)) {
+            m_recoveryFiles.emplace_back(path, *stamp);
+        }
+    }
+}
+
+// base.par2 and base.vol*.par2 go with the head file, each only if it is still the file that
+// was there when the merge began.
+bool FileMerge::RemoveRecoveryFiles() {
+    bool clean = true;
+    for (const auto& [path, stamp] : m_recoveryFiles) {
+        clean = RemoveSetFile(path, stamp, m_written, m_host) && clean;
     }
     return clean;
 }

@@ -69,6 +69,18 @@ enum class NoticeId {
     SystemError,
     NotAPositiveInteger,
     IntegerOutOfRange,  // needed: the lower bound, available: the upper bound
+
+    // Recovery files.
+    RecoveryWritten,        // needed: how many pieces can be lost and rebuilt
+    RecoveryLimited,        // available: the most pieces that can be made repairable
+    RecoveryNotCreated,     // path: the recovery file
+    RepairSucceeded,        // needed: the pieces rebuilt
+    RepairNothingToDo,      // every piece is good
+    RepairNoRecoveryFiles,  // path: the index file looked for
+    RepairNotEnough,        // needed: how many more recovery pieces it would take
+    RepairUnsolvable,
+    RepairFailed,      // path: the piece that could not be rebuilt
+    PiecesRepairable,  // needed: the bad pieces, available: how many can be rebuilt
 };
 
 // What a notice concerns: the file or folder, the piece, the platform's failure with its code,
@@ -98,6 +110,7 @@ enum class QuestionId {
     OverwriteOutput,    // path: the merged file's name
     ContinueMerge,      // path: the merged file; a journal says a merge was interrupted
     ResetOptions,
+    RepairFirst,  // path: the head file; some pieces are bad and can be rebuilt
 };
 
 struct Question {

@@ -113,6 +113,30 @@ Entry EntryOf(NoticeId id) {
             return {"Please enter a positive integer.", kError, F};
         case IntegerOutOfRange:
             return {"Please enter an integer between ", kError, F};
+
+        case RecoveryWritten:
+            return {"Write recovery files successfully!\r\nPieces that can be lost and rebuilt: ",
+                    kMessage, NoticeKind::Success};
+        case RecoveryLimited:
+            return {"at most ", kError, F};
+        case RecoveryNotCreated:
+            return {"Create recovery file error!", kError, F};
+        case RepairSucceeded:
+            return {"Repair files successfully!\r\nPieces rebuilt: ", kMessage,
+                    NoticeKind::Success};
+        case RepairNothingToDo:
+            return {"All pieces are good, nothing to repair!", kMessage, NoticeKind::Success};
+        case RepairNoRecoveryFiles:
+            return {"No recovery files for these pieces!", kError, F};
+        case RepairNotEnough:
+            return {"Not enough recovery files, repair failed! Recovery pieces still needed: ",
+                    kError, F};
+        case RepairUnsolvable:
+            return {"Recovery files can not rebuild these pieces, repair failed!", kError, F};
+        case RepairFailed:
+            return {"Repair file error!", kError, F};
+        case PiecesRepairable:
+            return {" can be rebuilt from the recovery files.", kMessage, F};
     }
     return {"", kError, F};
 }
@@ -138,6 +162,17 @@ std::string TextOf(const Notice& notice) {
         case NoticeId::IntegerOutOfRange:
             return text + std::to_string(notice.needed) + " and " +
                    std::to_string(notice.available) + ".";
+        case NoticeId::RecoveryWritten:
+        case NoticeId::RepairSucceeded:
+        case NoticeId::RepairNotEnough:
+            return text + std::to_string(notice.needed);
+        case NoticeId::PiecesRepairable:
+            return std::to_string(notice.needed) +
+                   (notice.needed == 1 ? " piece is bad; " : " pieces are bad; ") +
+                   std::to_string(notice.available) + text;
+        case NoticeId::RecoveryLimited:
+            return text + std::to_string(notice.available) +
+                   " pieces can be made repairable with pieces of this size";
         default:
             return text;
     }
@@ -151,6 +186,7 @@ const char* CaptionOf(QuestionId id) {
         case QuestionId::CreateFolder:
         case QuestionId::ContinueMerge:
         case QuestionId::ResetOptions:
+        case QuestionId::RepairFirst:
             break;
     }
     return kMessage;
@@ -168,6 +204,8 @@ std::string TextOf(const Question& question) {
             return "The last merge of these files was interrupted, do you want to continue it?";
         case QuestionId::ResetOptions:
             return "Do you really want to reset option?";
+        case QuestionId::RepairFirst:
+            return "Some pieces are damaged or missing, do you want to repair them first?";
     }
     return {};
 }

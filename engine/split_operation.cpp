@@ -52,6 +52,17 @@ std::uint64_t SplitBytes(const BaseName& names, std::uint64_t fileSize, std::uin
     return bytes;
 }
 
+// What the recovery files take, when they are asked for.
+std::uint64_t RecoveryBytes(const SplitRequest& request, const std::string& base,
+                            std::uint64_t fileSize, std::uint32_t pieceCount) {
+    if (request.recovery.amount.None()) {
+        return 0;
+    }
+    return SplitRecovery(request.destinationFolder, base, fileSize, pieceCount, request.pieceSize,
+                         request.recovery)
+        .BytesNeeded();
+}
+
 // One split from its first copied byte to its end; the checks before it are in RunSplit.
 class SplitRun {
   public:
@@ -81,6 +92,8 @@ class SplitRun {
     FileStatus FlushForSourceRemoval(File& output);
     bool WriteHeadRecord(StagedFile& head, const HeadFileInfo& info);
     bool WriteChecksums(const std::string& extension);
+    bool WriteRecovery();
+    Moved Move(File& piece, std::size_t size);
     bool DeleteSource();
 
     const SplitRequest& m_request;
@@ -98,6 +111,8 @@ class SplitRun {
     Transfer m_transfer{kMaxCopyUnit};
     // Hashes what the copy moves, when checksums are asked for.
     std::optional<DigestPipe> m_digests;
+    // Takes in what the copy moves, when recovery files are asked for.
+    std::optional<SplitRecovery> m_recovery;
     bool m_interrupted = false;
 };
 
@@ -114,6 +129,9 @@ Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint6
         // The bytes have to pass through the program to be hashed, so they are not copied inside
         // the kernel, and they are read once.
         m_digests.emplace(true, true);
+    }
+    if (!m_request.recovery.amount.None()) {
+        m_recovery.emplace(m_folder, m_set.Base(), fileSize, pieceCount, pieceSize, m_request.recovery);
     }
     const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
                                                   : CopyPiecesBlockMode(pieceCount, lastSize);
@@ -143,10 +161,11 @@ Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint6
     }
     // The source is the only copy the user asked to check the pieces against: it stays unless
     // the checksum file is written.
-    const bool checked = !m_digests || WriteChecksums(names.extension);
+    bool checked = !m_digests || WriteChecksums(names.extension);
     if (m_digests && checked) {
         m_result.written.push_back(m_set.ChecksumPath());
     }
+    checked = WriteRecovery() && checked;
     clean = checked && clean;
     m_transfer = Transfer(kMaxCopyUnit);
     if (m_options.deleteAfterSplit != 0 && checked) {
@@ -258,8 +277,7 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
         m_interrupted = true;
         return false;
     }
-    const Moved moved = m_digests ? m_digests->Move(m_source, &piece, size)
-                                  : m_transfer.Move(m_source, piece, size);
+    const Moved moved = Move(piece, size);
     if (moved.error) {
         m_host.ReportFileError(*moved.error);
         return false;
@@ -270,6 +288,20 @@ bool SplitRun::CopyToPiece(File& piece, std::size_t size) {
         return false;
     }
     return true;
+}
+
+// The copy goes through the program when the bytes are hashed or coded on the way; otherwise
+// the kernel may copy them.
+Moved SplitRun::Move(File& piece, std::size_t size) {
+    ByteTap tap;
+    if (m_recovery) {
+        tap = [this](const void* data, std::size_t bytes) { m_recovery->Add(data, bytes); };
+    }
+    if (m_digests) {
+        return m_digests->Move(m_source, &piece, size, tap);
+    }
+    return tap ? m_transfer.MoveSeen(m_source, piece, size, tap)
+               : m_transfer.Move(m_source, piece, size);
 }
 
 bool SplitRun::ClosePiece(File& piece) {
@@ -322,6 +354,16 @@ bool SplitRun::WriteChecksums(const std::string& extension) {
     content.wholeName = RebuiltFileName(m_set.Base(), extension);
     content.wholeDigest = m_digests->WholeDigest();
     return WriteChecksumFile(content, &m_sourceIdentity, FlushesEachFile(), m_host);
+}
+
+// The recovery files come last: they read the pieces back, in place, for their coding.
+bool SplitRun::WriteRecovery() {
+    if (!m_recovery) {
+        return true;
+    }
+    const bool written = m_recovery->Finish(m_host);
+    m_recovery.reset();
+    return written;
 }
 
 bool SplitRun::DeleteSource() {
@@ -465,8 +507,9 @@ SplitResult SplitFile(const SplitRequest& request, const OptionSet* options, Ope
     }
     SplitPlace place = PrepareSplitPlace(
         request.destinationFolder, names.base,
-        SplitBytes(names, fileSize.value(), plan->pieceCount, request.writeChecksums), *options,
-        host, request.creation);
+        SplitBytes(names, fileSize.value(), plan->pieceCount, request.writeChecksums) +
+            RecoveryBytes(request, names.base, fileSize.value(), plan->pieceCount),
+        *options, host, request.creation);
     result.set = place.set;
     if (place.stop) {
         result.outcome = *place.stop;

@@ -14,6 +14,7 @@
 #include "engine/outcome.h"
 #include "engine/paths.h"
 #include "engine/piece_set.h"
+#include "engine/recovery_operation.h"
 
 namespace kavendrum {
 
@@ -31,6 +32,8 @@ struct SplitRequest {
     // Once the new set is in place over an earlier one of the same name, remove the earlier
     // pieces beyond the new count, as far as the earlier head file named them.
     bool removeEarlierPieces = false;
+    // Also write base.par2 and base.volNN+MM.par2, which can rebuild this many lost pieces.
+    RecoveryChoice recovery{};
 };
 
 

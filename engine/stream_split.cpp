@@ -167,6 +167,15 @@ bool StreamRun::WriteChecksums(const std::string& extension) {
     return WriteChecksumFile(content, m_keepOut ? &*m_keepOut : nullptr, false, m_host);
 }
 
+bool WriteStreamRecovery(const StreamSplitRequest& request, const PieceSet& set,
+                         std::uint64_t bytes, std::uint32_t pieceCount, OperationHost& host) {
+    if (request.recovery.amount.None()) {
+        return true;
+    }
+    return WriteRecoveryForPieces(set, bytes, pieceCount, request.pieceSize, request.recovery,
+                                  host);
+}
+
 // The stream's own checks, after the fields that every split needs.
 bool ValidateStreamInputs(const StreamSplitRequest& request, const OptionSet* options,
                           OperationHost& host) {
@@ -259,7 +268,8 @@ SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const O
     if (checked && request.writeChecksums) {
         result.written.push_back(set.ChecksumPath());
     }
-    result.outcome = clean && checked ? Outcome::Succeeded : Outcome::Failed;
+    const bool recovered = WriteStreamRecovery(request, set, run.Bytes(), pieceCount, host);
+    result.outcome = clean && checked && recovered ? Outcome::Succeeded : Outcome::Failed;
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/operation_host.h"
 #include "engine/option_set.h"
 #include "engine/outcome.h"
+#include "engine/recovery_operation.h"
 #include "engine/split_operation.h"
 
 namespace kavendrum {
@@ -23,6 +24,9 @@ struct StreamSplitRequest {
     FolderCreation creation = FolderCreation::OneLevel;
     // As a file's split: the earlier set's pieces beyond the new count go once the set is in place.
     bool removeEarlierPieces = false;
+    // Also write recovery files, last: the pieces' sizes are known only once the stream ends, so
+    // they are read back for it.
+    RecoveryChoice recovery{};
 };
 
 // Cuts the stream into base_1.skf … as the data comes, with base.kdh and base.bat beside them, as

@@ -24,7 +24,7 @@ Moved Transfer::Move(File& from, File& to, std::size_t size) {
     return moved;
 }
 
-Moved Transfer::MoveThroughBuffer(File& from, File& to, std::size_t size) {
+Moved Transfer::MoveThroughBuffer(File& from, File& to, std::size_t size, const ByteTap* tap) {
     Moved moved;
     while (moved.bytes < size) {
         const std::size_t chunk = std::min(size - moved.bytes, m_bufferSize);
@@ -35,6 +35,9 @@ Moved Transfer::MoveThroughBuffer(File& from, File& to, std::size_t size) {
         if (!got.ok()) {
             moved.error = got.error();
             return moved;
+        }
+        if (tap != nullptr && got.value() > 0) {
+            (*tap)(m_buffer.data(), got.value());
         }
         if (auto failure = to.Write(m_buffer.data(), got.value())) {
             moved.error = failure;

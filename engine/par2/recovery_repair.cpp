@@ -434,6 +434,7 @@ bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const 
 // `firstOutput` on), checks it against the set's MD5 and renames it into place.
 bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::uint64_t sliceSize,
                        const SliceCombiner& combiner, std::size_t firstOutput,
+                       const std::function<bool(const std::string&)>& accept,
                        RepairResult& result) {
     const std::string temporary = path + ".rebuilt";
     auto created = File::CreateNew(temporary);
@@ -473,7 +474,8 @@ bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::ui
     if (old.ok()) {
         old.value().Close();
     }
-    if (!checks || failure || (failure = RenameOver(temporary, path))) {
+    const bool accepted = checks && !failure && (!accept || accept(temporary));
+    if (!accepted || failure || (failure = RenameOver(temporary, path))) {
         if (identity.ok() && IdentityOf(temporary) == identity.value()) {
             RemoveFile(temporary);
         }
@@ -525,8 +527,14 @@ GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& read
     }
     std::size_t firstOutput = 0;
     for (const std::size_t p : group) {
+        std::function<bool(const std::string&)> accept;
+        if (request.acceptRebuilt) {
+            accept = [&request, p](const std::string& rebuilt) {
+                return request.acceptRebuilt(p, rebuilt);
+            };
+        }
         if (!WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
-                               combiner, firstOutput, result)) {
+                               combiner, firstOutput, accept, result)) {
             return GroupOutcome::Failed;
         }
         result.pieces[p].rebuilt = true;
@@ -681,6 +689,7 @@ RepairResult RepairPieces(const RepairRequest& request) {
     }
     result.creator = set->creator;
     result.recoverySlices = static_cast<std::uint32_t>(set->recovery.size());
+    result.slicesPerPiece = MostSlicesOfAFile(*set);
     Solve solve;
     solve.set = &*set;
     solve.states.resize(names.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct RepairRequest {
     unsigned threads = 0;  // 0: one per core
     GfKernel kernel = FastestKernel();
     bool checkOnly = false;  // only say what is bad and whether it can be rebuilt
+    // A further check of a rebuilt piece, given its index and the new file beside it, before
+    // that file takes the piece's place; false keeps the old piece and fails the repair.
+    using AcceptRebuilt = std::function<bool(std::size_t piece, const std::string& rebuiltPath)>;
+    AcceptRebuilt acceptRebuilt;
 };
 
 struct RepairResult {
@@ -49,6 +54,7 @@ struct RepairResult {
     std::uint32_t recoverySlices = 0;    // usable recovery slices found
     std::uint32_t moreSlicesNeeded = 0;  // when NotEnough
     std::uint32_t morePiecesNeeded = 0;  // the same in recovery files of one slice each
+    std::uint32_t slicesPerPiece = 0;    // the slices of the set's largest file
     std::string creator;                 // the creator packet's text, for a set that fails
     FileError error;
 };

@@ -199,8 +199,9 @@ TEST(CommandHint, ATypoGetsTheNearestCommand) {
     EXPECT_EQ(CommandHint(Words{"opt"}), "unknown command 'opt'; did you mean options?");
     EXPECT_EQ(CommandHint(Words{"--yes", "Split", "a", "b"}),
               "unknown command 'Split'; did you mean split?");
-    EXPECT_EQ(CommandHint(Words{"frobnicate"}),
-              "unknown command 'frobnicate'; the commands are split, verify, merge and options");
+    EXPECT_EQ(
+        CommandHint(Words{"frobnicate"}),
+        "unknown command 'frobnicate'; the commands are split, verify, repair, merge and options");
 }
 
 TEST(CommandHint, ACommandAfterItsArgumentsIsMovedToTheFront) {

@@ -218,7 +218,14 @@ TEST_F(CliTest, RunningOutOfMemoryIsAFailureThatSaysSo) {
     for (const char* command :
          {"verify out/x.kdh", "--yes merge out/x.kdh --dest m", "--yes split x.bin s --size 999"}) {
         for (int kilobytes = 9216; kilobytes <= 17408; kilobytes += 256) {
-            const CliRun run = Cli(command, "ulimit -v " + std::to_string(kilobytes) + "; exec ");
+            // Just above what the loader needs, the libraries' own start-up before main can
+            // still find no memory and abort; the program has not begun there, so such a limit
+            // tells nothing of it.
+            const std::string limit = "ulimit -v " + std::to_string(kilobytes) + "; exec ";
+            if (Cli("--version", limit).status != 0) {
+                continue;
+            }
+            const CliRun run = Cli(command, limit);
             ASSERT_TRUE(run.status == 0 || run.status == 1 || run.status == 127)
                 << command << " under " << kilobytes << " KiB: " << run.status << " " << run.err;
             if (run.status == 1) {

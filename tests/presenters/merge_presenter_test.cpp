@@ -1,5 +1,7 @@
 #include "ui/presenters/merge_presenter.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +9,7 @@
 #include <map>
 
 #include "engine/head_file.h"
+#include "engine/par2/recovery_files.h"
 #include "engine/paths.h"
 #include "engine/split_operation.h"
 #include "fakes.h"
@@ -270,6 +273,41 @@ TEST_F(MergePresenterTest, WithoutTheFramesOptionsNothingIsLoadedOrMerged) {
               (std::vector<std::string>{"Get MainFrame Error!", "Get MainFrame Error!"}));
     EXPECT_FALSE(alone.m_bVerifyOk);
     EXPECT_FALSE(Exists(folder / "movie.avi"));
+}
+
+TEST_F(MergePresenterTest, VerifyCountsWhatTheRecoveryFilesRebuildAndStartRepairsFirst) {
+    Prepare({1, 2, 3});
+    par2::RecoveryRequest recovery;
+    recovery.folder = folder.path();
+    recovery.baseName = "movie";
+    recovery.pieceNames = {"movie_1.skf", "movie_2.skf", "movie_3.skf"};
+    recovery.pieceSizes = {1000, 1000, 500};
+    recovery.pieceSize = 1000;
+    recovery.wantedPieces = 1;
+    ASSERT_EQ(par2::CreateRecoveryFiles(recovery).status, par2::RecoveryStatus::Written);
+    std::filesystem::remove(folder / "movie_2.skf");
+    TypeHeadFile(folder / "movie.kdh");
+
+    EXPECT_EQ(presenter.OnVerify(), VerifyOutcome::Failed);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{
+                                   "1 piece is bad; 1 can be rebuilt from the recovery files."});
+
+    // Declined: the merge goes on to its verification, which fails as before.
+    dialogs.boxes.clear();
+    dialogs.answers = {false};
+    presenter.OnStart();
+    EXPECT_EQ(dialogs.boxes.front().text,
+              "Some pieces are damaged or missing, do you want to repair them first?");
+    EXPECT_FALSE(Exists(folder / "movie.avi"));
+    EXPECT_FALSE(Exists(folder / "movie_2.skf"));
+
+    dialogs.boxes.clear();
+    presenter.OnStart();
+    EXPECT_EQ(dialogs.Texts(),
+              (std::vector<std::string>{
+                  "Some pieces are damaged or missing, do you want to repair them first?",
+                  "Repair files successfully!\r\nPieces rebuilt: 1", "Merge files successfully!"}));
+    EXPECT_EQ(ReadBytes(folder / "movie.avi"), whole);
 }
 
 }  // namespace

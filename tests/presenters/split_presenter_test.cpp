@@ -27,6 +27,8 @@ class FakeSplitView : public SplitView {
     void SelectCustomSize() override { ++customSizeSelected; }
     bool WriteChecksums() const override { return checksums; }
     void SetWriteChecksums(bool on) override { checksums = on; }
+    int RecoveryPieces() const override { return recovery; }
+    void SetRecoveryPieces(int count) override { recovery = count; }
 
     SplitFields fields;
     std::string preset = "1457664";
@@ -35,6 +37,7 @@ class FakeSplitView : public SplitView {
     std::optional<bool> presetsEnabled;
     int customSizeSelected = 0;
     bool checksums = false;
+    int recovery = -1;  // never set
     std::vector<std::string> typedDestinations;
 };
 
@@ -307,6 +310,38 @@ TEST_F(SplitPresenterTest, TheChecksumBoxIsKeptInTheProfile) {
     SplitPresenter again(second, dialogs, progress, profile, &options);
     again.LoadChecksums();
     EXPECT_TRUE(second.checksums);
+}
+
+TEST_F(SplitPresenterTest, TheRecoveryChoiceIsKeptInTheProfileAndWritesRecoveryFiles) {
+    // The default is none: a default split leaves what it always left.
+    presenter.LoadChecksums();
+    EXPECT_EQ(view.recovery, 0);
+    WriteBytes(folder / "movie.avi", RandomBytes(100000));
+    view.fields.sourcePath = folder / "movie.avi";
+    view.fields.destFolder = folder / "plain";
+    view.preset = "32768";
+    presenter.OnStart();
+    EXPECT_TRUE(Exists(folder / "plain/movie.kdh"));
+    EXPECT_FALSE(Exists(folder / "plain/movie.par2"));
+
+    view.recovery = 2;
+    presenter.OnRecoveryChanged();
+    EXPECT_EQ(profile.values.at("Split/RecoveryPieces"), 2);
+    FakeSplitView second;
+    SplitPresenter again(second, dialogs, progress, profile, &options);
+    again.LoadChecksums();
+    EXPECT_EQ(second.recovery, 2);
+
+    view.fields.destFolder = folder / "safe";
+    presenter.OnStart();
+    EXPECT_TRUE(Exists(folder / "safe/movie.par2"));
+    EXPECT_EQ(dialogs.Texts().back(),
+              "Write recovery files successfully!\r\nPieces that can be lost and rebuilt: 2");
+
+    // A profile value no form could write is read as none.
+    profile.values["Split/RecoveryPieces"] = -5;
+    again.LoadChecksums();
+    EXPECT_EQ(second.recovery, 0);
 }
 
 }  // namespace

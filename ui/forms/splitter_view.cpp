@@ -71,6 +71,12 @@ void CSplitterView::CreateControls() {
     // On a row of its own at the foot of the group box, last in the tab order.
     m_checkChecksums = new CEtchedCheckBox(this);
     layout.Place(m_checkChecksums, 7, 67, 150, 10, 1026, "Write checksums (.sha256)");
+    auto* recoveryLabel = new QLabel("Recovery pieces", this);
+    layout.Place(recoveryLabel, 160, 68, 50, 8);
+    m_spinRecovery = new QSpinBox(this);
+    m_spinRecovery->setRange(0, 999);
+    m_spinRecovery->setSpecialValueText("none");
+    layout.Place(m_spinRecovery, 210, 66, 24, 11, 1027);
     layout.ReserveTemplatePixels(kSizeLabelPixels);
     layout.Fit(SharedFormScale(font()));
 }
@@ -91,6 +97,7 @@ void CSplitterView::ConnectControls() {
     connect(m_btnBrowseFolder, &QPushButton::clicked, this, &CSplitterView::OnBrowseFolder);
     // After the box's own handler, so that the new state is the one kept.
     connect(m_checkChecksums, &QAbstractButton::clicked, this, &CSplitterView::OnChecksumsClicked);
+    connect(m_spinRecovery, &QSpinBox::valueChanged, this, &CSplitterView::OnRecoveryChanged);
 }
 
 // Without the frame the form cannot work, and the program ends. exit, not quit: quitting would
@@ -229,6 +236,15 @@ bool CSplitterView::WriteChecksums() const {
 
 void CSplitterView::SetWriteChecksums(bool on) {
     m_checkChecksums->m_nChecked = on ? 1 : 0;
+}
+
+int CSplitterView::RecoveryPieces() const {
+    return m_spinRecovery->value();
+}
+
+void CSplitterView::SetRecoveryPieces(int count) {
+    const QSignalBlocker quiet(m_spinRecovery);
+    m_spinRecovery->setValue(count);
 }
 
 }  // namespace kavendrum::ui

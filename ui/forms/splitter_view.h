@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSpinBox>
+
 #include <QLabel>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -46,6 +48,7 @@ class CSplitterView : public QWidget, public SplitView {
     void OnCustomSize() { m_presenter.OnCustomSize(); }
     void OnBrowseFolder() { m_presenter.OnBrowseFolder(); }
     void OnChecksumsClicked() { m_presenter.OnChecksumsClicked(); }
+    void OnRecoveryChanged() { m_presenter.OnRecoveryChanged(); }
     void RecalcParameters() { m_presenter.RecalcParameters(); }
 
     QString ParameterValue(Row row) const;
@@ -65,6 +68,9 @@ class CSplitterView : public QWidget, public SplitView {
     QLabel* m_labelSize = nullptr;
     // "Write checksums (.sha256)": kept in the user profile, section "Split".
     CEtchedCheckBox* m_checkChecksums;
+    // "Recovery pieces": how many lost pieces recovery files can rebuild, 0 for none; kept in
+    // the user profile, section "Split".
+    QSpinBox* m_spinRecovery;
     CProgressBar m_progress;
 
   private:
@@ -86,6 +92,8 @@ class CSplitterView : public QWidget, public SplitView {
     void SelectCustomSize() override;
     bool WriteChecksums() const override;
     void SetWriteChecksums(bool on) override;
+    int RecoveryPieces() const override;
+    void SetRecoveryPieces(int count) override;
 
     QRadioButton* m_radioFixed;
     QRadioButton* m_radioCustom;

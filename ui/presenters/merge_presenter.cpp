@@ -10,6 +10,7 @@
 #include "engine/paths.h"
 #include "engine/piece_set.h"
 #include "engine/pieces_on_disk.h"
+#include "engine/recovery_operation.h"
 
 namespace kavendrum::ui {
 
@@ -188,7 +189,18 @@ VerifyOutcome MergePresenter::Verify() {
     const COperationScope running;
     // With a checksum file beside the head file the pieces are read, and the bar shows how far.
     // Pieces an interrupted merge into the object file has removed count when it can be taken up.
-    PiecesChecked(VerifyWithChecksums(m_strHeadFileName, *this, m_strObjectFileName));
+    const RecoveryVerification verified =
+        VerifyWithRecovery(m_strHeadFileName, *this, m_strObjectFileName);
+    PiecesChecked(verified.checked);
+    // With recovery files beside the head file, the user learns what they can rebuild.
+    if (verified.recovery && verified.recovery->BadPieces() > 0) {
+        Notice notice;
+        notice.id = NoticeId::PiecesRepairable;
+        notice.path = m_strHeadFileName;
+        notice.needed = verified.recovery->BadPieces();
+        notice.available = verified.recovery->RebuildablePieces();
+        Notify(notice);
+    }
     return m_bVerifyOk ? VerifyOutcome::Passed : VerifyOutcome::Failed;
 }
 
@@ -234,6 +246,10 @@ void MergePresenter::OnStart() {
     m_bDigestsDiffered = false;
     {
         const COperationScope running;
+        // Pieces the recovery files can rebuild are rebuilt first, when the user agrees.
+        if (m_pOptions != nullptr && !RepairFirstIfAgreed(m_strHeadFileName, *this)) {
+            return;
+        }
         RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
     }
     if (m_bDigestsDiffered) {

@@ -130,6 +130,14 @@ bool SplitPresenter::FrameOrSystemError() {
 
 void SplitPresenter::LoadChecksums() {
     m_view.SetWriteChecksums(m_profile.ReadInt(kChecksumsSetting, 0) != 0);
+    // A profile value out of range is read as none: it is only a choice of the form.
+    const int recovery = m_profile.ReadInt(kRecoverySetting, 0);
+    m_view.SetRecoveryPieces(recovery > 0 ? recovery : 0);
+}
+
+void SplitPresenter::OnRecoveryChanged() {
+    const int count = m_view.RecoveryPieces();
+    m_profile.WriteInt(kRecoverySetting, count > 0 ? count : 0);
 }
 
 std::uint32_t SplitPresenter::SelectedPresetSize() const {
@@ -240,6 +248,8 @@ void SplitPresenter::OnStart() {
     request.destinationFolder = m_strDestFolder;
     request.pieceSize = m_nSizeMode == 1 ? m_dwCustomSize : SelectedPresetSize();
     request.writeChecksums = m_view.WriteChecksums();
+    const int recovery = m_view.RecoveryPieces();
+    request.recovery.amount.value = recovery > 0 ? static_cast<std::uint32_t>(recovery) : 0;
     const COperationScope running;
     RunSplit(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
 }

@@ -40,6 +40,10 @@ class SplitView {
     virtual void SelectCustomSize() = 0;
     virtual bool WriteChecksums() const = 0;
     virtual void SetWriteChecksums(bool on) = 0;
+    // The "Recovery pieces" choice: how many lost pieces the recovery files are to rebuild, 0
+    // for none. A form without the choice writes none.
+    virtual int RecoveryPieces() const { return 0; }
+    virtual void SetRecoveryPieces(int /*count*/) {}
 };
 
 // The split form's members and decisions: the source, the destination and the piece size, the
@@ -51,6 +55,7 @@ class SplitPresenter : public FormHost {
         "2097152", "4194304", "8388608", "16777216", "33554432", "67108864", "100431872"};
     static constexpr int kDefaultPreset = 6;
     static constexpr const char* kChecksumsSetting = "Split/WriteChecksums";
+    static constexpr const char* kRecoverySetting = "Split/RecoveryPieces";
 
     SplitPresenter(SplitView& view, DialogView& dialogs, ProgressView& progress, Profile& profile,
                    const OptionSource* options);
@@ -66,7 +71,7 @@ class SplitPresenter : public FormHost {
     void FirstInit();
     // The form cannot work without the frame's options: false after "System error!".
     bool FrameOrSystemError();
-    // The checksum box's state kept in the profile.
+    // The checksum box's state and the recovery choice kept in the profile.
     void LoadChecksums();
 
     void OnStart();
@@ -79,6 +84,7 @@ class SplitPresenter : public FormHost {
     void OnCustomSize();
     void OnBrowseFolder();
     void OnChecksumsClicked();
+    void OnRecoveryChanged();
     void RecalcParameters(Refusal refusal = Refusal::Shown);
 
     bool HasOptions() const { return m_pOptions != nullptr; }

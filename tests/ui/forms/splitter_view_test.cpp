@@ -104,12 +104,13 @@ class SplitterViewTest : public QObject {
     void theTabOrderIsTheTemplatesOrder() {
         QStringList ids;
         for (QWidget* at = form->nextInFocusChain(); at != form; at = at->nextInFocusChain()) {
+            // A spin box's own edit is part of the spin box, not a control of the form.
             if (form->isAncestorOf(at) && !at->objectName().isEmpty() &&
-                (at->focusPolicy() & Qt::TabFocus) != 0) {
+                !at->objectName().startsWith("qt_") && (at->focusPolicy() & Qt::TabFocus) != 0) {
                 ids << at->objectName();
             }
         }
-        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001 1026"));
+        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001 1026 1027"));
     }
 
     void typingTheSourceFillsTheParameters() {

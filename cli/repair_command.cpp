@@ -1,0 +1,73 @@
+#include "cli/repair_command.h"
+
+#include <cstdio>
+
+namespace kavendrum {
+
+namespace {
+
+std::uint64_t BadRows(const Verification& verification) {
+    std::uint64_t bad = 0;
+    for (const auto& entry : *verification.pieces) {
+        if (entry.mark == PieceMark::Bad) {
+            bad += entry.count;
+        }
+    }
+    return bad;
+}
+
+std::string PiecesText(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " piece" : " pieces");
+}
+
+}  // namespace
+
+bool RepairCommand(ConsoleHost& host, const std::string& headPath, std::uint64_t memoryLimit) {
+    host.EnterPhase(RunPhase::Repairing, 0);
+    RepairOptions options;
+    options.memoryLimit = memoryLimit;
+    const SetRepair repair = RepairSet(headPath, options);
+    return ReportRepair(repair, headPath, host);
+}
+
+void PrintRecoverySummary(const RecoveryVerification& verified, const std::string& headPath) {
+    const Verification& verification = verified.checked.verification;
+    if (!verified.recovery || !verification.pieces) {
+        return;
+    }
+    const std::uint64_t bad = BadRows(verification);
+    if (bad == 0) {
+        return;
+    }
+    const SetRepair& recovery = *verified.recovery;
+    std::fflush(stdout);
+    if (recovery.result.status == par2::RepairStatus::NoRecoverySet) {
+        std::fprintf(stderr,
+                     "kavendrum-cli: the recovery files beside %s do not describe its pieces\n",
+                     headPath.c_str());
+        return;
+    }
+    const std::string counts = PiecesText(bad) + (bad == 1 ? " is" : " are") + " bad; " +
+                               std::to_string(recovery.RebuildablePieces()) + " can be rebuilt";
+    if (recovery.CanRebuildAll()) {
+        std::fprintf(stderr, "kavendrum-cli: %s: run kavendrum-cli repair %s\n", counts.c_str(),
+                     headPath.c_str());
+    } else if (recovery.result.status == par2::RepairStatus::NotEnough) {
+        std::fprintf(stderr, "kavendrum-cli: %s: %s more recovery %s needed\n", counts.c_str(),
+                     std::to_string(recovery.result.morePiecesNeeded).c_str(),
+                     recovery.result.morePiecesNeeded == 1 ? "piece is" : "pieces are");
+    } else {
+        std::fprintf(stderr,
+                     "kavendrum-cli: %s, yet the recovery files at hand cannot rebuild these\n",
+                     counts.c_str());
+    }
+}
+
+bool OfferRepairBeforeMerge(ConsoleHost& host, const std::string& headPath,
+                            std::uint64_t memoryLimit) {
+    host.EnterPhase(RunPhase::Verifying, 0);
+    return RepairFirstIfAgreed(headPath, host, memoryLimit,
+                               [&host] { host.EnterPhase(RunPhase::Repairing, 0); });
+}
+
+}  // namespace kavendrum

@@ -1,0 +1,355 @@
+#include "engine/recovery_operation.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <memory>
+
+#include "engine/checksum_file.h"
+#include "engine/head_file.h"
+#include "engine/io/file.h"
+#include "engine/io/file_system.h"
+#include "engine/io/sha256.h"
+#include "engine/par2/gf16.h"
+#include "engine/paths.h"
+
+namespace kavendrum {
+
+namespace {
+
+// A set of more pieces than this cannot be described by one recovery set: each non-empty piece
+// takes at least one input slice, and a trailing empty piece stays out of the set.
+constexpr std::uint64_t kMostPiecesInASet = std::uint64_t{par2::kMaxInputSlices} + 1;
+
+Notice CountNotice(NoticeId id, std::string path = {}, std::uint64_t needed = 0,
+                   std::uint64_t available = 0) {
+    Notice notice;
+    notice.id = id;
+    notice.path = std::move(path);
+    notice.needed = needed;
+    notice.available = available;
+    return notice;
+}
+
+Notice FailureNotice(NoticeId id, const FileError& error) {
+    Notice notice = CountNotice(id, error.path);
+    notice.failure = error;
+    return notice;
+}
+
+par2::RecoveryRequest RequestFor(const PieceSet& set, const std::vector<std::uint64_t>& sizes,
+                                 std::uint32_t pieceSize, std::uint32_t wanted,
+                                 std::uint64_t memoryLimit) {
+    par2::RecoveryRequest request;
+    request.folder = GetFolderPart(set.Stem());
+    request.baseName = set.Base();
+    request.pieceSize = pieceSize;
+    request.wantedPieces = wanted;
+    request.memoryLimit = memoryLimit;
+    // Too many pieces to describe: the plan then finds that none can be protected.
+    if (sizes.size() <= kMostPiecesInASet) {
+        request.pieceSizes = sizes;
+        for (std::uint32_t number = 1; number <= sizes.size(); ++number) {
+            request.pieceNames.push_back(set.PieceName(number));
+        }
+    }
+    return request;
+}
+
+std::vector<std::uint64_t> SplitPieceSizes(std::uint64_t fileSize, std::uint32_t pieceCount,
+                                           std::uint32_t pieceSize) {
+    if (pieceCount == 0 || pieceCount > kMostPiecesInASet) {
+        return {};
+    }
+    std::vector<std::uint64_t> sizes(pieceCount, pieceSize);
+    sizes.back() = fileSize - std::uint64_t{pieceCount - 1} * pieceSize;
+    return sizes;
+}
+
+bool ReportRecoveryResult(const par2::RecoveryResult& result, OperationHost& host) {
+    switch (result.status) {
+        case par2::RecoveryStatus::Written:
+            host.Notify(CountNotice(NoticeId::RecoveryWritten, {}, result.plan.repairablePieces));
+            return true;
+        case par2::RecoveryStatus::NothingAsked:
+            return true;
+        case par2::RecoveryStatus::CannotMeet:
+            host.Notify(CountNotice(NoticeId::RecoveryLimited, {}, 0, result.plan.mostRepairable));
+            return false;
+        case par2::RecoveryStatus::Failed:
+            break;
+    }
+    host.Notify(FailureNotice(NoticeId::RecoveryNotCreated, result.error));
+    return false;
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.size() >= start.size() && text.compare(0, start.size(), start) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::optional<Sha256Digest> DigestOfFile(const std::string& path) {
+    auto file = File::OpenForReading(path);
+    if (!file.ok()) {
+        return std::nullopt;
+    }
+    Sha256 sha;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        auto got = file.value().Read(buffer.data(), buffer.size());
+        if (!got.ok()) {
+            return std::nullopt;
+        }
+        sha.Update(buffer.data(), got.value());
+        if (got.value() < buffer.size()) {
+            return sha.Finish();
+        }
+    }
+}
+
+// The check of a rebuilt piece against base.sha256: a piece with no line passes on its PAR2
+// checksums alone; a piece whose lines disagree, or a checksum file that cannot be read, never
+// passes, since no content could be shown to be the one the sender hashed.
+par2::RepairRequest::AcceptRebuilt ChecksumAcceptance(const PieceSet& set,
+                                                      const HeadFileInfo& info) {
+    if (!FileExists(set.ChecksumPath())) {
+        return {};
+    }
+    const ChecksumNames names{set.Base(), info.pieceCount,
+                              RebuiltFileName(set.Base(), info.extension)};
+    auto read = std::make_shared<ChecksumRead>(ReadChecksumFile(set.ChecksumPath(), names));
+    return [read](std::size_t piece, const std::string& rebuiltPath) {
+        if (!read->checksums) {
+            return false;
+        }
+        const auto number = static_cast<std::uint32_t>(piece + 1);
+        if (read->checksums->Disputed(number)) {
+            return false;
+        }
+        const auto expected = read->checksums->ForPiece(number);
+        return !expected || DigestOfFile(rebuiltPath) == expected;
+    };
+}
+
+bool IsBad(par2::PieceCondition condition) {
+    return condition == par2::PieceCondition::Missing || condition == par2::PieceCondition::Damaged;
+}
+
+}  // namespace
+
+std::optional<RecoveryAmount> ReadRecoveryAmount(const std::string& text) {
+    RecoveryAmount amount;
+    std::string digits = text;
+    if (EndsWith(digits, "%")) {
+        amount.percent = true;
+        digits.pop_back();
+    }
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, amount.value);
+    if (digits.empty() || error != std::errc{} || stop != end ||
+        (amount.percent && (amount.value < 1 || amount.value > 100))) {
+        return std::nullopt;
+    }
+    return amount;
+}
+
+std::uint32_t PiecesToProtect(const RecoveryAmount& amount, std::uint32_t pieceCount) {
+    if (!amount.percent) {
+        return std::min(amount.value, pieceCount);
+    }
+    const std::uint64_t share = (std::uint64_t{pieceCount} * amount.value + 99) / 100;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(share, pieceCount));
+}
+
+SplitRecovery::SplitRecovery(const std::string& folder, const std::string& base,
+                             std::uint64_t fileSize, std::uint32_t pieceCount,
+                             std::uint32_t pieceSize, const RecoveryChoice& choice)
+    : m_wanted(PiecesToProtect(choice.amount, pieceCount)),
+      m_empty(fileSize == 0),
+      m_encoder(RequestFor(PieceSet::InFolder(folder, base),
+                           SplitPieceSizes(fileSize, pieceCount, pieceSize), pieceSize, m_wanted,
+                           choice.memoryLimit)) {}
+
+std::uint64_t SplitRecovery::BytesNeeded() const {
+    const par2::RecoveryPlan& plan = m_encoder.Plan();
+    // The index holds the set's description, which each recovery file holds at most once more.
+    return std::uint64_t{plan.recoverySlices + 1} * plan.recoveryFileBytes;
+}
+
+bool SplitRecovery::Finish(OperationHost& host) {
+    if (m_empty) {
+        return true;  // nothing to lose
+    }
+    return ReportRecoveryResult(m_encoder.Finish(), host);
+}
+
+bool WriteRecoveryForPieces(const PieceSet& set, std::uint64_t fileSize, std::uint32_t pieceCount,
+                            std::uint32_t pieceSize, const RecoveryChoice& choice,
+                            OperationHost& host) {
+    if (fileSize == 0) {
+        return true;  // nothing to lose
+    }
+    const std::uint32_t wanted = PiecesToProtect(choice.amount, pieceCount);
+    const auto sizes = SplitPieceSizes(fileSize, pieceCount, pieceSize);
+    return ReportRecoveryResult(
+        par2::CreateRecoveryFiles(RequestFor(set, sizes, pieceSize, wanted, choice.memoryLimit)),
+        host);
+}
+
+std::vector<std::string> RecoveryFilesOf(const PieceSet& set) {
+    std::vector<std::string> paths;
+    if (FileExists(set.RecoveryIndexPath())) {
+        paths.push_back(set.RecoveryIndexPath());
+    }
+    const std::string folder = GetFolderPart(set.Stem());
+    std::vector<std::string> volumes;
+    const std::string start = set.Base() + ".vol";
+    ListFolder(folder, [&](const std::string& name) {
+        if (StartsWith(name, start) && EndsWith(name, ".par2")) {
+            volumes.push_back(folder + name);
+        }
+    });
+    std::sort(volumes.begin(), volumes.end());
+    paths.insert(paths.end(), volumes.begin(), volumes.end());
+    return paths;
+}
+
+std::uint32_t SetRepair::BadPieces() const {
+    return static_cast<std::uint32_t>(
+        std::count_if(result.pieces.begin(), result.pieces.end(),
+                      [](const par2::PieceRepair& piece) { return IsBad(piece.condition); }));
+}
+
+std::uint32_t SetRepair::RebuildablePieces() const {
+    return result.slicesPerPiece == 0 ? 0 : result.recoverySlices / result.slicesPerPiece;
+}
+
+bool SetRepair::CanRebuildAll() const {
+    return result.status == par2::RepairStatus::AllGood ||
+           result.status == par2::RepairStatus::Repairable ||
+           result.status == par2::RepairStatus::Repaired;
+}
+
+SetRepair RepairSet(const std::string& headPath, const RepairOptions& options) {
+    SetRepair repair;
+    const auto set = PieceSet::OfHeadFile(headPath);
+    const auto info = set ? PeekHeadFile(headPath) : std::nullopt;
+    if (!info) {
+        return repair;
+    }
+    repair.headRead = true;
+    const std::vector<std::string> recovery = RecoveryFilesOf(*set);
+    repair.hasRecoveryFiles = !recovery.empty();
+    repair.result.status = par2::RepairStatus::NoRecoverySet;
+    if (recovery.empty() || info->pieceCount > kMostPiecesInASet) {
+        return repair;
+    }
+    for (std::uint32_t number = 1; number <= info->pieceCount; ++number) {
+        repair.piecePaths.push_back(set->PiecePath(number));
+    }
+    par2::RepairRequest request;
+    request.piecePaths = repair.piecePaths;
+    request.recoveryPaths = recovery;
+    request.memoryLimit = options.memoryLimit;
+    request.checkOnly = options.checkOnly;
+    if (!options.checkOnly) {
+        request.acceptRebuilt = ChecksumAcceptance(*set, *info);
+    }
+    repair.result = par2::RepairPieces(request);
+    return repair;
+}
+
+bool ReportRepair(const SetRepair& repair, const std::string& headPath, OperationHost& host) {
+    if (!repair.headRead) {
+        const bool named = IsHeadFileName(headPath);
+        host.Notify(CountNotice(!named                 ? NoticeId::HeadFileNameInvalid
+                                : FileExists(headPath) ? NoticeId::HeadFileUnreadable
+                                                       : NoticeId::HeadFileMissing,
+                                headPath));
+        return false;
+    }
+    const par2::RepairResult& result = repair.result;
+    switch (result.status) {
+        case par2::RepairStatus::AllGood:
+            host.Notify(CountNotice(NoticeId::RepairNothingToDo, headPath));
+            return true;
+        case par2::RepairStatus::Repairable:
+            return true;
+        case par2::RepairStatus::Repaired: {
+            const auto rebuilt = std::count_if(result.pieces.begin(), result.pieces.end(),
+                                               [](const auto& piece) { return piece.rebuilt; });
+            host.Notify(CountNotice(NoticeId::RepairSucceeded, headPath,
+                                    static_cast<std::uint64_t>(rebuilt)));
+            return true;
+        }
+        case par2::RepairStatus::NotEnough:
+            host.Notify(CountNotice(NoticeId::RepairNotEnough, headPath, result.morePiecesNeeded));
+            return false;
+        case par2::RepairStatus::NoRecoverySet: {
+            const std::string index = PieceSet::OfHeadFile(headPath)->RecoveryIndexPath();
+            host.Notify(CountNotice(NoticeId::RepairNoRecoveryFiles, index));
+            return false;
+        }
+        case par2::RepairStatus::Unsolvable:
+            host.Notify(CountNotice(NoticeId::RepairUnsolvable, headPath));
+            return false;
+        case par2::RepairStatus::Failed:
+            break;
+    }
+    host.Notify(FailureNotice(NoticeId::RepairFailed, result.error));
+    return false;
+}
+
+bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
+                         std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!set || RecoveryFilesOf(*set).empty()) {
+        return true;
+    }
+    RepairOptions options;
+    options.checkOnly = true;
+    options.memoryLimit = memoryLimit;
+    if (RepairSet(headPath, options).result.status != par2::RepairStatus::Repairable ||
+        !host.Ask(Question{QuestionId::RepairFirst, headPath})) {
+        return true;
+    }
+    if (repairing) {
+        repairing();
+    }
+    options.checkOnly = false;
+    return ReportRepair(RepairSet(headPath, options), headPath, host);
+}
+
+RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHost& host,
+                                        const std::string& outputPath) {
+    RecoveryVerification verified;
+    verified.checked = VerifyWithChecksums(headPath, host, outputPath);
+    auto& rows = verified.checked.verification.pieces;
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!rows || !set || RecoveryFilesOf(*set).empty()) {
+        return verified;
+    }
+    verified.recovery = RepairSet(headPath, RepairOptions{true});
+    const auto& pieces = verified.recovery->result.pieces;
+    std::size_t next = 0;  // the first piece of the next row; a row may stand for a run
+    for (PieceEntry& row : *rows) {
+        const std::size_t number = next;
+        next += row.count;
+        // A missing piece is Bad already, unless an interrupted merge took it up: that stays.
+        if (row.count == 1 && number < pieces.size() &&
+            pieces[number].condition == par2::PieceCondition::Damaged &&
+            row.mark != PieceMark::Bad) {
+            row.mark = PieceMark::Bad;
+            verified.checked.contentBad.push_back(static_cast<std::uint32_t>(number + 1));
+            verified.checked.verification.outcome = VerifyOutcome::Failed;
+        }
+    }
+    std::sort(verified.checked.contentBad.begin(), verified.checked.contentBad.end());
+    return verified;
+}
+
+}  // namespace kavendrum
