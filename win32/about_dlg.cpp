@@ -94,8 +94,8 @@ std::optional<LRESULT> CAboutDlg::OnMessage(UINT message, WPARAM wParam, LPARAM 
                 return std::nullopt;
             }
             auto dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, m_bVisited[id == IDC_LINK_MAIL ? 1 : 0] ? kVisitedColour
-                                                                      : kLinkColour);
+            SetTextColor(dc,
+                         m_bVisited[id == IDC_LINK_MAIL ? 1 : 0] ? kVisitedColour : kLinkColour);
             SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }

@@ -207,13 +207,11 @@ void EtchedControls::DrawButton(const DRAWITEMSTRUCT& item, const std::string& c
     SelectObject(dc, oldFont);
 }
 
-void EtchedControls::DrawCheckBox(const DRAWITEMSTRUCT& item,
-                                  const std::string& caption) const {
+void EtchedControls::DrawCheckBox(const DRAWITEMSTRUCT& item, const std::string& caption) const {
     const EtchedPalette& palette = EtchedPalette::Shared();
     HDC dc = item.hDC;
     FillRect(dc, &item.rcItem, palette.Face());
-    const RECT box{item.rcItem.left, item.rcItem.top, item.rcItem.left + 13,
-                   item.rcItem.top + 13};
+    const RECT box{item.rcItem.left, item.rcItem.top, item.rcItem.left + 13, item.rcItem.top + 13};
     DrawEtchedFrame(dc, box);
     const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     SetBkColor(dc, RGB(204, 204, 204));

@@ -43,8 +43,8 @@ void CExploreView::OnInitialUpdate(int view) {
     m_bFirstInit = false;
     HWND tree = Tree();
     m_imageList = ItemImages();
-    m_stateImageList = ImageList_LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDB_STATE), 13,
-                                            1, RGB(255, 255, 255), IMAGE_BITMAP, 0);
+    m_stateImageList = ImageList_LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDB_STATE), 13, 1,
+                                            RGB(255, 255, 255), IMAGE_BITMAP, 0);
     TreeView_SetImageList(tree, m_imageList, TVSIL_NORMAL);
     TreeView_SetImageList(tree, m_stateImageList, TVSIL_STATE);
     const char* texts[] = {"Split File", "Merge File", "Option"};

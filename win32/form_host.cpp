@@ -34,8 +34,7 @@ constexpr DWORD kPaintIntervalMs = 50;
 
 }  // namespace
 
-bool FormDialogs::ShowBox(const std::string& text, const std::string& caption,
-                          ui::BoxStyle style) {
+bool FormDialogs::ShowBox(const std::string& text, const std::string& caption, ui::BoxStyle style) {
     return MessageBoxA(m_owner, text.c_str(), caption.c_str(), BoxFlags(style)) == IDOK;
 }
 
@@ -45,10 +44,10 @@ std::string OpenFileFilter(const std::string& description) {
     }
     const std::size_t open = description.rfind('(');
     const std::size_t close = description.rfind(')');
-    const std::string pattern = open != std::string::npos && close != std::string::npos &&
-                                        close > open + 1
-                                    ? description.substr(open + 1, close - open - 1)
-                                    : "*.*";
+    const std::string pattern =
+        open != std::string::npos && close != std::string::npos && close > open + 1
+            ? description.substr(open + 1, close - open - 1)
+            : "*.*";
     std::string filter = description;
     filter += '\0';
     filter += pattern;
@@ -134,8 +133,8 @@ bool CProgressBar::FitToPane() {
     SendMessageA(m_statusBar, SB_GETRECT, static_cast<WPARAM>(m_nPane),
                  reinterpret_cast<LPARAM>(&pane));
     HDC dc = GetDC(m_statusBar);
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(
-                                             m_statusBar, WM_GETFONT, 0, 0)));
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(m_statusBar, WM_GETFONT, 0, 0)));
     SIZE extent{};
     GetTextExtentPoint32A(dc, m_strLabel.c_str(), static_cast<int>(m_strLabel.size()), &extent);
     SelectObject(dc, old);

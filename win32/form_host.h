@@ -15,8 +15,7 @@ class FormDialogs : public ui::DialogView {
   public:
     void SetOwner(HWND owner) { m_owner = owner; }
 
-    bool ShowBox(const std::string& text, const std::string& caption,
-                 ui::BoxStyle style) override;
+    bool ShowBox(const std::string& text, const std::string& caption, ui::BoxStyle style) override;
     std::string ChooseFileToOpen(const std::string& filter) override;
     std::optional<std::string> ChooseFolder(const std::string& initial) override;
 
@@ -39,8 +38,7 @@ class CProgressBar : public ui::ProgressView, public Window {
 
     void SetStatusBar(HWND statusBar) { m_statusBar = statusBar; }
 
-    bool ShowInPane(const std::string& label, int widthPercent, int upperBound,
-                    int pane) override;
+    bool ShowInPane(const std::string& label, int widthPercent, int upperBound, int pane) override;
     bool SetWidthPercent(int percent) override;
     bool SetStepRange(int lower, int upper, int step) override;
     int SetPosition(int position) override;

@@ -28,6 +28,11 @@ class FormWindow : public Window {
     HWND CreateControl(const char* className, const char* text, DWORD style, int id,
                        RECT dialogUnits);
 
+    // Where the template's font cannot hold a label's text, the label takes the free room beside
+    // it on its row, then what the edit box after it can spare; the template's geometry stays
+    // wherever the texts fit.
+    void FitLabels();
+
     DataExchange m_exchange;
     EtchedControls m_etched;
 };

@@ -1,7 +1,7 @@
 // The Windows desktop program: the drop window and the main frame over the shared presenters.
-#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <string>
 

@@ -70,9 +70,9 @@ bool CMainFrame::Create() {
     m_nDumpMessage = RegisterWindowMessageA(kDumpMessageName);
     m_hAccel = LoadAcceleratorsA(ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     HMENU menu = LoadMenuA(ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    CreateWindowExA(0, kClassName, ui::FramePresenter::kTitle, WS_OVERLAPPEDWINDOW,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu,
-                    ProgramInstance(), this);
+    CreateWindowExA(0, kClassName, ui::FramePresenter::kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, ProgramInstance(),
+                    this);
     if (Handle() == nullptr || !CreateBars() || !CreatePanes()) {
         return false;
     }
@@ -82,14 +82,14 @@ bool CMainFrame::Create() {
         ExitProcess(0);
     }
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(LoadImageA(ProgramInstance(),
-                                                     MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                                     IMAGE_ICON, 16, 16, 0)));
+                 reinterpret_cast<LPARAM>(LoadImageA(
+                     ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0)));
     m_presenter.ShowFirstForm();
     m_explore.OnInitialUpdate(m_presenter.m_nCurView);
     if (m_pForm) {
         m_pForm->OnInitialUpdate();
-        if (auto* split = dynamic_cast<CSplitterView*>(m_pForm.get()); split && split->WantsToEnd()) {
+        if (auto* split = dynamic_cast<CSplitterView*>(m_pForm.get());
+            split && split->WantsToEnd()) {
             return false;
         }
     }
@@ -121,8 +121,8 @@ bool CMainFrame::CreateBars() {
         return false;
     }
     SendMessageA(m_hToolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    m_hToolImages = ImageList_LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), 32,
-                                         0, RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    m_hToolImages = ImageList_LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), 32, 0,
+                                         RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
     SendMessageA(m_hToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_hToolImages));
     TBBUTTON buttons[5] = {};
     for (int i = 0; i < 5; ++i) {
@@ -151,10 +151,10 @@ void CMainFrame::SetInitialSize() {
     AdjustWindowRectEx(&content, WS_OVERLAPPEDWINDOW, TRUE, 0);
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const ui::PixelSize size = ui::FirstFrameSize(
-        {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, 1.0, 1.0,
-        {content.right - content.left, content.bottom - content.top},
-        ui::PixelSize{work.right - work.left, work.bottom - work.top});
+    const ui::PixelSize size =
+        ui::FirstFrameSize({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, 1.0, 1.0,
+                           {content.right - content.left, content.bottom - content.top},
+                           ui::PixelSize{work.right - work.left, work.bottom - work.top});
     SetWindowPos(Handle(), nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER);
     RECT client{};
     GetClientRect(Handle(), &client);
@@ -179,7 +179,8 @@ void CMainFrame::Layout() {
                    TRUE);
     }
     for (HWND bar = FindWindowExA(m_hStatusBar, nullptr, CProgressBar::kClassName, nullptr);
-         bar != nullptr; bar = FindWindowExA(m_hStatusBar, bar, CProgressBar::kClassName, nullptr)) {
+         bar != nullptr;
+         bar = FindWindowExA(m_hStatusBar, bar, CProgressBar::kClassName, nullptr)) {
         SendMessageA(bar, WM_USER, 0, 0);
     }
 }
@@ -203,8 +204,7 @@ bool CMainFrame::TranslateForLoop(MSG& message) {
     return false;
 }
 
-bool CMainFrame::ShowBox(const std::string& text, const std::string& caption,
-                         ui::BoxStyle style) {
+bool CMainFrame::ShowBox(const std::string& text, const std::string& caption, ui::BoxStyle style) {
     FormDialogs dialogs;
     dialogs.SetOwner(Handle());
     return dialogs.ShowBox(text, caption, style);
@@ -338,8 +338,8 @@ void CMainFrame::OnCommand(int id) {
         case ID_EDIT_PASTE:
         case ID_EDIT_UNDO: {
             // The edit keys keep working in the edit boxes.
-            const UINT message = id == ID_EDIT_COPY  ? WM_COPY
-                                 : id == ID_EDIT_CUT ? WM_CUT
+            const UINT message = id == ID_EDIT_COPY    ? WM_COPY
+                                 : id == ID_EDIT_CUT   ? WM_CUT
                                  : id == ID_EDIT_PASTE ? WM_PASTE
                                                        : WM_UNDO;
             SendMessageA(GetFocus(), message, 0, 0);
@@ -352,8 +352,8 @@ void CMainFrame::OnCommand(int id) {
 
 void CMainFrame::NextPane() {
     HWND focus = GetFocus();
-    const bool inTree = focus != nullptr && (focus == m_explore.Handle() ||
-                                             IsChild(m_explore.Handle(), focus));
+    const bool inTree =
+        focus != nullptr && (focus == m_explore.Handle() || IsChild(m_explore.Handle(), focus));
     if (inTree && m_pForm) {
         SetFocus(GetNextDlgTabItem(m_pForm->Handle(), nullptr, FALSE));
     } else {
@@ -375,8 +375,7 @@ void CMainFrame::OpenHelp() {
     const ui::HelpPath help(GetProgramFolder(), FileExists);
     const std::string path = help.CompiledPath();
     if (HMODULE viewer = LoadLibraryA("hhctrl.ocx")) {
-        auto htmlHelp =
-            reinterpret_cast<HtmlHelpFunction>(
+        auto htmlHelp = reinterpret_cast<HtmlHelpFunction>(
             reinterpret_cast<void*>(GetProcAddress(viewer, "HtmlHelpA")));
         if (htmlHelp != nullptr && htmlHelp(Handle(), path.c_str(), kDisplayTopic, 0) != nullptr) {
             return;
@@ -391,8 +390,8 @@ void CMainFrame::OnClose() {
     if (ui::COperationScope::AnyRunning()) {
         return;
     }
-    ui::WriteDropWindowPlace(m_profile, m_pDragWindow != nullptr ? m_pDragWindow->Place()
-                                                                 : std::nullopt);
+    ui::WriteDropWindowPlace(m_profile,
+                             m_pDragWindow != nullptr ? m_pDragWindow->Place() : std::nullopt);
     m_pForm.reset();
     DestroyWindow(Handle());
 }
@@ -427,7 +426,8 @@ void CMainFrame::OnToolTip(NMTTDISPINFOA& info) {
 void CMainFrame::OnInitMenuPopup(HMENU menu) {
     m_presenter.UpdateCommandUI();
     if (GetMenuState(menu, ID_SHOW_OR_HIDE, MF_BYCOMMAND) != 0xFFFFFFFF) {
-        CheckMenuItem(menu, ID_SHOW_OR_HIDE, MF_BYCOMMAND | (IsShown() ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(menu, ID_SHOW_OR_HIDE,
+                      MF_BYCOMMAND | (IsShown() ? MF_CHECKED : MF_UNCHECKED));
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <memory>
 #include <string>
@@ -52,8 +52,7 @@ class CMainFrame : public Window, public ui::FrameView {
     std::string Prompt(int id) const;
 
     // FrameView
-    bool ShowBox(const std::string& text, const std::string& caption,
-                 ui::BoxStyle style) override;
+    bool ShowBox(const std::string& text, const std::string& caption, ui::BoxStyle style) override;
     bool HasExploreView() const override;
     bool CreateForm(int formId) override;
     void MarkTree(int view) override;

@@ -117,8 +117,8 @@ void CMergeView::AddPiece(const PieceEntry& entry) {
     item.iItem = ListView_GetItemCount(list);
     item.pszText = const_cast<char*>(entry.path.c_str());
     item.iImage = static_cast<int>(entry.mark);
-    const auto row = static_cast<int>(
-        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const auto row =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     LVITEMA size{};
     size.iSubItem = 1;
     size.pszText = const_cast<char*>(entry.sizeText.c_str());

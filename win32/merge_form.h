@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include "ui/presenters/merge_presenter.h"
 #include "win32/form_window.h"

@@ -41,8 +41,8 @@ int RegistryProfile::ReadInt(const std::string& key, int fallback) const {
 void RegistryProfile::WriteInt(const std::string& key, int value) {
     const RegistryPlace place = PlaceOf(key);
     HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, place.subKey.c_str(), 0, nullptr, 0, KEY_WRITE,
-                        nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, place.subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &handle, nullptr) != ERROR_SUCCESS) {
         return;
     }
     const auto data = static_cast<DWORD>(value);

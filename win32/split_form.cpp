@@ -11,8 +11,9 @@ namespace {
 
 using Map = CommandMap<CSplitterView>;
 
-// The size label's place, in pixels of the form.
-constexpr RECT kSizeLabelPixels{290, 125, 360, 145};
+// The size label's place: the pixels 290, 125 to 360, 145 of the template's font at its usual
+// 6 by 13 base units, in dialog units, so that it keeps clear of "Bytes" in a wider font.
+constexpr RECT kSizeLabelUnits{193, 77, 240, 89};
 constexpr const char* kChecksumsCaption = "Write checksums (.sha256)";
 
 }  // namespace
@@ -70,14 +71,8 @@ void CSplitterView::OnInitialUpdate() {
         }
         EnableWindow(Item(IDC_CUSTOM_SIZE_RADIO), TRUE);
         FillPresets();
-        m_sizeLabel = CreateWindowExA(
-            0, "Static", ui::PresetLabel(kDefaultPieceSize).c_str(), WS_CHILD | WS_VISIBLE,
-            kSizeLabelPixels.left, kSizeLabelPixels.top,
-            kSizeLabelPixels.right - kSizeLabelPixels.left,
-            kSizeLabelPixels.bottom - kSizeLabelPixels.top, Handle(),
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SIZE_LABEL)), ProgramInstance(),
-            nullptr);
-        SendMessageA(m_sizeLabel, WM_SETFONT, SendMessageA(Handle(), WM_GETFONT, 0, 0), FALSE);
+        m_sizeLabel = CreateControl("Static", ui::PresetLabel(kDefaultPieceSize).c_str(), 0,
+                                    IDC_SIZE_LABEL, kSizeLabelUnits);
         m_presenter.FirstInit();
     }
     if (!MainFrameOrEnd()) {

@@ -38,11 +38,10 @@ void Window::Detach() {
 
 bool Window::CreateWindowOfClass(const char* className, const char* text, DWORD style,
                                  DWORD exStyle, const RECT& rect, HWND parent, int id) {
-    const auto menu = (style & WS_CHILD) != 0 ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))
-                                              : nullptr;
-    CreateWindowExA(exStyle, className, text, style, rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top, parent, menu,
-                    ProgramInstance(), this);
+    const auto menu =
+        (style & WS_CHILD) != 0 ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)) : nullptr;
+    CreateWindowExA(exStyle, className, text, style, rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top, parent, menu, ProgramInstance(), this);
     return m_hwnd != nullptr;
 }
 

@@ -35,8 +35,8 @@ class Window {
     virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 
     // A window of a class registered with `WindowProc`.
-    bool CreateWindowOfClass(const char* className, const char* text, DWORD style,
-                             DWORD exStyle, const RECT& rect, HWND parent, int id);
+    bool CreateWindowOfClass(const char* className, const char* text, DWORD style, DWORD exStyle,
+                             const RECT& rect, HWND parent, int id);
     // A modeless dialog from a template.
     bool CreateFromTemplate(int templateId, HWND parent);
     // A modal dialog from a template; its end code.
@@ -51,8 +51,7 @@ class Window {
 };
 
 // Registers a window class whose messages go to `Window::OnMessage`; true when it exists.
-bool RegisterWindowClass(const char* className, HCURSOR cursor, HBRUSH background,
-                         UINT style = 0);
+bool RegisterWindowClass(const char* className, HCURSOR cursor, HBRUSH background, UINT style = 0);
 
 // Command routing: which handler of the owner serves a control's notification or a command.
 template <class Owner>

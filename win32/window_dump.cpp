@@ -1,7 +1,7 @@
 #include "win32/window_dump.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <vector>
@@ -35,8 +35,8 @@ int TextWidth(HWND hwnd, const std::string& text) {
     }
     HDC dc = GetDC(hwnd);
     auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
-    const HGDIOBJ old = SelectObject(dc, font != nullptr ? static_cast<HGDIOBJ>(font)
-                                                         : GetStockObject(SYSTEM_FONT));
+    const HGDIOBJ old = SelectObject(
+        dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
     int widest = 0;
     std::size_t start = 0;
     while (start <= shown.size()) {
@@ -75,7 +75,7 @@ std::string CheckedJson(HWND hwnd) {
     if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
         type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
         return SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? ",\"checked\":true"
-                                                                     : ",\"checked\":false";
+                                                                    : ",\"checked\":false";
     }
     return std::string();
 }
@@ -95,7 +95,10 @@ std::string ListRowsJson(HWND list) {
         for (int column = 0; column < columns; ++column) {
             char text[1024] = {};
             ListView_GetItemText(list, row, column, text, sizeof text);
-            json += (column > 0 ? "," : "") + JsonString(text);
+            if (column > 0) {
+                json += ',';
+            }
+            json += JsonString(text);
         }
         json += "]}";
     }
@@ -115,10 +118,18 @@ std::string TreeItemsJson(HWND tree) {
         data.pszText = text;
         data.cchTextMax = sizeof text;
         SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-        json += std::string(first ? "" : ",") + "{\"text\":" + JsonString(text) +
-                ",\"image\":" + std::to_string(data.iImage) +
+        if (!first) {
+            json += ',';
+        }
+        json += "{\"text\":" + JsonString(text) + ",\"image\":" + std::to_string(data.iImage) +
                 ",\"stateImage\":" + std::to_string((data.state & TVIS_STATEIMAGEMASK) >> 12) +
-                ",\"selected\":" + ((data.state & TVIS_SELECTED) != 0 ? "true" : "false") + "}";
+                ",\"selected\":" + ((data.state & TVIS_SELECTED) != 0 ? "true" : "false");
+        RECT rect{};
+        if (TreeView_GetItemRect(tree, item, &rect, TRUE)) {
+            MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+            json += ",\"rect\":" + RectJson(rect);
+        }
+        json += "}";
         first = false;
     }
     return json + "]";
@@ -132,7 +143,8 @@ std::string WindowJson(HWND hwnd) {
     HWND parent = GetAncestor(hwnd, GA_PARENT);
     std::string json = "{\"class\":" + JsonString(className) +
                        ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
-                       ",\"text\":" + JsonString(text) + ",\"rect\":" + RectJson(rect);
+                       ",\"text\":" + JsonString(text) + ",\"rect\":" + RectJson(rect) +
+                       ",\"style\":" + std::to_string(GetWindowLongA(hwnd, GWL_STYLE));
     if ((GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) != 0 && parent != nullptr) {
         RECT client{};
         GetClientRect(parent, &client);
@@ -144,6 +156,13 @@ std::string WindowJson(HWND hwnd) {
             ",\"enabled\":" + (IsWindowEnabled(hwnd) ? "true" : "false") + CheckedJson(hwnd) +
             ",\"textWidth\":" + std::to_string(TextWidth(hwnd, text)) +
             ",\"font\":" + JsonString(FontName(hwnd));
+    if (className == "#32770") {
+        // The units of the dialog's own font, as its template is mapped.
+        RECT units{0, 0, 4, 8};
+        MapDialogRect(hwnd, &units);
+        json += ",\"dialogUnits\":[" + std::to_string(units.right) + "," +
+                std::to_string(units.bottom) + "]";
+    }
     if (className == WC_LISTVIEWA) {
         json += ListRowsJson(hwnd);
     } else if (className == WC_TREEVIEWA) {
@@ -169,16 +188,12 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM list) {
 std::string TopLevelJson(HWND hwnd) {
     std::string json = WindowJson(hwnd);
     json.pop_back();
-    // The units of the window's own font, as its dialog templates map them.
-    RECT units{0, 0, 4, 8};
-    MapDialogRect(hwnd, &units);
-    json += ",\"dialogBaseUnits\":[" + std::to_string(units.right) + "," +
-            std::to_string(units.bottom) + "]";
     std::vector<HWND> children;
     EnumChildWindows(hwnd, CollectChild, reinterpret_cast<LPARAM>(&children));
     json += ",\"children\":[";
     for (std::size_t i = 0; i < children.size(); ++i) {
-        json += (i > 0 ? ",\n" : "\n") + WindowJson(children[i]);
+        json += i > 0 ? ",\n" : "\n";
+        json += WindowJson(children[i]);
     }
     return json + "]}";
 }
@@ -215,7 +230,8 @@ std::string DescribeWindows() {
         if (!IsWindowVisible(hwnd) && ClassOf(hwnd) != "KavendrumFrame") {
             continue;
         }
-        json += (first ? "\n" : ",\n") + TopLevelJson(hwnd);
+        json += first ? "\n" : ",\n";
+        json += TopLevelJson(hwnd);
         first = false;
     }
     return json + "]}\n";
@@ -231,9 +247,9 @@ bool WriteWindowDump(const std::string& path) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file, json.data(), static_cast<DWORD>(json.size()), &written,
-                              nullptr) &&
-                    written == json.size() && FlushFileBuffers(file);
+    const bool ok =
+        WriteFile(file, json.data(), static_cast<DWORD>(json.size()), &written, nullptr) &&
+        written == json.size() && FlushFileBuffers(file);
     CloseHandle(file);
     if (!ok || !MoveFileExA(staged.c_str(), path.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
