@@ -1,7 +1,8 @@
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <string>
 

@@ -26,7 +26,7 @@ bool IsGroupBox(HWND hwnd) {
            (GetWindowLongA(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
 }
 
-int TextExtent(HWND hwnd) {
+int TextExtent(HWND hwnd, HFONT font) {
     std::string text;
     for (const char c : WindowText(hwnd)) {
         if (c != '&') {
@@ -34,13 +34,37 @@ int TextExtent(HWND hwnd) {
         }
     }
     HDC dc = GetDC(hwnd);
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
+    const HGDIOBJ old = SelectObject(dc, font);
     SIZE extent{};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(hwnd, dc);
     return extent.cx;
+}
+
+// The pixels a control needs to show its text whole; 0 for a control that shows none itself.
+int NeededWidth(HWND hwnd) {
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
+    if (IsLabel(hwnd)) {
+        return TextExtent(hwnd, font);
+    }
+    if (ClassOf(hwnd) != "Button") {
+        return 0;
+    }
+    // Beside its box; ours draw their caption in the default GUI font.
+    constexpr int kBoxWidth = 16;
+    if (GetPropA(hwnd, EtchedControls::kCheckedProperty) != nullptr) {
+        return TextExtent(hwnd, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) + kBoxWidth;
+    }
+    switch (GetWindowLongA(hwnd, GWL_STYLE) & BS_TYPEMASK) {
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return TextExtent(hwnd, font) + kBoxWidth;
+        default:
+            return 0;
+    }
 }
 
 RECT RectInParent(HWND hwnd) {
@@ -84,17 +108,16 @@ bool FormWindow::Create(int templateId, HWND parent) {
         return false;
     }
     m_exchange.SetDialog(Handle());
-    FitLabels();
     return true;
 }
 
-void FormWindow::FitLabels() {
+void FormWindow::FitTexts() {
     constexpr int kGap = 2;
     for (HWND label = GetWindow(Handle(), GW_CHILD); label != nullptr;
          label = GetWindow(label, GW_HWNDNEXT)) {
         RECT r = RectInParent(label);
-        const int need = TextExtent(label);
-        if (!IsLabel(label) || need <= r.right - r.left) {
+        const int need = NeededWidth(label);
+        if (need <= r.right - r.left) {
             continue;
         }
         const RowNeighbours row = NeighboursOf(Handle(), label, r);

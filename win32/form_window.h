@@ -18,6 +18,10 @@ class FormWindow : public Window {
     // Runs the command of the frame's menu or tool bar that this form serves.
     virtual void OnFrameCommand(int commandId) = 0;
     virtual void OnInitialUpdate() = 0;
+    // Where the template's font cannot hold a text, its control takes the free room beside it
+    // on its row, then what the edit box after it can spare; the template's geometry stays
+    // wherever the texts fit. Run once the form is prepared.
+    void FitTexts();
 
   protected:
     // A control's notification; true when a handler ran.
@@ -27,11 +31,6 @@ class FormWindow : public Window {
     // A control made at run time in dialog units, after the template's controls.
     HWND CreateControl(const char* className, const char* text, DWORD style, int id,
                        RECT dialogUnits);
-
-    // Where the template's font cannot hold a label's text, the label takes the free room beside
-    // it on its row, then what the edit box after it can spare; the template's geometry stays
-    // wherever the texts fit.
-    void FitLabels();
 
     DataExchange m_exchange;
     EtchedControls m_etched;

@@ -1,7 +1,8 @@
 // The Windows desktop program: the drop window and the main frame over the shared presenters.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include <string>
 
@@ -21,8 +22,10 @@ void PlaceDragWindow(CDragWindow& dragWindow, const ui::Profile& profile) {
         return;
     }
     const ui::ProfilePoint start = ui::DropWindowStart(profile);
-    SetWindowPos(dragWindow.Handle(), nullptr, start.left, start.top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    // Always on top: the template's system-modal style says so, but not every system reads it
+    // that way, so it is asked for in so many words.
+    SetWindowPos(dragWindow.Handle(), HWND_TOPMOST, start.left, start.top, 0, 0,
+                 SWP_NOSIZE | SWP_SHOWWINDOW);
     ShowWindow(dragWindow.Handle(), SW_SHOW);
 }
 

@@ -92,6 +92,7 @@ bool CMainFrame::Create() {
             split && split->WantsToEnd()) {
             return false;
         }
+        m_pForm->FitTexts();
     }
     Layout();
     return true;
@@ -244,6 +245,7 @@ bool CMainFrame::CreateForm(int formId) {
             PostQuitMessage(0);
         }
     }
+    m_pForm->FitTexts();
     ShowWindow(m_pForm->Handle(), SW_SHOW);
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "ui/presenters/merge_presenter.h"
 #include "win32/form_window.h"

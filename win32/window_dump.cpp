@@ -1,7 +1,8 @@
 #include "win32/window_dump.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <vector>
@@ -20,7 +21,7 @@ std::string ClassOf(HWND hwnd) {
 }
 
 std::string RectJson(const RECT& r) {
-    return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+    return std::string("[") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
 }
 
@@ -35,6 +36,10 @@ int TextWidth(HWND hwnd, const std::string& text) {
     }
     HDC dc = GetDC(hwnd);
     auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
+    // Our owner-drawn check boxes draw their caption in the default GUI font.
+    if (GetPropA(hwnd, EtchedControls::kCheckedProperty) != nullptr) {
+        font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
     const HGDIOBJ old = SelectObject(
         dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
     int widest = 0;
@@ -91,7 +96,7 @@ std::string ListRowsJson(HWND list) {
         item.mask = LVIF_IMAGE;
         item.iItem = row;
         ListView_GetItem(list, &item);
-        json += "\"image\":" + std::to_string(item.iImage) + ",\"cells\":[";
+        json += std::string("\"image\":") + std::to_string(item.iImage) + ",\"cells\":[";
         for (int column = 0; column < columns; ++column) {
             char text[1024] = {};
             ListView_GetItemText(list, row, column, text, sizeof text);
@@ -121,13 +126,14 @@ std::string TreeItemsJson(HWND tree) {
         if (!first) {
             json += ',';
         }
-        json += "{\"text\":" + JsonString(text) + ",\"image\":" + std::to_string(data.iImage) +
+        json += std::string("{\"text\":") + JsonString(text) +
+                ",\"image\":" + std::to_string(data.iImage) +
                 ",\"stateImage\":" + std::to_string((data.state & TVIS_STATEIMAGEMASK) >> 12) +
                 ",\"selected\":" + ((data.state & TVIS_SELECTED) != 0 ? "true" : "false");
         RECT rect{};
         if (TreeView_GetItemRect(tree, item, &rect, TRUE)) {
             MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            json += ",\"rect\":" + RectJson(rect);
+            json += std::string(",\"rect\":") + RectJson(rect);
         }
         json += "}";
         first = false;
@@ -141,7 +147,7 @@ std::string WindowJson(HWND hwnd) {
     RECT rect{};
     GetWindowRect(hwnd, &rect);
     HWND parent = GetAncestor(hwnd, GA_PARENT);
-    std::string json = "{\"class\":" + JsonString(className) +
+    std::string json = std::string("{\"class\":") + JsonString(className) +
                        ",\"id\":" + std::to_string(GetDlgCtrlID(hwnd)) +
                        ",\"text\":" + JsonString(text) + ",\"rect\":" + RectJson(rect) +
                        ",\"style\":" + std::to_string(GetWindowLongA(hwnd, GWL_STYLE));
@@ -149,7 +155,7 @@ std::string WindowJson(HWND hwnd) {
         RECT client{};
         GetClientRect(parent, &client);
         MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
-        json += ",\"parentClient\":" + RectJson(client) +
+        json += std::string(",\"parentClient\":") + RectJson(client) +
                 ",\"parentId\":" + std::to_string(GetDlgCtrlID(parent));
     }
     json += std::string(",\"visible\":") + (IsWindowVisible(hwnd) ? "true" : "false") +
@@ -160,7 +166,7 @@ std::string WindowJson(HWND hwnd) {
         // The units of the dialog's own font, as its template is mapped.
         RECT units{0, 0, 4, 8};
         MapDialogRect(hwnd, &units);
-        json += ",\"dialogUnits\":[" + std::to_string(units.right) + "," +
+        json += std::string(",\"dialogUnits\":[") + std::to_string(units.right) + "," +
                 std::to_string(units.bottom) + "]";
     }
     if (className == WC_LISTVIEWA) {
@@ -223,7 +229,7 @@ std::string DescribeWindows() {
     std::vector<HWND> windows;
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
     const LONG units = GetDialogBaseUnits();
-    std::string json = "{\"dialogBaseUnits\":[" + std::to_string(LOWORD(units)) + "," +
+    std::string json = std::string("{\"dialogBaseUnits\":[") + std::to_string(LOWORD(units)) + "," +
                        std::to_string(HIWORD(units)) + "],\"windows\":[";
     bool first = true;
     for (HWND hwnd : windows) {

@@ -9,6 +9,7 @@
   window_check.py cell DUMP ID ROW COLUMN  a list view's cell; ROW may be "count" or "images"
   window_check.py tree DUMP                the tree's items as "text:stateImage:x y" lines
   window_check.py drop DUMP                screen point "x y" at the middle of the drop window
+  window_check.py menu DUMP                "1" when a pop-up menu is open, else "0"
   window_check.py frame DUMP               "1" when the main frame is visible, else "0"
   window_check.py box DUMP                 an open message box as "caption|text|x y of OK"
 """
@@ -130,6 +131,10 @@ def main(argv):
             if window["class"] == "#32770" and not window["text"] and window["visible"] and any(
                     (c["style"] & SS_TYPEMASK) == 3 for c in window["children"]):
                 print(center(window))
+        return 0
+    if command == "menu":
+        print("1" if any(w["class"] == "#32768" and w["visible"] for w in dump["windows"])
+              else "0")
         return 0
     if command == "frame":
         frames = [w for w in dump["windows"] if w["class"] == "KavendrumFrame"]
