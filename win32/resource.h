@@ -1,0 +1,92 @@
+// Resource and control ids of the Windows program, shared by the resource script and the code.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDR_DRAG_MENU 164
+#define IDD_ABOUTBOX 100
+#define IDD_EXPLORE 130
+#define IDD_SPLIT 131
+#define IDD_MERGE 132
+#define IDD_OPTION 133
+#define IDD_DRAG 161
+
+#define IDI_OPTION 134
+#define IDI_MERGE_ITEM 141
+#define IDI_SPLIT_ITEM 142
+#define IDI_UNCHECKED 145
+#define IDI_BAD 147
+#define IDI_GOOD 148
+#define IDB_STATE 144
+#define IDB_LOGO 151
+
+// Split form.
+#define IDC_SOURCE 1001
+#define IDC_BROWSE_FILE 1002
+#define IDC_DEST 1003
+#define IDC_BROWSE_FOLDER 1004
+#define IDC_FIXED_SIZE 1006
+#define IDC_CUSTOM_SIZE_RADIO 1007
+#define IDC_PRESETS 1008
+#define IDC_CUSTOM_SIZE 1009
+#define IDC_PARAMETERS 1010
+#define IDC_SPLIT_START 1012
+#define IDC_SIZE_LABEL 101
+#define IDC_CHECKSUMS 1026
+
+// Merge form.
+#define IDC_HEAD_FILE 1013
+#define IDC_BROWSE_HEAD 1014
+#define IDC_MERGE_DEST 1015
+#define IDC_BROWSE_MERGE_FOLDER 1016
+#define IDC_PREFIX 1017
+#define IDC_PREFIX_NAME 1018
+#define IDC_OBJECT_SIZE 1019
+#define IDC_OBJECT_NAME 1020
+#define IDC_SPLIT_COUNT 1021
+#define IDC_VERIFY 1022
+#define IDC_PIECES 1023
+#define IDC_MERGE_START 1025
+
+// Option form.
+#define IDC_SPLIT_AUTO_FOLDER 1026
+#define IDC_SPLIT_ASK_FOLDER 1027
+#define IDC_MERGE_AUTO_FOLDER 1028
+#define IDC_MERGE_ASK_FOLDER 1029
+#define IDC_DELETE_AFTER_MERGE 1030
+#define IDC_AUTO_OVERWRITE 1031
+#define IDC_ASK_OVERWRITE 1032
+#define IDC_SAVE 1033
+#define IDC_RESET 1034
+#define IDC_VERIFY_BEFORE_MERGE 1040
+#define IDC_DELETE_AFTER_SPLIT 1041
+
+// Navigation tree and About box.
+#define IDC_TREE 1043
+#define IDC_LOGO 1053
+#define IDC_LINK_HOME 1054
+#define IDC_LINK_MAIL 1055
+
+// Commands.
+#define ID_SPLIT_FILE 32771
+#define ID_SAVE_OPTIONS 32773
+#define ID_HELP_TOPICS 32775
+#define ID_VIEW_SPLIT 32776
+#define ID_VIEW_MERGE 32777
+#define ID_VIEW_OPTION 32778
+#define ID_MERGE_FILE 32780
+#define ID_RESET_OPTIONS 32781
+#define ID_SHOW_OR_HIDE 32788
+#define ID_DRAG_EXIT 32789
+#define ID_EDIT_COPY 57634
+#define ID_EDIT_CUT 57635
+#define ID_EDIT_PASTE 57637
+#define ID_EDIT_UNDO 57643
+#define ID_APP_ABOUT 57664
+#define ID_APP_EXIT 57665
+#define ID_NEXT_PANE 57680
+#define ID_PREV_PANE 57681
+
+// Strings.
+#define IDS_APP_NAME 57344
+#define IDS_IDLE 57345
+#define IDS_DIRECTORY_NAME 61204
