@@ -249,23 +249,8 @@ std::optional<std::string> ReasonLine(const Notice& notice) {
     return why.empty() ? notice.path : notice.path + ": " + why;
 }
 
-std::string ReasonText(const std::string& message, const FileStatus& failure) {
-    if (failure) {
-        return SystemReason(*failure);
-    }
-    if (message == "Invalid head file name!") {
-        return "a head file's name ends in .kdh";
-    }
-    if (message == "Read info from head file error!") {
-        return "not a head file that a split wrote, or cut short";
-    }
-    if (message == "Create file error,merge failed!") {
-        return "it is one of the files being merged";
-    }
-    if (message == "Can not remove file!" || message == "Remove file error!") {
-        return "it changed after it was read, so it was left as it is";
-    }
-    return "";
+std::string ReasonText(const FileStatus& failure) {
+    return failure ? SystemReason(*failure) : std::string();
 }
 
 ConsoleHost::ConsoleHost(Answering answering, Voice voice)
@@ -309,30 +294,18 @@ void ConsoleHost::ShowSuccess(const std::string& text) {
     }
 }
 
-// The merge side still speaks in texts; its captions say which of the two it is.
+// Every operation speaks in notices (Notify); a text that comes without one is only shown, with
+// its caption, and never taken for a success.
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
-    if (caption == "Error") {
-        ShowFailure(text);
-        return;
-    }
-    if (caption == "Message") {
-        ShowSuccess(text);
-        return;
-    }
     m_progress.Clear();
-    if (m_voice.successMessages) {
-        std::fprintf(m_voice.messages, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
-        std::fflush(m_voice.messages);
-    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
 }
 
 void ConsoleHost::ShowMessageAbout(const std::string& text, const std::string& caption,
                                    const std::string& path, const FileStatus& failure) {
     ShowMessage(text, caption);
-    if (caption != "Error") {
-        return;
-    }
-    const std::string reason = ReasonText(text, failure);
+    const std::string reason = ReasonText(failure);
     Complain(reason.empty() ? path : path + ": " + reason);
 }
 

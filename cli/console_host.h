@@ -89,8 +89,7 @@ std::string SystemReason(const FileError& failure);
 // why; nothing when the text says it all.
 std::optional<std::string> ReasonLine(const Notice& notice);
 
-// For a message that still comes as text (the merge side's), what is wrong with the file when no
-// failure lies behind it, or nothing when the message says it all.
-std::string ReasonText(const std::string& message, const FileStatus& failure);
+// The system's words for a failure, or nothing when there is none.
+std::string ReasonText(const FileStatus& failure);
 
 }  // namespace kavendrum

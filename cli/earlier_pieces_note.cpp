@@ -29,7 +29,7 @@ EarlierPiecesNote DescribeEarlierPieces(const EarlierPiecesRemoval& removal) {
     }
     for (const auto& failure : removal.failed) {
         note.complaints.push_back(
-            failure.path + ": a piece of the earlier set, not removed: " + ReasonText("", failure));
+            failure.path + ": a piece of the earlier set, not removed: " + ReasonText(failure));
     }
     return note;
 }
