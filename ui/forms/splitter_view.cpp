@@ -70,13 +70,13 @@ void CSplitterView::CreateControls() {
     group->lower();
     // On a row of its own at the foot of the group box, last in the tab order.
     m_checkChecksums = new CEtchedCheckBox(this);
-    layout.Place(m_checkChecksums, 7, 67, 150, 10, 1026, "Write checksums (.sha256)");
+    layout.Place(m_checkChecksums, 7, 67, 138, 10, 1026, "Write checksums (.sha256)");
     auto* recoveryLabel = new QLabel("Recovery pieces", this);
-    layout.Place(recoveryLabel, 160, 68, 50, 8);
+    layout.Place(recoveryLabel, 148, 68, 50, 8);
     m_spinRecovery = new QSpinBox(this);
     m_spinRecovery->setRange(0, 999);
     m_spinRecovery->setSpecialValueText("none");
-    layout.Place(m_spinRecovery, 210, 66, 24, 11, 1027);
+    layout.Place(m_spinRecovery, 200, 66, 34, 11, 1027);
     layout.ReserveTemplatePixels(kSizeLabelPixels);
     layout.Fit(SharedFormScale(font()));
 }
