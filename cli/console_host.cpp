@@ -281,7 +281,7 @@ bool ConsoleHost::Ask(const Question& question) {
 void ConsoleHost::ShowFailure(const std::string& text) {
     m_progress.Clear();
     std::fflush(stdout);
-    std::fprintf(stderr, "Error: %s\n", TerminalText(text).c_str());
+    std::fprintf(stderr, "kavendrum-cli: %s\n", TerminalText(text).c_str());
 }
 
 // Questions are asked elsewhere: the only message a run shows that is no error is its success.
@@ -356,7 +356,7 @@ bool ConsoleHost::AskOkCancelAbout(const std::string& text, const std::string& c
 void ConsoleHost::ReportFileError(const FileError& error) {
     m_progress.Clear();
     std::fflush(stdout);
-    std::fprintf(stderr, "Kavendrum: %s\n", FileErrorText(error).c_str());
+    std::fprintf(stderr, "kavendrum-cli: %s\n", FileErrorText(error).c_str());
     // The report's text names the file; where its words fall short of the system's (a read-only
     // file system reported as access denied, a folder as an invalid path, a broken pipe), the
     // system's say what happened.

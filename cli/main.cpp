@@ -573,21 +573,21 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
             equals == std::string::npos ? nullptr : FindOptionField(assignment.substr(0, equals));
         if (field == nullptr && FindOptionField(assignment) != nullptr) {
             const OptionField& named = *FindOptionField(assignment);
-            std::fprintf(stderr, "Error: '%s' needs a value, such as %s=%s or %s=%s\n",
+            std::fprintf(stderr, "kavendrum-cli: '%s' needs a value, such as %s=%s or %s=%s\n",
                          assignment.c_str(), assignment.c_str(),
                          std::string(named.off.name).c_str(), assignment.c_str(),
                          std::string(named.on.name).c_str());
             return false;
         }
         if (field == nullptr) {
-            std::fprintf(stderr, "Error: unknown option field in '%s'\n", assignment.c_str());
+            std::fprintf(stderr, "kavendrum-cli: unknown option field in '%s'\n", assignment.c_str());
             std::fprintf(stderr, "kavendrum-cli: the fields are %s\n", FieldNames().c_str());
             return false;
         }
         const std::string text = assignment.substr(equals + 1);
         const auto value = ReadOptionValue(*field, text);
         if (!value) {
-            std::fprintf(stderr, "Error: '%s' is neither %s, %s nor a 32-bit integer\n",
+            std::fprintf(stderr, "kavendrum-cli: '%s' is neither %s, %s nor a 32-bit integer\n",
                          text.c_str(), std::string(field->off.name).c_str(),
                          std::string(field->on.name).c_str());
             return false;

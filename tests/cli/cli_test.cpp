@@ -63,7 +63,7 @@ TEST_F(CliTest, FailuresAndRefusalsHaveTheirOwnExitStatus) {
     CliRun missing = Cli("split nothing.bin out");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err,
-              "Error: File doesn't existed or can not be open!\n"
+              "kavendrum-cli: File doesn't existed or can not be open!\n"
               "kavendrum-cli: nothing.bin: No such file or directory\n");
 
     EXPECT_EQ(Cli("split a.bin out --size 0").status, 2);
@@ -148,7 +148,7 @@ TEST_F(CliTest, AHeadFileCannotWriteOutsideItsFolder) {
             const CliRun run = Cli(command);
             EXPECT_EQ(run.status, 1) << command;
             EXPECT_EQ(run.err,
-                      "Error: Read info from head file error!\nkavendrum-cli: in/movie.kdh: not a "
+                      "kavendrum-cli: Read info from head file error!\nkavendrum-cli: in/movie.kdh: not a "
                       "head file that a split wrote, or cut short\n")
                 << command;
         }
@@ -184,7 +184,7 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
     EXPECT_EQ(unchecked.err,
-              "Error: Read file error!\nkavendrum-cli: in/x_2.skf: No such file or directory\n");
+              "kavendrum-cli: Read file error!\nkavendrum-cli: in/x_2.skf: No such file or directory\n");
     EXPECT_FALSE(testing::Exists(temp / "in/x.bin"));
 }
 
@@ -258,11 +258,11 @@ TEST_F(CliTest, OptionsAreShownSetAndReset) {
     EXPECT_EQ(std::vector<char>(stored.begin() + 20, stored.end()),
               (std::vector<char>{1, 0, 0, 0}));
     EXPECT_EQ(Cli("options set overwriteMode").err,
-              "Error: 'overwriteMode' needs a value, such as overwriteMode=always or "
+              "kavendrum-cli: 'overwriteMode' needs a value, such as overwriteMode=always or "
               "overwriteMode=ask\n");
     const CliRun wrong = Cli("options set overwriteMode=create");
     EXPECT_EQ(wrong.status, 2);
-    EXPECT_EQ(wrong.err, "Error: 'create' is neither always, ask nor a 32-bit integer\n");
+    EXPECT_EQ(wrong.err, "kavendrum-cli: 'create' is neither always, ask nor a 32-bit integer\n");
     ASSERT_EQ(Cli("options set deleteAfterSplit=delete overwriteMode=-1").status, 0);
 
     // The option now in force deletes the source after a split.
@@ -280,7 +280,7 @@ TEST_F(CliTest, AShortOptionFileStopsEveryCommand) {
     testing::WriteBytes(temp / "k.opt", std::vector<char>(23));
     CliRun run = Cli("options show");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Error: Init failed!\nkavendrum-cli: " + (temp / "k.opt") +
+    EXPECT_EQ(run.err, "kavendrum-cli: Init failed!\nkavendrum-cli: " + (temp / "k.opt") +
                            ": the option file is shorter than 24 bytes, or cannot be created\n");
 }
 
@@ -346,19 +346,19 @@ TEST_F(CliTest, StreamsAreRefusedWithTheReason) {
     const int raw = std::system(("cd '" + temp.path() + "' && " + piped).c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
     EXPECT_EQ(Slurp(temp / "stderr"),
-              "Error: File doesn't existed or can not be open!\nkavendrum-cli: /dev/stdin: not a "
+              "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/stdin: not a "
               "regular file (split - reads standard input)\n");
 
     CliRun device = Cli("split /dev/null out");
     EXPECT_EQ(device.status, 1);
     EXPECT_EQ(device.err,
-              "Error: File doesn't existed or can not be open!\nkavendrum-cli: /dev/null: not a "
+              "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/null: not a "
               "regular file (split - reads standard input)\n");
     EXPECT_FALSE(testing::Exists(temp / "out"));
 
     // A file that is merely missing gets the system's reason.
     EXPECT_EQ(Cli("split missing.bin out").err,
-              "Error: File doesn't existed or can not be open!\n"
+              "kavendrum-cli: File doesn't existed or can not be open!\n"
               "kavendrum-cli: missing.bin: No such file or directory\n");
 }
 
@@ -693,7 +693,7 @@ TEST_F(CliTest, AHeadFileNotEndingInKdhIsNamedAsTheFault) {
         CliRun merge = Cli("merge out/a.khd");
         EXPECT_EQ(merge.status, 1);
         EXPECT_EQ(merge.err,
-                  "Error: Invalid head file name!\n"
+                  "kavendrum-cli: Invalid head file name!\n"
                   "kavendrum-cli: out/a.khd: a head file's name ends in .kdh\n")
             << options;
     }
@@ -727,22 +727,22 @@ TEST_F(CliTest, ErrorsAboutAFileNameItWithTheSystemsReason) {
     CliRun head = Cli("merge missing.kdh");
     EXPECT_EQ(head.status, 1);
     EXPECT_EQ(head.err,
-              "Error: Head file doesn't existed or can not be opened!\n"
+              "kavendrum-cli: Head file doesn't existed or can not be opened!\n"
               "kavendrum-cli: missing.kdh: No such file or directory\n");
     CliRun verify = Cli("verify missing.kdh");
     EXPECT_EQ(verify.err,
-              "Error: Head file open error!\nkavendrum-cli: missing.kdh: No such file or "
+              "kavendrum-cli: Head file open error!\nkavendrum-cli: missing.kdh: No such file or "
               "directory\n");
     // A folder in the way of the folder to be made.
     testing::WriteBytes(temp / "file", testing::RandomBytes(1));
     CliRun folder = Cli("split a.bin file/sub");
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(folder.err,
-              "Error: Can not create folder!\nkavendrum-cli: file/sub: Not a directory\n");
+              "kavendrum-cli: Can not create folder!\nkavendrum-cli: file/sub: Not a directory\n");
     testing::WriteBytes(temp / "short.kdh", testing::RandomBytes(5));
     CliRun unsound = Cli("merge short.kdh");
     EXPECT_EQ(unsound.err,
-              "Error: Read info from head file error!\n"
+              "kavendrum-cli: Read info from head file error!\n"
               "kavendrum-cli: short.kdh: not a head file that a split wrote, or cut short\n");
 }
 
@@ -751,7 +751,7 @@ TEST_F(CliTest, ANameNoBatchFileCarriesFailsTheSplitButStillGetsTheShellRejoin) 
     CliRun split = Cli("split 'say \"hi\".bin' out");
     EXPECT_EQ(split.status, 1);
     EXPECT_EQ(split.err,
-              "Error: Create batch file error!\n"
+              "kavendrum-cli: Create batch file error!\n"
               "kavendrum-cli: out/say \"hi\".bat: not written: a name holds a character that no "
               "batch file carries safely, or it is the file being split\n");
     EXPECT_NE(split.out.find("\nTo rejoin without Kavendrum: (cd './out' && (n=1; "),
@@ -777,7 +777,7 @@ TEST_F(CliTest, QuietHidesProgressSilentAlsoSuccessButNeverErrors) {
         EXPECT_EQ(merge.out, "") << silent;
         CliRun failing = Cli(std::string(silent) + " split nothing.bin out");
         EXPECT_EQ(failing.status, 1);
-        EXPECT_NE(failing.err.find("Error: File doesn't existed"), std::string::npos) << silent;
+        EXPECT_NE(failing.err.find("kavendrum-cli: File doesn't existed"), std::string::npos) << silent;
     }
 }
 

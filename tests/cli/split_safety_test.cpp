@@ -142,7 +142,7 @@ TEST_F(CliTest, AWritePastTheFileSizeLimitIsAReportedWriteError) {
     CliRun run = Cli("split big.bin out --size 2097152", "ulimit -f 1024; exec ");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
-              "Kavendrum: Disk full while accessing out/big_1.skf.\n"
+              "kavendrum-cli: Disk full while accessing out/big_1.skf.\n"
               "kavendrum-cli: out/big_1.skf: File too large\n");
     EXPECT_EQ(testing::ReadBytes(temp / "big.bin"), source);
     EXPECT_EQ(Entries(temp / "out"), std::vector<std::string>{});
@@ -185,7 +185,7 @@ TEST_F(CliTest, ASourceNamedLikeOneOfTheSetsFilesIsRefusedWithTheReason) {
     CliRun file = Cli("split data.sha256 out --checksums");
     EXPECT_EQ(file.status, 1);
     EXPECT_EQ(file.err,
-              "Error: Can not split a file named like a head, batch, checksum or journal file!\n"
+              "kavendrum-cli: Can not split a file named like a head, batch, checksum or journal file!\n"
               "kavendrum-cli: data.sha256: " +
                   reason);
     CliRun stream = Cli("split - out --name x.kdj", "printf abc | ");
@@ -249,7 +249,7 @@ TEST_F(CliTest, ABadPieceOrHeadFileIsGivenItsRealReason) {
     std::filesystem::create_directories(temp / "folder.kdh");
     CliRun merge = Cli("merge folder.kdh");
     EXPECT_EQ(merge.err,
-              "Error: Head file doesn't existed or can not be opened!\n"
+              "kavendrum-cli: Head file doesn't existed or can not be opened!\n"
               "kavendrum-cli: folder.kdh: Is a directory\n");
 }
 
@@ -281,7 +281,7 @@ TEST_F(CliTest, ARunThatCannotFitIsRefusedWithTheNeedAndWhatIsFree) {
     CliRun split = Cli("split big.bin stick");
     EXPECT_EQ(split.status, 1);
     EXPECT_EQ(split.err,
-              "Error: Not enough disk space, needs 2.1 MiB, 1.0 MiB free on stick/\n"
+              "kavendrum-cli: Not enough disk space, needs 2.1 MiB, 1.0 MiB free on stick/\n"
               "kavendrum-cli: stick/: No space left on device\n");
     EXPECT_EQ(Entries(temp / "stick"), std::vector<std::string>{});
 
@@ -289,7 +289,7 @@ TEST_F(CliTest, ARunThatCannotFitIsRefusedWithTheNeedAndWhatIsFree) {
     CliRun merge = Cli("merge pieces/big.kdh --dest stick");
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(merge.err,
-              "Error: Not enough disk space, needs 2.0 MiB, 1.0 MiB free on stick/\n"
+              "kavendrum-cli: Not enough disk space, needs 2.0 MiB, 1.0 MiB free on stick/\n"
               "kavendrum-cli: stick/: No space left on device\n");
     EXPECT_EQ(Entries(temp / "stick"), std::vector<std::string>{});
 }
@@ -306,7 +306,7 @@ TEST_F(CliTest, AMergeThatRemovesItsPiecesNeedsRoomForAPieceOnly) {
     std::filesystem::remove(temp / "big.bin");
     CliRun refused = Cli("merge stick/big.kdh");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("Error: Not enough disk space, needs 4.0 MiB"), std::string::npos)
+    EXPECT_NE(refused.err.find("kavendrum-cli: Not enough disk space, needs 4.0 MiB"), std::string::npos)
         << refused.err;
     ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
     CliRun merge = Cli("merge stick/big.kdh");

@@ -85,7 +85,7 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     CliRun unchecked = Cli("merge out/a.kdh --stdout", "", "| cat > rebuilt.bin");
     EXPECT_EQ(unchecked.status, 1);
     EXPECT_EQ(unchecked.err,
-              "Error: Read file error!\nkavendrum-cli: out/a_3.skf: No such file or directory\n");
+              "kavendrum-cli: Read file error!\nkavendrum-cli: out/a_3.skf: No such file or directory\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
     // Appended to one of its own pieces, it would read what it writes.
     ASSERT_EQ(Cli("--yes split a.bin out --size 32K").status, 0);
@@ -93,7 +93,7 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     CliRun into = Cli("merge out/a.kdh --stdout", "", ">> out/a_2.skf");
     EXPECT_EQ(into.status, 1);
     EXPECT_EQ(into.err,
-              "Error: Create file error,merge failed!\n"
+              "kavendrum-cli: Create file error,merge failed!\n"
               "kavendrum-cli: standard output: it is one of the files being merged\n");
     EXPECT_EQ(testing::ReadBytes(temp / "out/a_2.skf"), piece);
     // A reader that stops early is a failure that says what happened.
@@ -101,7 +101,7 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     CliRun cut = Cli("merge out/a.kdh --stdout", "", "| head -c 10 > /dev/null");
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(cut.err,
-              "Kavendrum: An unknown error occurred while accessing standard output.\n"
+              "kavendrum-cli: An unknown error occurred while accessing standard output.\n"
               "kavendrum-cli: standard output: Broken pipe\n");
     // --stdout names no file, so it goes with neither --dest nor --prefix.
     EXPECT_EQ(Cli("merge out/a.kdh --stdout --dest x", "", "| cat").status, 2);
