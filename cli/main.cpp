@@ -580,7 +580,8 @@ bool ApplyAssignments(const std::vector<std::string>& assignments, OptionSet& op
             return false;
         }
         if (field == nullptr) {
-            std::fprintf(stderr, "kavendrum-cli: unknown option field in '%s'\n", assignment.c_str());
+            std::fprintf(stderr, "kavendrum-cli: unknown option field in '%s'\n",
+                         assignment.c_str());
             std::fprintf(stderr, "kavendrum-cli: the fields are %s\n", FieldNames().c_str());
             return false;
         }

@@ -148,7 +148,8 @@ TEST_F(CliTest, AHeadFileCannotWriteOutsideItsFolder) {
             const CliRun run = Cli(command);
             EXPECT_EQ(run.status, 1) << command;
             EXPECT_EQ(run.err,
-                      "kavendrum-cli: Read info from head file error!\nkavendrum-cli: in/movie.kdh: not a "
+                      "kavendrum-cli: Read info from head file error!\nkavendrum-cli: "
+                      "in/movie.kdh: not a "
                       "head file that a split wrote, or cut short\n")
                 << command;
         }
@@ -183,8 +184,9 @@ TEST_F(CliTest, AHeadFileNamingBillionsOfPiecesFailsFast) {
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     const CliRun unchecked = Cli("merge in/x.kdh", limits);
     EXPECT_EQ(unchecked.status, 1);
-    EXPECT_EQ(unchecked.err,
-              "kavendrum-cli: Read file error!\nkavendrum-cli: in/x_2.skf: No such file or directory\n");
+    EXPECT_EQ(
+        unchecked.err,
+        "kavendrum-cli: Read file error!\nkavendrum-cli: in/x_2.skf: No such file or directory\n");
     EXPECT_FALSE(testing::Exists(temp / "in/x.bin"));
 }
 
@@ -345,15 +347,17 @@ TEST_F(CliTest, StreamsAreRefusedWithTheReason) {
                               (temp / "k.opt") + "' split /dev/stdin out 2>stderr";
     const int raw = std::system(("cd '" + temp.path() + "' && " + piped).c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
-    EXPECT_EQ(Slurp(temp / "stderr"),
-              "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/stdin: not a "
-              "regular file (split - reads standard input)\n");
+    EXPECT_EQ(
+        Slurp(temp / "stderr"),
+        "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/stdin: not a "
+        "regular file (split - reads standard input)\n");
 
     CliRun device = Cli("split /dev/null out");
     EXPECT_EQ(device.status, 1);
-    EXPECT_EQ(device.err,
-              "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/null: not a "
-              "regular file (split - reads standard input)\n");
+    EXPECT_EQ(
+        device.err,
+        "kavendrum-cli: File doesn't existed or can not be open!\nkavendrum-cli: /dev/null: not a "
+        "regular file (split - reads standard input)\n");
     EXPECT_FALSE(testing::Exists(temp / "out"));
 
     // A file that is merely missing gets the system's reason.
@@ -777,7 +781,8 @@ TEST_F(CliTest, QuietHidesProgressSilentAlsoSuccessButNeverErrors) {
         EXPECT_EQ(merge.out, "") << silent;
         CliRun failing = Cli(std::string(silent) + " split nothing.bin out");
         EXPECT_EQ(failing.status, 1);
-        EXPECT_NE(failing.err.find("kavendrum-cli: File doesn't existed"), std::string::npos) << silent;
+        EXPECT_NE(failing.err.find("kavendrum-cli: File doesn't existed"), std::string::npos)
+            << silent;
     }
 }
 

@@ -184,10 +184,11 @@ TEST_F(CliTest, ASourceNamedLikeOneOfTheSetsFilesIsRefusedWithTheReason) {
         "first\n";
     CliRun file = Cli("split data.sha256 out --checksums");
     EXPECT_EQ(file.status, 1);
-    EXPECT_EQ(file.err,
-              "kavendrum-cli: Can not split a file named like a head, batch, checksum or journal file!\n"
-              "kavendrum-cli: data.sha256: " +
-                  reason);
+    EXPECT_EQ(
+        file.err,
+        "kavendrum-cli: Can not split a file named like a head, batch, checksum or journal file!\n"
+        "kavendrum-cli: data.sha256: " +
+            reason);
     CliRun stream = Cli("split - out --name x.kdj", "printf abc | ");
     EXPECT_EQ(stream.status, 1);
     EXPECT_NE(stream.err.find("kavendrum-cli: x.kdj: " + reason), std::string::npos) << stream.err;
@@ -306,7 +307,8 @@ TEST_F(CliTest, AMergeThatRemovesItsPiecesNeedsRoomForAPieceOnly) {
     std::filesystem::remove(temp / "big.bin");
     CliRun refused = Cli("merge stick/big.kdh");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("kavendrum-cli: Not enough disk space, needs 4.0 MiB"), std::string::npos)
+    EXPECT_NE(refused.err.find("kavendrum-cli: Not enough disk space, needs 4.0 MiB"),
+              std::string::npos)
         << refused.err;
     ASSERT_EQ(Cli("options set deleteAfterMerge=1").status, 0);
     CliRun merge = Cli("merge stick/big.kdh");

@@ -84,8 +84,9 @@ TEST_F(CliTest, AMergeToStandardOutputWritesNothingWhenVerificationFails) {
     ASSERT_EQ(Cli("options set verifyBeforeMerge=0").status, 0);
     CliRun unchecked = Cli("merge out/a.kdh --stdout", "", "| cat > rebuilt.bin");
     EXPECT_EQ(unchecked.status, 1);
-    EXPECT_EQ(unchecked.err,
-              "kavendrum-cli: Read file error!\nkavendrum-cli: out/a_3.skf: No such file or directory\n");
+    EXPECT_EQ(
+        unchecked.err,
+        "kavendrum-cli: Read file error!\nkavendrum-cli: out/a_3.skf: No such file or directory\n");
     EXPECT_EQ(testing::SizeOf(temp / "rebuilt.bin"), 0u);
     // Appended to one of its own pieces, it would read what it writes.
     ASSERT_EQ(Cli("--yes split a.bin out --size 32K").status, 0);
