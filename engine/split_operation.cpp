@@ -131,7 +131,8 @@ Outcome SplitRun::Run(const SplitPlace& place, const BaseName& names, std::uint6
         m_digests.emplace(true, true);
     }
     if (!m_request.recovery.amount.None()) {
-        m_recovery.emplace(m_folder, m_set.Base(), fileSize, pieceCount, pieceSize, m_request.recovery);
+        m_recovery.emplace(m_folder, m_set.Base(), fileSize, pieceCount, pieceSize,
+                           m_request.recovery);
     }
     const bool copied = pieceSize <= kMaxCopyUnit ? CopyPiecesWholeMode(pieceCount, lastSize)
                                                   : CopyPiecesBlockMode(pieceCount, lastSize);

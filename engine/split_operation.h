@@ -36,7 +36,6 @@ struct SplitRequest {
     RecoveryChoice recovery{};
 };
 
-
 // How a file of `fileSize` bytes is cut into pieces of `pieceSize`: one piece more than the whole
 // pieces, the last holding the rest (empty when the size divides the file). Nothing when the size
 // is 0 or the count would not fit the head file's 32 bits.

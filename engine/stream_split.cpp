@@ -233,9 +233,8 @@ SplitResult SplitStream(const StreamSplitRequest& request, File& stream, const O
     }
     const PieceSet& set = *place.set;
     // The count is known only at the end: every earlier piece is looked at.
-    const EarlierSet before = request.removeEarlierPieces
-                                  ? EarlierSet::Look(place.folder, names.base, 0)
-                                  : EarlierSet();
+    const EarlierSet before =
+        request.removeEarlierPieces ? EarlierSet::Look(place.folder, names.base, 0) : EarlierSet();
     host.EnterPhase(RunPhase::Splitting, 0);
     StreamRun run(request, stream, host, keepOut, set);
     if (!run.CopyPieces()) {

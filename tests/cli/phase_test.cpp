@@ -59,7 +59,9 @@ class ResumedMergeTest : public CliTest {
         ASSERT_TRUE(start);
         MergeJournal journal{*info,  *IdentityOf(partial), 0, 2, 2 * kMiB,
                              *start, kFingerprintBytes};
-        ASSERT_TRUE(WriteJournal(PieceSet::InFolder(temp / "out", "a").JournalPath(), journal, std::nullopt).ok());
+        ASSERT_TRUE(
+            WriteJournal(PieceSet::InFolder(temp / "out", "a").JournalPath(), journal, std::nullopt)
+                .ok());
     }
 
     std::vector<char> m_source;

@@ -110,7 +110,8 @@ class SplitterViewTest : public QObject {
                 ids << at->objectName();
             }
         }
-        QCOMPARE(ids.join(' '), QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001 1026 1027"));
+        QCOMPARE(ids.join(' '),
+                 QString("1002 1003 1004 1006 1007 1008 1009 1010 1012 1001 1026 1027"));
     }
 
     void typingTheSourceFillsTheParameters() {
