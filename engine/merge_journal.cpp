@@ -35,12 +35,17 @@ std::uint32_t PieceSize(const HeadFileInfo& head, std::uint32_t number) {
 
 // The numbers of a decoded journal agree with each other: the pieces it counts make the bytes it
 // counts, and its fingerprint covers at least the whole first piece, or kFingerprintBytes of it,
-// as the first journal of a merge always takes: a journal never vouches for bytes with a
-// fingerprint of nothing.
+// as the first journal that counts a piece always takes: a journal never vouches for bytes with a
+// fingerprint of nothing. A journal that counts no piece yet vouches for no byte.
 bool IsSound(const MergeJournal& journal) {
+    if (!IsSoundHeadInfo(journal.head) || journal.partial >= kPartialNames) {
+        return false;
+    }
+    if (journal.piecesMerged == 0) {
+        return journal.outputLength == 0 && journal.startLength == 0;
+    }
     const std::uint64_t least = std::min(LengthOfFirst(journal.head, 1), kFingerprintBytes);
-    return IsSoundHeadInfo(journal.head) && journal.piecesMerged != 0 &&
-           journal.piecesMerged <= journal.head.pieceCount && journal.partial < kPartialNames &&
+    return journal.piecesMerged <= journal.head.pieceCount &&
            journal.outputLength == LengthOfFirst(journal.head, journal.piecesMerged) &&
            journal.outputLength != 0 && journal.startLength != 0 && journal.startLength >= least &&
            journal.startLength <= std::min(journal.outputLength, kFingerprintBytes);

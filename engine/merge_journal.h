@@ -20,9 +20,11 @@ namespace kavendrum {
 // pieces already removed, and how many bytes they make. The merge builds its file under a name of
 // its own beside the output (PartialPath, by number) and gives it the output's name only once it
 // is whole. The journal is rewritten, whole and in one step, after that file is flushed and
-// before the pieces it adds are removed, and it is removed when the merge ends. The file is named
-// by device and inode as well as by its number, so that no other file of that name is ever taken
-// for it.
+// before the pieces it adds are removed, and it is removed when the merge ends. The first journal
+// is written as soon as that file is made, counting no piece, so that a run killed before it has
+// removed anything still leaves its file to the next run instead of one more file nobody names.
+// The file is named by device and inode as well as by its number, so that no other file of that
+// name is ever taken for it.
 struct MergeJournal {
     HeadFileInfo head;  // the record of the head file being merged (extension not kept)
     FileIdentity output;

@@ -62,6 +62,9 @@ struct MergeSet {
     const PieceSet& set;
     const PieceChecksums* checksums = nullptr;
     const InterruptedMerge* resumed = nullptr;
+    // A journal of an earlier run that counts no piece and whose file is gone: it vouches for
+    // nothing, so this run's first journal replaces it.
+    const StoredJournal* replaces = nullptr;
     std::uint32_t partial = 0;  // which PartialPath of the output the run writes
 };
 
@@ -80,6 +83,8 @@ class MergeRun {
           m_output(output) {
         if (set.resumed) {
             m_journal = set.resumed->stored;
+        } else if (set.replaces) {
+            m_journal = *set.replaces;
         }
     }
 
@@ -94,6 +99,7 @@ class MergeRun {
   private:
     void StartDigests();
     bool TakeUpOutput();
+    bool StartJournal();
     bool HashKeptBytes();
     bool CopyPiece(std::uint32_t number, ProgressCounter& progress);
     bool CopyBlocks(File& piece, std::uint32_t size, ProgressCounter& progress);
@@ -159,7 +165,7 @@ bool MergeRun::CopyPieces() {
     const std::uint32_t lastSize = LastPieceSize(m_info);
     m_transfer = Transfer(WholePieces() ? m_info.pieceSize : m_info.copyUnit);
     StartDigests();
-    if (!TakeUpOutput()) {
+    if (!TakeUpOutput() || !StartJournal()) {
         return false;
     }
     const std::uint32_t first = m_resumed ? m_resumed->piecesMerged + 1 : 1;
@@ -184,7 +190,7 @@ bool MergeRun::TakeUpOutput() {
     if (!m_resumed) {
         return true;
     }
-    if (m_digests && !HashKeptBytes()) {
+    if (m_digests && m_resumed->piecesMerged != 0 && !HashKeptBytes()) {
         return false;
     }
     if (auto failure = m_output.CutAt(m_resumed->outputLength)) {
@@ -201,6 +207,19 @@ bool MergeRun::TakeUpOutput() {
             m_readPieces[kept.number] = kept.file;
             m_removeAtEnd.push_back(kept.number);
         }
+    }
+    return true;
+}
+
+// A run that removes its pieces names the file it builds in a journal before it copies a byte, so
+// that a run killed before its first piece went leaves that file to the next run to take up.
+bool MergeRun::StartJournal() {
+    if (m_options.deleteAfterMerge == 0 || m_resumed) {
+        return true;
+    }
+    if (auto failure = BringJournalUpToDate()) {
+        m_host.ReportFileError(*failure);
+        return false;
     }
     return true;
 }
@@ -440,7 +459,7 @@ FileStatus MergeRun::BringJournalUpToDate() {
 // The output's first bytes, read from the pieces they came from: the first journal is written
 // before any piece is removed, and a run taken up has its journal's.
 FileResult<std::pair<Sha256Digest, std::uint64_t>> MergeRun::OutputStart() {
-    if (m_resumed) {
+    if (m_resumed && m_resumed->startLength != 0) {
         return std::pair{m_resumed->start, m_resumed->startLength};
     }
     if (m_outputStart) {
@@ -470,6 +489,11 @@ FileResult<std::pair<Sha256Digest, std::uint64_t>> MergeRun::OutputStart() {
     const auto digest = sha.Finish();
     if (!digest) {
         return FileError{FileErrorCause::Generic, m_output.Path()};
+    }
+    if (wanted == 0) {
+        // The journal written before the first piece vouches for no byte; a later one covers
+        // the first bytes.
+        return std::pair{*digest, wanted};
     }
     m_outputStart = std::pair{*digest, wanted};
     return *m_outputStart;
@@ -720,6 +744,7 @@ class FileMerge {
     bool JournalNameIsFree();
     Outcome Copy();
     Outcome PutOutputInPlace(File& output, const std::optional<StoredJournal>& journal);
+    bool DropEmptyJournal(const StoredJournal& journal);
     void DropPartial(File& partial);
     bool RemoveSetFiles(const std::optional<StoredJournal>& journal);
     std::uint32_t PiecesResumed() const {
@@ -736,6 +761,7 @@ class FileMerge {
     MergeSet m_set;
     std::optional<SetChecksums> m_checksums;
     std::optional<InterruptedMerge> m_resumed;
+    std::optional<StoredJournal> m_emptyJournal;
     // The recovery files as they were when the merge began: only these go with the set.
     std::vector<std::pair<std::string, FileStamp>> m_recoveryFiles;
     bool m_outputExisted = false;
@@ -756,7 +782,9 @@ bool FileMerge::Ask() {
     m_resumed = FindInterruptedMerge(m_plan.set, m_plan.head.info, output, m_plan.onDisk);
     m_set.resumed = m_resumed ? &*m_resumed : nullptr;
     m_outputExisted = FileExists(output);
-    if (m_resumed) {
+    // A run stopped before its first piece went has nothing to continue: its file is only taken
+    // up again instead of another being made.
+    if (m_resumed && m_resumed->stored.journal.piecesMerged != 0) {
         return m_host.Ask({QuestionId::ContinueMerge, output});
     }
     return m_options.overwriteMode != 1 || !m_outputExisted ||
@@ -770,10 +798,16 @@ bool FileMerge::Verify() {
 }
 
 // A merge that removes its pieces keeps its journal under the set's name; a file of somebody
-// else's there is neither replaced nor removed, so such a merge does not start.
+// else's there is neither replaced nor removed, so such a merge does not start. A journal of this
+// merge that counts no piece, whose file is gone, holds nothing and is replaced.
 bool FileMerge::JournalNameIsFree() {
     const std::string path = m_plan.set.JournalPath();
     if (m_options.deleteAfterMerge == 0 || m_resumed || !FileExists(path)) {
+        return true;
+    }
+    m_emptyJournal = ReadJournal(path, m_plan.head.info);
+    if (m_emptyJournal && m_emptyJournal->journal.piecesMerged == 0) {
+        m_set.replaces = &*m_emptyJournal;
         return true;
     }
     m_host.Notify(
@@ -842,7 +876,7 @@ Outcome FileMerge::Copy() {
         const bool copied = run.CopyPieces();
         journal = run.Journal();
         if (!copied) {
-            if (!journal) {
+            if (!journal || DropEmptyJournal(*journal)) {
                 DropPartial(output.value());
             }
             return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
@@ -877,6 +911,16 @@ Outcome FileMerge::PutOutputInPlace(File& output, const std::optional<StoredJour
     }
     m_result.outputWritten = m_request.outputPath;
     return Outcome::Succeeded;
+}
+
+// A run that ends before a piece went leaves nothing to take up: its journal goes first, then the
+// file it names. False when the journal stays, and with it that file.
+bool FileMerge::DropEmptyJournal(const StoredJournal& journal) {
+    if (journal.journal.piecesMerged != 0) {
+        return false;
+    }
+    const auto removed = RemoveIfSame(m_plan.set.JournalPath(), journal.file);
+    return removed.ok() && removed.value() == Removal::Removed;
 }
 
 void FileMerge::DropPartial(File& partial) {

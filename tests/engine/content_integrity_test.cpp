@@ -232,10 +232,14 @@ TEST(MergeJournalTest, ReadsBackWhatItWritesAndRefusesWhatDoesNotAgree) {
     EXPECT_EQ(DecodeJournal(EncodeJournal(journal)), journal);
     const MergeJournal all{head, {7, 9}, 3, 3, 2500, start, 2500};
     EXPECT_EQ(DecodeJournal(EncodeJournal(all)), all);
+    // The journal a run writes before its first piece counts nothing and vouches for nothing.
+    const MergeJournal begun{head, {7, 9}, 1, 0, 0, start, 0};
+    EXPECT_EQ(DecodeJournal(EncodeJournal(begun)), begun);
 
     for (const MergeJournal& wrong :
          {MergeJournal{head, {7, 9}, 0, 2, 2001, start, 2000},  // length
-          MergeJournal{head, {7, 9}, 0, 0, 0, start},           // nothing merged
+          MergeJournal{head, {7, 9}, 0, 0, 0, start, 1},        // a fingerprint of no piece
+          MergeJournal{head, {7, 9}, 0, 0, 1000, start, 0},     // bytes of no piece
           MergeJournal{head, {7, 9}, 0, 4, 2500, start, 2500},  // beyond the count
           MergeJournal{head, {7, 9}, 0, 2, 2000, start, 2001},  // fingerprint past the output
           MergeJournal{head, {7, 9}, 0, 2, 2000, start, 0},     // a fingerprint of nothing
@@ -364,6 +368,43 @@ TEST_F(ContentIntegrityTest, AForgedJournalNeverHasPiecesRemovedUnread) {
     for (int number = 1; number <= 3; ++number) {
         EXPECT_TRUE(testing::Exists(Piece(number))) << number;
     }
+}
+
+// Runs killed before their first piece went each leave the file they build. The journal written
+// as that file is made hands it to the next run, which empties and fills it without a question,
+// instead of making one more file beside it until no name is left.
+TEST_F(ContentIntegrityTest, ARunKilledBeforeItsFirstPieceWentLeavesItsFileToTheNext) {
+    options.deleteAfterMerge = 1;
+    Prepare(700000, 300000, true);
+    testing::WriteBytes(Partial(), testing::RandomBytes(123456, 7));
+    WriteJournalFor(Partial(), 0, 0);
+    ASSERT_EQ(Merge(), Outcome::Succeeded) << ::testing::PrintToString(host.Errors());
+    EXPECT_TRUE(host.questions.empty());
+    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
+    for (const char* gone : {"x.bin.kdpart", "x.bin.1.kdpart", "x.kdj", "x_1.skf", "x.kdh"}) {
+        EXPECT_FALSE(testing::Exists(temp / gone)) << gone;
+    }
+}
+
+// Such a journal whose file is gone holds nothing, so it does not stop the next merge; and a
+// run that fails before a piece went takes its journal and its file away with it.
+TEST_F(ContentIntegrityTest, AnEmptyJournalNeverBlocksAMergeNorOutlivesItsFailedRun) {
+    options.deleteAfterMerge = 1;
+    options.verifyBeforeMerge = 0;
+    Prepare(700000, 300000, false);
+    testing::WriteBytes(Partial(), Bytes());
+    WriteJournalFor(Partial(), 0, 0);
+    RemoveFile(Partial());
+    const Bytes first = testing::ReadBytes(Piece(1));
+    testing::WriteBytes(Piece(1), Bytes(first.begin(), first.begin() + 1000));
+    EXPECT_EQ(Merge(), Outcome::Failed);
+    EXPECT_EQ(host.Errors(), (Texts{"Read file error!"}));
+    EXPECT_FALSE(testing::Exists(temp / "x.kdj"));
+    EXPECT_FALSE(testing::Exists(Partial()));
+    EXPECT_TRUE(testing::Exists(Piece(2)));
+    testing::WriteBytes(Piece(1), first);
+    ASSERT_EQ(Merge(), Outcome::Succeeded) << ::testing::PrintToString(host.Errors());
+    EXPECT_EQ(testing::ReadBytes(temp / "x.bin"), whole);
 }
 
 TEST_F(ContentIntegrityTest, CancelAtTheContinueQuestionChangesNothing) {
