@@ -934,19 +934,20 @@ void FileMerge::DropPartial(File& partial) {
 // The head file and the checksum file go with the pieces; the journal goes whatever the options,
 // the merge having ended. Each only when it is still the very file this run read or wrote.
 bool FileMerge::RemoveSetFiles(const std::optional<StoredJournal>& journal) {
+    // The head file goes after the files that only serve it: a run stopped in between leaves the
+    // head file and the journal, and the next run takes the merge up and ends it.
     bool clean = true;
     if (m_options.deleteAfterMerge != 0) {
-        clean = RemoveSetFile(m_request.headPath, m_plan.head.file, m_written, m_host);
         if (m_set.checksums && m_checksums->file) {
-            clean =
-                RemoveSetFile(m_plan.set.ChecksumPath(), *m_checksums->file, m_written, m_host) &&
-                clean;
+            clean = RemoveSetFile(m_plan.set.ChecksumPath(), *m_checksums->file, m_written, m_host);
         }
+        clean = RemoveRecoveryFiles() && clean;
+        clean = RemoveSetFile(m_request.headPath, m_plan.head.file, m_written, m_host) && clean;
     }
     if (journal) {
         clean = RemoveSetFile(m_plan.set.JournalPath(), journal->file, m_written, m_host) && clean;
     }
-    return RemoveRecoveryFiles() && clean;
+    return clean;
 }
 
 void FileMerge::NoteRecoveryFiles() {
