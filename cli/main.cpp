@@ -19,6 +19,7 @@
 #include "cli/help_text.h"
 #include "cli/namesake_hint.h"
 #include "cli/piece_plan.h"
+#include "cli/piece_rows.h"
 #include "cli/rejoin_command.h"
 #include "cli/repair_command.h"
 #include "cli/size_text.h"
@@ -112,18 +113,6 @@ struct Settings {
     }
 };
 
-const char* MarkText(PieceMark mark) {
-    switch (mark) {
-        case PieceMark::Good:
-            return "Good";
-        case PieceMark::Bad:
-            return "Bad";
-        case PieceMark::Unchecked:
-            break;
-    }
-    return "Unchecked";
-}
-
 // The option set is loaded before any command, as at the desktop program's start.
 std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& host) {
     OptionSet options;
@@ -144,15 +133,6 @@ std::optional<OptionSet> LoadOptionSet(const std::string& path, OperationHost& h
 // What a command shows before it runs; the engines report whatever is wrong with the file.
 std::optional<HeadFileInfo> PeekNamedHeadFile(const std::string& headPath) {
     return IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
-}
-
-void PrintRows(std::FILE* out, const std::vector<PieceEntry>& pieces, bool onlyBad) {
-    for (const auto& entry : pieces) {
-        if (!onlyBad || entry.mark == PieceMark::Bad) {
-            std::fprintf(out, "%s\t%s\t%s\n", MarkText(entry.mark), entry.sizeText.c_str(),
-                         entry.path.c_str());
-        }
-    }
 }
 
 // What the split command was given, before it is turned into a request.
@@ -278,46 +258,6 @@ void PrintRejoinCommand(const Settings& settings, const std::string& destination
 #endif
 }
 
-// Why a piece whose content was not found to differ is Bad: it cannot be read as it is (missing,
-// held by another program, a folder), or else its size differs.
-std::string WhyNotGood(const std::string& path) {
-    auto piece = File::OpenForReading(path);
-    if (piece.ok()) {
-        return "size differs";
-    }
-    switch (piece.error().cause) {
-        case FileErrorCause::FileNotFound:
-            return "missing";
-        case FileErrorCause::SharingViolation:
-        case FileErrorCause::LockViolation:
-            return "in use: another program holds or locks it";
-        default:
-            return SystemReason(piece.error());
-    }
-}
-
-// Why each Bad row is bad, on standard error, so that the three columns stay as scripts read them;
-// the rows before it are out first, so that the two never mix on one file.
-void PrintReasons(const ContentVerification& checked) {
-    if (!checked.verification.pieces) {
-        return;
-    }
-    std::fflush(stdout);
-    std::uint64_t next = 1;  // the first piece of the next row; a row may stand for a run
-    for (const auto& entry : *checked.verification.pieces) {
-        const std::uint64_t number = next;
-        next += entry.count;
-        if (entry.mark != PieceMark::Bad) {
-            continue;
-        }
-        // The pieces found to differ come in piece order.
-        const bool content =
-            std::binary_search(checked.contentBad.begin(), checked.contentBad.end(), number);
-        const std::string why = content ? "content differs" : WhyNotGood(entry.path);
-        std::fprintf(stderr, "%s: %s\n", entry.path.c_str(), why.c_str());
-    }
-}
-
 // The default piece size is the desktop form's, made for floppy disks; a split into more pieces
 // than anyone would want to handle says so, and how to choose fewer. The split still runs.
 void WarnOfManyPieces(const Settings& settings, ConsoleHost& host, const std::string& source,
@@ -345,33 +285,6 @@ void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::strin
         host.Complain("no checksum file " + checksums +
                       ": only the pieces' sizes were checked, not their content");
     }
-}
-
-// After the rows of a failed verification: how many pieces failed and what to do about it.
-void PrintBadSummary(const Verification& verification, const std::string& headPath) {
-    std::uint64_t total = 0, missing = 0, bad = 0;
-    for (const auto& entry : *verification.pieces) {
-        total += entry.count;
-        if (entry.mark == PieceMark::Bad) {
-            // A run of pieces is a run of missing ones.
-            (entry.count > 1 || !FileExists(entry.path) ? missing : bad) += entry.count;
-        }
-    }
-    if (missing + bad == 0) {
-        return;
-    }
-    std::string what;
-    if (missing > 0) {
-        what = std::to_string(missing) + " missing";
-    }
-    if (bad > 0) {
-        what += (what.empty() ? "" : " and ") + std::to_string(bad) + " bad";
-    }
-    std::string folder = GetFolderPart(headPath);
-    folder = folder.empty() ? "the current folder" : StripTrailingSeparator(folder);
-    std::fprintf(stderr, "kavendrum-cli: %s of %s pieces: copy %s again into %s and run again\n",
-                 what.c_str(), std::to_string(total).c_str(), missing + bad == 1 ? "it" : "them",
-                 folder.c_str());
 }
 
 int Split(const Settings& settings, const SplitArguments& arguments, std::uint32_t pieceSize,

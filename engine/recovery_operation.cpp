@@ -344,6 +344,7 @@ RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHo
             pieces[number].condition == par2::PieceCondition::Damaged &&
             row.mark != PieceMark::Bad) {
             row.mark = PieceMark::Bad;
+            row.fault = PieceFault::ContentDiffers;
             verified.checked.contentBad.push_back(static_cast<std::uint32_t>(number + 1));
             verified.checked.verification.outcome = VerifyOutcome::Failed;
         }
