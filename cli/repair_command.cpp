@@ -22,12 +22,17 @@ std::string PiecesText(std::uint64_t count) {
 
 }  // namespace
 
-bool RepairCommand(ConsoleHost& host, const std::string& headPath, std::uint64_t memoryLimit) {
+int RepairCommand(const Settings& settings, const std::string& headPath,
+                  std::uint64_t memoryLimit) {
+    ConsoleHost host(settings.answering(), settings.voice());
+    if (!LoadOptionSet(settings.optionFilePath(), host)) {
+        return kFailed;
+    }
     host.EnterPhase(RunPhase::Repairing, 0);
     RepairOptions options;
     options.memoryLimit = memoryLimit;
     const SetRepair repair = RepairSet(headPath, options);
-    return ReportRepair(repair, headPath, host);
+    return ReportRepair(repair, headPath, host) ? kSucceeded : kFailed;
 }
 
 void PrintRecoverySummary(const RecoveryVerification& verified, const std::string& headPath) {

@@ -4,13 +4,14 @@
 #include <string>
 
 #include "cli/console_host.h"
+#include "cli/run_settings.h"
 #include "engine/recovery_operation.h"
 
 namespace kavendrum {
 
 // kavendrum-cli repair HEAD: rebuilds the missing and damaged pieces from the recovery files
-// beside the head file. True when every piece is good afterwards.
-bool RepairCommand(ConsoleHost& host, const std::string& headPath, std::uint64_t memoryLimit);
+// beside the head file. Succeeds when every piece is good afterwards.
+int RepairCommand(const Settings& settings, const std::string& headPath, std::uint64_t memoryLimit);
 
 // After the rows of a verification that read recovery files: how many pieces are bad and how
 // many the recovery files could rebuild, with what to run, on standard error.
