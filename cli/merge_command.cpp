@@ -1,6 +1,7 @@
 #include "cli/merge_command.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "cli/console_host.h"
 #include "cli/namesake_hint.h"
@@ -33,6 +34,7 @@ class MergeConsoleHost : public ConsoleHost {
             PrintReasons(checked);
             PrintBadSummary(verification, m_headPath);
             PrintNamesakeHints(m_headPath, *this);
+            PrintRecoverySummary(verification, m_recovery, m_headPath);
         }
         if (verification.pieces) {
             NoteSizesOnly(m_settings, *this, m_headPath);
@@ -42,10 +44,14 @@ class MergeConsoleHost : public ConsoleHost {
     // Whether the merge verified its pieces before it began.
     bool Verified() const { return m_verified; }
 
+    // What the recovery files found before the merge, told after its verification if it fails.
+    void KeepRecoveryCheck(std::optional<SetRepair> recovery) { m_recovery = std::move(recovery); }
+
   private:
     const Settings& m_settings;
     std::string m_headPath;
     bool m_verified = false;
+    std::optional<SetRepair> m_recovery;
 };
 
 // The request for the head file and the folder or name the user chose; false, after telling the
@@ -105,9 +111,11 @@ int MergeCommand(const Settings& settings, const MergeArguments& arguments,
         request.stream = &*output;
     }
     // Pieces that the recovery files can rebuild are rebuilt first, when the user agrees.
-    if (!OfferRepairBeforeMerge(host, arguments.head, memoryLimit)) {
+    RepairOffer offer = OfferRepairBeforeMerge(host, arguments.head, memoryLimit);
+    if (offer.repairFailed) {
         return kFailed;
     }
+    host.KeepRecoveryCheck(std::move(offer.before));
     // A failed verification shows no message of its own; the rows that failed tell why. The
     // engines name each phase of the run for the progress line.
     const Outcome outcome = RunMerge(request, &*options, host).outcome;

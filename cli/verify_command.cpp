@@ -69,7 +69,7 @@ int VerifyCommand(const Settings& settings, const std::string& headPath) {
     if (verification.outcome == VerifyOutcome::Failed) {
         PrintNamesakeHints(headPath, host);
     }
-    PrintRecoverySummary(verified, headPath);
+    PrintRecoverySummary(verification, verified.recovery, headPath);
     NoteSizesOnly(settings, host, headPath);
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
