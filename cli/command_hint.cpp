@@ -110,7 +110,10 @@ std::optional<std::string> CommandHint(const std::vector<std::string>& arguments
         reordered.insert(reordered.end(), later + 1, arguments.end());
         std::string line = "kavendrum-cli";
         for (const auto& word : reordered) {
-            line += " " + Quoted(word);
+            // Appended in two steps: " " + a temporary string inserts at its front, which
+            // mingw's GCC 12 warns of as an overlapping copy.
+            line += ' ';
+            line += Quoted(word);
         }
         return "the command comes first: " + line;
     }

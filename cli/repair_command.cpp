@@ -22,24 +22,29 @@ std::string PiecesText(std::uint64_t count) {
 
 }  // namespace
 
-bool RepairCommand(ConsoleHost& host, const std::string& headPath, std::uint64_t memoryLimit) {
+int RepairCommand(const Settings& settings, const std::string& headPath,
+                  std::uint64_t memoryLimit) {
+    ConsoleHost host(settings.answering(), settings.voice());
+    if (!LoadOptionSet(settings.optionFilePath(), host)) {
+        return kFailed;
+    }
     host.EnterPhase(RunPhase::Repairing, 0);
     RepairOptions options;
     options.memoryLimit = memoryLimit;
     const SetRepair repair = RepairSet(headPath, options);
-    return ReportRepair(repair, headPath, host);
+    return ReportRepair(repair, headPath, host) ? kSucceeded : kFailed;
 }
 
-void PrintRecoverySummary(const RecoveryVerification& verified, const std::string& headPath) {
-    const Verification& verification = verified.checked.verification;
-    if (!verified.recovery || !verification.pieces) {
+void PrintRecoverySummary(const Verification& verification, const std::optional<SetRepair>& checked,
+                          const std::string& headPath) {
+    if (!checked || !verification.pieces) {
         return;
     }
     const std::uint64_t bad = BadRows(verification);
     if (bad == 0) {
         return;
     }
-    const SetRepair& recovery = *verified.recovery;
+    const SetRepair& recovery = *checked;
     std::fflush(stdout);
     if (recovery.result.status == par2::RepairStatus::NoRecoverySet) {
         std::fprintf(stderr,
@@ -63,11 +68,11 @@ void PrintRecoverySummary(const RecoveryVerification& verified, const std::strin
     }
 }
 
-bool OfferRepairBeforeMerge(ConsoleHost& host, const std::string& headPath,
-                            std::uint64_t memoryLimit) {
+RepairOffer OfferRepairBeforeMerge(ConsoleHost& host, const std::string& headPath,
+                                   std::uint64_t memoryLimit) {
     host.EnterPhase(RunPhase::Verifying, 0);
-    return RepairFirstIfAgreed(headPath, host, memoryLimit,
-                               [&host] { host.EnterPhase(RunPhase::Repairing, 0); });
+    return OfferRepairFirst(headPath, host, memoryLimit,
+                            [&host] { host.EnterPhase(RunPhase::Repairing, 0); });
 }
 
 }  // namespace kavendrum

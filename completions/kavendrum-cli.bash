@@ -37,7 +37,7 @@ _kavendrum_cli() {
         cword=$COMP_CWORD
     fi
 
-    local globals="--yes --no -q --quiet --silent --progress --options-file --version --help"
+    local globals="--yes --no -q --quiet --silent --progress --options-file --version -h --help"
     local fields="splitFolderMode deleteAfterSplit mergeFolderMode deleteAfterMerge
         verifyBeforeMerge overwriteMode"
 

@@ -219,6 +219,7 @@ void CountMergedPiecesGood(Verification& verification, const MergeJournal& journ
             (entry.count > 1 || !FileExists(entry.path))) {
             entry.mark = PieceMark::Good;
             entry.fault = PieceFault::None;
+            entry.openFailure.reset();
         }
         allGood = allGood && entry.mark == PieceMark::Good;
         first = last + 1;

@@ -306,22 +306,32 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
 
 bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
                          std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+    return !OfferRepairFirst(headPath, host, memoryLimit, repairing).repairFailed;
+}
+
+RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
+                             std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+    RepairOffer offer;
     const auto set = PieceSet::OfHeadFile(headPath);
     if (!set || RecoveryFilesOf(*set).empty()) {
-        return true;
+        return offer;
     }
     RepairOptions options;
     options.checkOnly = true;
     options.memoryLimit = memoryLimit;
-    if (RepairSet(headPath, options).result.status != par2::RepairStatus::Repairable ||
+    offer.before = RepairSet(headPath, options);
+    if (offer.before->result.status != par2::RepairStatus::Repairable ||
         !host.Ask(Question{QuestionId::RepairFirst, headPath})) {
-        return true;
+        return offer;
     }
     if (repairing) {
         repairing();
     }
     options.checkOnly = false;
-    return ReportRepair(RepairSet(headPath, options), headPath, host);
+    offer.repairFailed = !ReportRepair(RepairSet(headPath, options), headPath, host);
+    // What the check found is no longer what is on disk.
+    offer.before.reset();
+    return offer;
 }
 
 RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHost& host,
@@ -344,6 +354,7 @@ RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHo
             pieces[number].condition == par2::PieceCondition::Damaged &&
             row.mark != PieceMark::Bad) {
             row.mark = PieceMark::Bad;
+            row.fault = PieceFault::ContentDiffers;
             verified.checked.contentBad.push_back(static_cast<std::uint32_t>(number + 1));
             verified.checked.verification.outcome = VerifyOutcome::Failed;
         }

@@ -101,6 +101,16 @@ bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
                          std::uint64_t memoryLimit = kDefaultRecoveryMemory,
                          const std::function<void()>& repairing = {});
 
+// The same, with what the recovery files told before the merge, so that a host can say it after
+// a merge that went on without the repair and failed its verification.
+struct RepairOffer {
+    bool repairFailed = false;        // a repair ran and failed
+    std::optional<SetRepair> before;  // their check of the pieces; none without recovery files
+};
+RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
+                             std::uint64_t memoryLimit = kDefaultRecoveryMemory,
+                             const std::function<void()>& repairing = {});
+
 // Verification as VerifyWithChecksums does it, with a further check of every piece against the
 // recovery files when there are any: a piece they find missing or damaged is Bad too.
 struct RecoveryVerification {

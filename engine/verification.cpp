@@ -28,6 +28,15 @@ class PieceRows {
         CloseRun();
         m_rows.push_back({m_set.PiecePath(number), SizeText(number), mark, 1, fault});
     }
+    // A piece that stood in the folder yet did not open: a row of its own, so that why stays
+    // with it.
+    void Unopened(std::uint32_t number, const FileError& error) {
+        CloseRun();
+        PieceEntry row{m_set.PiecePath(number), SizeText(number), PieceMark::Bad, 1,
+                       PieceFault::Missing};
+        row.openFailure = PieceOpenFailure{error.cause, error.systemCode};
+        m_rows.push_back(std::move(row));
+    }
     std::vector<PieceEntry> Finish() {
         CloseRun();
         return std::move(m_rows);
@@ -69,12 +78,12 @@ class PieceRows {
 };
 
 // Good when the piece has exactly `expected` bytes and passes the further check; otherwise why
-// not. None when it does not open.
-std::optional<PieceFault> FaultOf(const std::string& path, std::uint32_t number,
-                                  std::uint32_t expected, const PieceCheck& check) {
+// not. The file layer's error when it does not open.
+FileResult<PieceFault> FaultOf(const std::string& path, std::uint32_t number,
+                               std::uint32_t expected, const PieceCheck& check) {
     auto piece = File::OpenForReading(path);
     if (!piece.ok()) {
-        return std::nullopt;
+        return piece.error();
     }
     const auto length = piece.value().Length();
     if (!length.ok() || length.value() != expected) {
@@ -92,16 +101,22 @@ bool HoldsNoByte(const HeadFileInfo& info, std::uint32_t number, const std::stri
 bool MarkListed(const PieceSet& set, const HeadFileInfo& info, std::uint32_t number,
                 const PieceCheck& check, PieceRows& rows) {
     const std::string path = set.PiecePath(number);
-    if (const auto fault = FaultOf(path, number, ExpectedPieceSize(info, number), check)) {
-        const bool good = *fault == PieceFault::None;
-        rows.Opened(number, good ? PieceMark::Good : PieceMark::Bad, *fault);
+    const auto fault = FaultOf(path, number, ExpectedPieceSize(info, number), check);
+    if (fault.ok()) {
+        const bool good = fault.value() == PieceFault::None;
+        rows.Opened(number, good ? PieceMark::Good : PieceMark::Bad, fault.value());
         return good;
     }
     if (HoldsNoByte(info, number, path)) {
         rows.Opened(number, PieceMark::Good);
         return true;
     }
-    rows.Missing(number, number);
+    // Gone since the folder was listed, it is missing like any other.
+    if (fault.error().cause == FileErrorCause::FileNotFound) {
+        rows.Missing(number, number);
+    } else {
+        rows.Unopened(number, fault.error());
+    }
     return false;
 }
 

@@ -22,6 +22,15 @@ enum class PieceMark { Unchecked = 0, Good = 1, Bad = 2 };
 // Why a row is marked Bad, so that a form can say it.
 enum class PieceFault { None, Missing, SizeDiffers, ContentDiffers };
 
+// Why a piece that stood in the folder did not open (another program holds it, a folder stands at
+// its name, no permission), as the file layer said when verification opened it.
+struct PieceOpenFailure {
+    FileErrorCause cause = FileErrorCause::Generic;
+    int systemCode = 0;  // the system's own code, 0 when there is none
+
+    bool operator==(const PieceOpenFailure&) const = default;
+};
+
 struct PieceEntry {
     std::string path;
     std::string sizeText;  // expected size, in decimal
@@ -30,6 +39,9 @@ struct PieceEntry {
     // that are missing, all of one expected size; its path is then RunPath's.
     std::uint32_t count = 1;
     PieceFault fault = PieceFault::None;
+    // Set on a Missing row whose piece was there but did not open; a piece that was simply not
+    // there has none.
+    std::optional<PieceOpenFailure> openFailure = std::nullopt;
 
     bool operator==(const PieceEntry&) const = default;
 };

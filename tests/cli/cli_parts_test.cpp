@@ -1,11 +1,15 @@
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "cli/command_hint.h"
 #include "cli/console_host.h"
 #include "cli/piece_plan.h"
+#include "cli/piece_rows.h"
 #include "cli/progress_line.h"
 #include "cli/rejoin_command.h"
 #include "cli/size_text.h"
+#include "support/temp_folder.h"
 
 namespace kavendrum {
 namespace {
@@ -265,6 +269,56 @@ TEST(ReasonLine, SaysWhyByTheNoticeNotByItsWords) {
     EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::ChecksumFileNotCreated, "o/x.sha256")), std::nullopt);
     EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::SourceShrank)), std::nullopt);
     EXPECT_EQ(ReasonLine(NoticeOf(NoticeId::SplitSucceeded, "o/x.bat")), std::nullopt);
+}
+
+// Why each Bad row is bad comes from what verification found, not from the disk as it is when
+// the lines are printed: a piece put back since, or one removed since, keeps the engine's reason.
+TEST(PieceReasons, ComeFromTheRowsNotFromTheDisk) {
+    testing::TempFolder temp;
+    const std::string back = temp / "x_1.skf";  // missing when checked, here now
+    testing::WriteBytes(back, std::vector<char>(10, 'p'));
+    const std::string gone = temp / "gone";  // was there when checked, not now
+    auto row = [](std::string path, PieceFault fault) {
+        return PieceEntry{std::move(path), "10", PieceMark::Bad, 1, fault};
+    };
+    ContentVerification checked;
+    checked.verification.pieces = std::vector<PieceEntry>{
+        row(back, PieceFault::Missing),
+        row(gone + "_2.skf", PieceFault::Missing),
+        row(gone + "_3.skf", PieceFault::Missing),
+        row(gone + "_4.skf", PieceFault::SizeDiffers),
+        row(gone + "_5.skf", PieceFault::ContentDiffers),
+        row(gone + "_6.skf", PieceFault::ContentDiffers),
+        PieceEntry{gone + "_7.skf", "10", PieceMark::Good},
+    };
+    (*checked.verification.pieces)[1].openFailure = {FileErrorCause::SharingViolation, 0};
+    (*checked.verification.pieces)[2].openFailure = {FileErrorCause::BadPath, EISDIR};
+    checked.contentBad = {5};
+    ::testing::internal::CaptureStderr();
+    PrintReasons(checked);
+    PrintBadSummary(checked.verification, temp / "x.kdh");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              back + ": missing\n" + gone + "_2.skf: in use: another program holds or locks it\n" +
+                  gone + "_3.skf: Is a directory\n" + gone + "_4.skf: size differs\n" + gone +
+                  "_5.skf: content differs\n" + gone +
+                  "_6.skf: could not be read to its end\n"
+                  "kavendrum-cli: 1 missing and 5 bad of 7 pieces: copy them again into " +
+                  temp.path() + " and run again\n");
+}
+
+// A row for a run of missing pieces counts each of them.
+TEST(PieceReasons, ARunOfMissingPiecesCountsAsManyInTheSummary) {
+    Verification verification;
+    verification.pieces = std::vector<PieceEntry>{
+        {"x_1.skf", "10", PieceMark::Good},
+        {"x_{2..4}.skf", "10", PieceMark::Bad, 3, PieceFault::Missing},
+        {"x_5.skf", "10", PieceMark::Bad, 1, PieceFault::SizeDiffers},
+    };
+    ::testing::internal::CaptureStderr();
+    PrintBadSummary(verification, "x.kdh");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "kavendrum-cli: 3 missing and 1 bad of 5 pieces: copy them again into the current "
+              "folder and run again\n");
 }
 
 }  // namespace

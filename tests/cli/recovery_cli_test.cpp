@@ -86,6 +86,16 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     EXPECT_EQ(declined.status, 1);
     EXPECT_EQ(Listing(), before);
     EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
+    // After the rows that failed, the same summary as verify's: what the recovery files can do.
+    const std::string summary =
+        "kavendrum-cli: 2 pieces are bad; 2 can be rebuilt: run kavendrum-cli repair "
+        "pieces/movie.kdh\n";
+    const auto rows = declined.err.find("Bad\t32768\tpieces/movie_5.skf\n");
+    const auto said = declined.err.find(summary);
+    ASSERT_NE(said, std::string::npos) << declined.err;
+    EXPECT_LT(rows, said) << declined.err;
+    EXPECT_EQ(declined.err.find(summary, said + 1), std::string::npos) << declined.err;
+    EXPECT_EQ(declined.out, "");
 
     CliRun merge = Cli("merge pieces/movie.kdh --yes");
     ASSERT_EQ(merge.status, 0) << merge.err;
@@ -139,10 +149,15 @@ TEST_F(RecoveryCliTest, TooFewRecoveryFilesChangeNothingAndSayHowManyMoreAreNeed
         verify.err.find("2 pieces are bad; 1 can be rebuilt: 1 more recovery piece is needed"),
         std::string::npos)
         << verify.err;
-    // The merge does not offer what it cannot do: it fails as it always did.
+    // The merge does not offer what it cannot do: it fails as it always did, and says what
+    // verify says of the recovery files.
     CliRun merge = Cli("merge pieces/movie.kdh --yes");
     EXPECT_EQ(merge.status, 1);
     EXPECT_EQ(Listing(), before);
+    EXPECT_NE(merge.err.find("2 pieces are bad; 1 can be rebuilt: 1 more recovery piece is needed"),
+              std::string::npos)
+        << merge.err;
+    EXPECT_EQ(merge.out.find("repair them first"), std::string::npos) << merge.out;
 }
 
 TEST_F(RecoveryCliTest, ARebuiltPieceThatDisagreesWithTheChecksumFileIsNotPutInPlace) {

@@ -95,6 +95,12 @@ TEST_F(VerificationTest, MissingWrongSizedAndLockedPiecesAreBadAndTheRestStillCh
     EXPECT_EQ(FaultsOf(verification),
               (std::vector<PieceFault>{PieceFault::SizeDiffers, kMissing, PieceFault::SizeDiffers,
                                        kMissing, PieceFault::None}));
+    // The row says why the piece that was there did not open, so nobody opens it again to ask;
+    // the piece that was not there carries no failure.
+    const auto& unopened = verification.pieces.value()[3].openFailure;
+    ASSERT_TRUE(unopened.has_value());
+    EXPECT_NE(unopened->cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(verification.pieces.value()[1].openFailure, std::nullopt);
     EXPECT_EQ(VerifyPieces(temp / "x.kdh", host).pieces.value()[3].mark, kGood);
 }
 

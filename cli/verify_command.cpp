@@ -1,0 +1,79 @@
+#include "cli/verify_command.h"
+
+#include <cstdio>
+
+#include "cli/namesake_hint.h"
+#include "cli/piece_rows.h"
+#include "cli/repair_command.h"
+#include "engine/io/file_system.h"
+#include "engine/object_file_name.h"
+#include "engine/paths.h"
+#include "engine/piece_set.h"
+#include "engine/recovery_operation.h"
+#include "engine/verification.h"
+
+namespace kavendrum {
+
+namespace {
+
+// The file a merge would write by default, which the journal of an interrupted merge names;
+// empty when the head file cannot say. Sets the bar's total on the way.
+std::string DefaultOutput(const std::string& headPath, ConsoleHost& host) {
+    const auto info = PeekNamedHeadFile(headPath);
+    if (!info) {
+        return {};
+    }
+    host.SetTotalBytes(WholeFileSize(*info));
+    std::string folder = GetFolderPart(headPath);
+    if (folder.empty()) {
+        folder = std::string(".") + kPathSeparator;
+    }
+    return FormObjectFileName(folder, headPath, false, "", info->extension).value_or(std::string());
+}
+
+}  // namespace
+
+std::optional<HeadFileInfo> PeekNamedHeadFile(const std::string& headPath) {
+    return IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
+}
+
+void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
+    const auto set = PieceSet::OfHeadFile(headPath);
+    if (!settings.Speaks() || !set) {
+        return;
+    }
+    const std::string checksums = set->ChecksumPath();
+    if (!FileExists(checksums)) {
+        host.Complain("no checksum file " + checksums +
+                      ": only the pieces' sizes were checked, not their content");
+    }
+}
+
+int VerifyCommand(const Settings& settings, const std::string& headPath) {
+    ConsoleHost host(settings.answering(), settings.voice());
+    if (!LoadOptionSet(settings.optionFilePath(), host)) {
+        return kFailed;
+    }
+    // Pieces an interrupted merge has removed count only when that merge, into the file a merge
+    // would write by default, can be taken up.
+    const std::string output = DefaultOutput(headPath, host);
+    const RecoveryVerification verified = VerifyWithRecovery(headPath, host, output);
+    const ContentVerification& checked = verified.checked;
+    const Verification& verification = checked.verification;
+    if (!verification.pieces) {
+        return kFailed;
+    }
+    PrintRows(stdout, *verification.pieces, false);
+    PrintReasons(checked);
+    PrintBadSummary(verification, headPath);
+    if (verification.outcome == VerifyOutcome::Failed) {
+        PrintNamesakeHints(headPath, host);
+    }
+    PrintRecoverySummary(verification, verified.recovery, headPath);
+    NoteSizesOnly(settings, host, headPath);
+    const bool passed = verification.outcome == VerifyOutcome::Passed;
+    std::puts(passed ? "Passed" : "Failed");
+    return passed ? kSucceeded : kFailed;
+}
+
+}  // namespace kavendrum
