@@ -115,6 +115,11 @@ int MergeCommand(const Settings& settings, const MergeArguments& arguments,
     if (offer.repairFailed) {
         return kFailed;
     }
+    // A piece they found damaged and that was not rebuilt fails the verification, as a piece
+    // that differs from its checksum line does.
+    if (offer.before) {
+        request.knownDamaged = offer.before->DamagedPieces();
+    }
     host.KeepRecoveryCheck(std::move(offer.before));
     // A failed verification shows no message of its own; the rows that failed tell why. The
     // engines name each phase of the run for the progress line.

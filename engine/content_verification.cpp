@@ -301,4 +301,25 @@ ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHo
         host);
 }
 
+void MarkContentBad(ContentVerification& checked, const std::vector<std::uint32_t>& numbers) {
+    auto& rows = checked.verification.pieces;
+    if (!rows || numbers.empty()) {
+        return;
+    }
+    std::uint64_t next = 1;  // the first piece of the next row; a row may stand for a run
+    for (PieceEntry& row : *rows) {
+        const std::uint64_t number = next;
+        next += row.count;
+        if (row.count != 1 || row.mark == PieceMark::Bad ||
+            std::find(numbers.begin(), numbers.end(), number) == numbers.end()) {
+            continue;
+        }
+        row.mark = PieceMark::Bad;
+        row.fault = PieceFault::ContentDiffers;
+        checked.contentBad.push_back(static_cast<std::uint32_t>(number));
+        checked.verification.outcome = VerifyOutcome::Failed;
+    }
+    std::sort(checked.contentBad.begin(), checked.contentBad.end());
+}
+
 }  // namespace kavendrum

@@ -21,6 +21,10 @@ struct ContentVerification {
     std::vector<std::uint32_t> contentBad;
 };
 
+// Marks the pieces `numbers` (from 1) Bad for their content, as a check beyond the checksum file
+// found them, unless their row is Bad already or stands for a run; the verification then fails.
+void MarkContentBad(ContentVerification& checked, const std::vector<std::uint32_t>& numbers);
+
 // The set's checksum file, read once for a run.
 struct SetChecksums {
     std::optional<PieceChecksums> checksums;  // none when there is no checksum file

@@ -639,8 +639,10 @@ struct MergePlan {
 
 // Runs the verification that the options ask for, with what the merge has read, and hands its
 // rows to the host at once. False when the merge must stop.
-bool VerifyFirst(const KnownSet& known, OperationHost& host, MergeResult& result) {
+bool VerifyFirst(const KnownSet& known, const MergeRequest& request, OperationHost& host,
+                 MergeResult& result) {
     result.checked = VerifyWithChecksums(known, host);
+    MarkContentBad(*result.checked, request.knownDamaged);
     host.PiecesChecked(*result.checked);
     return result.checked->verification.outcome == VerifyOutcome::Passed;
 }
@@ -684,7 +686,7 @@ bool StreamMerge::Verify() {
     return VerifyFirst(
         {m_plan.set, info, m_plan.onDisk, checksums->checksums ? &*checksums->checksums : nullptr,
          interrupted ? &interrupted->stored.journal : nullptr},
-        m_host, m_result);
+        m_plan.request, m_host, m_result);
 }
 
 // A stream that is a file opened for appending may be one of the pieces.
@@ -794,7 +796,7 @@ bool FileMerge::Ask() {
 bool FileMerge::Verify() {
     return VerifyFirst({m_plan.set, m_plan.head.info, m_plan.onDisk, m_set.checksums,
                         m_resumed ? &m_resumed->stored.journal : nullptr},
-                       m_host, m_result);
+                       m_request, m_host, m_result);
 }
 
 // A merge that removes its pieces keeps its journal under the set's name; a file of somebody

@@ -20,6 +20,9 @@ struct MergeRequest {
     // no overwrite question, and the pieces are kept whatever the options say, since nothing
     // tells that the bytes were stored at the other end.
     File* stream = nullptr;
+    // Pieces a check before the merge found damaged (the recovery files', a repair the user
+    // declined): its verification marks them Bad, as it would a piece that differs from its line.
+    std::vector<std::uint32_t> knownDamaged = {};
 };
 
 // What a merge did, so that its host can show it without working anything out again.

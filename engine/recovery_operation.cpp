@@ -224,6 +224,16 @@ std::uint32_t SetRepair::BadPieces() const {
                       [](const par2::PieceRepair& piece) { return IsBad(piece.condition); }));
 }
 
+std::vector<std::uint32_t> SetRepair::DamagedPieces() const {
+    std::vector<std::uint32_t> damaged;
+    for (std::size_t at = 0; at < result.pieces.size(); ++at) {
+        if (result.pieces[at].condition == par2::PieceCondition::Damaged) {
+            damaged.push_back(static_cast<std::uint32_t>(at + 1));
+        }
+    }
+    return damaged;
+}
+
 std::uint32_t SetRepair::RebuildablePieces() const {
     return result.slicesPerPiece == 0 ? 0 : result.recoverySlices / result.slicesPerPiece;
 }
@@ -344,22 +354,8 @@ RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHo
         return verified;
     }
     verified.recovery = RepairSet(headPath, RepairOptions{true});
-    const auto& pieces = verified.recovery->result.pieces;
-    std::size_t next = 0;  // the first piece of the next row; a row may stand for a run
-    for (PieceEntry& row : *rows) {
-        const std::size_t number = next;
-        next += row.count;
-        // A missing piece is Bad already, unless an interrupted merge took it up: that stays.
-        if (row.count == 1 && number < pieces.size() &&
-            pieces[number].condition == par2::PieceCondition::Damaged &&
-            row.mark != PieceMark::Bad) {
-            row.mark = PieceMark::Bad;
-            row.fault = PieceFault::ContentDiffers;
-            verified.checked.contentBad.push_back(static_cast<std::uint32_t>(number + 1));
-            verified.checked.verification.outcome = VerifyOutcome::Failed;
-        }
-    }
-    std::sort(verified.checked.contentBad.begin(), verified.checked.contentBad.end());
+    // A missing piece is Bad already, unless an interrupted merge took it up: that stays.
+    MarkContentBad(verified.checked, verified.recovery->DamagedPieces());
     return verified;
 }
 

@@ -75,6 +75,8 @@ struct SetRepair {
 
     // Pieces the recovery files find missing or damaged.
     std::uint32_t BadPieces() const;
+    // The pieces they find damaged (there, but not what they protect), by number from 1.
+    std::vector<std::uint32_t> DamagedPieces() const;
     // How many pieces the recovery slices at hand could rebuild, however many are bad.
     std::uint32_t RebuildablePieces() const;
     bool CanRebuildAll() const;

@@ -105,6 +105,26 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     EXPECT_EQ(ReadBytes(Piece(5)), pieces[4]);
 }
 
+// Without a checksum file the merge's own verification compares sizes only; a piece the recovery
+// files found damaged, and that the user chose not to rebuild, still fails it: the merge never
+// reports success over a file it knows differs.
+TEST_F(RecoveryCliTest, ADamagedPieceLeftUnrepairedStopsAMergeWithoutChecksums) {
+    source = RandomBytes(200000, 8);
+    WriteBytes(temp / "movie.avi", source);
+    ASSERT_EQ(Cli("split movie.avi pieces --size 32768 --no-checksums --recovery 1").status, 0);
+    Damage(3);
+    const auto before = Listing();
+    const CliRun declined = Cli("merge pieces/movie.kdh --no");
+    EXPECT_EQ(declined.status, 1) << declined.err;
+    EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
+    EXPECT_EQ(Listing(), before);
+    EXPECT_NE(declined.err.find("pieces/movie_3.skf: content differs\n"), std::string::npos)
+        << declined.err;
+    const CliRun repaired = Cli("merge pieces/movie.kdh --yes");
+    ASSERT_EQ(repaired.status, 0) << repaired.err;
+    EXPECT_EQ(ReadBytes(temp / "pieces/movie.avi"), source);
+}
+
 TEST_F(RecoveryCliTest, APercentageOfAStreamIsRoundedUpAndRepairRebuildsThatMany) {
     source = RandomBytes(200000, 9);
     WriteBytes(temp / "movie.avi", source);
