@@ -9,6 +9,11 @@ DigestPipe::DigestPipe(bool pieces, bool wholeFile)
 
 std::vector<WorkerRing::Consumer> DigestPipe::Hashers(bool pieces, bool wholeFile) {
     std::vector<WorkerRing::Consumer> hashers;
+    if (pieces && wholeFile && Sha256Pair::Interleaves()) {
+        m_pair.emplace();
+        hashers.emplace_back([this](const RingBlock& block) { HashBoth(block); });
+        return hashers;
+    }
     if (pieces || !wholeFile) {
         hashers.emplace_back([this](const RingBlock& block) { HashPieces(block); });
     }
@@ -23,6 +28,13 @@ void DigestPipe::HashPieces(const RingBlock& block) {
     m_piece.Update(block.bytes.data(), block.size);
     if (block.endsPart) {
         m_pieceDigests.push_back(m_piece.Finish());
+    }
+}
+
+void DigestPipe::HashBoth(const RingBlock& block) {
+    m_pair->Update(block.bytes.data(), block.size);
+    if (block.endsPart) {
+        m_pieceDigests.push_back(m_pair->Finish(Sha256Pair::kFirst));
     }
 }
 
@@ -58,6 +70,9 @@ std::vector<std::optional<Sha256Digest>> DigestPipe::TakePieceDigests() {
 
 std::optional<Sha256Digest> DigestPipe::WholeDigest() {
     m_ring.Drain();
+    if (m_pair) {
+        return m_pair->Finish(Sha256Pair::kSecond);
+    }
     return m_whole.Finish();
 }
 

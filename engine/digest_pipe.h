@@ -6,6 +6,7 @@
 
 #include "engine/io/file.h"
 #include "engine/io/sha256.h"
+#include "engine/io/sha256_pair.h"
 #include "engine/transfer.h"
 #include "engine/worker_ring.h"
 
@@ -15,6 +16,9 @@ namespace kavendrum {
 // threads while the copy goes on with its next read and write: the copy never waits for the
 // hashing unless the hashing falls a few blocks behind. The data is read straight into a small
 // ring of blocks and written from there, so the source is read once and never copied in memory.
+// Where the processor has the SHA instructions, both digests share one thread with their rounds
+// interleaved, which costs little more than one, and the copy has the other core to itself;
+// elsewhere each digest has a thread of its own.
 class DigestPipe {
   public:
     static constexpr std::size_t kBlockSize = 256 * 1024;
@@ -39,9 +43,11 @@ class DigestPipe {
   private:
     std::vector<WorkerRing::Consumer> Hashers(bool pieces, bool wholeFile);
     void HashPieces(const RingBlock& block);
+    void HashBoth(const RingBlock& block);
 
     Sha256 m_piece;
     Sha256 m_whole;
+    std::optional<Sha256Pair> m_pair;  // the piece's lane and the whole's, when they share a core
     std::vector<std::optional<Sha256Digest>> m_pieceDigests;  // the hashers' until drained
     WorkerRing m_ring;  // last: its threads stop before the digests above go
 };
