@@ -1,170 +1,79 @@
 #include "engine/digest_pipe.h"
 
-#include <algorithm>
-#include <system_error>
+#include <utility>
 
 namespace kavendrum {
 
-DigestPipe::DigestPipe(bool pieces, bool wholeFile) {
+DigestPipe::DigestPipe(bool pieces, bool wholeFile)
+    : m_ring(kBlocks, kBlockSize, Hashers(pieces, wholeFile)) {}
+
+std::vector<WorkerRing::Consumer> DigestPipe::Hashers(bool pieces, bool wholeFile) {
+    std::vector<WorkerRing::Consumer> hashers;
+    if (pieces && wholeFile && Sha256Pair::Interleaves()) {
+        m_pair.emplace();
+        hashers.emplace_back([this](const RingBlock& block) { HashBoth(block); });
+        return hashers;
+    }
     if (pieces || !wholeFile) {
-        m_kinds[m_hashers++] = kPieces;
+        hashers.emplace_back([this](const RingBlock& block) { HashPieces(block); });
     }
     if (wholeFile) {
-        m_kinds[m_hashers++] = kWhole;
+        hashers.emplace_back(
+            [this](const RingBlock& block) { m_whole.Update(block.bytes.data(), block.size); });
     }
-    for (auto& slot : m_slots) {
-        slot.data.resize(kBlockSize);
-    }
-    try {
-        for (int hasher = 0; hasher < m_hashers; ++hasher) {
-            m_workers.emplace_back([this, hasher] { Work(hasher); });
-        }
-    } catch (const std::system_error&) {
-        // Hashing in line is slower but just as right; a thread that did start is stopped.
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        for (auto& worker : m_workers) {
-            worker.join();
-        }
-        m_workers.clear();
-        m_stopping = false;
+    return hashers;
+}
+
+void DigestPipe::HashPieces(const RingBlock& block) {
+    m_piece.Update(block.bytes.data(), block.size);
+    if (block.endsPart) {
+        m_pieceDigests.push_back(m_piece.Finish());
     }
 }
 
-DigestPipe::~DigestPipe() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_changed.notify_all();
-    for (auto& worker : m_workers) {
-        worker.join();
+void DigestPipe::HashBoth(const RingBlock& block) {
+    m_pair->Update(block.bytes.data(), block.size);
+    if (block.endsPart) {
+        m_pieceDigests.push_back(m_pair->Finish(Sha256Pair::kFirst));
     }
 }
 
 Moved DigestPipe::Move(File& from, File* to, std::size_t size, const ByteTap& tap) {
-    Moved moved;
-    while (moved.bytes < size) {
-        const std::size_t chunk = std::min(size - moved.bytes, kBlockSize);
-        Slot& slot = Acquire();
-        const auto got = from.Read(slot.data.data(), chunk);
-        if (!got.ok()) {
-            moved.error = got.error();
-            return moved;
-        }
-        if (got.value() == 0) {
-            return moved;
-        }
-        slot.size = got.value();
-        slot.endsPiece = false;
-        // The hashers only read the block, so it is written out while they work on it.
-        Publish();
+    RingBlock* filling = nullptr;
+    const auto buffer = [&](std::size_t) {
+        filling = &m_ring.Acquire();
+        return filling->bytes.data();
+    };
+    // The hashers only read the block, so it is written out while they work on it.
+    const auto seen = [&](const void* data, std::size_t bytes) {
+        filling->size = bytes;
+        filling->endsPart = false;
+        m_ring.Publish();
         if (tap) {
-            tap(slot.data.data(), slot.size);
+            tap(data, bytes);
         }
-        if (to != nullptr) {
-            if (auto failure = to->Write(slot.data.data(), slot.size)) {
-                moved.error = failure;
-                return moved;
-            }
-        }
-        moved.bytes += got.value();
-        if (got.value() < chunk) {
-            return moved;
-        }
-    }
-    return moved;
+    };
+    return MoveBlocks(from, to, size, kBlockSize, buffer, seen);
 }
 
 void DigestPipe::EndPiece() {
-    Slot& slot = Acquire();
-    slot.size = 0;
-    slot.endsPiece = true;
-    Publish();
+    RingBlock& block = m_ring.Acquire();
+    block.size = 0;
+    block.endsPart = true;
+    m_ring.Publish();
 }
 
 std::vector<std::optional<Sha256Digest>> DigestPipe::TakePieceDigests() {
-    std::unique_lock lock(m_mutex);
-    WaitForHashers(lock);
+    m_ring.Drain();
     return std::exchange(m_pieceDigests, {});
 }
 
 std::optional<Sha256Digest> DigestPipe::WholeDigest() {
-    std::unique_lock lock(m_mutex);
-    WaitForHashers(lock);
+    m_ring.Drain();
+    if (m_pair) {
+        return m_pair->Finish(Sha256Pair::kSecond);
+    }
     return m_whole.Finish();
-}
-
-DigestPipe::Slot& DigestPipe::Acquire() {
-    std::unique_lock lock(m_mutex);
-    // The slot comes free once every hasher is past the block it held last.
-    m_changed.wait(lock, [this] {
-        for (int hasher = 0; hasher < m_hashers; ++hasher) {
-            if (m_published - m_consumed[hasher] >= kSlots) {
-                return false;
-            }
-        }
-        return true;
-    });
-    return m_slots[m_published % kSlots];
-}
-
-void DigestPipe::Publish() {
-    if (m_workers.empty()) {
-        const Slot& slot = m_slots[m_published % kSlots];
-        for (int hasher = 0; hasher < m_hashers; ++hasher) {
-            Consume(hasher, slot);
-            ++m_consumed[hasher];
-        }
-        ++m_published;
-        return;
-    }
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_published;
-    }
-    m_changed.notify_all();
-}
-
-void DigestPipe::Consume(int hasher, const Slot& slot) {
-    const Hasher kind = m_kinds[hasher];
-    Sha256& digest = kind == kPieces ? m_piece : m_whole;
-    digest.Update(slot.data.data(), slot.size);
-    if (kind == kPieces && slot.endsPiece) {
-        auto finished = m_piece.Finish();
-        std::lock_guard lock(m_mutex);
-        m_pieceDigests.push_back(finished);
-    }
-}
-
-void DigestPipe::Work(int hasher) {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || m_consumed[hasher] < m_published; });
-        if (m_consumed[hasher] == m_published) {
-            return;  // stopping, with nothing left to hash
-        }
-        const Slot& slot = m_slots[m_consumed[hasher] % kSlots];
-        lock.unlock();
-        Consume(hasher, slot);
-        lock.lock();
-        ++m_consumed[hasher];
-        m_changed.notify_all();
-    }
-}
-
-void DigestPipe::WaitForHashers(std::unique_lock<std::mutex>& lock) {
-    m_changed.wait(lock, [this] {
-        for (int hasher = 0; hasher < m_hashers; ++hasher) {
-            if (m_consumed[hasher] != m_published) {
-                return false;
-            }
-        }
-        return true;
-    });
 }
 
 }  // namespace kavendrum

@@ -1,32 +1,31 @@
 #pragma once
 
-#include <array>
-#include <condition_variable>
 #include <cstddef>
-#include <cstdint>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "engine/io/file.h"
 #include "engine/io/sha256.h"
+#include "engine/io/sha256_pair.h"
 #include "engine/transfer.h"
+#include "engine/worker_ring.h"
 
 namespace kavendrum {
 
 // Hashes the bytes a copy moves, piece by piece and, when asked, as one whole file, on helper
 // threads while the copy goes on with its next read and write: the copy never waits for the
-// hashing unless the hashing falls a few blocks behind. The data passes through a small ring of
-// blocks, so the source is read once. Where no thread can be started it hashes in line.
+// hashing unless the hashing falls a few blocks behind. The data is read straight into a small
+// ring of blocks and written from there, so the source is read once and never copied in memory.
+// Where the processor has the SHA instructions, both digests share one thread with their rounds
+// interleaved, which costs little more than one, and the copy has the other core to itself;
+// elsewhere each digest has a thread of its own.
 class DigestPipe {
   public:
     static constexpr std::size_t kBlockSize = 256 * 1024;
-    static constexpr std::size_t kSlots = 4;
+    static constexpr std::size_t kBlocks = 4;
 
     // Which digests to make: each piece's, the whole's, or both; at least one.
     DigestPipe(bool pieces, bool wholeFile);
-    ~DigestPipe();
     DigestPipe(const DigestPipe&) = delete;
     DigestPipe& operator=(const DigestPipe&) = delete;
 
@@ -42,31 +41,15 @@ class DigestPipe {
     std::optional<Sha256Digest> WholeDigest();
 
   private:
-    struct Slot {
-        std::vector<char> data;
-        std::size_t size = 0;
-        bool endsPiece = false;
-    };
-    enum Hasher { kPieces = 0, kWhole = 1 };
+    std::vector<WorkerRing::Consumer> Hashers(bool pieces, bool wholeFile);
+    void HashPieces(const RingBlock& block);
+    void HashBoth(const RingBlock& block);
 
-    Slot& Acquire();
-    void Publish();
-    void Consume(int hasher, const Slot& slot);
-    void Work(int hasher);
-    void WaitForHashers(std::unique_lock<std::mutex>& lock);
-
-    int m_hashers = 0;
-    std::array<Hasher, 2> m_kinds{};  // what each hasher makes, by its index
-    std::array<Slot, kSlots> m_slots;
-    std::uint64_t m_published = 0;
-    std::array<std::uint64_t, 2> m_consumed{};
     Sha256 m_piece;
     Sha256 m_whole;
-    std::vector<std::optional<Sha256Digest>> m_pieceDigests;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopping = false;
-    std::vector<std::thread> m_workers;  // started last, once everything above is in place
+    std::optional<Sha256Pair> m_pair;  // the piece's lane and the whole's, when they share a core
+    std::vector<std::optional<Sha256Digest>> m_pieceDigests;  // the hashers' until drained
+    WorkerRing m_ring;  // last: its threads stop before the digests above go
 };
 
 }  // namespace kavendrum

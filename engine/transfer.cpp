@@ -24,24 +24,38 @@ Moved Transfer::Move(File& from, File& to, std::size_t size) {
     return moved;
 }
 
-Moved Transfer::MoveThroughBuffer(File& from, File& to, std::size_t size, const ByteTap* tap) {
-    Moved moved;
-    while (moved.bytes < size) {
-        const std::size_t chunk = std::min(size - moved.bytes, m_bufferSize);
+Moved Transfer::MoveThroughBuffer(File& from, File& to, std::size_t size, const ByteTap& tap) {
+    const auto buffer = [this](std::size_t chunk) {
         if (m_buffer.size() < chunk) {
             m_buffer.resize(chunk);
         }
-        auto got = from.Read(m_buffer.data(), chunk);
+        return m_buffer.data();
+    };
+    return MoveBlocks(from, &to, size, m_bufferSize, buffer, tap);
+}
+
+Moved MoveBlocks(File& from, File* to, std::size_t size, std::size_t blockSize,
+                 const BlockBuffer& buffer, const ByteTap& seen) {
+    Moved moved;
+    while (moved.bytes < size) {
+        const std::size_t chunk = std::min(size - moved.bytes, blockSize);
+        char* const block = buffer(chunk);
+        const auto got = from.Read(block, chunk);
         if (!got.ok()) {
             moved.error = got.error();
             return moved;
         }
-        if (tap != nullptr && got.value() > 0) {
-            (*tap)(m_buffer.data(), got.value());
-        }
-        if (auto failure = to.Write(m_buffer.data(), got.value())) {
-            moved.error = failure;
+        if (got.value() == 0) {
             return moved;
+        }
+        if (seen) {
+            seen(block, got.value());
+        }
+        if (to != nullptr) {
+            if (auto failure = to->Write(block, got.value())) {
+                moved.error = failure;
+                return moved;
+            }
         }
         moved.bytes += got.value();
         if (got.value() < chunk) {

@@ -92,6 +92,11 @@ class File {
 
     FileResult<std::uint64_t> Length() const;
     FileResult<FileIdentity> Identity() const;
+    // What tells this file from one made after it is gone, which the file system may give the
+    // same identity (Linux file systems give a freed inode number again at once): on Linux the
+    // file's handle, which carries the inode's generation. Empty where there is nothing of the
+    // kind; Windows' file ids carry a sequence number of their own.
+    std::string Generation() const;
     // Reads until `size` bytes are in or the file ends; the count tells which.
     FileResult<std::size_t> Read(void* buffer, std::size_t size);
     // Moves the position to `offset` bytes from the start, for readers of files with an index.

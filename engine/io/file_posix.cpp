@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/io/posix_error.h"
 
 namespace kavendrum {
@@ -272,6 +273,43 @@ FileResult<FileIdentity> File::Identity() const {
     }
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
                         static_cast<std::uint64_t>(info.st_ino)};
+}
+
+namespace {
+
+// The file handle the kernel gives for `path` under `folder`, as bytes: its type and contents.
+std::string HandleText(int folder, const char* path, int flags) {
+#ifdef __linux__
+    struct Handle {
+        file_handle head;
+        unsigned char bytes[MAX_HANDLE_SZ];
+    } handle{};
+    handle.head.handle_bytes = MAX_HANDLE_SZ;
+    int mount = 0;
+    if (::name_to_handle_at(folder, path, &handle.head, &mount, flags) != 0 ||
+        handle.head.handle_bytes > MAX_HANDLE_SZ) {
+        return {};
+    }
+    std::string text(reinterpret_cast<const char*>(&handle.head.handle_type),
+                     sizeof handle.head.handle_type);
+    text.append(reinterpret_cast<const char*>(handle.head.f_handle), handle.head.handle_bytes);
+    return text;
+#else
+    (void)folder;
+    (void)path;
+    (void)flags;
+    return {};
+#endif
+}
+
+}  // namespace
+
+std::string File::Generation() const {
+    return HandleText(Fd(), "", AT_EMPTY_PATH);
+}
+
+std::string GenerationOfEntry(const std::string& path) {
+    return HandleText(AT_FDCWD, path.c_str(), 0);
 }
 
 FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {

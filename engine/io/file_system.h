@@ -30,6 +30,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // The identity of what stands at the name itself: a link is not followed, so a symbolic link has
 // its own. Nothing when nothing stands there.
 std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
+// The generation (see File::Generation) of what stands at the name itself, no link followed;
+// empty when there is none or nothing stands there.
+std::string GenerationOfEntry(const std::string& path);
 
 // Which file a path names and how long it is: what a later removal has to find again.
 struct FileStamp {

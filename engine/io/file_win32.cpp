@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "engine/io/file.h"
+#include "engine/io/file_system.h"
 #include "engine/io/win32_error.h"
 
 namespace kavendrum {
@@ -136,6 +137,15 @@ FileResult<std::uint64_t> File::Length() const {
 
 FileResult<FileIdentity> File::Identity() const {
     return IdentityOfHandle(AsHandle(m_handle), m_path);
+}
+
+// NTFS gives a file id again only with a new sequence number in it, so the identity suffices.
+std::string File::Generation() const {
+    return {};
+}
+
+std::string GenerationOfEntry(const std::string&) {
+    return {};
 }
 
 FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {

@@ -72,6 +72,7 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
       m_finalPath(std::move(other.m_finalPath)),
       m_temporaryPath(std::move(other.m_temporaryPath)),
       m_identity(other.m_identity),
+      m_generation(std::move(other.m_generation)),
       m_state(other.m_state) {
     other.m_state = State::Kept;
 }
@@ -83,6 +84,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
         m_finalPath = std::move(other.m_finalPath);
         m_temporaryPath = std::move(other.m_temporaryPath);
         m_identity = other.m_identity;
+        m_generation = std::move(other.m_generation);
         m_state = other.m_state;
         other.m_state = State::Kept;
     }
@@ -112,10 +114,14 @@ void StagedFile::Discard() {
     }
     m_file.Close();
     const std::string& path = m_state == State::Placed ? m_finalPath : m_temporaryPath;
-    if (IdentityOfEntry(path) == m_identity) {
+    if (IsOwnAt(path)) {
         RemoveFile(path);
     }
     m_state = State::Kept;
+}
+
+bool StagedFile::IsOwnAt(const std::string& path) const {
+    return IdentityOfEntry(path) == m_identity && GenerationOfEntry(path) == m_generation;
 }
 
 namespace {

@@ -47,12 +47,18 @@ class StagedFile {
         : m_file(std::move(file)),
           m_finalPath(std::move(finalPath)),
           m_temporaryPath(std::move(temporaryPath)),
-          m_identity(identity) {}
+          m_identity(identity),
+          m_generation(m_file.Generation()) {}
+
+    bool IsOwnAt(const std::string& path) const;
 
     File m_file;
     std::string m_finalPath;
     std::string m_temporaryPath;
     FileIdentity m_identity;
+    // With the identity, what the removal checks: a file made under the name after this one was
+    // removed may have been given the same identity.
+    std::string m_generation;
     State m_state = State::Temporary;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 
 #include "engine/io/crc32.h"
 
@@ -140,104 +139,36 @@ class StreamHashes::Slices : public Side {
 StreamHashes::StreamHashes(std::vector<std::uint64_t> lengths, std::uint64_t sliceSize)
     : m_whole(std::make_unique<WholePieces>(lengths)),
       m_slices(std::make_unique<Slices>(lengths, sliceSize)),
-      m_sides{m_whole.get(), m_slices.get()} {
-    for (Slot& slot : m_ring) {
-        slot.data.resize(kSlotBytes);
-    }
-    try {
-        for (std::size_t side = 0; side < m_sides.size(); ++side) {
-            m_workers.emplace_back([this, side] { Work(side); });
-        }
-    } catch (const std::system_error&) {
-        // Hashing in line is slower but just as right; a thread that did start is stopped.
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        for (auto& worker : m_workers) {
-            worker.join();
-        }
-        m_workers.clear();
-        m_stopping = false;
-    }
-}
+      m_ring(kSlots, kSlotBytes, Consumers()) {}
 
-StreamHashes::~StreamHashes() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
+StreamHashes::~StreamHashes() = default;
+
+std::vector<WorkerRing::Consumer> StreamHashes::Consumers() {
+    std::vector<WorkerRing::Consumer> consumers;
+    for (Side* side : {static_cast<Side*>(m_whole.get()), static_cast<Side*>(m_slices.get())}) {
+        consumers.emplace_back([side](const RingBlock& block) {
+            side->Consume(reinterpret_cast<const std::uint8_t*>(block.bytes.data()), block.size);
+        });
     }
-    m_changed.notify_all();
-    for (auto& worker : m_workers) {
-        worker.join();
-    }
+    return consumers;
 }
 
 void StreamHashes::Add(const void* data, std::size_t size) {
-    const auto* at = static_cast<const std::uint8_t*>(data);
+    const auto* at = static_cast<const char*>(data);
     while (size > 0) {
-        Slot& slot = Acquire();
-        slot.size = std::min(size, kSlotBytes);
-        std::memcpy(slot.data.data(), at, slot.size);
-        Publish();
-        at += slot.size;
-        size -= slot.size;
+        RingBlock& block = m_ring.Acquire();
+        block.size = std::min(size, kSlotBytes);
+        std::memcpy(block.bytes.data(), at, block.size);
+        m_ring.Publish();
+        at += block.size;
+        size -= block.size;
     }
 }
 
 void StreamHashes::Finish(std::vector<FileEntry>& files) {
-    WaitForSides();
+    m_ring.Drain();
     m_whole->Fill(files);
     m_slices->Fill(files);
-}
-
-StreamHashes::Slot& StreamHashes::Acquire() {
-    std::unique_lock lock(m_mutex);
-    // A slot comes free once both sides are past the bytes it held last.
-    m_changed.wait(lock, [this] {
-        return m_published - m_consumed[0] < kSlots && m_published - m_consumed[1] < kSlots;
-    });
-    return m_ring[m_published % kSlots];
-}
-
-void StreamHashes::Publish() {
-    if (m_workers.empty()) {
-        const Slot& slot = m_ring[m_published % kSlots];
-        for (std::size_t side = 0; side < m_sides.size(); ++side) {
-            m_sides[side]->Consume(slot.data.data(), slot.size);
-            ++m_consumed[side];
-        }
-        ++m_published;
-        return;
-    }
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_published;
-    }
-    m_changed.notify_all();
-}
-
-void StreamHashes::Work(std::size_t side) {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || m_consumed[side] < m_published; });
-        if (m_consumed[side] == m_published) {
-            return;  // stopping, with nothing left to hash
-        }
-        const Slot& slot = m_ring[m_consumed[side] % kSlots];
-        lock.unlock();
-        m_sides[side]->Consume(slot.data.data(), slot.size);
-        lock.lock();
-        ++m_consumed[side];
-        m_changed.notify_all();
-    }
-}
-
-void StreamHashes::WaitForSides() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock,
-                   [this] { return m_consumed[0] == m_published && m_consumed[1] == m_published; });
 }
 
 }  // namespace kavendrum::par2

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/io/md5.h"
 #include "engine/par2/par2_format.h"
+#include "engine/worker_ring.h"
 
 namespace kavendrum::par2 {
 
@@ -46,26 +43,12 @@ class StreamHashes {
     };
     class WholePieces;
     class Slices;
-    struct Slot {
-        std::vector<std::uint8_t> data;
-        std::size_t size = 0;
-    };
 
-    Slot& Acquire();
-    void Publish();
-    void Work(std::size_t side);
-    void WaitForSides();
+    std::vector<WorkerRing::Consumer> Consumers();
 
     std::unique_ptr<WholePieces> m_whole;
     std::unique_ptr<Slices> m_slices;
-    std::array<Side*, 2> m_sides{};
-    std::array<Slot, kSlots> m_ring;
-    std::uint64_t m_published = 0;
-    std::array<std::uint64_t, 2> m_consumed{};
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopping = false;
-    std::vector<std::thread> m_workers;  // started last, once everything above is in place
+    WorkerRing m_ring;  // last: its threads stop before the sides go
 };
 
 }  // namespace kavendrum::par2

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/digest_pipe.h"
 #include "engine/io/sha256.h"
+#include "engine/io/sha256_pair.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum {
@@ -57,6 +60,40 @@ TEST(Sha256Test, HexDigestsParseInEitherCaseAndNothingElseDoes) {
         std::string text = lower;
         text[0] = wrong;
         EXPECT_FALSE(ParseHexDigest(text)) << wrong;
+    }
+}
+
+// The pair's two digests are libcrypto's, with its own routine and with the portable one (as on a
+// processor without the SHA instructions): over parts of every size around the 64-byte block and
+// the 56-byte padding limit, with the first lane finished at odd places while the second runs on.
+TEST(Sha256PairTest, BothLanesGiveLibcryptosDigestsForAnyPartsAndBoundaries) {
+    const auto bytes = testing::RandomBytes(300000, 11);
+    for (const bool portable : {false, true}) {
+        std::mt19937 random(portable ? 5 : 6);
+        Sha256Pair pair(portable);
+        Sha256 whole;
+        Sha256 part;
+        std::size_t at = 0;
+        for (int step = 0; at < bytes.size(); ++step) {
+            // Every size from 0 to 130 in turn, then larger random ones.
+            std::size_t size = step <= 130 ? static_cast<std::size_t>(step) : random() % 20000;
+            size = std::min(size, bytes.size() - at);
+            pair.Update(bytes.data() + at, size);
+            whole.Update(bytes.data() + at, size);
+            part.Update(bytes.data() + at, size);
+            at += size;
+            if (step % 3 == 0 || random() % 4 == 0) {
+                ASSERT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexDigest(*part.Finish()))
+                    << "portable " << portable << " at " << at;
+            }
+        }
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexDigest(*part.Finish()))
+            << "portable " << portable;
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kSecond)), HexDigest(*whole.Finish()))
+            << "portable " << portable;
+        // Both start over: nothing given gives the digest of nothing.
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexOf(""));
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kSecond)), HexOf(""));
     }
 }
 
