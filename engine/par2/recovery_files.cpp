@@ -87,6 +87,36 @@ class PieceHashing {
     std::vector<std::vector<SliceChecksum>> m_slices;
 };
 
+// A batch of input slices for the coding: where each is read from and into, its coding index,
+// and its piece and slice for the hashing.
+struct CodingBatch {
+    CodingBatch(std::size_t slices, std::size_t sliceBytes)
+        : buffers(slices, std::vector<std::uint8_t>(sliceBytes)), sliceBytes(sliceBytes) {}
+
+    void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
+              std::size_t piece, std::size_t slice) {
+        std::uint8_t* buffer = buffers[reads.size()].data();
+        reads.push_back({path, offset, size, buffer, sliceBytes});
+        inputs.push_back(buffer);
+        indices.push_back(index);
+        slices.emplace_back(piece, slice);
+    }
+    bool Full() const { return reads.size() == buffers.size(); }
+    void Clear() {
+        reads.clear();
+        inputs.clear();
+        indices.clear();
+        slices.clear();
+    }
+
+    std::vector<std::vector<std::uint8_t>> buffers;
+    std::size_t sliceBytes;
+    std::vector<SliceRead> reads;
+    std::vector<const std::uint8_t*> inputs;
+    std::vector<std::uint32_t> indices;
+    std::vector<std::pair<std::size_t, std::size_t>> slices;  // piece, slice
+};
+
 RecoveryPlan PlanRecovery(const std::vector<std::string>& pieceNames,
                           const std::vector<std::uint64_t>& pieceSizes, std::uint64_t pieceSize,
                           std::uint32_t wantedPieces) {
@@ -371,51 +401,52 @@ bool RecoveryEncoder::WriteRound(const SetDescription& set, const SliceCombiner&
 bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
                            SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result) {
     const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
-    const std::size_t batch = combiner.BatchFor(kBatchBytes);
-    std::vector<std::vector<std::uint8_t>> buffers(batch, std::vector<std::uint8_t>(sliceBytes));
     std::vector<std::string> paths;
     for (const FileEntry& file : m_files) {
         paths.push_back(InFolder(m_request.folder, file.name));
     }
-    std::vector<SliceRead> reads;
-    std::vector<const std::uint8_t*> inputs;
-    std::vector<std::uint32_t> indices;
-    std::vector<std::pair<std::size_t, std::size_t>> slices;  // piece, slice
-    const auto flush = [&] {
-        if (auto failure = ReadSlices(reads, m_request.threads)) {
-            result.error = *failure;
-            return false;
+    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
+    const std::size_t batch = combiner.BatchFor(kBatchBytes);
+    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
+    std::size_t gathering = 0;
+    const auto cycle = [&] {
+        CodingBatch& ready = batches[1 - gathering];
+        ReadFailure failure;
+        std::vector<std::function<void()>> tasks = ReadTasks(batches[gathering].reads, failure);
+        if (hashing != nullptr) {
+            for (auto& task : hashing->Tasks(ready.reads, ready.slices)) {
+                tasks.push_back(std::move(task));
+            }
         }
         combiner.Add(
-            inputs,
+            ready.inputs,
             [&](std::size_t out, std::size_t in) {
-                return CodingFactor(indices[in], first + static_cast<std::uint32_t>(out));
+                return CodingFactor(ready.indices[in], first + static_cast<std::uint32_t>(out));
             },
-            hashing != nullptr ? hashing->Tasks(reads, slices)
-                               : std::vector<std::function<void()>>{});
-        reads.clear();
-        inputs.clear();
-        indices.clear();
-        slices.clear();
+            tasks);
+        ready.Clear();
+        gathering = 1 - gathering;
+        if (auto failed = failure.First()) {
+            result.error = *failed;
+            return false;
+        }
         return true;
     };
     for (std::size_t p = 0; p < m_files.size(); ++p) {
         const std::uint64_t count = SlicesIn(m_files[p].length, m_plan.sliceSize);
         for (std::uint64_t s = 0; s < count; ++s) {
-            std::uint8_t* buffer = buffers[inputs.size()].data();
             const std::uint64_t offset = s * m_plan.sliceSize;
             const auto size = static_cast<std::size_t>(
                 std::min<std::uint64_t>(sliceBytes, m_files[p].length - offset));
-            reads.push_back({&paths[p], offset, size, buffer, sliceBytes});
-            inputs.push_back(buffer);
-            indices.push_back(firstIndex[p] + static_cast<std::uint32_t>(s));
-            slices.emplace_back(p, static_cast<std::size_t>(s));
-            if (inputs.size() == batch && !flush()) {
+            batches[gathering].Take(&paths[p], offset, size,
+                                    firstIndex[p] + static_cast<std::uint32_t>(s), p,
+                                    static_cast<std::size_t>(s));
+            if (batches[gathering].Full() && !cycle()) {
                 return false;
             }
         }
     }
-    return flush();
+    return cycle() && cycle();
 }
 
 RecoveryResult CreateRecoveryFiles(const RecoveryRequest& request) {
