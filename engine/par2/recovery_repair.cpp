@@ -351,13 +351,12 @@ class PieceHasher {
 // the other and the pieces are read once.
 class InputFeeder {
   public:
-    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes, unsigned threads,
+    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
                 std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor,
                 PieceHasher* hasher)
         : m_combiner(combiner),
           m_hasher(hasher),
           m_sliceBytes(sliceBytes),
-          m_threads(threads),
           m_factor(std::move(factor)) {
         const std::size_t batch = combiner.BatchFor(kBatchBytes);
         for (Batch& set : m_batches) {
@@ -426,7 +425,6 @@ class InputFeeder {
     SliceCombiner& m_combiner;
     PieceHasher* m_hasher;
     std::size_t m_sliceBytes;
-    unsigned m_threads;
     std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
     Batch m_batches[2];
     std::size_t m_gathering = 0;
@@ -544,7 +542,7 @@ GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& read
     const auto sliceBytes = static_cast<std::size_t>(solve.set->sliceSize);
     SliceCombiner combiner(outputs.size(), sliceBytes, request.threads, request.kernel);
     InputFeeder feeder(
-        combiner, sliceBytes, request.threads,
+        combiner, sliceBytes,
         [&](std::size_t out, bool recovery, std::uint32_t index) {
             return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
         },
