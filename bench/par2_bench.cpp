@@ -169,15 +169,16 @@ double WholeSlices(GfKernel kernel, int rounds) {
 int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const double seconds = quick ? 0.05 : 1.0;
-    std::printf("GB/s per core     %10s %14s %14s %14s\n", "limit", "one source", "64 sources",
-                "whole slices");
+    std::printf("GB/s per core     %10s %14s %14s %14s %9s\n", "limit", "one source", "64 sources",
+                "whole slices", "of limit");
     for (const GfKernel kernel : AvailableKernels()) {
         const double limit = Limit(kernel, seconds);
         const double one = InCache(kernel, seconds);
         const double many = ManyInCache(kernel, seconds);
         const double whole = WholeSlices(kernel, kernel == GfKernel::Portable || quick ? 1 : 4);
-        std::printf("%-17s %10.2f %14.2f %14.2f %14.2f\n", KernelName(kernel).c_str(), limit / 1e9,
-                    one / 1e9, many / 1e9, whole / 1e9);
+        const double share = limit > 0 ? 100 * whole / limit : 0;
+        std::printf("%-17s %10.2f %14.2f %14.2f %14.2f %8.0f%%\n", KernelName(kernel).c_str(),
+                    limit / 1e9, one / 1e9, many / 1e9, whole / 1e9, share);
     }
     return 0;
 }

@@ -226,6 +226,70 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddMany(
     }
 }
 
+// Several outputs over many sources: each source block is loaded and has its halves swapped
+// once for all the outputs of a group, so the bit-matrix products, two a block and output, are
+// nearly all the loop does.
+template <std::size_t Outputs, std::size_t Tile>
+__attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void GfniGroupTile(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::size_t count, std::size_t offset) {
+    __m512i acc[Outputs][Tile];
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            acc[o][k] = _mm512_loadu_si512(dsts[o] + offset + k * kGfBlockBytes);
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* src = sources[i] + offset;
+        __m512i x[Tile];
+        __m512i swapped[Tile];
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            x[k] = _mm512_loadu_si512(src + k * kGfBlockBytes);
+            swapped[k] = _mm512_shuffle_i64x2(x[k], x[k], 0x4E);
+        }
+#pragma GCC unroll 16
+        for (std::size_t o = 0; o < Outputs; ++o) {
+            const std::uint64_t* lanes = multipliers[o * count + i].Lanes();
+            const __m512i same = _mm512_loadu_si512(lanes);
+            const __m512i cross = _mm512_loadu_si512(lanes + 8);
+#pragma GCC unroll 16
+            for (std::size_t k = 0; k < Tile; ++k) {
+                acc[o][k] = _mm512_ternarylogic_epi32(
+                    acc[o][k], _mm512_gf2p8affine_epi64_epi8(x[k], same, 0),
+                    _mm512_gf2p8affine_epi64_epi8(swapped[k], cross, 0), 0x96);
+            }
+        }
+    }
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            _mm512_storeu_si512(dsts[o] + offset + k * kGfBlockBytes, acc[o][k]);
+        }
+    }
+}
+
+// Four outputs at a time, four blocks of each in registers: sixteen sums, the four blocks of a
+// source and their swapped halves fill the 32 vector registers without spilling.
+constexpr std::size_t kGroupOutputs = 4;
+constexpr std::size_t kGroupTile = 4;
+
+__attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::size_t count, std::size_t blocks) {
+    std::size_t block = 0;
+    for (; block + kGroupTile <= blocks; block += kGroupTile) {
+        GfniGroupTile<kGroupOutputs, kGroupTile>(dsts, sources, multipliers, count,
+                                                 block * kGfBlockBytes);
+    }
+    for (; block < blocks; ++block) {
+        GfniGroupTile<kGroupOutputs, 1>(dsts, sources, multipliers, count, block * kGfBlockBytes);
+    }
+}
+
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -459,6 +523,22 @@ void GfMultiplier::MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_
 #endif
         default:
             return PortableMulAdd(dst, src, blocks, m_bytes.data(), m_bytes.data() + 256);
+    }
+}
+
+void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
+                   const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+                   std::size_t count, std::size_t blocks) {
+    std::size_t out = 0;
+#if KAVENDRUM_WIDE_KERNELS
+    if (count > 0 && multipliers[0].Kernel() == GfKernel::Gfni) {
+        for (; out + kGroupOutputs <= outputs; out += kGroupOutputs) {
+            GfniMulAddGroup(dsts + out, sources, multipliers + out * count, count, blocks);
+        }
+    }
+#endif
+    for (; out < outputs; ++out) {
+        MulAddMany(dsts[out], sources, multipliers + out * count, count, blocks);
     }
 }
 

@@ -75,4 +75,11 @@ class GfMultiplier {
 void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
                 const GfMultiplier* multipliers, std::size_t count, std::size_t blocks);
 
+// dsts[o] ^= the sum of multipliers[o * count + i] * sources[i] for i < count, for each o <
+// outputs: the same as MulAddMany for each output, but the kernels that can share each load of a
+// source among several outputs do.
+void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
+                   const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+                   std::size_t count, std::size_t blocks);
+
 }  // namespace kavendrum::par2

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
+#include "engine/io/crc32.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
 #include "engine/par2/gf16.h"
@@ -18,6 +20,8 @@ namespace {
 
 // Bytes of input slices read ahead of the coding.
 constexpr std::size_t kBatchBytes = 32u << 20;
+// A file's id takes the MD5 of its first 16 KiB.
+constexpr std::uint64_t k16k = 16384;
 
 std::string Padded(std::uint32_t value, std::size_t width) {
     std::string text = std::to_string(value);
@@ -29,6 +33,89 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 }  // namespace
+
+// The checksums a set records of its pieces, made from the slices as the coding reads them: each
+// slice's MD5 and CRC32 (of the slice padded with zeros, as the reader gives it) and each piece's
+// MD5. Every slice and every piece's run of slices in a batch is a task of its own, so that the
+// chains of MD5, which cannot be split, are shared out among the cores beside the coding.
+class PieceHashing {
+  public:
+    PieceHashing(const std::vector<FileEntry>& files, std::uint64_t sliceSize)
+        : m_whole(files.size()), m_slices(files.size()) {
+        for (std::size_t p = 0; p < files.size(); ++p) {
+            m_slices[p].resize(static_cast<std::size_t>(SlicesIn(files[p].length, sliceSize)));
+        }
+    }
+
+    // The tasks for a batch as read; `slices` names the piece and slice of each read. A piece's
+    // slices come in order, and a batch's tasks end before the next batch's begin.
+    std::vector<std::function<void()>> Tasks(
+        const std::vector<SliceRead>& reads,
+        const std::vector<std::pair<std::size_t, std::size_t>>& slices) {
+        std::vector<std::function<void()>> tasks;
+        for (std::size_t i = 0; i < reads.size();) {
+            std::size_t end = i + 1;
+            while (end < reads.size() && slices[end].first == slices[i].first) {
+                ++end;
+            }
+            tasks.emplace_back([this, &reads, &slices, i, end] {
+                for (std::size_t r = i; r < end; ++r) {
+                    m_whole[slices[r].first].Update(reads[r].target, reads[r].size);
+                }
+            });
+            i = end;
+        }
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            tasks.emplace_back([this, &reads, &slices, i] {
+                const SliceRead& read = reads[i];
+                m_slices[slices[i].first][slices[i].second] = {Md5Of(read.target, read.capacity),
+                                                               Crc32Of(read.target, read.capacity)};
+            });
+        }
+        return tasks;
+    }
+
+    void Fill(std::vector<FileEntry>& files) {
+        for (std::size_t p = 0; p < files.size(); ++p) {
+            files[p].md5 = m_whole[p].Finish().value_or(Md5Digest{});
+            files[p].slices = std::move(m_slices[p]);
+        }
+    }
+
+  private:
+    std::vector<Md5> m_whole;
+    std::vector<std::vector<SliceChecksum>> m_slices;
+};
+
+// A batch of input slices for the coding: where each is read from and into, its coding index,
+// and its piece and slice for the hashing.
+struct CodingBatch {
+    CodingBatch(std::size_t slices, std::size_t sliceBytes)
+        : buffers(slices, std::vector<std::uint8_t>(sliceBytes)), sliceBytes(sliceBytes) {}
+
+    void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
+              std::size_t piece, std::size_t slice) {
+        std::uint8_t* buffer = buffers[reads.size()].data();
+        reads.push_back({path, offset, size, buffer, sliceBytes});
+        inputs.push_back(buffer);
+        indices.push_back(index);
+        slices.emplace_back(piece, slice);
+    }
+    bool Full() const { return reads.size() == buffers.size(); }
+    void Clear() {
+        reads.clear();
+        inputs.clear();
+        indices.clear();
+        slices.clear();
+    }
+
+    std::vector<std::vector<std::uint8_t>> buffers;
+    std::size_t sliceBytes;
+    std::vector<SliceRead> reads;
+    std::vector<const std::uint8_t*> inputs;
+    std::vector<std::uint32_t> indices;
+    std::vector<std::pair<std::size_t, std::size_t>> slices;  // piece, slice
+};
 
 RecoveryPlan PlanRecovery(const std::vector<std::string>& pieceNames,
                           const std::vector<std::uint64_t>& pieceSizes, std::uint64_t pieceSize,
@@ -111,6 +198,9 @@ FileStatus WriteFileByRename(const std::string& path,
 }
 
 RecoveryEncoder::RecoveryEncoder(RecoveryRequest request)
+    : RecoveryEncoder(std::move(request), Source::Stream) {}
+
+RecoveryEncoder::RecoveryEncoder(RecoveryRequest request, Source source)
     : m_request(std::move(request)),
       m_plan(PlanRecovery(m_request.pieceNames, m_request.pieceSizes, m_request.pieceSize,
                           m_request.wantedPieces)) {
@@ -120,7 +210,7 @@ RecoveryEncoder::RecoveryEncoder(RecoveryRequest request)
         m_files[i].length = m_request.pieceSizes[i];
         m_total += m_files[i].length;
     }
-    if (m_plan.repairablePieces > 0) {
+    if (m_plan.repairablePieces > 0 && source == Source::Stream) {
         m_hashes = std::make_unique<StreamHashes>(m_request.pieceSizes, m_plan.sliceSize);
     }
 }
@@ -151,7 +241,7 @@ SetDescription RecoveryEncoder::Describe() const {
     return set;
 }
 
-RecoveryResult RecoveryEncoder::Finish() {
+std::optional<RecoveryResult> RecoveryEncoder::Refusal() const {
     RecoveryResult result;
     result.plan = m_plan;
     if (m_request.wantedPieces == 0 || m_files.empty()) {
@@ -162,16 +252,61 @@ RecoveryResult RecoveryEncoder::Finish() {
         result.status = RecoveryStatus::CannotMeet;
         return result;
     }
+    return std::nullopt;
+}
+
+RecoveryResult RecoveryEncoder::Finish() {
+    if (auto refused = Refusal()) {
+        return *refused;
+    }
     if (m_overrun || m_added != m_total || !m_hashes) {
+        RecoveryResult result;
+        result.plan = m_plan;
         result.error = FileError{};  // the bytes given do not make the pieces described
         return result;
     }
     m_hashes->Finish(m_files);
-    for (FileEntry& file : m_files) {
-        file.id = FileIdOf(file.md5Of16k, file.length, file.name);
+    return Encode(false);
+}
+
+RecoveryResult RecoveryEncoder::FinishFromPieces() {
+    if (auto refused = Refusal()) {
+        return *refused;
     }
-    const SetDescription set = Describe();
+    RecoveryResult result;
+    result.plan = m_plan;
+    if (!HashFirstParts(result)) {
+        return result;
+    }
+    return Encode(true);
+}
+
+bool RecoveryEncoder::HashFirstParts(RecoveryResult& result) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(k16k));
+    for (FileEntry& entry : m_files) {
+        const std::string path = InFolder(m_request.folder, entry.name);
+        auto file = File::OpenSharedForReading(path);
+        if (!file.ok()) {
+            result.error = file.error();
+            return false;
+        }
+        // The sizes were given with the names; a piece that has changed since would make a
+        // set that describes other bytes than those coded.
+        const auto length = file.value().Length();
+        const auto part = static_cast<std::size_t>(std::min(entry.length, k16k));
+        auto got = file.value().Read(buffer.data(), part);
+        if (!length.ok() || length.value() != entry.length || !got.ok() || got.value() != part) {
+            result.error = FileError{FileErrorCause::Generic, path, 0};
+            return false;
+        }
+        entry.md5Of16k = Md5Of(buffer.data(), part);
+    }
+    return true;
+}
+
+std::vector<std::uint32_t> RecoveryEncoder::FirstIndices() const {
     // Each piece's first coding index: the slices are numbered in the order of the files' ids.
+    const SetDescription set = Describe();
     std::vector<std::uint32_t> firstIndex(m_files.size());
     std::uint32_t next = 0;
     for (const FileEntry& sorted : set.files) {
@@ -180,23 +315,43 @@ RecoveryResult RecoveryEncoder::Finish() {
                 firstIndex[p] = next;
             }
         }
-        next += static_cast<std::uint32_t>(sorted.slices.size());
+        next += static_cast<std::uint32_t>(SlicesIn(sorted.length, m_plan.sliceSize));
     }
-    const std::vector<std::uint8_t> critical = CriticalPackets(set);
-    const std::vector<std::uint8_t> creator = CreatorPacket(RecoverySetIdOf(set));
-    const std::string index = InFolder(m_request.folder, IndexFileName(m_request.baseName));
-    if (auto failure = WriteFileByRename(
-            index, {{critical.data(), critical.size()}, {creator.data(), creator.size()}})) {
-        result.error = *failure;
-        return result;
+    return firstIndex;
+}
+
+RecoveryResult RecoveryEncoder::Encode(bool hashWhileCoding) {
+    RecoveryResult result;
+    result.plan = m_plan;
+    for (FileEntry& file : m_files) {
+        file.id = FileIdOf(file.md5Of16k, file.length, file.name);
     }
-    result.written.push_back(index);
+    const std::vector<std::uint32_t> firstIndex = FirstIndices();
+    std::unique_ptr<PieceHashing> hashing;
+    if (hashWhileCoding) {
+        hashing = std::make_unique<PieceHashing>(m_files, m_plan.sliceSize);
+    }
     const std::uint64_t perRound = std::max<std::uint64_t>(
         1, m_request.memoryLimit / SliceCombiner::OutputBytes(m_plan.sliceSize));
+    std::optional<SetDescription> set;
     for (std::uint32_t first = 0; first < m_plan.recoverySlices;) {
         const auto count = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(perRound, m_plan.recoverySlices - first));
-        if (!WriteRound(set, firstIndex, first, count, result)) {
+        SliceCombiner combiner(count, static_cast<std::size_t>(m_plan.sliceSize), m_request.threads,
+                               m_request.kernel);
+        if (!Code(firstIndex, first, combiner, first == 0 ? hashing.get() : nullptr, result)) {
+            return result;
+        }
+        if (!set) {
+            if (hashing) {
+                hashing->Fill(m_files);
+            }
+            set = Describe();
+            if (!WriteIndex(*set, result)) {
+                return result;
+            }
+        }
+        if (!WriteRound(*set, combiner, first, count, result)) {
             return result;
         }
         first += count;
@@ -205,13 +360,21 @@ RecoveryResult RecoveryEncoder::Finish() {
     return result;
 }
 
-bool RecoveryEncoder::WriteRound(const SetDescription& set, const std::vector<std::uint32_t>& order,
-                                 std::uint32_t first, std::uint32_t count, RecoveryResult& result) {
-    SliceCombiner combiner(count, static_cast<std::size_t>(m_plan.sliceSize), m_request.threads,
-                           m_request.kernel);
-    if (!Code(order, first, combiner, result)) {
+bool RecoveryEncoder::WriteIndex(const SetDescription& set, RecoveryResult& result) {
+    const std::vector<std::uint8_t> critical = CriticalPackets(set);
+    const std::vector<std::uint8_t> creator = CreatorPacket(RecoverySetIdOf(set));
+    const std::string index = InFolder(m_request.folder, IndexFileName(m_request.baseName));
+    if (auto failure = WriteFileByRename(
+            index, {{critical.data(), critical.size()}, {creator.data(), creator.size()}})) {
+        result.error = *failure;
         return false;
     }
+    result.written.push_back(index);
+    return true;
+}
+
+bool RecoveryEncoder::WriteRound(const SetDescription& set, const SliceCombiner& combiner,
+                                 std::uint32_t first, std::uint32_t count, RecoveryResult& result) {
     const Md5Digest setId = RecoverySetIdOf(set);
     const std::vector<std::uint8_t> critical =
         m_plan.describedInEachFile ? CriticalPackets(set) : std::vector<std::uint8_t>{};
@@ -236,73 +399,60 @@ bool RecoveryEncoder::WriteRound(const SetDescription& set, const std::vector<st
 }
 
 bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
-                           SliceCombiner& combiner, RecoveryResult& result) {
+                           SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result) {
     const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
-    const std::size_t batch = combiner.BatchFor(kBatchBytes);
-    std::vector<std::vector<std::uint8_t>> buffers(batch, std::vector<std::uint8_t>(sliceBytes));
     std::vector<std::string> paths;
     for (const FileEntry& file : m_files) {
         paths.push_back(InFolder(m_request.folder, file.name));
     }
-    std::vector<SliceRead> reads;
-    std::vector<const std::uint8_t*> inputs;
-    std::vector<std::uint32_t> indices;
-    const auto flush = [&] {
-        if (auto failure = ReadSlices(reads, m_request.threads)) {
-            result.error = *failure;
+    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
+    const std::size_t batch = combiner.BatchFor(kBatchBytes);
+    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
+    std::size_t gathering = 0;
+    const auto cycle = [&] {
+        CodingBatch& ready = batches[1 - gathering];
+        ReadFailure failure;
+        std::vector<std::function<void()>> tasks = ReadTasks(batches[gathering].reads, failure);
+        if (hashing != nullptr) {
+            for (auto& task : hashing->Tasks(ready.reads, ready.slices)) {
+                tasks.push_back(std::move(task));
+            }
+        }
+        combiner.Add(
+            ready.inputs,
+            [&](std::size_t out, std::size_t in) {
+                return CodingFactor(ready.indices[in], first + static_cast<std::uint32_t>(out));
+            },
+            tasks);
+        ready.Clear();
+        gathering = 1 - gathering;
+        if (auto failed = failure.First()) {
+            result.error = *failed;
             return false;
         }
-        combiner.Add(inputs, [&](std::size_t out, std::size_t in) {
-            return CodingFactor(indices[in], first + static_cast<std::uint32_t>(out));
-        });
-        reads.clear();
-        inputs.clear();
-        indices.clear();
         return true;
     };
     for (std::size_t p = 0; p < m_files.size(); ++p) {
-        for (std::size_t s = 0; s < m_files[p].slices.size(); ++s) {
-            std::uint8_t* buffer = buffers[inputs.size()].data();
+        const std::uint64_t count = SlicesIn(m_files[p].length, m_plan.sliceSize);
+        for (std::uint64_t s = 0; s < count; ++s) {
             const std::uint64_t offset = s * m_plan.sliceSize;
             const auto size = static_cast<std::size_t>(
                 std::min<std::uint64_t>(sliceBytes, m_files[p].length - offset));
-            reads.push_back({&paths[p], offset, size, buffer, sliceBytes});
-            inputs.push_back(buffer);
-            indices.push_back(firstIndex[p] + static_cast<std::uint32_t>(s));
-            if (inputs.size() == batch && !flush()) {
+            batches[gathering].Take(&paths[p], offset, size,
+                                    firstIndex[p] + static_cast<std::uint32_t>(s), p,
+                                    static_cast<std::size_t>(s));
+            if (batches[gathering].Full() && !cycle()) {
                 return false;
             }
         }
     }
-    return flush();
+    return cycle() && cycle();
 }
 
 RecoveryResult CreateRecoveryFiles(const RecoveryRequest& request) {
-    RecoveryEncoder encoder(request);
-    std::vector<std::uint8_t> buffer(1 << 20);
-    for (const std::string& name : request.pieceNames) {
-        auto file = File::OpenSharedForReading(InFolder(request.folder, name));
-        if (!file.ok()) {
-            RecoveryResult result;
-            result.plan = encoder.Plan();
-            result.error = file.error();
-            return result;
-        }
-        for (;;) {
-            auto got = file.value().Read(buffer.data(), buffer.size());
-            if (!got.ok()) {
-                RecoveryResult result;
-                result.plan = encoder.Plan();
-                result.error = got.error();
-                return result;
-            }
-            encoder.Add(buffer.data(), got.value());
-            if (got.value() < buffer.size()) {
-                break;
-            }
-        }
-    }
-    return encoder.Finish();
+    // The pieces are read once, by the coding, which hashes them as it goes.
+    RecoveryEncoder encoder(request, RecoveryEncoder::Source::Pieces);
+    return encoder.FinishFromPieces();
 }
 
 }  // namespace kavendrum::par2

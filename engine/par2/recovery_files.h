@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,22 +78,36 @@ struct RecoveryResult {
 // reads the pieces back from the folder (from the cache, as a rule, right after a split), as many
 // rounds as the memory limit calls for.
 class StreamHashes;
+class PieceHashing;
+class SliceCombiner;
 class RecoveryEncoder {
   public:
+    // Where the pieces' checksums come from: the bytes given to Add as a split writes them, or
+    // the pieces already on disk, hashed by the coding as it reads them (FinishFromPieces).
+    enum class Source { Stream, Pieces };
     explicit RecoveryEncoder(RecoveryRequest request);
+    RecoveryEncoder(RecoveryRequest request, Source source);
     ~RecoveryEncoder();
     RecoveryEncoder(RecoveryEncoder&&) noexcept;
     RecoveryEncoder& operator=(RecoveryEncoder&&) noexcept;
     const RecoveryPlan& Plan() const { return m_plan; }
     void Add(const void* data, std::size_t size);
     RecoveryResult Finish();
+    // For Source::Pieces: reads the pieces from the folder once, hashing and coding the same
+    // bytes on all cores; a piece whose size is not the one given fails the creation.
+    RecoveryResult FinishFromPieces();
 
   private:
+    std::optional<RecoveryResult> Refusal() const;
+    bool HashFirstParts(RecoveryResult& result);
     SetDescription Describe() const;
-    bool WriteRound(const SetDescription& set, const std::vector<std::uint32_t>& order,
-                    std::uint32_t first, std::uint32_t count, RecoveryResult& result);
-    bool Code(const std::vector<std::uint32_t>& sliceIndex, std::uint32_t first,
-              class SliceCombiner& combiner, RecoveryResult& result);
+    std::vector<std::uint32_t> FirstIndices() const;
+    RecoveryResult Encode(bool hashWhileCoding);
+    bool WriteIndex(const SetDescription& set, RecoveryResult& result);
+    bool WriteRound(const SetDescription& set, const SliceCombiner& combiner, std::uint32_t first,
+                    std::uint32_t count, RecoveryResult& result);
+    bool Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
+              SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result);
 
     RecoveryRequest m_request;
     RecoveryPlan m_plan;

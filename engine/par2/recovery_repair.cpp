@@ -305,26 +305,29 @@ class PieceHasher {
   public:
     static constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 
-    PieceHasher(std::size_t pieces, unsigned threads) : m_md5(pieces), m_threads(threads) {}
+    explicit PieceHasher(std::size_t pieces) : m_md5(pieces) {}
 
-    // A batch as read, with the piece of each slice (kNoPiece for a recovery slice). A piece's
-    // slices come in order and together, so each piece's run is hashed on one thread.
-    void Hash(const std::vector<SliceRead>& reads, const std::vector<std::size_t>& pieces) {
-        std::vector<std::pair<std::size_t, std::size_t>> runs;
-        for (std::size_t i = 0; i < reads.size(); ++i) {
-            if (pieces[i] == kNoPiece) {
-                continue;
+    // The hashing of a batch as read, with the piece of each slice (kNoPiece for a recovery
+    // slice), as tasks that run beside the coding: one for each piece's run of slices, which
+    // come in order and together. A batch's tasks end before the next batch's begin.
+    std::vector<std::function<void()>> Tasks(const std::vector<SliceRead>& reads,
+                                             const std::vector<std::size_t>& pieces) {
+        std::vector<std::function<void()>> tasks;
+        for (std::size_t i = 0; i < reads.size();) {
+            std::size_t end = i + 1;
+            while (end < reads.size() && pieces[end] == pieces[i]) {
+                ++end;
             }
-            if (runs.empty() || pieces[runs.back().first] != pieces[i]) {
-                runs.emplace_back(i, i);
+            if (pieces[i] != kNoPiece) {
+                tasks.emplace_back([this, &reads, &pieces, i, end] {
+                    for (std::size_t r = i; r < end; ++r) {
+                        m_md5[pieces[r]].Update(reads[r].target, reads[r].size);
+                    }
+                });
             }
-            runs.back().second = i + 1;
+            i = end;
         }
-        ParallelFor(runs.size(), m_threads, [&](std::size_t r) {
-            for (std::size_t i = runs[r].first; i < runs[r].second; ++i) {
-                m_md5[pieces[i]].Update(reads[i].target, reads[i].size);
-            }
-        });
+        return tasks;
     }
 
     // Whether each piece taken for good has the set's MD5.
@@ -340,64 +343,91 @@ class PieceHasher {
 
   private:
     std::vector<Md5> m_md5;
-    unsigned m_threads;
 };
 
-// Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches,
-// reads each batch on all cores and hands it to the combiner (and to the hasher, if any).
+// Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches
+// and hands each batch to the combiner (and to the hasher, if any) while the next one is read:
+// the reading and the hashing run as side tasks of the coding, so every core is busy with one or
+// the other and the pieces are read once.
 class InputFeeder {
   public:
-    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes, unsigned threads,
+    InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
                 std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor,
                 PieceHasher* hasher)
         : m_combiner(combiner),
           m_hasher(hasher),
           m_sliceBytes(sliceBytes),
-          m_threads(threads),
-          m_factor(std::move(factor)),
-          m_buffers(combiner.BatchFor(kBatchBytes), std::vector<std::uint8_t>(sliceBytes)) {}
+          m_factor(std::move(factor)) {
+        const std::size_t batch = combiner.BatchFor(kBatchBytes);
+        for (Batch& set : m_batches) {
+            set.buffers.assign(batch, std::vector<std::uint8_t>(sliceBytes));
+        }
+    }
 
     // The slice of the file at `path` (which outlives the feeder) at `offset`, `size` bytes
     // long and padded with zeros.
     FileStatus Take(const std::string& path, std::uint64_t offset, std::uint64_t size,
                     bool recovery, std::uint32_t index, std::size_t piece) {
-        std::uint8_t* buffer = m_buffers[m_reads.size()].data();
-        m_reads.push_back({&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
-        m_kinds.emplace_back(recovery, index);
-        m_pieces.push_back(piece);
-        return m_reads.size() == m_buffers.size() ? Flush() : FileStatus{};
+        Batch& gathering = m_batches[m_gathering];
+        std::uint8_t* buffer = gathering.buffers[gathering.reads.size()].data();
+        gathering.reads.push_back(
+            {&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
+        gathering.kinds.emplace_back(recovery, index);
+        gathering.pieces.push_back(piece);
+        return gathering.reads.size() == gathering.buffers.size() ? Cycle() : FileStatus{};
     }
 
+    // Codes whatever is gathered or read and not yet coded.
     FileStatus Flush() {
-        if (auto failure = ReadSlices(m_reads, m_threads)) {
+        if (auto failure = Cycle()) {
             return failure;
         }
-        if (m_hasher != nullptr) {
-            m_hasher->Hash(m_reads, m_pieces);
-        }
-        std::vector<const std::uint8_t*> inputs;
-        for (const SliceRead& read : m_reads) {
-            inputs.push_back(read.target);
-        }
-        m_combiner.Add(inputs, [this](std::size_t out, std::size_t in) {
-            return m_factor(out, m_kinds[in].first, m_kinds[in].second);
-        });
-        m_reads.clear();
-        m_kinds.clear();
-        m_pieces.clear();
-        return {};
+        return Cycle();
     }
 
   private:
+    struct Batch {
+        std::vector<std::vector<std::uint8_t>> buffers;
+        std::vector<SliceRead> reads;
+        std::vector<std::pair<bool, std::uint32_t>> kinds;
+        std::vector<std::size_t> pieces;
+    };
+
+    // Codes and hashes the batch read before while the one gathered is read; then the one
+    // gathered is the one read.
+    FileStatus Cycle() {
+        Batch& ready = m_batches[1 - m_gathering];
+        Batch& gathering = m_batches[m_gathering];
+        ReadFailure failure;
+        std::vector<std::function<void()>> tasks = ReadTasks(gathering.reads, failure);
+        if (m_hasher != nullptr) {
+            for (auto& task : m_hasher->Tasks(ready.reads, ready.pieces)) {
+                tasks.push_back(std::move(task));
+            }
+        }
+        std::vector<const std::uint8_t*> inputs;
+        for (const SliceRead& read : ready.reads) {
+            inputs.push_back(read.target);
+        }
+        m_combiner.Add(
+            inputs,
+            [this, &ready](std::size_t out, std::size_t in) {
+                return m_factor(out, ready.kinds[in].first, ready.kinds[in].second);
+            },
+            tasks);
+        ready.reads.clear();
+        ready.kinds.clear();
+        ready.pieces.clear();
+        m_gathering = 1 - m_gathering;
+        return failure.First();
+    }
+
     SliceCombiner& m_combiner;
     PieceHasher* m_hasher;
     std::size_t m_sliceBytes;
-    unsigned m_threads;
     std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
-    std::vector<std::vector<std::uint8_t>> m_buffers;
-    std::vector<SliceRead> m_reads;
-    std::vector<std::pair<bool, std::uint32_t>> m_kinds;
-    std::vector<std::size_t> m_pieces;
+    Batch m_batches[2];
+    std::size_t m_gathering = 0;
 };
 
 bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const Solve& solve,
@@ -512,7 +542,7 @@ GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& read
     const auto sliceBytes = static_cast<std::size_t>(solve.set->sliceSize);
     SliceCombiner combiner(outputs.size(), sliceBytes, request.threads, request.kernel);
     InputFeeder feeder(
-        combiner, sliceBytes, request.threads,
+        combiner, sliceBytes,
         [&](std::size_t out, bool recovery, std::uint32_t index) {
             return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
         },
@@ -655,7 +685,7 @@ std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
     if (groups.size() != 1) {
         return std::nullopt;
     }
-    PieceHasher hasher(solve.states.size(), request.threads);
+    PieceHasher hasher(solve.states.size());
     switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &hasher)) {
         case GroupOutcome::NotAsPresumed:
             return std::nullopt;

@@ -70,7 +70,8 @@ inline constexpr std::uint32_t kMaxSolvedSlices = 4096;
 // old one, checked against the set's MD5 and only then renamed into its place; a good piece is
 // never written, and when the recovery slices do not suffice nothing is written at all. Names in
 // the set are only compared with the pieces' own names. Memory: the rebuilt slices in rounds of
-// at most memoryLimit, plus a batch of input slices of about 32 MiB, plus the solve's matrix.
+// at most memoryLimit, plus two batches of input slices of about 32 MiB each (one coded while
+// the next is read), plus the solve's matrix.
 RepairResult RepairPieces(const RepairRequest& request);
 
 }  // namespace kavendrum::par2

@@ -1,6 +1,8 @@
 #include "engine/par2/slice_combiner.h"
 
 #include <algorithm>
+#include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace kavendrum::par2 {
@@ -13,6 +15,9 @@ constexpr std::size_t kStepBlocks = 8;
 // Staged inputs lie this far apart beyond their size, so that they do not all fall in the same
 // cache sets.
 constexpr std::size_t kStagePadding = kGfBlockBytes;
+constexpr std::size_t kStageStride = kStepBlocks * kGfBlockBytes + kStagePadding;
+// Steps a thread takes at a time.
+constexpr std::size_t kChunkSteps = 16;
 
 }  // namespace
 
@@ -29,60 +34,80 @@ std::size_t SliceCombiner::BatchFor(std::size_t bytes) const {
     return std::clamp<std::size_t>(bytes / slice, 1, 64);
 }
 
-void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor) {
-    if (inputs.empty() || m_outputs.empty() || m_blocks == 0) {
+void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor,
+                        const std::vector<std::function<void()>>& sideTasks) {
+    const bool coding = !inputs.empty() && !m_outputs.empty() && m_blocks != 0;
+    if (!coding && sideTasks.empty()) {
         return;
     }
     std::vector<GfMultiplier> multipliers;
-    multipliers.reserve(m_outputs.size() * inputs.size());
-    for (std::size_t out = 0; out < m_outputs.size(); ++out) {
-        for (std::size_t in = 0; in < inputs.size(); ++in) {
-            multipliers.emplace_back(m_kernel, factor(out, in));
+    if (coding) {
+        multipliers.reserve(m_outputs.size() * inputs.size());
+        for (std::size_t out = 0; out < m_outputs.size(); ++out) {
+            for (std::size_t in = 0; in < inputs.size(); ++in) {
+                multipliers.emplace_back(m_kernel, factor(out, in));
+            }
         }
     }
-    // Whole steps per thread, so that no two threads touch one cache line.
-    const std::size_t steps = (m_blocks + kStepBlocks - 1) / kStepBlocks;
-    const std::size_t threads = std::min<std::size_t>(m_threads, steps);
+    // The side tasks first, then the coding in chunks of whole steps (so that no two threads
+    // touch one cache line), handed out as threads come free: on a machine shared with other
+    // work a fixed share per thread would leave the fastest thread waiting for the slowest.
+    const std::size_t steps = coding ? (m_blocks + kStepBlocks - 1) / kStepBlocks : 0;
+    const std::size_t chunks = (steps + kChunkSteps - 1) / kChunkSteps;
+    const std::size_t items = sideTasks.size() + chunks;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        Stage stage(inputs.size());
+        for (std::size_t item = next++; item < items; item = next++) {
+            if (item < sideTasks.size()) {
+                sideTasks[item]();
+                continue;
+            }
+            const std::size_t chunk = item - sideTasks.size();
+            const std::size_t first = chunk * kChunkSteps * kStepBlocks;
+            Work(first, std::min(m_blocks, first + kChunkSteps * kStepBlocks), inputs, multipliers,
+                 stage);
+        }
+    };
     std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        const std::size_t first = std::min(m_blocks, steps * t / threads * kStepBlocks);
-        const std::size_t end = std::min(m_blocks, steps * (t + 1) / threads * kStepBlocks);
+    for (std::size_t t = 1; t < std::min<std::size_t>(m_threads, items); ++t) {
         try {
-            helpers.emplace_back([this, first, end, &inputs, &multipliers] {
-                Work(first, end, inputs, multipliers);
-            });
+            helpers.emplace_back(work);
         } catch (const std::system_error&) {
-            Work(first, end, inputs, multipliers);  // no thread to be had: do it here
+            break;  // fewer threads do the same items
         }
     }
-    Work(0, std::min(m_blocks, steps / threads * kStepBlocks), inputs, multipliers);
+    work();
     for (auto& helper : helpers) {
         helper.join();
     }
 }
 
+SliceCombiner::Stage::Stage(std::size_t inputs)
+    : bytes(inputs * kStageStride), staged(inputs), outputs() {
+    for (std::size_t in = 0; in < inputs; ++in) {
+        staged[in] = bytes.data() + in * kStageStride;
+    }
+}
+
 void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
                          const std::vector<const std::uint8_t*>& inputs,
-                         const std::vector<GfMultiplier>& multipliers) {
+                         const std::vector<GfMultiplier>& multipliers, Stage& stage) {
     // Each step's part of every input is brought into the split layout just before it is used,
     // into a stage small enough for the first-level cache, where every output then finds it.
-    const std::size_t stride = kStepBlocks * kGfBlockBytes + kStagePadding;
-    std::vector<std::uint8_t> stage(inputs.size() * stride);
-    std::vector<const std::uint8_t*> staged(inputs.size());
-    for (std::size_t in = 0; in < inputs.size(); ++in) {
-        staged[in] = stage.data() + in * stride;
-    }
+    stage.outputs.resize(m_outputs.size());
     for (std::size_t block = firstBlock; block < endBlock; block += kStepBlocks) {
         const std::size_t count = std::min(kStepBlocks, endBlock - block);
         const std::size_t offset = block * kGfBlockBytes;
         const std::size_t bytes = std::min(count * kGfBlockBytes, m_sliceBytes - offset);
         for (std::size_t in = 0; in < inputs.size(); ++in) {
-            ToSplitLayout(inputs[in] + offset, bytes, stage.data() + in * stride);
+            ToSplitLayout(inputs[in] + offset, bytes, stage.bytes.data() + in * kStageStride);
         }
         for (std::size_t out = 0; out < m_outputs.size(); ++out) {
-            MulAddMany(m_outputs[out].data() + offset, staged.data(),
-                       multipliers.data() + out * inputs.size(), inputs.size(), count);
+            stage.outputs[out] = m_outputs[out].data() + offset;
         }
+        MulAddOutputs(stage.outputs.data(), m_outputs.size(), stage.staged.data(),
+                      multipliers.data(), inputs.size(), count);
     }
 }
 

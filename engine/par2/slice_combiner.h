@@ -22,9 +22,12 @@ class SliceCombiner {
     // How many input slices a batch should hold to keep the staging memory near `bytes`.
     std::size_t BatchFor(std::size_t bytes) const;
     // Adds factor(output, input) times each input to every output. Each input is `sliceBytes`
-    // bytes of little-endian words.
+    // bytes of little-endian words. The side tasks (which must not touch the outputs) run on the
+    // same threads while the coding goes on, so that work such as hashing the inputs keeps every
+    // core busy instead of waiting for a pass of its own.
     using Factor = std::function<std::uint16_t(std::size_t output, std::size_t input)>;
-    void Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor);
+    void Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor,
+             const std::vector<std::function<void()>>& sideTasks = {});
     // The output as little-endian words.
     void CopyOutput(std::size_t output, std::uint8_t* words) const;
     std::size_t Outputs() const { return m_outputs.size(); }
@@ -32,9 +35,17 @@ class SliceCombiner {
     static std::size_t OutputBytes(std::size_t sliceBytes) { return SplitLayoutBytes(sliceBytes); }
 
   private:
+    // A thread's scratch: its inputs' current step in the split layout, and where each output's
+    // step lies.
+    struct Stage {
+        explicit Stage(std::size_t inputs);
+        std::vector<std::uint8_t> bytes;
+        std::vector<const std::uint8_t*> staged;
+        std::vector<std::uint8_t*> outputs;
+    };
     void Work(std::size_t firstBlock, std::size_t endBlock,
               const std::vector<const std::uint8_t*>& inputs,
-              const std::vector<GfMultiplier>& multipliers);
+              const std::vector<GfMultiplier>& multipliers, Stage& stage);
 
     std::size_t m_sliceBytes;
     std::size_t m_blocks;

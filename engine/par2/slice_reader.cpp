@@ -67,4 +67,26 @@ FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads) {
     return first;
 }
 
+void ReadFailure::Note(const FileStatus& failure, const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    if (failure && !m_first) {
+        m_first = failure;
+        m_first->path = path;
+    }
+}
+
+FileStatus ReadFailure::First() {
+    std::lock_guard lock(m_mutex);
+    return m_first;
+}
+
+std::vector<std::function<void()>> ReadTasks(const std::vector<SliceRead>& reads,
+                                             ReadFailure& failure) {
+    std::vector<std::function<void()>> tasks;
+    for (const SliceRead& read : reads) {
+        tasks.emplace_back([&read, &failure] { failure.Note(ReadOne(read), *read.path); });
+    }
+    return tasks;
+}
+
 }  // namespace kavendrum::par2

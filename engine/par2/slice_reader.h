@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,5 +26,21 @@ struct SliceRead {
 // thread alone would keep the other cores waiting. The first failure, if any, is returned with
 // its path; a short read is a failure.
 FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads);
+
+// The first failure among reads done as tasks on several threads.
+class ReadFailure {
+  public:
+    void Note(const FileStatus& failure, const std::string& path);
+    FileStatus First();
+
+  private:
+    std::mutex m_mutex;
+    FileStatus m_first;
+};
+
+// The reads as tasks to run beside other work (the coding of the batch read before), one a
+// slice; a failure is noted in `failure` with its path.
+std::vector<std::function<void()>> ReadTasks(const std::vector<SliceRead>& reads,
+                                             ReadFailure& failure);
 
 }  // namespace kavendrum::par2

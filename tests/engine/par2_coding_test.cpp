@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,6 +63,55 @@ TEST(SliceCombinerTest, SumsOfProductsMatchWordByWordForAnyThreadsAndKernel) {
             combiner.Add(first, factor);
             combiner.Add(second,
                          [&](std::size_t out, std::size_t in) { return factor(out, in + 4); });
+            for (std::size_t out = 0; out < outputs; ++out) {
+                std::vector<std::uint8_t> words(sliceBytes);
+                combiner.CopyOutput(out, words.data());
+                for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
+                    ASSERT_EQ(Word(words, w), expected[out][w])
+                        << KernelName(kernel) << " threads " << threads << " output " << out
+                        << " word " << w;
+                }
+            }
+        }
+    }
+}
+
+// Several chunks of steps shared out among threads, outputs in groups and one left over, and
+// side tasks given with the inputs: the sums are those of the field word by word, and every side
+// task runs exactly once, whatever the number of threads.
+TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
+    const std::size_t sliceBytes = 40 * 8 * kGfBlockBytes + 130;
+    const std::size_t outputs = 9;
+    std::vector<std::vector<std::uint8_t>> inputs;
+    std::vector<const std::uint8_t*> pointers;
+    for (std::uint32_t i = 0; i < 6; ++i) {
+        inputs.push_back(RandomWords(sliceBytes, 100 + i));
+        pointers.push_back(inputs.back().data());
+    }
+    const auto factor = [](std::size_t out, std::size_t in) {
+        return static_cast<std::uint16_t>(out * 4099 + in * 65521 + 3);
+    };
+    std::vector<std::vector<std::uint16_t>> expected(outputs,
+                                                     std::vector<std::uint16_t>(sliceBytes / 2));
+    for (std::size_t out = 0; out < outputs; ++out) {
+        for (std::size_t in = 0; in < inputs.size(); ++in) {
+            for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
+                expected[out][w] ^= Gf16::Multiply(factor(out, in), Word(inputs[in], w));
+            }
+        }
+    }
+    for (const GfKernel kernel : {GfKernel::Portable, FastestKernel()}) {
+        for (const unsigned threads : {1u, 2u, 3u}) {
+            SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
+            std::vector<std::atomic<int>> runs(10);
+            std::vector<std::function<void()>> tasks;
+            for (auto& count : runs) {
+                tasks.emplace_back([&count] { ++count; });
+            }
+            combiner.Add(pointers, factor, tasks);
+            for (std::size_t t = 0; t < runs.size(); ++t) {
+                EXPECT_EQ(runs[t].load(), 1) << "task " << t << " threads " << threads;
+            }
             for (std::size_t out = 0; out < outputs; ++out) {
                 std::vector<std::uint8_t> words(sliceBytes);
                 combiner.CopyOutput(out, words.data());

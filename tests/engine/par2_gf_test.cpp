@@ -176,5 +176,48 @@ TEST(GfKernelTest, ManySourcesAtOnceMatchOneSourceAtATime) {
     }
 }
 
+// Several outputs at once (whole groups of outputs, groups and some left over, tiles and single
+// blocks, unaligned buffers) against the portable kernel one product at a time.
+TEST(GfKernelTest, ManyOutputsAtOnceMatchOneProductAtATime) {
+    std::mt19937 random(22);
+    const std::size_t maxBlocks = 9;
+    const std::size_t size = maxBlocks * kGfBlockBytes + 64;
+    std::vector<std::vector<std::uint8_t>> sources;
+    for (std::uint32_t i = 0; i < 7; ++i) {
+        sources.push_back(Random(size, 200 + i));
+    }
+    for (const GfKernel kernel : AvailableKernels()) {
+        for (const std::size_t outputs : {1u, 4u, 5u, 9u}) {
+            for (const std::size_t blocks : {0u, 1u, 3u, 4u, 5u, 9u}) {
+                std::vector<const std::uint8_t*> pointers;
+                for (const auto& source : sources) {
+                    pointers.push_back(source.data() + random() % 64);
+                }
+                std::vector<GfMultiplier> multipliers;
+                std::vector<std::vector<std::uint8_t>> expected;
+                std::vector<std::vector<std::uint8_t>> got;
+                for (std::size_t o = 0; o < outputs; ++o) {
+                    expected.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
+                    got.push_back(expected.back());
+                    for (std::size_t i = 0; i < sources.size(); ++i) {
+                        const auto factor = static_cast<std::uint16_t>(random());
+                        multipliers.emplace_back(kernel, factor);
+                        GfMultiplier(GfKernel::Portable, factor)
+                            .MulAdd(expected[o].data() + 8, pointers[i], blocks);
+                    }
+                }
+                std::vector<std::uint8_t*> dsts;
+                for (auto& out : got) {
+                    dsts.push_back(out.data() + 8);
+                }
+                MulAddOutputs(dsts.data(), outputs, pointers.data(), multipliers.data(),
+                              sources.size(), blocks);
+                ASSERT_EQ(got, expected)
+                    << KernelName(kernel) << " outputs " << outputs << " blocks " << blocks;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum::par2

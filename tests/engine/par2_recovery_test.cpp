@@ -7,6 +7,7 @@
 #include "engine/par2/par2_format.h"
 #include "engine/par2/recovery_files.h"
 #include "engine/par2/recovery_repair.h"
+#include "engine/par2/slice_combiner.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum::par2 {
@@ -254,6 +255,40 @@ TEST(RecoveryTest, StreamingTheBytesGivesTheSameFilesAsReadingThePieces) {
     ASSERT_EQ(encoder.Finish().status, RecoveryStatus::Written);
     EXPECT_EQ(testing::ReadBytes(set.Folder() / "x.par2"), index);
     EXPECT_EQ(testing::ReadBytes(set.Folder() / "x.vol3+1.par2"), volume);
+}
+
+// Reading the pieces from disk hashes them beside the coding, batch by batch, in the first of
+// several rounds only: every file must be the one the streamed checksums give. A piece whose size
+// is not the one given fails the creation before anything is written.
+TEST(RecoveryTest, PiecesReadInBatchesAndRoundsGiveTheStreamedFilesAndAChangedSizeFails) {
+    PieceSet set(40 * 6000 + 2500, 6000);  // 81 slices: more than one batch
+    RecoveryRequest request = set.Request(3);
+    request.memoryLimit = 2 * SliceCombiner::OutputBytes(3000);  // rounds of two slices
+    const RecoveryResult read = CreateRecoveryFiles(request);
+    ASSERT_EQ(read.status, RecoveryStatus::Written);
+    ASSERT_EQ(read.written.size(), 7u);
+    std::vector<std::vector<char>> files;
+    for (const std::string& path : read.written) {
+        files.push_back(testing::ReadBytes(path));
+    }
+    RecoveryEncoder encoder(request);
+    for (std::size_t i = 0; i < set.Count(); ++i) {
+        const auto bytes = testing::ReadBytes(set.Path(i));
+        encoder.Add(bytes.data(), bytes.size());
+    }
+    const RecoveryResult streamed = encoder.Finish();
+    ASSERT_EQ(streamed.written, read.written);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        EXPECT_EQ(testing::ReadBytes(streamed.written[f]), files[f]) << streamed.written[f];
+    }
+
+    PieceSet other(25000, 6000, 2);
+    RecoveryRequest wrong = other.Request(1);
+    wrong.pieceSizes[1] -= 1;
+    const RecoveryResult failed = CreateRecoveryFiles(wrong);
+    EXPECT_EQ(failed.status, RecoveryStatus::Failed);
+    EXPECT_EQ(failed.error.path, other.Path(1));
+    EXPECT_FALSE(testing::Exists(other.Folder() / "x.par2"));
 }
 
 TEST(RecoveryTest, TooSmallPiecesAreRefusedWithTheMostThatCanBeHad) {
