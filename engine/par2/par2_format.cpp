@@ -4,6 +4,8 @@
 #include <cstring>
 #include <set>
 
+#include "engine/io/portable_name.h"
+
 namespace kavendrum::par2 {
 
 namespace {
@@ -110,7 +112,8 @@ std::vector<std::uint8_t> FileDescBody(const FileEntry& file) {
     PutBytes(body, file.md5.data(), file.md5.size());
     PutBytes(body, file.md5Of16k.data(), file.md5Of16k.size());
     PutU64(body, file.length);
-    PutBytes(body, file.name.data(), file.name.size());
+    const std::string name = PortableNameOf(file.name);
+    PutBytes(body, name.data(), name.size());
     body.resize(PaddedTo4(body.size()), 0);
     return body;
 }
@@ -131,7 +134,8 @@ Md5Digest FileIdOf(const Md5Digest& md5Of16k, std::uint64_t length, const std::s
     std::vector<std::uint8_t> fields;
     PutBytes(fields, md5Of16k.data(), md5Of16k.size());
     PutU64(fields, length);
-    PutBytes(fields, name.data(), name.size());
+    const std::string portable = PortableNameOf(name);
+    PutBytes(fields, portable.data(), portable.size());
     return Md5Of(fields.data(), fields.size());
 }
 
@@ -171,7 +175,8 @@ std::uint64_t CriticalPacketBytes(const std::vector<std::string>& names,
                                   const std::vector<std::uint64_t>& sliceCounts) {
     std::uint64_t bytes = kPacketHeaderBytes + 12 + 16 * names.size();
     for (std::size_t i = 0; i < names.size(); ++i) {
-        bytes += kPacketHeaderBytes + kFileDescFixedBytes + PaddedTo4(names[i].size());
+        bytes +=
+            kPacketHeaderBytes + kFileDescFixedBytes + PaddedTo4(PortableNameOf(names[i]).size());
         bytes += kPacketHeaderBytes + 16 + 20 * sliceCounts[i];
     }
     return bytes;
@@ -405,7 +410,10 @@ std::optional<FileEntry> ParseFileDesc(const std::vector<std::uint8_t>& body) {
     while (end > kFileDescFixedBytes && body[end - 1] == 0) {
         --end;
     }
-    file.name.assign(body.begin() + kFileDescFixedBytes, body.begin() + static_cast<long>(end));
+    const std::string name(body.begin() + kFileDescFixedBytes,
+                           body.begin() + static_cast<long>(end));
+    // A name that cannot be spelled here is left empty, which no piece is called.
+    file.name = NativeNameOf(name).value_or(std::string());
     return file;
 }
 

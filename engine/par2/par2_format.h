@@ -36,7 +36,7 @@ struct FileEntry {
     Md5Digest md5{};
     Md5Digest md5Of16k{};  // of the first 16 KiB, or of the whole file when shorter
     std::uint64_t length = 0;
-    std::string name;
+    std::string name;  // as this platform spells it; the packets carry its portable form
     std::vector<SliceChecksum> slices;
 };
 
