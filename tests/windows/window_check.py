@@ -87,9 +87,36 @@ def layout(dump):
                 child["rect"], child["parentClient"]):
             faults.append(f"control outside its parent: {child['class']} {child['id']} "
                           f"{child['text']!r} at {child['rect']} in {child['parentClient']}")
+    faults += group_frame_faults(dump)
     for fault in faults:
         print(fault)
     return 1 if faults else 0
+
+
+def is_group_box(child):
+    return child["class"] == "Button" and (child["style"] & BS_TYPEMASK) == GROUP_BOX
+
+
+def group_frame_faults(dump):
+    """Controls that reach into a group box without being clear of its etched frame line, which
+    takes two pixels on each side; one more pixel is kept free below the line."""
+    faults = []
+    for window in dump["windows"]:
+        children = [c for c in window.get("children", []) if c["visible"]]
+        for group in filter(is_group_box, children):
+            g = group["rect"]
+            clear = [g[0] + 2, g[1], g[2] - 2, g[3] - 3]
+            for child in children:
+                r = child["rect"]
+                if (child is group or child.get("parentClient") != group.get("parentClient")
+                        or is_group_box(child)):
+                    continue
+                overlaps = r[0] < g[2] and r[2] > g[0] and r[1] < g[3] and r[3] > g[1]
+                if overlaps and not inside(r, clear):
+                    faults.append(f"control on the frame of group box {group['text']!r}: "
+                                  f"{child['class']} {child['id']} {child['text']!r} at {r} "
+                                  f"in {g}")
+    return faults
 
 
 def center(child):
