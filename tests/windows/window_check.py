@@ -137,6 +137,8 @@ def cell(child, row, column):
         return str(len(rows))
     if row == "images":
         return " ".join(str(r["image"]) for r in rows)
+    if row == "selected":
+        return " ".join(str(n) for n, r in enumerate(rows) if r.get("selected"))
     return rows[int(row)]["cells"][int(column)]
 
 
@@ -195,6 +197,12 @@ def main(argv):
         frames = [w for w in dump["windows"] if w["class"] == "KavendrumFrame"]
         print("1" if frames and frames[0]["visible"] else "0")
         return 0
+    if command == "status":
+        for _, child in controls(dump):
+            if child["class"] == "msctls_statusbar32" and child["visible"]:
+                print(child["text"])
+                break
+        return 0
     if command == "tree":
         for _, child in controls(dump):
             for item in child.get("items", []):
@@ -209,6 +217,8 @@ def main(argv):
         print("1" if child.get("checked") else "0")
     elif command == "enabled":
         print("1" if child["enabled"] else "0")
+    elif command == "row":
+        print(center(child["rows"][int(argv[4])]))
     elif command == "cell":
         print(cell(child, argv[4], argv[5] if len(argv) > 5 else 0))
     return 0
