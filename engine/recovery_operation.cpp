@@ -305,7 +305,8 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
 }
 
 bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
-                         std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+                         std::uint64_t memoryLimit, const std::function<void()>& repairing,
+                         const RepairRunner& run) {
     const auto set = PieceSet::OfHeadFile(headPath);
     if (!set || RecoveryFilesOf(*set).empty()) {
         return true;
@@ -321,7 +322,8 @@ bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
         repairing();
     }
     options.checkOnly = false;
-    return ReportRepair(RepairSet(headPath, options), headPath, host);
+    const auto repair = [&headPath, &options] { return RepairSet(headPath, options); };
+    return ReportRepair(run ? run(repair) : repair(), headPath, host);
 }
 
 RecoveryVerification VerifyWithRecovery(const std::string& headPath, OperationHost& host,

@@ -238,6 +238,15 @@ void MergePresenter::Notify(const Notice& notice) {
     FormHost::Notify(notice);
 }
 
+// The repair reads every piece and says nothing until it ends; the bar goes round meanwhile.
+SetRepair MergePresenter::RepairBesideMovingBar(const std::function<SetRepair()>& repair) {
+    constexpr int kSteps = 20;
+    PlaceProgressOnce();
+    SetStepRange(0, kSteps, 1);
+    SetPosition(0);
+    return RunWithMovingBar(Progress(), repair);
+}
+
 void MergePresenter::OnStart() {
     const BusyScope busy(Progress());
     m_view.ShowSummary(std::string());
@@ -247,7 +256,11 @@ void MergePresenter::OnStart() {
     {
         const COperationScope running;
         // Pieces the recovery files can rebuild are rebuilt first, when the user agrees.
-        if (m_pOptions != nullptr && !RepairFirstIfAgreed(m_strHeadFileName, *this)) {
+        if (m_pOptions != nullptr &&
+            !RepairFirstIfAgreed(m_strHeadFileName, *this, kDefaultRecoveryMemory, {},
+                                 [this](const std::function<SetRepair()>& repair) {
+                                     return RepairBesideMovingBar(repair);
+                                 })) {
             return;
         }
         RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
