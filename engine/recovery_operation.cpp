@@ -314,13 +314,9 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
     return false;
 }
 
-bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
-                         std::uint64_t memoryLimit, const std::function<void()>& repairing) {
-    return !OfferRepairFirst(headPath, host, memoryLimit, repairing).repairFailed;
-}
-
 RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
-                             std::uint64_t memoryLimit, const std::function<void()>& repairing) {
+                             std::uint64_t memoryLimit, const std::function<void()>& repairing,
+                             const RepairRunner& run) {
     RepairOffer offer;
     const auto set = PieceSet::OfHeadFile(headPath);
     if (!set || RecoveryFilesOf(*set).empty()) {
@@ -338,7 +334,8 @@ RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
         repairing();
     }
     options.checkOnly = false;
-    offer.repairFailed = !ReportRepair(RepairSet(headPath, options), headPath, host);
+    const auto repair = [&headPath, &options] { return RepairSet(headPath, options); };
+    offer.repairFailed = !ReportRepair(run ? run(repair) : repair(), headPath, host);
     // What the check found is no longer what is on disk.
     offer.before.reset();
     return offer;

@@ -97,21 +97,19 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
 
 // Before a merge: when pieces are missing or damaged and the recovery files beside the head file
 // can rebuild every one, asks "Some pieces are damaged or missing, do you want to repair them
-// first?" and, on yes, calls `repairing` and repairs. False only when a repair ran and failed;
-// otherwise the merge's own verification says whatever is still wrong.
-bool RepairFirstIfAgreed(const std::string& headPath, OperationHost& host,
-                         std::uint64_t memoryLimit = kDefaultRecoveryMemory,
-                         const std::function<void()>& repairing = {});
-
-// The same, with what the recovery files told before the merge, so that a host can say it after
-// a merge that went on without the repair and failed its verification.
+// first?" and, on yes, calls `repairing` and repairs, through `run` when one is given (a form
+// runs the repair beside a moving bar, since the repair cannot say how far it is). The offer
+// tells whether a repair ran and failed, and otherwise what the recovery files found: the
+// merge's own verification is then told of the pieces they found damaged.
+using RepairRunner = std::function<SetRepair(const std::function<SetRepair()>& repair)>;
 struct RepairOffer {
     bool repairFailed = false;        // a repair ran and failed
     std::optional<SetRepair> before;  // their check of the pieces; none without recovery files
 };
 RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
                              std::uint64_t memoryLimit = kDefaultRecoveryMemory,
-                             const std::function<void()>& repairing = {});
+                             const std::function<void()>& repairing = {},
+                             const RepairRunner& run = {});
 
 // Verification as VerifyWithChecksums does it, with a further check of every piece against the
 // recovery files when there are any: a piece they find missing or damaged is Bad too.

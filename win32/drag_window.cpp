@@ -3,6 +3,9 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <vector>
 
 #include "win32/resource.h"
@@ -17,12 +20,60 @@ constexpr WPARAM kMoveByCaption = 0xF012;
 
 }  // namespace
 
+CDragWindow::~CDragWindow() {
+    Destroy();
+    if (m_hIcon != nullptr) {
+        DestroyIcon(m_hIcon);
+    }
+}
+
 bool CDragWindow::Create() {
     if (!CreateFromTemplate(IDD_DRAG, nullptr)) {
         return false;
     }
     DragAcceptFiles(Handle(), TRUE);
+    ShowProgramIcon();
     return true;
+}
+
+// The template's picture is given the program's icon at the size of the window's inside, as
+// the icon file holds it, instead of leaving the system to find one of its own size.
+void CDragWindow::ShowProgramIcon() {
+    HWND picture = GetWindow(Handle(), GW_CHILD);
+    RECT inside{};
+    GetClientRect(Handle(), &inside);
+    const int side = std::min(inside.right, inside.bottom);
+    if (picture == nullptr || side <= 0) {
+        return;
+    }
+    m_hIcon = static_cast<HICON>(
+        LoadImageA(ProgramInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, side, side, 0));
+    if (m_hIcon == nullptr) {
+        return;
+    }
+    SetWindowPos(picture, nullptr, (inside.right - side) / 2, (inside.bottom - side) / 2, side,
+                 side, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(picture, STM_SETICON, reinterpret_cast<WPARAM>(m_hIcon), 0);
+}
+
+void PlaceDragWindowBeside(const CDragWindow& dragWindow, HWND frame) {
+    if (dragWindow.Handle() == nullptr || frame == nullptr) {
+        return;
+    }
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT framed{};
+    GetWindowRect(frame, &framed);
+    RECT drop{};
+    GetWindowRect(dragWindow.Handle(), &drop);
+    RECT statusBar{};
+    GetWindowRect(FindWindowExA(frame, nullptr, STATUSCLASSNAMEA, nullptr), &statusBar);
+    const ui::ProfilePoint at = ui::FirstDropWindowPlace(
+        {work.left, work.top, work.right - work.left, work.bottom - work.top},
+        {framed.left, framed.top, framed.right - framed.left, framed.bottom - framed.top},
+        {drop.right - drop.left, drop.bottom - drop.top}, statusBar.bottom - statusBar.top);
+    SetWindowPos(dragWindow.Handle(), HWND_TOPMOST, at.left, at.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CDragWindow::Link(HWND frame, DropHandler onDrop) {

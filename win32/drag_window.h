@@ -16,6 +16,9 @@ class CDragWindow : public Window {
   public:
     using DropHandler = std::function<void(const std::string& path)>;
 
+    CDragWindow() = default;
+    ~CDragWindow() override;
+
     bool Create();
     // The frame that receives its commands and its dropped files.
     void Link(HWND frame, DropHandler onDrop);
@@ -29,9 +32,15 @@ class CDragWindow : public Window {
     void RaiseFrame();
     void ShowMenu(LPARAM where);
     void OnDropFiles(HDROP drop);
+    void ShowProgramIcon();
 
     HWND m_hMainFrame = nullptr;
     DropHandler m_onDrop;
+    HICON m_hIcon = nullptr;
 };
+
+// On a first start, before any place was kept: the drop window moves beside the frame, where it
+// covers none of its controls (the place the Linux program chooses).
+void PlaceDragWindowBeside(const CDragWindow& dragWindow, HWND frame);
 
 }  // namespace kavendrum::win32

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ui/presenters/frame_presenter.h"
 #include "win32/etched.h"
 #include "win32/folder_picker.h"
 #include "win32/resource.h"
@@ -127,8 +128,11 @@ bool CProgressBar::FitToPane() {
     if (Handle() == nullptr) {
         return false;
     }
-    SendMessageA(m_statusBar, SB_SETTEXTA, static_cast<WPARAM>(m_nPane),
-                 reinterpret_cast<LPARAM>(m_strLabel.c_str()));
+    // A resting bar leaves the pane's text alone.
+    if (IsWindowVisible(Handle())) {
+        SendMessageA(m_statusBar, SB_SETTEXTA, static_cast<WPARAM>(m_nPane),
+                     reinterpret_cast<LPARAM>(m_strLabel.c_str()));
+    }
     RECT pane{};
     SendMessageA(m_statusBar, SB_GETRECT, static_cast<WPARAM>(m_nPane),
                  reinterpret_cast<LPARAM>(&pane));
@@ -144,6 +148,30 @@ bool CProgressBar::FitToPane() {
     const int width = free > 0 ? free * m_nWidthPercent / 100 : 0;
     MoveWindow(Handle(), left, pane.top + 2, width, pane.bottom - pane.top - 4, TRUE);
     return true;
+}
+
+void CProgressBar::SetBusy(bool busy) {
+    if (busy || Handle() == nullptr || !IsWindowVisible(Handle())) {
+        return;
+    }
+    ShowWindow(Handle(), SW_HIDE);
+    const LRESULT length = SendMessageA(m_statusBar, SB_GETTEXTLENGTHA, m_nPane, 0);
+    std::string shown(static_cast<std::size_t>(LOWORD(length)) + 1, '\0');
+    SendMessageA(m_statusBar, SB_GETTEXTA, m_nPane, reinterpret_cast<LPARAM>(shown.data()));
+    shown.resize(LOWORD(length));
+    if (shown == m_strLabel) {
+        const std::string idle = m_nPane == 0 ? ui::FramePresenter::kIdleText : m_strSavedPaneText;
+        SendMessageA(m_statusBar, SB_SETTEXTA, static_cast<WPARAM>(m_nPane),
+                     reinterpret_cast<LPARAM>(idle.c_str()));
+    }
+}
+
+void CProgressBar::MakeVisible() {
+    if (!IsWindowVisible(Handle())) {
+        ShowWindow(Handle(), SW_SHOWNA);
+        SendMessageA(m_statusBar, SB_SETTEXTA, static_cast<WPARAM>(m_nPane),
+                     reinterpret_cast<LPARAM>(m_strLabel.c_str()));
+    }
 }
 
 bool CProgressBar::SetStepRange(int lower, int upper, int step) {
@@ -171,6 +199,7 @@ int CProgressBar::Advance() {
     if (Handle() == nullptr) {
         return 0;
     }
+    MakeVisible();
     const int previous = m_nPosition;
     m_nPosition += m_nStep;
     // As the platform's control does: past the end the bar starts again.
@@ -184,6 +213,7 @@ int CProgressBar::Advance() {
 }
 
 void CProgressBar::ShowNow() {
+    MakeVisible();
     InvalidateRect(Handle(), nullptr, FALSE);
     UpdateWindow(Handle());
     m_dwLastPaint = GetTickCount();

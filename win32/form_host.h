@@ -43,6 +43,9 @@ class CProgressBar : public ui::ProgressView, public Window {
     bool SetStepRange(int lower, int upper, int step) override;
     int SetPosition(int position) override;
     int Advance() override;
+    // At a run's end the bar goes until the next run needs it; a text the run left in the pane,
+    // such as its result, stays, and only the bar's own label gives way to the idle text.
+    void SetBusy(bool busy) override;
     // Follows the pane after the status bar changed its size.
     bool FitToPane();
 
@@ -52,6 +55,7 @@ class CProgressBar : public ui::ProgressView, public Window {
   private:
     void Paint();
     void ShowNow();
+    void MakeVisible();
 
     HWND m_statusBar;
     int m_nWidthPercent = 100;

@@ -135,6 +135,28 @@ void FormWindow::FitTexts() {
     }
 }
 
+void FormWindow::InsertRow(int top, int height) {
+    RECT row{0, top, 0, top + height};
+    MapDialogRect(Handle(), &row);
+    const int shift = row.bottom - row.top;
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r = RectInParent(child);
+        if (r.top >= row.top) {
+            OffsetRect(&r, 0, shift);
+        } else if (r.bottom >= row.top) {
+            r.bottom += shift;
+        } else {
+            continue;
+        }
+        MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+    }
+    RECT form{};
+    GetWindowRect(Handle(), &form);
+    SetWindowPos(Handle(), nullptr, 0, 0, form.right - form.left, form.bottom - form.top + shift,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HWND FormWindow::CreateControl(const char* className, const char* text, DWORD style, int id,
                                RECT dialogUnits) {
     MapDialogRect(Handle(), &dialogUnits);

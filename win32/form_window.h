@@ -28,6 +28,10 @@ class FormWindow : public Window {
     virtual bool OnControl(int id, int code) = 0;
 
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Opens a row `height` dialog units high at `top`: what lies below moves down, what spans
+    // the line (a group box) grows, and so does the form. For the template's children only;
+    // controls made later are placed where they belong after the row.
+    void InsertRow(int top, int height);
     // A control made at run time in dialog units, after the template's controls.
     HWND CreateControl(const char* className, const char* text, DWORD style, int id,
                        RECT dialogUnits);

@@ -59,6 +59,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                      arguments.dumpPath);
     CDragWindow dragWindow;
     dragWindow.Create();
+    const bool firstRun = !ui::HasDropWindowPlace(frame.Profile());
     PlaceDragWindow(dragWindow, frame.Profile());
     if (!frame.Create()) {
         OleUninitialize();
@@ -68,6 +69,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The show state the program was started with is not used.
     ShowWindow(frame.Handle(), SW_SHOW);
     UpdateWindow(frame.Handle());
+    if (firstRun) {
+        PlaceDragWindowBeside(dragWindow, frame.Handle());
+    }
     const int code = RunMessageLoop(frame, dragWindow);
     OleUninitialize();
     return code;

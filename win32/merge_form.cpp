@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "ui/presenters/frame_presenter.h"
 #include "win32/resource.h"
 
 namespace kavendrum::win32 {
@@ -17,7 +18,9 @@ std::uint64_t Number(const std::string& text) {
 }  // namespace
 
 CMergeView::CMergeView(ui::OptionSource* options, HWND statusBar)
-    : m_progress(statusBar), m_presenter(*this, m_dialogs, m_progress, options) {}
+    : m_hStatusBar(statusBar),
+      m_progress(statusBar),
+      m_presenter(*this, m_dialogs, m_progress, options) {}
 
 CMergeView::~CMergeView() {
     Destroy();
@@ -64,7 +67,10 @@ void CMergeView::OnInitialUpdate() {
 
 void CMergeView::SetUpPieceList() {
     HWND list = Item(IDC_PIECES);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    // A bad row tells why in its tool tip.
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    // The bad row the form selects stays marked while the focus is elsewhere.
+    SetWindowLongA(list, GWL_STYLE, GetWindowLongA(list, GWL_STYLE) | LVS_SHOWSELALWAYS);
     const std::pair<const char*, int> columns[] = {{"File Name", 250}, {"Size ( bytes )", 85}};
     for (int column = 0; column < 2; ++column) {
         LVCOLUMNA header{};
@@ -107,6 +113,7 @@ void CMergeView::WriteFields(const ui::MergeFields& fields) {
 }
 
 void CMergeView::ClearPieces() {
+    m_notes.clear();
     ListView_DeleteAllItems(Item(IDC_PIECES));
 }
 
@@ -134,6 +141,72 @@ void CMergeView::SetPrefixEditable(bool editable) {
     if (!editable) {
         m_exchange.WriteText(IDC_PREFIX_NAME, "");
     }
+}
+
+void CMergeView::SetPieceNote(std::size_t row, const std::string& note) {
+    if (row >= m_notes.size()) {
+        m_notes.resize(row + 1);
+    }
+    m_notes[row] = note;
+}
+
+void CMergeView::SelectPiece(std::size_t row) {
+    HWND list = Item(IDC_PIECES);
+    const int index = static_cast<int>(row);
+    if (index < 0 || index >= ListView_GetItemCount(list)) {
+        return;
+    }
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, index, FALSE);
+}
+
+void CMergeView::ShowSummary(const std::string& text) {
+    m_strSummary = text;
+    SetStatusText(text);
+}
+
+void CMergeView::SetStatusText(const std::string& text) {
+    if (m_hStatusBar == nullptr) {
+        return;
+    }
+    const std::string shown = text.empty() ? ui::FramePresenter::kIdleText : text;
+    SendMessageA(m_hStatusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+}
+
+std::string CMergeView::RowReason(std::size_t row) const {
+    if (row >= m_notes.size() || m_notes[row].empty()) {
+        return std::string();
+    }
+    char path[MAX_PATH] = {};
+    ListView_GetItemText(Item(IDC_PIECES), static_cast<int>(row), 0, path, sizeof path);
+    return std::string(path) + " : " + m_notes[row];
+}
+
+void CMergeView::OnRowSelected(int row) {
+    const std::string reason = row >= 0 ? RowReason(static_cast<std::size_t>(row)) : std::string();
+    SetStatusText(reason.empty() ? m_strSummary : reason);
+}
+
+std::optional<LRESULT> CMergeView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lParam)->idFrom != IDC_PIECES) {
+        return FormWindow::OnMessage(message, wParam, lParam);
+    }
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code == LVN_ITEMCHANGED) {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if ((change->uChanged & LVIF_STATE) != 0 && (change->uNewState & LVIS_SELECTED) != 0 &&
+            (change->uOldState & LVIS_SELECTED) == 0) {
+            OnRowSelected(change->iItem);
+        }
+    } else if (header->code == LVN_GETINFOTIPA) {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(lParam);
+        const std::string reason = RowReason(static_cast<std::size_t>(tip->iItem));
+        if (!reason.empty() && tip->pszText != nullptr && tip->cchTextMax > 0) {
+            lstrcpynA(tip->pszText, reason.c_str(), tip->cchTextMax);
+        }
+    }
+    return FormWindow::OnMessage(message, wParam, lParam);
 }
 
 HIMAGELIST CreatePieceImages() {

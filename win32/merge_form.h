@@ -4,6 +4,9 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <vector>
+
 #include "ui/presenters/merge_presenter.h"
 #include "win32/form_window.h"
 
@@ -24,6 +27,7 @@ class CMergeView : public FormWindow, public ui::MergeView {
 
   protected:
     bool OnControl(int id, int code) override;
+    std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void OnStart() { m_presenter.OnStart(); }
@@ -35,6 +39,11 @@ class CMergeView : public FormWindow, public ui::MergeView {
     void OnNameFieldChanged() { m_presenter.OnNameFieldChanged(); }
 
     void SetUpPieceList();
+    // "Z:\\x\\movie_2.skf : size differs": a bad row's reason, empty for a good row.
+    std::string RowReason(std::size_t row) const;
+    void SetStatusText(const std::string& text);
+    // The chosen row's reason in the status bar; the summary again for a row without one.
+    void OnRowSelected(int row);
 
     // MergeView
     ui::MergeFields ReadFields() const override;
@@ -43,7 +52,13 @@ class CMergeView : public FormWindow, public ui::MergeView {
     void AddPiece(const PieceEntry& entry) override;
     bool PrefixChecked() const override;
     void SetPrefixEditable(bool editable) override;
+    void SetPieceNote(std::size_t row, const std::string& note) override;
+    void SelectPiece(std::size_t row) override;
+    void ShowSummary(const std::string& text) override;
 
+    HWND m_hStatusBar;
+    std::vector<std::string> m_notes;  // by row
+    std::string m_strSummary;
     FormDialogs m_dialogs;
     CProgressBar m_progress;
     ui::MergePresenter m_presenter;

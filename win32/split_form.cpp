@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "engine/split_operation.h"
 #include "win32/resource.h"
 
@@ -11,12 +14,51 @@ namespace {
 
 using Map = CommandMap<CSplitterView>;
 
+// The checksum box and the recovery choice have a row of their own at the foot of the group box,
+// which grows by it; everything below moves down by as much (dialog units).
+constexpr int kChecksumRowTop = 72;
+constexpr int kChecksumRow = 12;
+
 // The size label's place: the pixels 290, 125 to 360, 145 of the template's font at its usual
-// 6 by 13 base units, in dialog units, so that it keeps clear of "Bytes" in a wider font.
-constexpr RECT kSizeLabelUnits{193, 77, 240, 89};
+// 6 by 13 base units, in dialog units, so that it keeps clear of "Bytes" in a wider font; below
+// the checksum row.
+constexpr RECT kSizeLabelUnits{193, 77 + kChecksumRow, 240, 89 + kChecksumRow};
 constexpr const char* kChecksumsCaption = "Write checksums (.sha256)";
+constexpr const char* kRecoveryCaption = "Recovery pieces";
+constexpr const char* kNoRecovery = "none";
+
+// The checksum box and the recovery choice beside it, in dialog units.
+constexpr RECT kChecksumsUnits{7, 67, 145, 77};
+constexpr RECT kRecoveryLabelUnits{148, 68, 198, 76};
+constexpr RECT kRecoveryFieldUnits{200, 66, 234, 77};
 
 }  // namespace
+
+int RecoveryPiecesOf(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    if (first == std::string::npos) {
+        return 0;
+    }
+    const std::string word = text.substr(first, last - first + 1);
+    if (!std::all_of(word.begin(), word.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+        return 0;
+    }
+    // Digits beyond the largest count only keep it there; no number is read past it.
+    int count = 0;
+    for (const char c : word) {
+        count = std::min(count * 10 + (c - '0'), kMostRecoveryPieces);
+    }
+    return count;
+}
+
+std::string RecoveryPiecesText(int count) {
+    if (count <= 0) {
+        return kNoRecovery;
+    }
+    return std::to_string(std::min(count, kMostRecoveryPieces));
+}
 
 CSplitterView::CSplitterView(ui::OptionSource* options, ui::Profile& profile, HWND statusBar)
     : m_progress(statusBar), m_presenter(*this, m_dialogs, m_progress, profile, options) {}
@@ -33,6 +75,7 @@ bool CSplitterView::OnControl(int id, int code) {
         {IDC_CUSTOM_SIZE_RADIO, BN_CLICKED, &CSplitterView::OnCustomSize},
         {IDC_BROWSE_FOLDER, BN_CLICKED, &CSplitterView::OnBrowseFolder},
         {IDC_CHECKSUMS, BN_CLICKED, &CSplitterView::OnChecksumsClicked},
+        {IDC_RECOVERY_PIECES, EN_CHANGE, &CSplitterView::OnRecoveryEdited},
     };
     return map.Dispatch(*this, id, code);
 }
@@ -49,10 +92,50 @@ void CSplitterView::AttachControls() {
         EtchedControls::AttachEdit(Item(id));
     }
     EtchedControls::AttachComboBox(Item(IDC_PRESETS));
-    // In the free strip at the foot of the group box, last in the tab order.
+    // On their own row at the foot of the group box, last in the tab order.
     HWND checksums = CreateControl("Button", kChecksumsCaption, BS_CHECKBOX | WS_TABSTOP,
-                                   IDC_CHECKSUMS, RECT{7, 63, 157, 71});
+                                   IDC_CHECKSUMS, kChecksumsUnits);
     m_etched.AttachCheckBox(checksums, kChecksumsCaption);
+    CreateRecoveryChoice();
+}
+
+// An edit with an up-down at its right: the up-down only asks for a step, and the form writes
+// the count, so that 0 reads "none" as on the Linux program.
+void CSplitterView::CreateRecoveryChoice() {
+    CreateControl("Static", kRecoveryCaption, SS_LEFT, IDC_RECOVERY_LABEL, kRecoveryLabelUnits);
+    HWND field = CreateControl("Edit", kNoRecovery, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP,
+                               IDC_RECOVERY_PIECES, kRecoveryFieldUnits);
+    EtchedControls::AttachEdit(field);
+    HWND spin = CreateControl(UPDOWN_CLASSA, "", UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                              IDC_RECOVERY_SPIN, RECT{0, 0, 0, 0});
+    SendMessageA(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(field), 0);
+    SendMessageA(spin, UDM_SETRANGE32, 0, kMostRecoveryPieces);
+}
+
+// The up-down keeps the count too, so that it knows when an arrow has nowhere to go.
+void CSplitterView::OnRecoveryEdited() {
+    SendMessageA(Item(IDC_RECOVERY_SPIN), UDM_SETPOS32, 0, RecoveryPieces());
+    m_presenter.OnRecoveryChanged();
+}
+
+void CSplitterView::StepRecovery(int delta) {
+    const int count = std::clamp(RecoveryPieces() + delta, 0, kMostRecoveryPieces);
+    SetDlgItemTextA(Handle(), IDC_RECOVERY_PIECES, RecoveryPiecesText(count).c_str());
+}
+
+std::optional<LRESULT> CSplitterView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        // Before the frame takes its size from the form.
+        InsertRow(kChecksumRowTop, kChecksumRow);
+    }
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_RECOVERY_SPIN && header->code == UDN_DELTAPOS) {
+            StepRecovery(reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta);
+            return TRUE;
+        }
+    }
+    return FormWindow::OnMessage(message, wParam, lParam);
 }
 
 void CSplitterView::OnInitialUpdate() {
@@ -176,6 +259,15 @@ bool CSplitterView::WriteChecksums() const {
 
 void CSplitterView::SetWriteChecksums(bool on) {
     m_etched.SetChecked(Item(IDC_CHECKSUMS), on);
+}
+
+int CSplitterView::RecoveryPieces() const {
+    return RecoveryPiecesOf(m_exchange.Text(IDC_RECOVERY_PIECES));
+}
+
+void CSplitterView::SetRecoveryPieces(int count) {
+    m_exchange.WriteText(IDC_RECOVERY_PIECES, RecoveryPiecesText(count));
+    SendMessageA(Item(IDC_RECOVERY_SPIN), UDM_SETPOS32, 0, RecoveryPieces());
 }
 
 }  // namespace kavendrum::win32

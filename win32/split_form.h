@@ -5,6 +5,12 @@
 
 namespace kavendrum::win32 {
 
+// The "Recovery pieces" field holds a count of pieces or "none" for 0, as the Linux spin box
+// shows it; anything else, typed by hand, counts as none. Counts above 999 are cut to 999.
+inline constexpr int kMostRecoveryPieces = 999;
+int RecoveryPiecesOf(const std::string& text);
+std::string RecoveryPiecesText(int count);
+
 // The split form: template 131 over the split presenter.
 class CSplitterView : public FormWindow, public ui::SplitView {
   public:
@@ -19,6 +25,7 @@ class CSplitterView : public FormWindow, public ui::SplitView {
 
   protected:
     bool OnControl(int id, int code) override;
+    std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
     void OnStart() { m_presenter.OnStart(); }
@@ -31,8 +38,12 @@ class CSplitterView : public FormWindow, public ui::SplitView {
     void OnCustomSize() { m_presenter.OnCustomSize(); }
     void OnBrowseFolder() { m_presenter.OnBrowseFolder(); }
     void OnChecksumsClicked() { m_presenter.OnChecksumsClicked(); }
+    void OnRecoveryEdited();
 
     void AttachControls();
+    void CreateRecoveryChoice();
+    // The up-down's step: the count one up or down, written as typing would write it.
+    void StepRecovery(int delta);
     void BuildParameterList();
     void FillPresets();
     bool MainFrameOrEnd();
@@ -48,6 +59,8 @@ class CSplitterView : public FormWindow, public ui::SplitView {
     void SelectCustomSize() override;
     bool WriteChecksums() const override;
     void SetWriteChecksums(bool on) override;
+    int RecoveryPieces() const override;
+    void SetRecoveryPieces(int count) override;
 
     FormDialogs m_dialogs;
     CProgressBar m_progress;

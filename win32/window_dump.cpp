@@ -93,10 +93,19 @@ std::string ListRowsJson(HWND list) {
     for (int row = 0; row < rows; ++row) {
         json += row > 0 ? ",{" : "{";
         LVITEMA item{};
-        item.mask = LVIF_IMAGE;
+        item.mask = LVIF_IMAGE | LVIF_STATE;
+        item.stateMask = LVIS_SELECTED;
         item.iItem = row;
         ListView_GetItem(list, &item);
-        json += std::string("\"image\":") + std::to_string(item.iImage) + ",\"cells\":[";
+        json += std::string("\"image\":") + std::to_string(item.iImage) +
+                ",\"selected\":" + ((item.state & LVIS_SELECTED) != 0 ? "true" : "false");
+        // Where the row shows on the screen, when it does.
+        RECT rect{};
+        if (ListView_GetItemRect(list, row, &rect, LVIR_BOUNDS)) {
+            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+            json += std::string(",\"rect\":") + RectJson(rect);
+        }
+        json += ",\"cells\":[";
         for (int column = 0; column < columns; ++column) {
             char text[1024] = {};
             ListView_GetItemText(list, row, column, text, sizeof text);

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "engine/head_file.h"
 #include "engine/par2/recovery_files.h"
@@ -74,6 +78,17 @@ class MergePresenterTest : public ::testing::Test {
     void TypeHeadFile(const std::string& path) {
         view.fields.headFileName = path;
         presenter.LoadHeadFile();
+    }
+    // Recovery files for the three pieces of Prepare that rebuild any one of them.
+    bool MakeRecoveryFiles() {
+        par2::RecoveryRequest recovery;
+        recovery.folder = folder.path();
+        recovery.baseName = "movie";
+        recovery.pieceNames = {"movie_1.skf", "movie_2.skf", "movie_3.skf"};
+        recovery.pieceSizes = {1000, 1000, 500};
+        recovery.pieceSize = 1000;
+        recovery.wantedPieces = 1;
+        return par2::CreateRecoveryFiles(recovery).status == par2::RecoveryStatus::Written;
     }
     void TypeDestination(const std::string& folderName) {
         view.fields.destFolder = folderName;
@@ -277,14 +292,7 @@ TEST_F(MergePresenterTest, WithoutTheFramesOptionsNothingIsLoadedOrMerged) {
 
 TEST_F(MergePresenterTest, VerifyCountsWhatTheRecoveryFilesRebuildAndStartRepairsFirst) {
     Prepare({1, 2, 3});
-    par2::RecoveryRequest recovery;
-    recovery.folder = folder.path();
-    recovery.baseName = "movie";
-    recovery.pieceNames = {"movie_1.skf", "movie_2.skf", "movie_3.skf"};
-    recovery.pieceSizes = {1000, 1000, 500};
-    recovery.pieceSize = 1000;
-    recovery.wantedPieces = 1;
-    ASSERT_EQ(par2::CreateRecoveryFiles(recovery).status, par2::RecoveryStatus::Written);
+    ASSERT_TRUE(MakeRecoveryFiles());
     std::filesystem::remove(folder / "movie_2.skf");
     TypeHeadFile(folder / "movie.kdh");
 
@@ -308,6 +316,87 @@ TEST_F(MergePresenterTest, VerifyCountsWhatTheRecoveryFilesRebuildAndStartRepair
                   "Some pieces are damaged or missing, do you want to repair them first?",
                   "Repair files successfully!\r\nPieces rebuilt: 1", "Merge files successfully!"}));
     EXPECT_EQ(ReadBytes(folder / "movie.avi"), whole);
+}
+
+// With no checksum file the merge compares sizes; a piece the recovery files found damaged and
+// that the user chose to keep fails it all the same, and its row says why.
+TEST_F(MergePresenterTest, ADamagedPieceKeptByTheUserStopsTheMergeAtItsRow) {
+    Prepare({1, 2, 3});
+    ASSERT_TRUE(MakeRecoveryFiles());
+    auto bytes = ReadBytes(folder / "movie_2.skf");
+    bytes[10] = static_cast<char>(bytes[10] ^ 1);
+    WriteBytes(folder / "movie_2.skf", bytes);
+    TypeHeadFile(folder / "movie.kdh");
+    dialogs.answers = {false};
+    presenter.OnStart();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{
+                  "Some pieces are damaged or missing, do you want to repair them first?"});
+    EXPECT_FALSE(Exists(folder / "movie.avi"));
+    EXPECT_EQ(view.Marks(),
+              (std::vector<PieceMark>{PieceMark::Good, PieceMark::Bad, PieceMark::Good}));
+    EXPECT_EQ(view.selected, std::optional<std::size_t>(1));
+}
+
+// Notes, for each box, how many calls the bar had by then.
+class DialogsBesideBar : public FakeDialogs {
+  public:
+    explicit DialogsBesideBar(const FakeProgress& bar) : m_bar(bar) {}
+    bool ShowBox(const std::string& text, const std::string& caption, BoxStyle style) override {
+        barCallsBefore.push_back(m_bar.calls.size());
+        return FakeDialogs::ShowBox(text, caption, style);
+    }
+    std::vector<std::size_t> barCallsBefore;
+
+  private:
+    const FakeProgress& m_bar;
+};
+
+TEST_F(MergePresenterTest, TheBarMovesWhileStartRepairs) {
+    Prepare({1, 2, 3});
+    ASSERT_TRUE(MakeRecoveryFiles());
+    std::filesystem::remove(folder / "movie_2.skf");
+    DialogsBesideBar boxes(progress);
+    MergePresenter merging{view, boxes, progress, &options};
+    view.fields.headFileName = folder / "movie.kdh";
+    merging.LoadHeadFile();
+
+    merging.OnStart();
+    ASSERT_GE(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Some pieces are damaged or missing, do you want to repair them first?");
+    EXPECT_EQ(boxes.boxes[1].text, "Repair files successfully!\r\nPieces rebuilt: 1");
+    // Between the question and the repair's result the bar starts from nothing and steps.
+    const std::vector<std::string> during(progress.calls.begin() + boxes.barCallsBefore[0],
+                                          progress.calls.begin() + boxes.barCallsBefore[1]);
+    const auto start = std::find(during.begin(), during.end(), "SetPosition(0)");
+    ASSERT_NE(start, during.end());
+    EXPECT_NE(std::find(start, during.end(), "Advance"), during.end());
+    EXPECT_EQ(ReadBytes(folder / "movie.avi"), whole);
+}
+
+TEST(MovingBarTest, TheBarStepsWhileTheWorkRunsAndStopsWithIt) {
+    class CountingBar : public FakeProgress {
+      public:
+        int Advance() override { return advances++; }
+        std::atomic<int> advances{0};
+    };
+    CountingBar bar;
+    // The work ends only once the bar has stepped three times, so the steps came meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const int seen = RunWithMovingBar(
+        bar,
+        [&bar, deadline] {
+            while (bar.advances < 3 && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return bar.advances.load();
+        },
+        std::chrono::milliseconds(5));
+    EXPECT_GE(seen, 3);
+    const int atEnd = bar.advances;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(bar.advances, atEnd);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "win32/etched.h"
 #include "win32/form_host.h"
 #include "win32/registry_profile.h"
+#include "win32/split_form.h"
 #include "win32/window_dump.h"
 
 namespace kavendrum::win32 {
@@ -70,6 +71,24 @@ TEST(OpenFileFilterTest, ThePatternComesFromTheParentheses) {
               std::string("Kavendrum Head File(*.kdh)\0*.kdh\0\0", 34));
     EXPECT_EQ(OpenFileFilter("Anything"), std::string("Anything\0*.*\0\0", 14));
     EXPECT_EQ(OpenFileFilter(""), "");
+}
+
+TEST(RecoveryPiecesFieldTest, CountsReadAsTheSpinBoxShowsThem) {
+    EXPECT_EQ(RecoveryPiecesOf("none"), 0);
+    EXPECT_EQ(RecoveryPiecesOf(""), 0);
+    EXPECT_EQ(RecoveryPiecesOf(" 3 "), 3);
+    EXPECT_EQ(RecoveryPiecesOf("012"), 12);
+    // Whatever is typed by hand that is no count is none, never a guess.
+    EXPECT_EQ(RecoveryPiecesOf("-2"), 0);
+    EXPECT_EQ(RecoveryPiecesOf("3x"), 0);
+    EXPECT_EQ(RecoveryPiecesOf("1 2"), 0);
+    // A long number stops at the largest count instead of wrapping round.
+    EXPECT_EQ(RecoveryPiecesOf("99999999999999999999"), kMostRecoveryPieces);
+    EXPECT_EQ(RecoveryPiecesText(0), "none");
+    EXPECT_EQ(RecoveryPiecesText(-4), "none");
+    EXPECT_EQ(RecoveryPiecesText(7), "7");
+    EXPECT_EQ(RecoveryPiecesText(5000), "999");
+    EXPECT_EQ(RecoveryPiecesOf(RecoveryPiecesText(42)), 42);
 }
 
 class WindowTest : public ::testing::Test {

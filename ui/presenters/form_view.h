@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -72,6 +74,21 @@ class BusyScope {
   private:
     ProgressView& m_progress;
 };
+
+// Runs `work` on a thread of its own while this thread steps the bar every `interval`, for a
+// run that cannot say how far it is: the bar goes round as the platform's does past its end,
+// and shows the program at work rather than hung. The bar steps once at once, however short the
+// run.
+template <class Work>
+auto RunWithMovingBar(ProgressView& progress, Work work,
+                      std::chrono::milliseconds interval = std::chrono::milliseconds(100)) {
+    auto running = std::async(std::launch::async, std::move(work));
+    progress.Advance();
+    while (running.wait_for(interval) != std::future_status::ready) {
+        progress.Advance();
+    }
+    return running.get();
+}
 
 // A form as an operation's host: its boxes go to the form's dialogs, its progress to the form's
 // bar, and a file error is shown as the framework shows one.

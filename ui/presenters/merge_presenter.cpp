@@ -238,17 +238,37 @@ void MergePresenter::Notify(const Notice& notice) {
     FormHost::Notify(notice);
 }
 
+// The repair reads every piece and says nothing until it ends; the bar goes round meanwhile.
+SetRepair MergePresenter::RepairBesideMovingBar(const std::function<SetRepair()>& repair) {
+    constexpr int kSteps = 20;
+    PlaceProgressOnce();
+    SetStepRange(0, kSteps, 1);
+    SetPosition(0);
+    return RunWithMovingBar(Progress(), repair);
+}
+
 void MergePresenter::OnStart() {
     const BusyScope busy(Progress());
     m_view.ShowSummary(std::string());
     UpdateData(true);
-    const MergeRequest request{m_strHeadFileName, m_strDestFolder, m_strObjectFileName};
+    MergeRequest request{m_strHeadFileName, m_strDestFolder, m_strObjectFileName};
     m_bDigestsDiffered = false;
     {
         const COperationScope running;
-        // Pieces the recovery files can rebuild are rebuilt first, when the user agrees.
-        if (m_pOptions != nullptr && !RepairFirstIfAgreed(m_strHeadFileName, *this)) {
-            return;
+        // Pieces the recovery files can rebuild are rebuilt first, when the user agrees; those
+        // they found damaged and that were not rebuilt fail the merge's verification.
+        if (m_pOptions != nullptr) {
+            const RepairOffer offer =
+                OfferRepairFirst(m_strHeadFileName, *this, kDefaultRecoveryMemory, {},
+                                 [this](const std::function<SetRepair()>& repair) {
+                                     return RepairBesideMovingBar(repair);
+                                 });
+            if (offer.repairFailed) {
+                return;
+            }
+            if (offer.before) {
+                request.knownDamaged = offer.before->DamagedPieces();
+            }
         }
         RunMerge(request, m_pOptions != nullptr ? &m_pOptions->Options() : nullptr, *this);
     }

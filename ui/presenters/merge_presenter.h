@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/content_verification.h"
+#include "engine/recovery_operation.h"
 #include "engine/verification.h"
 #include "ui/presenters/form_view.h"
 #include "ui/presenters/option_source.h"
@@ -90,6 +92,7 @@ class MergePresenter : public FormHost {
     // The rows of a verification with their marks; the first bad one is brought into view.
     void ShowPieces(const std::vector<PieceEntry>& pieces);
     VerifyOutcome Verify();
+    SetRepair RepairBesideMovingBar(const std::function<SetRepair()>& repair);
     void ListPiecesOnDisk(std::uint32_t pieceCount);
 
     MergeView& m_view;
