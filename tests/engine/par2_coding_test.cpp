@@ -30,6 +30,22 @@ std::uint16_t Word(const std::vector<std::uint8_t>& bytes, std::size_t w) {
     return static_cast<std::uint16_t>(bytes[2 * w] | bytes[2 * w + 1] << 8);
 }
 
+// Each output's sum of the inputs times their factors, one field multiplication a word.
+std::vector<std::vector<std::uint16_t>> SumsWordByWord(
+    const std::vector<std::vector<std::uint8_t>>& inputs, std::size_t outputs,
+    const std::function<std::uint16_t(std::size_t, std::size_t)>& factor) {
+    const std::size_t words = inputs.front().size() / 2;
+    std::vector<std::vector<std::uint16_t>> sums(outputs, std::vector<std::uint16_t>(words));
+    for (std::size_t out = 0; out < outputs; ++out) {
+        for (std::size_t in = 0; in < inputs.size(); ++in) {
+            for (std::size_t w = 0; w < words; ++w) {
+                sums[out][w] ^= Gf16::Multiply(factor(out, in), Word(inputs[in], w));
+            }
+        }
+    }
+    return sums;
+}
+
 // The combiner against the field's multiplication word by word: a slice that ends inside a
 // block and inside a step, inputs in two batches, one thread and more threads than steps, every
 // kernel.
@@ -43,15 +59,7 @@ TEST(SliceCombinerTest, SumsOfProductsMatchWordByWordForAnyThreadsAndKernel) {
     const auto factor = [](std::size_t out, std::size_t in) {
         return static_cast<std::uint16_t>(out * 7919 + in * 104729 + 1);
     };
-    std::vector<std::vector<std::uint16_t>> expected(outputs,
-                                                     std::vector<std::uint16_t>(sliceBytes / 2));
-    for (std::size_t out = 0; out < outputs; ++out) {
-        for (std::size_t in = 0; in < inputs.size(); ++in) {
-            for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
-                expected[out][w] ^= Gf16::Multiply(factor(out, in), Word(inputs[in], w));
-            }
-        }
-    }
+    const auto expected = SumsWordByWord(inputs, outputs, factor);
     for (const GfKernel kernel : AvailableKernels()) {
         for (const unsigned threads : {1u, 2u, 7u}) {
             SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
@@ -91,15 +99,7 @@ TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
     const auto factor = [](std::size_t out, std::size_t in) {
         return static_cast<std::uint16_t>(out * 4099 + in * 65521 + 3);
     };
-    std::vector<std::vector<std::uint16_t>> expected(outputs,
-                                                     std::vector<std::uint16_t>(sliceBytes / 2));
-    for (std::size_t out = 0; out < outputs; ++out) {
-        for (std::size_t in = 0; in < inputs.size(); ++in) {
-            for (std::size_t w = 0; w < sliceBytes / 2; ++w) {
-                expected[out][w] ^= Gf16::Multiply(factor(out, in), Word(inputs[in], w));
-            }
-        }
-    }
+    const auto expected = SumsWordByWord(inputs, outputs, factor);
     for (const GfKernel kernel : {GfKernel::Portable, FastestKernel()}) {
         for (const unsigned threads : {1u, 2u, 3u}) {
             SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
