@@ -278,25 +278,21 @@ ContentVerification VerifyWithChecksums(const KnownSet& known, OperationHost& ho
 
 ContentVerification VerifyWithChecksums(const std::string& headPath, OperationHost& host,
                                         const std::string& outputPath) {
-    const auto set = PieceSet::OfHeadFile(headPath);
-    if (!set) {
-        host.Notify({.id = NoticeId::HeadFileNameInvalid, .path = headPath});
+    const auto named = ReadHeadToVerify(headPath, host);
+    if (!named) {
         return {};
     }
-    const auto head = ReadHeadRecord(headPath, NoticeId::HeadFileNotOpenedVerify, host);
-    if (!head) {
-        return {};
-    }
-    const auto checksums = ReadSetChecksums(*set, head->info, host);
+    const auto& [set, head] = *named;
+    const auto checksums = ReadSetChecksums(set, head.info, host);
     if (!checksums) {
         return {};
     }
-    const PiecesOnDisk onDisk = PiecesOnDisk::Find(*set, head->info.pieceCount);
+    const PiecesOnDisk onDisk = PiecesOnDisk::Find(set, head.info.pieceCount);
     const auto interrupted = outputPath.empty()
                                  ? std::nullopt
-                                 : FindInterruptedMerge(*set, head->info, outputPath, onDisk);
+                                 : FindInterruptedMerge(set, head.info, outputPath, onDisk);
     return VerifyWithChecksums(
-        {*set, head->info, onDisk, checksums->checksums ? &*checksums->checksums : nullptr,
+        {set, head.info, onDisk, checksums->checksums ? &*checksums->checksums : nullptr,
          interrupted ? &interrupted->stored.journal : nullptr},
         host);
 }

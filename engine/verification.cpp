@@ -194,17 +194,27 @@ Verification VerifyPieces(const PieceSet& set, const HeadFileInfo& info, const P
     return {allGood ? VerifyOutcome::Passed : VerifyOutcome::Failed, rows.Finish()};
 }
 
-Verification VerifyPieces(const std::string& headPath, OperationHost& host) {
-    const auto set = PieceSet::OfHeadFile(headPath);
+std::optional<std::pair<PieceSet, HeadRecord>> ReadHeadToVerify(const std::string& headPath,
+                                                                OperationHost& host) {
+    auto set = PieceSet::OfHeadFile(headPath);
     if (!set) {
         host.Notify({.id = NoticeId::HeadFileNameInvalid, .path = headPath});
-        return {};
+        return std::nullopt;
     }
-    const auto head = ReadHeadRecord(headPath, NoticeId::HeadFileNotOpenedVerify, host);
+    auto head = ReadHeadRecord(headPath, NoticeId::HeadFileNotOpenedVerify, host);
     if (!head) {
+        return std::nullopt;
+    }
+    return std::pair{std::move(*set), std::move(*head)};
+}
+
+Verification VerifyPieces(const std::string& headPath, OperationHost& host) {
+    const auto named = ReadHeadToVerify(headPath, host);
+    if (!named) {
         return {};
     }
-    return VerifyPieces(*set, head->info, PiecesOnDisk::Find(*set, head->info.pieceCount));
+    const auto& [set, head] = *named;
+    return VerifyPieces(set, head.info, PiecesOnDisk::Find(set, head.info.pieceCount));
 }
 
 }  // namespace kavendrum

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/head_file.h"
@@ -72,6 +73,11 @@ struct HeadRecord {
 // does not open) and nothing is returned.
 std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId notOpened,
                                          OperationHost& host);
+
+// The set and the record of the head file a verification is asked for by name; nothing, after
+// telling the host, when the name is no head file's or the file cannot be read as one.
+std::optional<std::pair<PieceSet, HeadRecord>> ReadHeadToVerify(const std::string& headPath,
+                                                                OperationHost& host);
 
 // The expected size of piece `number`: the piece size, or the last piece's own.
 std::uint32_t ExpectedPieceSize(const HeadFileInfo& info, std::uint32_t number);
