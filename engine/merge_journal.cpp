@@ -110,7 +110,7 @@ bool CountedPiecesAgree(const PieceSet& set, const PiecesOnDisk& onDisk,
             !SameBytes(piece.value(), output, LengthOfFirst(journal.head, number - 1), size)) {
             return false;
         }
-        kept.push_back({number, {identity.value(), length.value()}});
+        kept.push_back({number, {identity.value(), length.value(), piece.value().Generation()}});
     }
     return true;
 }
@@ -188,7 +188,7 @@ std::optional<StoredJournal> ReadJournal(const std::string& path, const HeadFile
     if (!journal || !SameRecord(journal->head, head)) {
         return std::nullopt;
     }
-    return StoredJournal{*journal, {identity.value(), got.value()}};
+    return StoredJournal{*journal, {identity.value(), got.value(), file.value().Generation()}};
 }
 
 FileResult<StoredJournal> WriteJournal(const std::string& path, const MergeJournal& journal,

@@ -274,7 +274,7 @@ bool MergeRun::CopyPiece(std::uint32_t number, ProgressCounter& progress) {
                      .needed = size,
                      .available = length.value()});
     }
-    m_readPieces[number] = {identity.value(), length.value()};
+    m_readPieces[number] = {identity.value(), length.value(), piece.value().Generation()};
     if (!CopyBlocks(piece.value(), size, progress)) {
         return false;
     }

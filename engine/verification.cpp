@@ -159,6 +159,7 @@ std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId n
     }
     const auto identity = head.value().Identity();
     const auto length = head.value().Length();
+    const std::string generation = head.value().Generation();
     const HeadRead read = ReadHeadFile(head.value());
     head.value().Close();
     if (read.status == HeadReadStatus::Failed) {
@@ -173,7 +174,7 @@ std::optional<HeadRecord> ReadHeadRecord(const std::string& headPath, NoticeId n
         host.ReportFileError(identity.ok() ? length.error() : identity.error());
         return std::nullopt;
     }
-    return HeadRecord{read.info, {identity.value(), length.value()}};
+    return HeadRecord{read.info, {identity.value(), length.value(), generation}};
 }
 
 Verification VerifyPieces(const PieceSet& set, const HeadFileInfo& info, const PiecesOnDisk& onDisk,

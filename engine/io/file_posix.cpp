@@ -312,6 +312,10 @@ std::string GenerationOfEntry(const std::string& path) {
     return HandleText(AT_FDCWD, path.c_str(), 0);
 }
 
+std::string GenerationOf(const std::string& path) {
+    return HandleText(AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
     auto* at = static_cast<char*>(buffer);
     std::size_t done = 0;

@@ -34,11 +34,21 @@ std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
 // empty when there is none or nothing stands there.
 std::string GenerationOfEntry(const std::string& path);
 
-// Which file a path names and how long it is: what a later removal has to find again.
+// The generation of the file a path leads to (links followed); empty where none can be told.
+std::string GenerationOf(const std::string& path);
+
+// Which file a path names and how long it is: what a later removal has to find again. The
+// generation tells apart two files that had the same inode number one after the other (ext4
+// gives a freed number to the next new file at once); it is compared only when both stamps
+// know it, since a stamp kept on disk (a journal's) or taken on Windows has none.
 struct FileStamp {
     FileIdentity identity;
     std::uint64_t size = 0;
-    bool operator==(const FileStamp&) const = default;
+    std::string generation;
+    bool operator==(const FileStamp& other) const {
+        return identity == other.identity && size == other.size &&
+               (generation.empty() || other.generation.empty() || generation == other.generation);
+    }
 };
 std::optional<FileStamp> StampOf(const std::string& path);
 
@@ -58,10 +68,10 @@ enum class Removal { Removed, Changed };
 // written, `identity` with `size` bytes, checked on the file that is then removed and not on an
 // earlier look at the name. Another file there, or the same one grown or cut, is left as it is
 // and Changed is returned. A link at the name is removed as a name, never its target.
-FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
-                                 std::uint64_t size);
-inline FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp) {
-    return RemoveIfSame(path, stamp.identity, stamp.size);
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp);
+inline FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
+                                        std::uint64_t size) {
+    return RemoveIfSame(path, FileStamp{identity, size, {}});
 }
 // The error of a create or rename refused because something already stands at `path`.
 FileError NameTakenError(const std::string& path);

@@ -68,7 +68,8 @@ std::optional<FileStamp> StampOf(const std::string& path) {
     }
     return FileStamp{
         {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
-        static_cast<std::uint64_t>(info.st_size)};
+        static_cast<std::uint64_t>(info.st_size),
+        GenerationOf(path)};
 }
 
 std::optional<LinkState> LinkStateOf(const std::string& path) {
@@ -92,8 +93,7 @@ FileError NameTakenError(const std::string& path) {
     return FileError{FileErrorCause::Generic, path, EEXIST};
 }
 
-FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
-                                 std::uint64_t size) {
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp) {
     // The file is first renamed to a name of this process's own in the same folder, so that what
     // is looked at is what will be removed: whoever puts another file under `path` meanwhile puts
     // it beside the one being checked, not in its place.
@@ -116,11 +116,8 @@ FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& id
             break;
         }
     }
-    struct stat info {};
-    const bool same = ::stat(aside.c_str(), &info) == 0 &&
-                      FileIdentity{static_cast<std::uint64_t>(info.st_dev),
-                                   static_cast<std::uint64_t>(info.st_ino)} == identity &&
-                      static_cast<std::uint64_t>(info.st_size) == size;
+    const auto found = StampOf(aside);
+    const bool same = found && *found == stamp;
     if (same) {
         if (::unlink(aside.c_str()) == 0) {
             return Removal::Removed;

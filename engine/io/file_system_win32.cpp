@@ -105,8 +105,7 @@ FileError NameTakenError(const std::string& path) {
     return FileError{FileErrorCause::Generic, path, ERROR_FILE_EXISTS};
 }
 
-FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& identity,
-                                 std::uint64_t size) {
+FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp) {
     // The file is deleted through the very handle whose identity was checked, so nothing put
     // under the name meanwhile can be taken for it.
     const HANDLE handle = OpenForRemoval(path);
@@ -119,7 +118,7 @@ FileResult<Removal> RemoveIfSame(const std::string& path, const FileIdentity& id
         CloseHandle(handle);
         return failure;
     }
-    if (!(IdentityIn(info) == identity) || SizeIn(info) != size) {
+    if (!(IdentityIn(info) == stamp.identity) || SizeIn(info) != stamp.size) {
         CloseHandle(handle);
         return Removal::Changed;
     }

@@ -148,6 +148,10 @@ std::string GenerationOfEntry(const std::string&) {
     return {};
 }
 
+std::string GenerationOf(const std::string&) {
+    return {};
+}
+
 FileResult<std::size_t> File::Read(void* buffer, std::size_t size) {
     auto* at = static_cast<char*>(buffer);
     std::size_t done = 0;

@@ -170,7 +170,7 @@ ReplaceResult ReplaceWhole(const std::string& path, std::string_view bytes,
         return {taken ? ReplaceStatus::NameTaken : ReplaceStatus::NotRenamed, *failure, {}};
     }
     file.Keep();
-    const FileStamp written{file.Identity(), bytes.size()};
+    const FileStamp written{file.Identity(), bytes.size(), file.Generation()};
     if (auto failure = FlushFolderEntries(path)) {
         return {ReplaceStatus::NotFlushed, *failure, written};
     }

@@ -31,6 +31,7 @@ class StagedFile {
     const std::string& FinalPath() const { return m_finalPath; }
     const std::string& TemporaryPath() const { return m_temporaryPath; }
     const FileIdentity& Identity() const { return m_identity; }
+    const std::string& Generation() const { return m_generation; }
 
     // Closes the file if it is still open and renames it over the final name. When the final name
     // is `keepOut` itself (another name of the data being read), nothing is renamed and a sharing
