@@ -37,7 +37,8 @@ class MergeConsoleHost : public ConsoleHost {
             PrintRecoverySummary(verification, m_recovery, m_headPath);
         }
         if (verification.pieces) {
-            NoteSizesOnly(m_settings, *this, m_headPath);
+            NoteSizesOnly(m_settings, *this, m_headPath,
+                          m_repaired || RecoveryCheckedEveryPiece(m_recovery));
         }
     }
 
@@ -46,12 +47,15 @@ class MergeConsoleHost : public ConsoleHost {
 
     // What the recovery files found before the merge, told after its verification if it fails.
     void KeepRecoveryCheck(std::optional<SetRepair> recovery) { m_recovery = std::move(recovery); }
+    // Whether a repair ran first: it checked every piece, the rebuilt ones against their MD5.
+    void KeepRepaired(bool repaired) { m_repaired = repaired; }
 
   private:
     const Settings& m_settings;
     std::string m_headPath;
     bool m_verified = false;
     std::optional<SetRepair> m_recovery;
+    bool m_repaired = false;
 };
 
 // The request for the head file and the folder or name the user chose; false, after telling the
@@ -121,6 +125,7 @@ int MergeCommand(const Settings& settings, const MergeArguments& arguments,
         request.knownDamaged = offer.before->DamagedPieces();
     }
     host.KeepRecoveryCheck(std::move(offer.before));
+    host.KeepRepaired(offer.repaired);
     // A failed verification shows no message of its own; the rows that failed tell why. The
     // engines name each phase of the run for the progress line.
     const Outcome outcome = RunMerge(request, &*options, host).outcome;

@@ -1,5 +1,6 @@
 #include "cli/verify_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/namesake_hint.h"
@@ -37,9 +38,24 @@ std::optional<HeadFileInfo> PeekNamedHeadFile(const std::string& headPath) {
     return IsHeadFileName(headPath) ? PeekHeadFile(headPath) : std::nullopt;
 }
 
-void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath) {
+bool RecoveryCheckedEveryPiece(const std::optional<SetRepair>& recovery) {
+    if (!recovery || !recovery->hasRecoveryFiles) {
+        return false;
+    }
+    const par2::RepairResult& result = recovery->result;
+    if (result.status == par2::RepairStatus::NoRecoverySet ||
+        result.status == par2::RepairStatus::Failed || result.pieces.empty()) {
+        return false;
+    }
+    return std::none_of(result.pieces.begin(), result.pieces.end(), [](const auto& piece) {
+        return piece.condition == par2::PieceCondition::NotInSet;
+    });
+}
+
+void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath,
+                   bool contentChecked) {
     const auto set = PieceSet::OfHeadFile(headPath);
-    if (!settings.Speaks() || !set) {
+    if (!settings.Speaks() || !set || contentChecked) {
         return;
     }
     const std::string checksums = set->ChecksumPath();
@@ -70,7 +86,7 @@ int VerifyCommand(const Settings& settings, const std::string& headPath) {
         PrintNamesakeHints(headPath, host);
     }
     PrintRecoverySummary(verification, verified.recovery, headPath);
-    NoteSizesOnly(settings, host, headPath);
+    NoteSizesOnly(settings, host, headPath, RecoveryCheckedEveryPiece(verified.recovery));
     const bool passed = verification.outcome == VerifyOutcome::Passed;
     std::puts(passed ? "Passed" : "Failed");
     return passed ? kSucceeded : kFailed;

@@ -6,6 +6,7 @@
 #include "cli/console_host.h"
 #include "cli/run_settings.h"
 #include "engine/head_file.h"
+#include "engine/recovery_operation.h"
 
 namespace kavendrum {
 
@@ -17,7 +18,10 @@ int VerifyCommand(const Settings& settings, const std::string& headPath);
 std::optional<HeadFileInfo> PeekNamedHeadFile(const std::string& headPath);
 
 // Verification without a checksum file compares sizes alone: a changed byte would pass, so the
-// user is told.
-void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath);
+// user is told, unless something else checked every piece's content.
+void NoteSizesOnly(const Settings& settings, ConsoleHost& host, const std::string& headPath,
+                   bool contentChecked);
+// Whether the recovery files checked the content of every piece (their MD5 of each).
+bool RecoveryCheckedEveryPiece(const std::optional<SetRepair>& recovery);
 
 }  // namespace kavendrum

@@ -336,6 +336,7 @@ RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,
     options.checkOnly = false;
     const auto repair = [&headPath, &options] { return RepairSet(headPath, options); };
     offer.repairFailed = !ReportRepair(run ? run(repair) : repair(), headPath, host);
+    offer.repaired = !offer.repairFailed;
     // What the check found is no longer what is on disk.
     offer.before.reset();
     return offer;

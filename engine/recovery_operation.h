@@ -104,6 +104,7 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
 using RepairRunner = std::function<SetRepair(const std::function<SetRepair()>& repair)>;
 struct RepairOffer {
     bool repairFailed = false;        // a repair ran and failed
+    bool repaired = false;            // a repair ran and every piece it rebuilt checked
     std::optional<SetRepair> before;  // their check of the pieces; none without recovery files
 };
 RepairOffer OfferRepairFirst(const std::string& headPath, OperationHost& host,

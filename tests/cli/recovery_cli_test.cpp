@@ -120,9 +120,16 @@ TEST_F(RecoveryCliTest, ADamagedPieceLeftUnrepairedStopsAMergeWithoutChecksums) 
     EXPECT_EQ(Listing(), before);
     EXPECT_NE(declined.err.find("pieces/movie_3.skf: content differs\n"), std::string::npos)
         << declined.err;
+    // The recovery files checked every piece's content: no note that only sizes were.
+    const std::string sizesOnly = "only the pieces' sizes were checked";
+    EXPECT_EQ(declined.err.find(sizesOnly), std::string::npos) << declined.err;
+    const CliRun verified = Cli("verify pieces/movie.kdh");
+    EXPECT_EQ(verified.status, 1);
+    EXPECT_EQ(verified.err.find(sizesOnly), std::string::npos) << verified.err;
     const CliRun repaired = Cli("merge pieces/movie.kdh --yes");
     ASSERT_EQ(repaired.status, 0) << repaired.err;
     EXPECT_EQ(ReadBytes(temp / "pieces/movie.avi"), source);
+    EXPECT_EQ(repaired.err.find(sizesOnly), std::string::npos) << repaired.err;
 }
 
 TEST_F(RecoveryCliTest, APercentageOfAStreamIsRoundedUpAndRepairRebuildsThatMany) {
