@@ -212,6 +212,12 @@ int RunCommandLine(int argc, char** argv, const volatile std::sig_atomic_t* stop
     line.mergeCommand = AddMergeCommand(app, line.merge);
     line.repairCommand = AddRepairCommand(app, line.repair);
     AddOptionsCommand(app, line.options);
+    // The parser's own complaints name the program as every other error does, so that a script
+    // running several tools can tell whose they are.
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return std::string("kavendrum-cli: ") + error.what() +
+               "\nRun with --help for more information.\n";
+    });
     try {
         app.parse(argc, argv);
         CheckBeyondTheParser(line);
