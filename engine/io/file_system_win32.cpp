@@ -83,7 +83,7 @@ std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
 
 std::optional<FileStamp> StampOf(const std::string& path) {
     const auto info = InformationOf(path, true);
-    return info ? std::optional<FileStamp>(FileStamp{IdentityIn(*info), SizeIn(*info)})
+    return info ? std::optional<FileStamp>(FileStamp{IdentityIn(*info), SizeIn(*info), {}})
                 : std::nullopt;
 }
 
