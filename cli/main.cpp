@@ -10,6 +10,10 @@
 #include "cli/command_line.h"
 #include "cli/run_settings.h"
 
+#ifdef _WIN32
+#include "cli/console_win32.h"
+#endif
+
 namespace kavendrum {
 namespace {
 
@@ -64,7 +68,9 @@ int MainSayingWhatWentWrong(int argc, char** argv) {
 }  // namespace kavendrum
 
 int main(int argc, char** argv) {
-#ifndef _WIN32
+#ifdef _WIN32
+    const kavendrum::ConsoleCodePage consoleCodePage;
+#else
     // A reader that went away (as `| head -1` does) must not end an operation half way: output
     // to it is dropped, and the exit status still tells how the operation ended.
     std::signal(SIGPIPE, SIG_IGN);

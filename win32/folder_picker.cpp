@@ -1,8 +1,23 @@
 #include "win32/folder_picker.h"
 
+#include "engine/io/native_text_win32.h"
 #include "win32/window.h"
 
 namespace kavendrum::win32 {
+
+namespace {
+
+// The file system path of a shell item in the program's code page, empty when it has none. The
+// wide call, since a path of MAX_PATH letters can take three times as many bytes in UTF-8.
+std::string PathOfItem(LPCITEMIDLIST item) {
+    wchar_t path[MAX_PATH] = {};
+    if (item == nullptr || !SHGetPathFromIDListW(item, path)) {
+        return std::string();
+    }
+    return NativeFromWide(path).value_or(std::string());
+}
+
+}  // namespace
 
 CFolderPicker::~CFolderPicker() = default;
 
@@ -56,10 +71,7 @@ bool CFolderPicker::Browse() {
         m_hOpenDialog = nullptr;
         return false;
     }
-    m_strPath.clear();
-    m_szPath[0] = '\0';
-    SHGetPathFromIDListA(item, m_szPath);
-    m_strPath = m_szPath;
+    m_strPath = PathOfItem(item);
     CoTaskMemFree(item);
     m_hOpenDialog = nullptr;
     return true;
@@ -95,11 +107,7 @@ void CDestFolderPicker::OnInitialized() {
 }
 
 void CDestFolderPicker::OnSelChanged(LPCITEMIDLIST item) {
-    char path[MAX_PATH] = {};
-    if (item == nullptr || !SHGetPathFromIDListA(item, path)) {
-        path[0] = '\0';
-    }
-    SetStatusText(path);
+    SetStatusText(PathOfItem(item));
 }
 
 }  // namespace kavendrum::win32

@@ -39,7 +39,7 @@ class CFolderPicker {
 
     std::string m_strTitle;
     BROWSEINFOA m_info{};
-    char m_szPath[MAX_PATH]{};
+    char m_szPath[MAX_PATH]{};  // the chosen item's display name, as the dialog fills it
     std::string m_strPath;
     HWND m_hOpenDialog = nullptr;
 };

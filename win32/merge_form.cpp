@@ -1,6 +1,7 @@
 #include "win32/merge_form.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "ui/presenters/frame_presenter.h"
 #include "win32/resource.h"
@@ -178,9 +179,11 @@ std::string CMergeView::RowReason(std::size_t row) const {
     if (row >= m_notes.size() || m_notes[row].empty()) {
         return std::string();
     }
-    char path[MAX_PATH] = {};
-    ListView_GetItemText(Item(IDC_PIECES), static_cast<int>(row), 0, path, sizeof path);
-    return std::string(path) + " : " + m_notes[row];
+    // Room for a full path in UTF-8, up to three bytes a letter.
+    std::vector<char> path(MAX_PATH * 4, '\0');
+    ListView_GetItemText(Item(IDC_PIECES), static_cast<int>(row), 0, path.data(),
+                         static_cast<int>(path.size()));
+    return std::string(path.data()) + " : " + m_notes[row];
 }
 
 void CMergeView::OnRowSelected(int row) {

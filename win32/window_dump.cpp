@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/io/native_text_win32.h"
 #include "win32/etched.h"
 #include "win32/window.h"
 
@@ -216,19 +217,28 @@ std::string TopLevelJson(HWND hwnd) {
 }  // namespace
 
 std::string JsonString(const std::string& text) {
+    // The letters as the code page spells them, each beyond ASCII as its UTF-16 units (a pair for
+    // one beyond the first plane), so that the dump stays ASCII; bytes that spell no text are
+    // kept as their numbers.
+    std::vector<unsigned> units;
+    if (const auto wide = WideFromNative(text)) {
+        units.assign(wide->begin(), wide->end());
+    } else {
+        for (const char c : text) {
+            units.push_back(static_cast<unsigned char>(c));
+        }
+    }
     std::string json = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    for (const unsigned unit : units) {
+        if (unit == '"' || unit == '\\') {
             json += '\\';
-            json += c;
-        } else if (byte < 0x20 || byte >= 0x7f) {
-            // Bytes of the 8-bit code page are kept as their numbers; the dump stays ASCII.
+            json += static_cast<char>(unit);
+        } else if (unit < 0x20 || unit >= 0x7f) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
             json += escaped;
         } else {
-            json += c;
+            json += static_cast<char>(unit);
         }
     }
     return json + "\"";

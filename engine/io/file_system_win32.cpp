@@ -1,13 +1,40 @@
 #include <windows.h>
 
 #include "engine/io/file_system.h"
+#include "engine/io/native_text_win32.h"
 #include "engine/io/win32_error.h"
 
 namespace kavendrum {
 
+namespace {
+
+// Attributes of what the path names; INVALID_FILE_ATTRIBUTES, with the cause as the last error,
+// when nothing can be learnt, a path the code page cannot carry included.
+DWORD AttributesOf(const std::string& path) {
+    const auto wide = WideFromNative(path);
+    if (!wide) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return GetFileAttributesW(wide->c_str());
+}
+
+// CreateFileW for a path in the program's code page; INVALID_HANDLE_VALUE, with the cause as the
+// last error, for a path the code page cannot carry.
+HANDLE OpenHandle(const std::string& path, DWORD access, DWORD share, DWORD creation, DWORD flags) {
+    const auto wide = WideFromNative(path);
+    if (!wide) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(wide->c_str(), access, share, nullptr, creation, flags, nullptr);
+}
+
+}  // namespace
+
 // Devices and pipes are not reached by plain paths here; what a path names is a file or a folder.
 FileKind KindOf(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = AttributesOf(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
@@ -17,7 +44,7 @@ FileKind KindOf(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 namespace {
@@ -28,9 +55,8 @@ namespace {
 std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(const std::string& path, bool followLinks) {
     const DWORD flags =
         FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const HANDLE handle =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, flags, nullptr);
+    const HANDLE handle = OpenHandle(
+        path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, flags);
     if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
@@ -54,10 +80,9 @@ std::uint64_t SizeIn(const BY_HANDLE_FILE_INFORMATION& info) {
 
 // A handle to what stands at the name itself, a link not followed, that may be deleted through.
 HANDLE OpenForRemoval(const std::string& path) {
-    return CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                       nullptr);
+    return OpenHandle(path, DELETE | FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
 }
 
 }  // namespace
@@ -68,7 +93,7 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 }
 
 FileKind KindOfEntry(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return FileKind::Regular;
     }
@@ -137,14 +162,23 @@ FileResult<Removal> RemoveIfSame(const std::string& path, const FileStamp& stamp
 }
 
 FileStatus RemoveFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str())) {
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    if (!DeleteFileW(wide.value().c_str())) {
         return LastWin32Error(path);
     }
     return std::nullopt;
 }
 
 FileStatus RenameOver(const std::string& from, const std::string& to) {
-    if (!MoveFileExA(from.c_str(), to.c_str(),
+    const auto wideFrom = WidePathOf(from);
+    const auto wideTo = WidePathOf(to);
+    if (!wideFrom.ok() || !wideTo.ok()) {
+        return wideTo.ok() ? wideFrom.error() : wideTo.error();
+    }
+    if (!MoveFileExW(wideFrom.value().c_str(), wideTo.value().c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return LastWin32Error(to);
     }
@@ -157,7 +191,12 @@ FileStatus FlushFolderEntries(const std::string&) {
 }
 
 FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const auto wideFrom = WidePathOf(from);
+    const auto wideTo = WidePathOf(to);
+    if (!wideFrom.ok() || !wideTo.ok()) {
+        return wideTo.ok() ? wideFrom.error() : wideTo.error();
+    }
+    if (!MoveFileExW(wideFrom.value().c_str(), wideTo.value().c_str(), MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
             return false;
@@ -168,8 +207,12 @@ FileResult<bool> RenameIfAbsent(const std::string& from, const std::string& to) 
 }
 
 bool FolderHasEntries(const std::string& folder) {
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &found);
+    const auto pattern = WideFromNative(folder + "*.*");
+    if (!pattern) {
+        return false;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(pattern->c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -182,9 +225,12 @@ FileStatus ListFolder(const std::string& folder,
     // "C:" names the drive's current folder, so only a folder that ends in a name gets a "\\".
     const bool ended =
         folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':';
-    const std::string pattern = folder + (ended ? "*" : "\\*");
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    const auto pattern = WidePathOf(folder + (ended ? "*" : "\\*"));
+    if (!pattern.ok()) {
+        return FileError{FileErrorCause::BadPath, folder};
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(pattern.value().c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         // A search that matches nothing at all is an empty folder, not a failure.
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
@@ -193,8 +239,12 @@ FileStatus ListFolder(const std::string& folder,
         return LastWin32Error(folder);
     }
     do {
-        visit(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        // A name the code page cannot spell is left out: any spelling of it would name
+        // another file.
+        if (const auto name = NativeFromWide(found.cFileName)) {
+            visit(*name);
+        }
+    } while (FindNextFileW(search, &found));
     const DWORD stop = GetLastError();
     FindClose(search);
     if (stop != ERROR_NO_MORE_FILES) {
@@ -205,7 +255,11 @@ FileStatus ListFolder(const std::string& folder,
 }
 
 FileStatus CreateOneFolder(const std::string& path) {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) {
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    if (!CreateDirectoryW(wide.value().c_str(), nullptr)) {
         return LastWin32Error(path);
     }
     return std::nullopt;
@@ -223,9 +277,8 @@ bool FlushFolderCoversItsFiles() {
 
 bool FolderIsWritable(const std::string& folder) {
     const std::string probe = (folder.empty() ? std::string(".\\") : folder) + "kavendrum.probe";
-    const HANDLE handle =
-        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const HANDLE handle = OpenHandle(probe, GENERIC_WRITE, 0, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
     if (handle == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_EXISTS;
     }
@@ -238,19 +291,35 @@ bool FolderIsUsersOwn(const std::string& folder) {
 }
 
 FileResult<std::string> ProgramPath() {
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return LastWin32Error("kavendrum");
+    // The buffer grows until the path fits: a folder named in a script of three bytes a letter,
+    // or a long path, does not fit in MAX_PATH.
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (length == 0) {
+            return LastWin32Error("kavendrum");
+        }
+        if (length < size) {
+            buffer.resize(length);
+            const auto path = NativeFromWide(buffer);
+            if (!path) {
+                return FileError{FileErrorCause::BadPath, "kavendrum"};
+            }
+            return *path;
+        }
     }
-    return std::string(buffer, length);
+    return FileError{FileErrorCause::BadPath, "kavendrum"};
 }
 
 FileResult<std::uint64_t> FreeSpaceOf(const std::string& folder) {
     const std::string where = folder.empty() ? std::string(".\\") : folder;
     ULARGE_INTEGER available{};
     // The first count honours the user's disk quota, as a write would.
-    if (!GetDiskFreeSpaceExA(where.c_str(), &available, nullptr, nullptr)) {
+    const auto wide = WidePathOf(where);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    if (!GetDiskFreeSpaceExW(wide.value().c_str(), &available, nullptr, nullptr)) {
         return LastWin32Error(where);
     }
     return static_cast<std::uint64_t>(available.QuadPart);

@@ -4,6 +4,7 @@
 
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/native_text_win32.h"
 #include "engine/io/win32_error.h"
 
 namespace kavendrum {
@@ -36,8 +37,13 @@ FileResult<File> File::OpenForReadingImpl(const std::string& path, bool shared) 
     // Share mode 0: nobody else may read or write the file while it is held. Shared readers let
     // a file be replaced by name while they read the old one, as a rename over it does.
     const DWORD share = shared ? FILE_SHARE_READ | FILE_SHARE_DELETE : 0;
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    const HANDLE handle =
+        CreateFileW(wide.value().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
     }
@@ -62,8 +68,12 @@ FileResult<File> File::OpenStandard(Standard stream, const std::string& name) {
 }
 
 FileResult<File> File::OpenForUpdate(const std::string& path) {
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
     const HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        CreateFileW(wide.value().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
@@ -72,7 +82,11 @@ FileResult<File> File::OpenForUpdate(const std::string& path) {
 }
 
 FileResult<File> File::CreateNew(const std::string& path) {
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    const HANDLE handle = CreateFileW(wide.value().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
@@ -103,8 +117,12 @@ FileResult<File> File::OpenForWritingImpl(const std::string& path, bool exclusiv
     const DWORD share = exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
     // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only once it is held, so a file that
     // somebody else holds fails the open as a sharing violation and is never emptied.
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    const HANDLE handle = CreateFileW(wide.value().c_str(), GENERIC_WRITE, share, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastWin32Error(path);
     }

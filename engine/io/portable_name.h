@@ -6,7 +6,8 @@
 namespace kavendrum {
 
 // File names as files meant for other systems carry them (UTF-8, as PAR2 tools write and read
-// them), and as this platform's file functions take them: the ANSI code page on Windows, the
+// them), and as this platform's file functions take them: the program's code page on Windows
+// (UTF-8 itself where Windows honours the programs' manifests, the ANSI code page before), the
 // bytes themselves elsewhere.
 
 // The portable form of a name this platform gave; never fails.

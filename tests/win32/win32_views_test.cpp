@@ -64,6 +64,9 @@ TEST(WindowDumpTest, TextsAreEscapedIntoPlainAscii) {
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString("line\r\nnext"), "\"line\\u000d\\u000anext\"");
     EXPECT_EQ(JsonString("\xb4\xed"), "\"\\u00b4\\u00ed\"");
+    // Letters beyond one byte, in the programs' code page UTF-8: one escape per UTF-16 unit.
+    EXPECT_EQ(JsonString("\xE6\x98\xA0 \xCF\x84\xF0\x9F\x8E\xAC"),
+              "\"\\u6620 \\u03c4\\ud83c\\udfac\"");
 }
 
 TEST(OpenFileFilterTest, ThePatternComesFromTheParentheses) {
