@@ -214,8 +214,7 @@ class ContentCheck {
 
     std::optional<Sha256Digest> HashRound(std::uint32_t number, File& piece) {
         m_ahead.clear();
-        const std::size_t lanes = Sha256Pair::Interleaves() ? 2 : 1;
-        const std::vector<std::uint32_t> next = NextWithLines(number, 2 * lanes - 1);
+        const std::vector<std::uint32_t> next = NextWithLines(number, 2 * m_lanes - 1);
         // This thread takes the larger half of the round, its own piece first.
         const std::size_t here = next.size() / 2;
         StartHelper({next.begin() + static_cast<std::ptrdiff_t>(here), next.end()});
@@ -330,6 +329,8 @@ class ContentCheck {
     const PieceSet m_set;
     OperationHost& m_host;
     ProgressCounter m_progress;
+    // Pieces a thread hashes at once: two where the SHA instructions let two digests share a core.
+    const std::size_t m_lanes = Sha256Pair::Interleaves() ? 2 : 1;
     std::vector<char> m_buffer = std::vector<char>(kReadBlock);
     std::vector<char> m_pairBuffer;
     std::vector<char> m_helperBuffer;

@@ -165,7 +165,7 @@ KAVENDRUM_SHA_TARGET void ShaTwo(std::uint32_t* first, const std::uint8_t* first
     StoreState(b, second);
 }
 
-bool HasShaInstructions() {
+bool DetectShaInstructions() {
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0) {
         return false;
@@ -175,6 +175,12 @@ bool HasShaInstructions() {
         return false;
     }
     return sse && (b & bit_SHA) != 0;
+}
+
+// Asked once: in a virtual machine every question to the processor leaves it for the host.
+bool HasShaInstructions() {
+    static const bool has = DetectShaInstructions();
+    return has;
 }
 
 #else
