@@ -28,13 +28,13 @@ std::uint64_t BlocksIn(std::uint64_t size) {
     return (size + kReadBlock - 1) / kReadBlock;
 }
 
-// Reads the open file to its end and hashes it, calling `step` once per block read; nothing when
-// reading or hashing fails, or when `step` says to stop.
+// Reads the open file to its end, a block at a time into `buffer`, and hashes it, calling `step`
+// once per block read; nothing when reading or hashing fails, or when `step` says to stop.
 template <typename Step>
 std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Step step) {
     Sha256 digest;
     for (;;) {
-        const auto got = file.Read(buffer.data(), buffer.size());
+        const auto got = file.Read(buffer.data(), kReadBlock);
         if (!got.ok()) {
             return std::nullopt;
         }
@@ -45,7 +45,7 @@ std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Ste
         if (!step()) {
             return std::nullopt;
         }
-        if (got.value() < buffer.size()) {
+        if (got.value() < kReadBlock) {
             break;
         }
     }
@@ -235,8 +235,7 @@ class ContentCheck {
         next.number = nextNumber;
         auto file = File::OpenForReading(m_set.PiecePath(nextNumber));
         const bool nextOpen = file.ok() && Describe(file.value(), next);
-        m_pairBuffer.resize(2 * kReadBlock);
-        const auto lanes = HashTwoToEnd({&piece, nextOpen ? &file.value() : nullptr}, m_pairBuffer,
+        const auto lanes = HashTwoToEnd({&piece, nextOpen ? &file.value() : nullptr}, m_buffer,
                                         [this] { return Step(); });
         next.digest = lanes[1].digest;
         next.steps = lanes[1].blocks;
@@ -331,8 +330,7 @@ class ContentCheck {
     ProgressCounter m_progress;
     // Pieces a thread hashes at once: two where the SHA instructions let two digests share a core.
     const std::size_t m_lanes = Sha256Pair::Interleaves() ? 2 : 1;
-    std::vector<char> m_buffer = std::vector<char>(kReadBlock);
-    std::vector<char> m_pairBuffer;
+    std::vector<char> m_buffer = std::vector<char>(m_lanes * kReadBlock);  // a block per lane
     std::vector<char> m_helperBuffer;
     std::vector<HashedAhead> m_ahead;   // hashed in the round that is under way, in order
     std::vector<HashedAhead> m_helped;  // the second thread's until it is joined
