@@ -161,9 +161,11 @@ TEST_F(ContentIntegrityTest, EachDigestCountsForItsOwnPieceOnly) {
               (std::vector<std::uint32_t>{4}));
 }
 
+#ifndef _WIN32
 // Pieces are hashed several at a time, a piece and the next beside it on one thread: when the
 // next piece is replaced after it was opened for that, the digest of the file read must not count
-// for the file the verification then opens in its turn.
+// for the file the verification then opens in its turn. (Windows does not let a file that is open
+// for reading be replaced.)
 TEST_F(ContentIntegrityTest, APieceReplacedAfterItWasHashedAheadIsHashedAgain) {
     if (!Sha256Pair::Interleaves()) {
         GTEST_SKIP() << "one piece at a time per thread without the SHA instructions";
@@ -188,6 +190,7 @@ TEST_F(ContentIntegrityTest, APieceReplacedAfterItWasHashedAheadIsHashedAgain) {
     EXPECT_EQ(checked.contentBad, (std::vector<std::uint32_t>{2}));
     EXPECT_EQ(checked.verification.pieces.value()[1].fault, PieceFault::ContentDiffers);
 }
+#endif
 
 TEST_F(ContentIntegrityTest, WithoutAChecksumFileOnlySizesAreChecked) {
     Prepare(700000, 300000, false);
