@@ -1,6 +1,8 @@
 #include "engine/content_verification.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "engine/head_file.h"
 #include "engine/io/file_system.h"
 #include "engine/io/sha256.h"
+#include "engine/io/sha256_pair.h"
 #include "engine/merge_journal.h"
 #include "engine/paths.h"
 #include "engine/progress_counter.h"
@@ -25,13 +28,13 @@ std::uint64_t BlocksIn(std::uint64_t size) {
     return (size + kReadBlock - 1) / kReadBlock;
 }
 
-// Reads the open file to its end and hashes it, calling `step` once per block read; nothing when
-// reading or hashing fails, or when `step` says to stop.
+// Reads the open file to its end, a block at a time into `buffer`, and hashes it, calling `step`
+// once per block read; nothing when reading or hashing fails, or when `step` says to stop.
 template <typename Step>
 std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Step step) {
     Sha256 digest;
     for (;;) {
-        const auto got = file.Read(buffer.data(), buffer.size());
+        const auto got = file.Read(buffer.data(), kReadBlock);
         if (!got.ok()) {
             return std::nullopt;
         }
@@ -42,7 +45,7 @@ std::optional<Sha256Digest> HashToEnd(File& file, std::vector<char>& buffer, Ste
         if (!step()) {
             return std::nullopt;
         }
-        if (got.value() < buffer.size()) {
+        if (got.value() < kReadBlock) {
             break;
         }
     }
@@ -64,30 +67,91 @@ struct HashedAhead {
     std::optional<FileIdentity> identity;
     std::uint64_t length = 0;
     std::optional<Sha256Digest> digest;
+    std::uint64_t steps = 0;  // how far the bar moved already while it was read
 };
 
-HashedAhead HashAhead(std::uint32_t number, const std::string& path, std::vector<char>& buffer) {
-    HashedAhead ahead;
-    ahead.number = number;
-    auto file = File::OpenForReading(path);
-    if (!file.ok()) {
-        return ahead;
-    }
-    const auto identity = file.value().Identity();
-    const auto length = file.value().Length();
+// The file as it was opened, or nothing of it when that cannot be told.
+bool Describe(File& file, HashedAhead& ahead) {
+    const auto identity = file.Identity();
+    const auto length = file.Length();
     if (!identity.ok() || !length.ok()) {
-        return ahead;
+        return false;
     }
-    ahead.digest = HashToEnd(file.value(), buffer, [] { return true; });
     ahead.identity = identity.value();
     ahead.length = length.value();
-    return ahead;
+    return true;
+}
+
+struct LaneRead {
+    std::optional<Sha256Digest> digest;  // nothing when reading failed or was stopped
+    std::uint64_t blocks = 0;
+};
+
+// Reads two open files side by side to their ends, each into its own lane of one pair of
+// digests (a lane without a file stays out), calling `step` once per block read. `buffer` holds
+// a block for each lane. Both lanes give nothing when `step` says to stop.
+template <typename Step>
+std::array<LaneRead, 2> HashTwoToEnd(const std::array<File*, 2>& files, std::vector<char>& buffer,
+                                     Step step) {
+    Sha256Pair pair;
+    std::array<LaneRead, 2> lanes;
+    std::array<bool, 2> reading{files[0] != nullptr, files[1] != nullptr};
+    std::array<bool, 2> failed{false, false};
+    while (reading[0] || reading[1]) {
+        std::array<std::size_t, 2> got{0, 0};
+        for (int lane = 0; lane < 2; ++lane) {
+            if (!reading[lane]) {
+                continue;
+            }
+            const auto read = files[lane]->Read(buffer.data() + lane * kReadBlock, kReadBlock);
+            failed[lane] = !read.ok();
+            got[lane] = read.ok() ? read.value() : 0;
+            reading[lane] = got[lane] == kReadBlock;
+            if (got[lane] != 0 && !step()) {
+                return {};
+            }
+            lanes[lane].blocks += got[lane] != 0 ? 1 : 0;
+        }
+        pair.Update(buffer.data(), got[0], buffer.data() + kReadBlock, got[1]);
+    }
+    for (int lane = 0; lane < 2; ++lane) {
+        const auto lastDigest = pair.Finish(lane == 0 ? Sha256Pair::kFirst : Sha256Pair::kSecond);
+        if (files[lane] != nullptr && !failed[lane]) {
+            lanes[lane].digest = lastDigest;
+        }
+    }
+    return lanes;
+}
+
+// Opens and hashes the pieces `numbers` (one or two) side by side, each with what it was.
+template <typename Step>
+std::vector<HashedAhead> HashAhead(const std::vector<std::uint32_t>& numbers, const PieceSet& set,
+                                   std::vector<char>& buffer, Step step) {
+    std::vector<HashedAhead> hashed(numbers.size());
+    std::array<std::optional<File>, 2> opened;
+    std::array<File*, 2> files{nullptr, nullptr};
+    for (std::size_t i = 0; i < numbers.size() && i < 2; ++i) {
+        hashed[i].number = numbers[i];
+        auto file = File::OpenForReading(set.PiecePath(numbers[i]));
+        if (file.ok() && Describe(file.value(), hashed[i])) {
+            opened[i].emplace(std::move(file.value()));
+            files[i] = &*opened[i];
+        }
+    }
+    const auto lanes = HashTwoToEnd(files, buffer, step);
+    for (std::size_t i = 0; i < numbers.size() && i < 2; ++i) {
+        hashed[i].digest = lanes[i].digest;
+        hashed[i].steps = lanes[i].blocks;
+    }
+    return hashed;
 }
 
 // Reads each piece that has a line and compares its digest, moving the bar once per block read.
-// While one piece is hashed here, the next piece with a line is hashed on a second thread, so two
-// processors share the work. That thread is always done, and its file closed, before the
-// verification opens the next piece, and its digest counts only for the very file then opened.
+// The pieces are hashed in rounds: this thread hashes the piece whose turn it is and, where one
+// core can run two digests at once, the next piece with a line beside it; a second thread hashes
+// the one or two after those, so both processors share the work. The second thread is always
+// done, and every file a round opened closed, before the verification opens the next piece, and
+// a digest hashed ahead counts only for the very file then opened.
 class ContentCheck {
   public:
     ContentCheck(const PieceChecksums& checksums, const HeadFileInfo& info, const PieceSet& set,
@@ -96,7 +160,7 @@ class ContentCheck {
           m_set(set),
           m_host(host),
           m_progress(host, TotalSteps(checksums, info)) {}
-    ~ContentCheck() { FinishAhead(); }
+    ~ContentCheck() { FinishHelper(); }
     ContentCheck(const ContentCheck&) = delete;
     ContentCheck& operator=(const ContentCheck&) = delete;
 
@@ -114,13 +178,7 @@ class ContentCheck {
         }
         auto digest = TakeAhead(number, piece);
         if (!digest) {
-            StartAhead(number);
-            digest = HashToEnd(piece, m_buffer, [this] {
-                m_progress.Step();
-                return !m_host.StopRequested();
-            });
-            FinishAhead();
-            m_progress.Step();
+            digest = HashRound(number, piece);
         }
         if (!digest) {
             return false;
@@ -144,24 +202,75 @@ class ContentCheck {
         return steps;
     }
 
-    // Starts hashing the first piece after `number` that has a line, if a thread can be had.
-    void StartAhead(std::uint32_t number) {
+    // Moves the bar by a block; false, and the second thread told to stop, once the host asks.
+    bool Step() {
+        m_progress.Step();
+        if (m_host.StopRequested()) {
+            m_stop = true;
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<Sha256Digest> HashRound(std::uint32_t number, File& piece) {
+        m_ahead.clear();
+        const std::vector<std::uint32_t> next = NextWithLines(number, 2 * m_lanes - 1);
+        // This thread takes the larger half of the round, its own piece first.
+        const std::size_t here = next.size() / 2;
+        StartHelper({next.begin() + static_cast<std::ptrdiff_t>(here), next.end()});
+        std::optional<Sha256Digest> digest;
+        if (here == 0) {
+            digest = HashToEnd(piece, m_buffer, [this] { return Step(); });
+        } else {
+            digest = HashWithNext(piece, next.front());
+        }
+        FinishHelper();
+        m_progress.Step();
+        return digest;
+    }
+
+    // The piece whose turn it is and the one after it, side by side on this thread.
+    std::optional<Sha256Digest> HashWithNext(File& piece, std::uint32_t nextNumber) {
+        HashedAhead next;
+        next.number = nextNumber;
+        auto file = File::OpenForReading(m_set.PiecePath(nextNumber));
+        const bool nextOpen = file.ok() && Describe(file.value(), next);
+        const auto lanes = HashTwoToEnd({&piece, nextOpen ? &file.value() : nullptr}, m_buffer,
+                                        [this] { return Step(); });
+        next.digest = lanes[1].digest;
+        next.steps = lanes[1].blocks;
+        m_ahead.push_back(next);
+        return lanes[0].digest;
+    }
+
+    // Up to `count` pieces after `number` that have a line, in order.
+    std::vector<std::uint32_t> NextWithLines(std::uint32_t number, std::size_t count) const {
         const auto& pieces = m_checksums.Pieces();
-        const auto next =
+        auto next =
             std::upper_bound(pieces.begin(), pieces.end(), number,
                              [](std::uint32_t n, const auto& entry) { return n < entry.first; });
-        if (next == pieces.end()) {
+        std::vector<std::uint32_t> numbers;
+        for (; next != pieces.end() && numbers.size() < count; ++next) {
+            numbers.push_back(next->first);
+        }
+        return numbers;
+    }
+
+    // Starts hashing `numbers` (none to two) on a second thread, if one can be had.
+    void StartHelper(std::vector<std::uint32_t> numbers) {
+        if (numbers.empty()) {
             return;
         }
-        m_aheadBuffer.resize(kReadBlock);
-        const std::uint32_t aheadNumber = next->first;
+        m_helperBuffer.resize(numbers.size() == 1 ? kReadBlock : 2 * kReadBlock);
+        m_stop = false;
         try {
-            m_aheadThread = std::thread([this, aheadNumber, path = m_set.PiecePath(aheadNumber)] {
-                // Nothing may leave a thread; whatever fails here, the piece is hashed in its turn.
+            m_helper = std::thread([this, numbers = std::move(numbers)] {
+                // Nothing may leave a thread; whatever fails here, the pieces are hashed in their
+                // turn.
                 try {
-                    m_ahead = HashAhead(aheadNumber, path, m_aheadBuffer);
+                    m_helped = HashHelped(numbers);
                 } catch (...) {
-                    m_ahead = {};
+                    m_helped.clear();
                 }
             });
         } catch (const std::system_error&) {
@@ -169,26 +278,47 @@ class ContentCheck {
         }
     }
 
-    void FinishAhead() {
-        if (m_aheadThread.joinable()) {
-            m_aheadThread.join();
+    std::vector<HashedAhead> HashHelped(const std::vector<std::uint32_t>& numbers) {
+        const auto going = [this] { return !m_stop; };
+        if (numbers.size() > 1) {
+            return HashAhead(numbers, m_set, m_helperBuffer, going);
+        }
+        std::vector<HashedAhead> hashed(1);
+        hashed[0].number = numbers[0];
+        auto file = File::OpenForReading(m_set.PiecePath(numbers[0]));
+        if (file.ok() && Describe(file.value(), hashed[0])) {
+            hashed[0].digest = HashToEnd(file.value(), m_helperBuffer, going);
+        }
+        return hashed;
+    }
+
+    void FinishHelper() {
+        if (m_helper.joinable()) {
+            m_helper.join();
+            for (auto& hashed : m_helped) {
+                m_ahead.push_back(std::move(hashed));
+            }
+            m_helped.clear();
         }
     }
 
     // The digest hashed ahead for this piece, when it was hashed from the same file with the
-    // same length; the bar then moves by the whole piece at once.
+    // same length; the bar then moves by what is left of the piece at once.
     std::optional<Sha256Digest> TakeAhead(std::uint32_t number, File& piece) {
-        const HashedAhead ahead = std::exchange(m_ahead, {});
-        if (ahead.number != number || !ahead.digest) {
+        const auto found = std::find_if(m_ahead.begin(), m_ahead.end(),
+                                        [number](const auto& a) { return a.number == number; });
+        if (found == m_ahead.end()) {
             return std::nullopt;
         }
-        const auto identity = piece.Identity();
-        const auto length = piece.Length();
-        if (!identity.ok() || !length.ok() || ahead.identity != identity.value() ||
-            ahead.length != length.value()) {
+        const HashedAhead ahead = std::move(*found);
+        m_ahead.erase(m_ahead.begin(), found + 1);
+        HashedAhead now;
+        if (!ahead.digest || !Describe(piece, now) || ahead.identity != now.identity ||
+            ahead.length != now.length) {
             return std::nullopt;
         }
-        for (std::uint64_t step = BlocksIn(ahead.length) + 1; step > 0; --step) {
+        const std::uint64_t steps = BlocksIn(ahead.length) + 1;
+        for (std::uint64_t step = std::min(ahead.steps, steps); step < steps; ++step) {
             m_progress.Step();
         }
         return ahead.digest;
@@ -198,11 +328,15 @@ class ContentCheck {
     const PieceSet m_set;
     OperationHost& m_host;
     ProgressCounter m_progress;
-    std::vector<char> m_buffer = std::vector<char>(kReadBlock);
-    std::vector<char> m_aheadBuffer;
-    HashedAhead m_ahead;
+    // Pieces a thread hashes at once: two where the SHA instructions let two digests share a core.
+    const std::size_t m_lanes = Sha256Pair::Interleaves() ? 2 : 1;
+    std::vector<char> m_buffer = std::vector<char>(m_lanes * kReadBlock);  // a block per lane
+    std::vector<char> m_helperBuffer;
+    std::vector<HashedAhead> m_ahead;   // hashed in the round that is under way, in order
+    std::vector<HashedAhead> m_helped;  // the second thread's until it is joined
     std::vector<std::uint32_t> m_contentBad;
-    std::thread m_aheadThread;
+    std::atomic<bool> m_stop = false;
+    std::thread m_helper;
 };
 
 // Pieces gone after an interrupted merge counted them into its file are not missing, that merge

@@ -165,7 +165,7 @@ KAVENDRUM_SHA_TARGET void ShaTwo(std::uint32_t* first, const std::uint8_t* first
     StoreState(b, second);
 }
 
-bool HasShaInstructions() {
+bool DetectShaInstructions() {
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0) {
         return false;
@@ -175,6 +175,12 @@ bool HasShaInstructions() {
         return false;
     }
     return sse && (b & bit_SHA) != 0;
+}
+
+// Asked once: in a virtual machine every question to the processor leaves it for the host.
+bool HasShaInstructions() {
+    static const bool has = DetectShaInstructions();
+    return has;
 }
 
 #else
@@ -211,15 +217,16 @@ void Sha256Pair::Chain::Start() {
     tailSize = 0;
 }
 
-void Sha256Pair::Update(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::array<const std::uint8_t*, 2> at{bytes, bytes};
-    std::array<std::size_t, 2> left{size, size};
+void Sha256Pair::Update(const void* first, std::size_t firstSize, const void* second,
+                        std::size_t secondSize) {
+    std::array<const std::uint8_t*, 2> at{static_cast<const std::uint8_t*>(first),
+                                          static_cast<const std::uint8_t*>(second)};
+    std::array<std::size_t, 2> left{firstSize, secondSize};
     for (int lane = 0; lane < 2; ++lane) {
-        m_chains[lane].length += size;
+        m_chains[lane].length += left[lane];
         FillTail(m_chains[lane], at[lane], left[lane]);
     }
-    // What is left of each starts a block; the two differ by less than one block.
+    // The whole blocks both lanes have go through together; the longer lane's rest alone.
     const std::size_t together = std::min(left[0], left[1]) / 64;
     m_two(m_chains[0].state.data(), at[0], m_chains[1].state.data(), at[1], together);
     for (int lane = 0; lane < 2; ++lane) {
@@ -230,7 +237,7 @@ void Sha256Pair::Update(const void* data, std::size_t size) {
         at[lane] += 64 * alone;
         left[lane] -= 64 * alone;
         // A tail that is still being topped up has taken every byte already.
-        if (m_chains[lane].tailSize == 0) {
+        if (m_chains[lane].tailSize == 0 && left[lane] > 0) {
             std::memcpy(m_chains[lane].tail.data(), at[lane], left[lane]);
             m_chains[lane].tailSize = left[lane];
         }

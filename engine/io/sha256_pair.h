@@ -8,10 +8,11 @@
 
 namespace kavendrum {
 
-// Two SHA-256 digests over one stream of bytes, each finished and started over on its own (a
-// piece's digest and the whole file's, say). Where the processor has the SHA instructions, the
-// rounds of the two are interleaved: one chain alone is bound by the instructions' latency, so a
-// second one on the same core costs little more. Elsewhere a portable routine does both in turn.
+// Two SHA-256 digests, over one stream of bytes or over two, each finished and started over on
+// its own (a piece's digest and the whole file's, say, or two pieces'). Where the processor has the
+// SHA instructions, the rounds of the two are interleaved: one chain alone is bound by the
+// instructions' latency, so a second one on the same core costs little more. Elsewhere a portable
+// routine does both in turn.
 class Sha256Pair {
   public:
     enum Lane { kFirst = 0, kSecond = 1 };
@@ -23,7 +24,10 @@ class Sha256Pair {
     static bool Interleaves();
 
     // The next bytes of both digests.
-    void Update(const void* data, std::size_t size);
+    void Update(const void* data, std::size_t size) { Update(data, size, data, size); }
+    // The next bytes of each lane, its own and of any length: two files hashed side by side.
+    void Update(const void* first, std::size_t firstSize, const void* second,
+                std::size_t secondSize);
     // The digest of `lane` over everything given since its start or its last Finish; that lane
     // then starts over, the other goes on.
     Sha256Digest Finish(Lane lane);

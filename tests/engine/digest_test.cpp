@@ -97,6 +97,46 @@ TEST(Sha256PairTest, BothLanesGiveLibcryptosDigestsForAnyPartsAndBoundaries) {
     }
 }
 
+// Two inputs side by side: each lane's digest is libcrypto's over its own bytes, for lengths on
+// both sides of every block and padding boundary, parts of unequal sizes in each call (one lane
+// given nothing, say), with and without the SHA instructions.
+TEST(Sha256PairTest, TwoInputsGiveEachLaneTheDigestOfItsOwnBytes) {
+    const auto bytes = testing::RandomBytes(400000, 12);
+    const char* const first = bytes.data();
+    const char* const second = bytes.data() + 200000;
+    for (const bool portable : {false, true}) {
+        std::mt19937 random(portable ? 7 : 8);
+        Sha256Pair pair(portable);
+        // Every pair of lengths up to 140 in one call each, then long inputs in uneven parts.
+        for (std::size_t a = 0; a <= 140; a += 1 + a / 40) {
+            for (std::size_t b = 0; b <= 140; ++b) {
+                pair.Update(first + b, a, second + a, b);
+                ASSERT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexOf(bytes, b, a))
+                    << "portable " << portable << " lengths " << a << ", " << b;
+                ASSERT_EQ(HexDigest(pair.Finish(Sha256Pair::kSecond)), HexOf(bytes, 200000 + a, b))
+                    << "portable " << portable << " lengths " << a << ", " << b;
+            }
+        }
+        std::size_t atFirst = 0;
+        std::size_t atSecond = 0;
+        while (atFirst < 150000 || atSecond < 190000) {
+            const std::size_t a = std::min<std::size_t>(random() % 9000, 150000 - atFirst);
+            const std::size_t b =
+                std::min<std::size_t>(random() % 3 == 0 ? 0 : random() % 70000, 190000 - atSecond);
+            pair.Update(first + atFirst, a, second + atSecond, b);
+            atFirst += a;
+            atSecond += b;
+        }
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexOf(bytes, 0, 150000))
+            << "portable " << portable;
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kSecond)), HexOf(bytes, 200000, 190000))
+            << "portable " << portable;
+        pair.Update(nullptr, 0, second, 3);
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kFirst)), HexOf(""));
+        EXPECT_EQ(HexDigest(pair.Finish(Sha256Pair::kSecond)), HexOf(bytes, 200000, 3));
+    }
+}
+
 // The pipe's digests are those of the bytes it moved, piece by piece and whole, also when a piece
 // spans several blocks, ends inside one, or is empty, and the bytes reach the output unchanged.
 TEST(DigestPipeTest, HashesEachPieceAndTheWholeOfWhatItMoves) {
