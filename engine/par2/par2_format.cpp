@@ -225,7 +225,9 @@ class PacketScanner {
         while (from + sizeof kMagic <= m_length) {
             const std::uint64_t windowEnd = m_windowStart + m_window.size();
             if (from < m_windowStart || from + sizeof kMagic > windowEnd) {
-                const std::uint64_t size = std::min<std::uint64_t>(kScanChunk, m_length - from);
+                // A small window: the packets that describe the set come first, and the
+                // recovery data after them is passed over, not read.
+                const std::uint64_t size = std::min<std::uint64_t>(kPeekChunk, m_length - from);
                 if (!ReadAt(from, size, m_window)) {
                     m_window.clear();
                     return std::nullopt;
@@ -402,8 +404,9 @@ bool PacketReader::AddFile(const std::string& path, FileError* error) {
     m_paths.push_back(path);
     PacketScanner scanner(file, length.value());
     std::optional<std::uint64_t> at = scanner.FindMagic(0);
+    std::vector<std::uint8_t> header;
     while (at && !scanner.Exhausted()) {
-        const std::optional<std::uint64_t> size = ReadPacketAt(scanner, *at, fileIndex);
+        const std::optional<std::uint64_t> size = ReadPacketAt(scanner, *at, fileIndex, header);
         // After a sound packet the next one is sought where it ends; otherwise the search goes
         // on within its bytes.
         at = size ? scanner.NextPacket(*at + *size) : scanner.FindMagic(*at + 1);
@@ -415,8 +418,8 @@ bool PacketReader::AddFile(const std::string& path, FileError* error) {
 }
 
 std::optional<std::uint64_t> PacketReader::ReadPacketAt(PacketScanner& scanner, std::uint64_t at,
-                                                        std::size_t fileIndex) {
-    std::vector<std::uint8_t> header;
+                                                        std::size_t fileIndex,
+                                                        std::vector<std::uint8_t>& header) {
     if (!scanner.ReadAt(at, kPacketHeaderBytes, header)) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/io/file.h"
@@ -128,14 +129,28 @@ class PacketReader {
     };
     // The size of the packet at `at` when it is sound; nothing when it is not.
     std::optional<std::uint64_t> ReadPacketAt(PacketScanner& scanner, std::uint64_t at,
-                                              std::size_t fileIndex);
+                                              std::size_t fileIndex,
+                                              std::vector<std::uint8_t>& header);
     void Keep(Packet packet, const Md5Digest& hash, std::uint64_t size);
     std::optional<FoundSet> Assemble(const Md5Digest& setId) const;
 
     ReadLimits m_limits;
     std::vector<std::string> m_paths;
     std::vector<Packet> m_packets;
-    std::map<Md5Digest, std::uint64_t> m_seen;  // checked packets kept (hash, size): each once
+    // Only packets that matched their MD5 are kept, so their hashes are true digests, which
+    // nobody chooses: their first bytes spread them out.
+    struct DigestHash {
+        std::size_t operator()(const Md5Digest& digest) const {
+            std::size_t value = 0;
+            for (std::size_t i = 0; i < sizeof value; ++i) {
+                value = value << 8 | digest[i];
+            }
+            return value;
+        }
+    };
+    // Checked packets kept, by hash, with their size: each is kept once, and its copies in
+    // other files are passed over.
+    std::unordered_map<Md5Digest, std::uint64_t, DigestHash> m_seen;
     std::uint64_t m_held = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <thread>
@@ -24,7 +25,9 @@ namespace kavendrum::par2 {
 
 namespace {
 
-constexpr std::size_t kBatchBytes = 32u << 20;
+// Input slices read at once (and as many coded meanwhile): enough for the coding to add many
+// inputs into each output while it is in the cache, few enough that its pages cost little.
+constexpr std::size_t kBatchBytes = 8u << 20;
 constexpr std::size_t kReadChunk = 1 << 20;
 
 // Rows of GF(2^16) numbers kept in the kernels' split layout, so that row operations run on the
@@ -416,7 +419,10 @@ class InputFeeder {
           m_factor(std::move(factor)) {
         const std::size_t batch = combiner.BatchFor(kBatchBytes);
         for (Batch& set : m_batches) {
-            set.buffers.assign(batch, std::vector<std::uint8_t>(sliceBytes));
+            for (std::size_t i = 0; i < batch; ++i) {
+                // Left as allocated: every read fills its slice, padding included.
+                set.buffers.emplace_back(new std::uint8_t[sliceBytes]);
+            }
         }
     }
 
@@ -425,7 +431,7 @@ class InputFeeder {
     FileStatus Take(const std::string& path, std::uint64_t offset, std::uint64_t size,
                     bool recovery, std::uint32_t index, std::size_t piece) {
         Batch& gathering = m_batches[m_gathering];
-        std::uint8_t* buffer = gathering.buffers[gathering.reads.size()].data();
+        std::uint8_t* buffer = gathering.buffers[gathering.reads.size()].get();
         gathering.reads.push_back(
             {&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
         gathering.kinds.emplace_back(recovery, index);
@@ -443,7 +449,7 @@ class InputFeeder {
 
   private:
     struct Batch {
-        std::vector<std::vector<std::uint8_t>> buffers;
+        std::vector<std::unique_ptr<std::uint8_t[]>> buffers;
         std::vector<SliceRead> reads;
         std::vector<std::pair<bool, std::uint32_t>> kinds;
         std::vector<std::size_t> pieces;
