@@ -587,7 +587,10 @@ StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
         return StageOutcome::Staged;
     }
     if (identity.ok()) {
-        RemoveIfSame(staged.temporary, identity.value(), staged.size);
+        // Its size is not known after a failed write: the file we made is known by its identity.
+        if (IdentityOf(staged.temporary) == identity.value()) {
+            RemoveFile(staged.temporary);
+        }
     }
     if (failure) {
         result.error = *failure;
