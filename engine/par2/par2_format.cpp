@@ -31,6 +31,7 @@ constexpr PacketType kCreatorType = TypeOf("PAR 2.0\0Creator\0");
 constexpr char kCreatorText[] = "Created by Kavendrum, the file splitter and joiner";
 constexpr std::size_t kFileDescFixedBytes = 56;
 constexpr std::size_t kScanChunk = 1 << 20;
+constexpr std::size_t kPeekChunk = 64 << 10;
 
 void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -210,8 +211,6 @@ std::array<std::uint8_t, kRecoveryPrefixBytes> RecoveryPacketPrefix(const Md5Dig
     return out;
 }
 
-namespace {
-
 // Reads one file of packets from anywhere in it, within a budget of bytes read that grows with
 // the file's size, so that no arrangement of false headers can make the reading quadratic.
 class PacketScanner {
@@ -226,7 +225,9 @@ class PacketScanner {
         while (from + sizeof kMagic <= m_length) {
             const std::uint64_t windowEnd = m_windowStart + m_window.size();
             if (from < m_windowStart || from + sizeof kMagic > windowEnd) {
-                const std::uint64_t size = std::min<std::uint64_t>(kScanChunk, m_length - from);
+                // A small window: the packets that describe the set come first, and the
+                // recovery data after them is passed over, not read.
+                const std::uint64_t size = std::min<std::uint64_t>(kPeekChunk, m_length - from);
                 if (!ReadAt(from, size, m_window)) {
                     m_window.clear();
                     return std::nullopt;
@@ -255,9 +256,20 @@ class PacketScanner {
         }
         m_budget -= size;
         // Packets lie back to back, mostly small: most of them are already in the search window,
-        // and a read of the file for each would cost more than the packet itself.
-        if (&out != &m_window && offset >= m_windowStart &&
-            offset - m_windowStart + size <= m_window.size()) {
+        // and a read of the file for each would cost more than the packet itself. A small read
+        // outside it moves the window there, for the header, exponent and next packet that
+        // follow.
+        const auto inWindow = [&] {
+            return offset >= m_windowStart && offset - m_windowStart + size <= m_window.size();
+        };
+        if (&out != &m_window && size <= kPeekChunk && !inWindow()) {
+            if (!ReadAt(offset, std::min<std::uint64_t>(kPeekChunk, m_length - offset), m_window)) {
+                m_window.clear();
+                return false;
+            }
+            m_windowStart = offset;
+        }
+        if (&out != &m_window && inWindow()) {
             const auto* from = m_window.data() + (offset - m_windowStart);
             out.assign(from, from + size);
             return true;
@@ -290,6 +302,26 @@ class PacketScanner {
         return md5.Finish() == expected;
     }
 
+    // Whether a packet or the file's end lies at `offset`: where a packet's length leads when it
+    // is right, since packets lie back to back.
+    bool EndsAtPacket(std::uint64_t offset) {
+        if (offset == m_length) {
+            return true;
+        }
+        return offset < m_length && m_length - offset >= sizeof kMagic &&
+               ReadAt(offset, sizeof kMagic, m_peek) &&
+               std::equal(m_peek.begin(), m_peek.end(), kMagic);
+    }
+
+    // The next packet at or after `offset`, which is where the one before ended: found without
+    // a search when it lies right there, so the data between packets need not be read.
+    std::optional<std::uint64_t> NextPacket(std::uint64_t offset) {
+        if (offset < m_length && EndsAtPacket(offset)) {
+            return offset;
+        }
+        return FindMagic(offset);
+    }
+
     bool Exhausted() const { return m_budget == 0; }
     const std::optional<FileError>& Error() const { return m_error; }
     std::uint64_t Length() const { return m_length; }
@@ -306,11 +338,48 @@ class PacketScanner {
     std::optional<FileError> m_error;
     std::vector<std::uint8_t> m_window;
     std::uint64_t m_windowStart = 0;
+    std::vector<std::uint8_t> m_peek;
 };
+
+namespace {
 
 bool IsKnownType(const PacketType& type) {
     return type == kMainType || type == kFileDescType || type == kChecksumType ||
            type == kCreatorType;
+}
+
+// A recovery slice packet's place and exponent. Its data is not read when the packet's length
+// leads to another packet or the file's end; a length in doubt is decided by the MD5 at once.
+bool LocateSlice(PacketScanner& scanner, std::uint64_t at, std::uint64_t size,
+                 const Md5Digest& hash, const ReadLimits& limits, RecoverySliceRef& slice) {
+    const std::uint64_t bodySize = size - kPacketHeaderBytes;
+    std::vector<std::uint8_t> exponent;
+    if (bodySize < 4 || bodySize - 4 > limits.maxSliceSize ||
+        !scanner.ReadAt(at + kPacketHeaderBytes, 4, exponent)) {
+        return false;
+    }
+    if (!scanner.EndsAtPacket(at + size) && !scanner.HashMatches(at + 32, size - 32, hash)) {
+        return false;
+    }
+    slice.dataOffset = at + kRecoveryPrefixBytes;
+    slice.exponent = GetU32(exponent.data());
+    slice.packetHash = hash;
+    return true;
+}
+
+// The body of a packet of a known kind, when it has the MD5 its header gives.
+bool ReadCheckedBody(PacketScanner& scanner, std::uint64_t at, std::uint64_t size,
+                     const std::vector<std::uint8_t>& header, const ReadLimits& limits,
+                     std::vector<std::uint8_t>& body) {
+    const std::uint64_t bodySize = size - kPacketHeaderBytes;
+    if (bodySize > limits.maxPacketBytes ||
+        !scanner.ReadAt(at + kPacketHeaderBytes, bodySize, body)) {
+        return false;
+    }
+    Md5 md5;
+    md5.Update(header.data() + 32, 32);
+    md5.Update(body.data(), body.size());
+    return md5.Finish() == DigestAt(header.data() + 16);
 }
 
 }  // namespace
@@ -334,50 +403,13 @@ bool PacketReader::AddFile(const std::string& path, FileError* error) {
     const std::size_t fileIndex = m_paths.size();
     m_paths.push_back(path);
     PacketScanner scanner(file, length.value());
-    std::uint64_t from = 0;
+    std::optional<std::uint64_t> at = scanner.FindMagic(0);
     std::vector<std::uint8_t> header;
-    std::vector<std::uint8_t> body;
-    while (auto at = scanner.FindMagic(from)) {
-        from = *at + 1;  // where the search goes on when this is no sound packet
-        if (!scanner.ReadAt(*at, kPacketHeaderBytes, header)) {
-            break;
-        }
-        const std::uint64_t size = GetU64(header.data() + 8);
-        if (size < kPacketHeaderBytes || size % 4 != 0 || size > scanner.Length() - *at) {
-            continue;
-        }
-        const Md5Digest hash = DigestAt(header.data() + 16);
-        if (m_seen.count(hash) != 0) {
-            continue;  // a copy of a packet already read and checked: the first one is kept
-        }
-        Packet packet;
-        packet.setId = DigestAt(header.data() + 32);
-        std::copy(header.begin() + 48, header.end(), packet.type.begin());
-        const std::uint64_t bodySize = size - kPacketHeaderBytes;
-        if (packet.type == kRecoveryType) {
-            if (bodySize < 4 || bodySize - 4 > m_limits.maxSliceSize ||
-                !scanner.HashMatches(*at + 32, size - 32, hash) ||
-                !scanner.ReadAt(*at + kPacketHeaderBytes, 4, body)) {
-                continue;
-            }
-            packet.slice = {fileIndex, *at + kRecoveryPrefixBytes, GetU32(body.data())};
-            packet.sliceSize = bodySize - 4;
-        } else if (IsKnownType(packet.type) && bodySize <= m_limits.maxPacketBytes) {
-            if (!scanner.ReadAt(*at + kPacketHeaderBytes, bodySize, body)) {
-                break;
-            }
-            Md5 md5;
-            md5.Update(header.data() + 32, 32);
-            md5.Update(body.data(), body.size());
-            if (md5.Finish() != hash) {
-                continue;
-            }
-            packet.body = body;
-        } else {
-            continue;
-        }
-        Keep(std::move(packet), hash);
-        from = *at + size;
+    while (at && !scanner.Exhausted()) {
+        const std::optional<std::uint64_t> size = ReadPacketAt(scanner, *at, fileIndex, header);
+        // After a sound packet the next one is sought where it ends; otherwise the search goes
+        // on within its bytes.
+        at = size ? scanner.NextPacket(*at + *size) : scanner.FindMagic(*at + 1);
     }
     if (scanner.Error() && error != nullptr) {
         *error = *scanner.Error();
@@ -385,12 +417,48 @@ bool PacketReader::AddFile(const std::string& path, FileError* error) {
     return !scanner.Error();
 }
 
-void PacketReader::Keep(Packet packet, const Md5Digest& hash) {
+std::optional<std::uint64_t> PacketReader::ReadPacketAt(PacketScanner& scanner, std::uint64_t at,
+                                                        std::size_t fileIndex,
+                                                        std::vector<std::uint8_t>& header) {
+    if (!scanner.ReadAt(at, kPacketHeaderBytes, header)) {
+        return std::nullopt;
+    }
+    const std::uint64_t size = GetU64(header.data() + 8);
+    if (size < kPacketHeaderBytes || size % 4 != 0 || size > scanner.Length() - at) {
+        return std::nullopt;
+    }
+    const Md5Digest hash = DigestAt(header.data() + 16);
+    Packet packet;
+    packet.setId = DigestAt(header.data() + 32);
+    std::copy(header.begin() + 48, header.end(), packet.type.begin());
+    if (packet.type == kRecoveryType) {
+        packet.slice.file = fileIndex;
+        if (!LocateSlice(scanner, at, size, hash, m_limits, packet.slice)) {
+            return std::nullopt;
+        }
+        packet.sliceSize = size - kRecoveryPrefixBytes;
+    } else if (const auto seen = m_seen.find(hash); seen != m_seen.end()) {
+        // A copy of a packet already read and checked (the one kept), passed over when its
+        // length is the first one's and leads to another packet.
+        const bool same = seen->second == size && scanner.EndsAtPacket(at + size);
+        return same ? std::optional<std::uint64_t>(size) : std::nullopt;
+    } else if (!IsKnownType(packet.type) ||
+               !ReadCheckedBody(scanner, at, size, header, m_limits, packet.body)) {
+        return std::nullopt;
+    }
+    Keep(std::move(packet), hash, size);
+    return size;
+}
+
+void PacketReader::Keep(Packet packet, const Md5Digest& hash, std::uint64_t size) {
     const std::uint64_t bytes = packet.body.size() + sizeof(Packet);
-    if (m_seen.count(hash) != 0 || bytes > m_limits.maxHeldBytes - m_held) {
+    if (bytes > m_limits.maxHeldBytes - m_held) {
         return;
     }
-    m_seen.insert(hash);
+    // Recovery slices are not checked yet: a damaged one must not hide a sound copy.
+    if (packet.type != kRecoveryType && !m_seen.emplace(hash, size).second) {
+        return;
+    }
     m_held += bytes;
     m_packets.push_back(std::move(packet));
 }
@@ -454,7 +522,6 @@ std::optional<FoundSet> PacketReader::Assemble(const Md5Digest& setId) const {
     bool haveMain = false;
     std::map<Md5Digest, FileEntry> descriptions;
     std::map<Md5Digest, std::vector<SliceChecksum>> checksums;
-    std::set<std::uint32_t> exponents;
     for (const Packet& packet : m_packets) {
         if (packet.setId != setId) {
             continue;
@@ -479,10 +546,8 @@ std::optional<FoundSet> PacketReader::Assemble(const Md5Digest& setId) const {
         return std::nullopt;
     }
     for (const Packet& packet : m_packets) {
-        // Exponents equal modulo the group's order give equal rows: one of them is kept.
         if (packet.setId == setId && packet.type == kRecoveryType &&
-            packet.sliceSize == set.sliceSize &&
-            exponents.insert(packet.slice.exponent % 65535).second) {
+            packet.sliceSize == set.sliceSize) {
             set.recovery.push_back(packet.slice);
         }
     }
@@ -526,6 +591,35 @@ std::optional<FoundSet> PacketReader::SetFor(const std::vector<std::string>& nam
         }
     }
     return best;
+}
+
+bool PacketReader::SliceIntact(const FoundSet& set, const RecoverySliceRef& slice) const {
+    if (slice.file >= m_paths.size()) {
+        return false;
+    }
+    auto file = File::OpenSharedForReading(m_paths[slice.file]);
+    if (!file.ok() || file.value().SeekTo(slice.dataOffset)) {
+        return false;
+    }
+    std::vector<std::uint8_t> exponent;
+    PutU32(exponent, slice.exponent);
+    Md5 md5;
+    md5.Update(set.id.data(), set.id.size());
+    md5.Update(kRecoveryType.data(), kRecoveryType.size());
+    md5.Update(exponent.data(), exponent.size());
+    // Read in parts: the slice size comes from the set.
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(set.sliceSize, kScanChunk)));
+    for (std::uint64_t left = set.sliceSize; left > 0;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        auto got = file.value().Read(chunk.data(), part);
+        if (!got.ok() || got.value() != part) {
+            return false;
+        }
+        md5.Update(chunk.data(), part);
+        left -= part;
+    }
+    return md5.Finish() == slice.packetHash;
 }
 
 }  // namespace kavendrum::par2

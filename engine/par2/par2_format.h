@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/io/file.h"
@@ -66,20 +67,27 @@ std::array<std::uint8_t, kRecoveryPrefixBytes> RecoveryPacketPrefix(const Md5Dig
                                                                     const std::uint8_t* data,
                                                                     std::size_t size);
 
-// A recovery slice found in a file: where its data is, not the data itself.
+// A recovery slice found in a file: where its data is, not the data itself, and the MD5 its
+// packet claims, which is checked only when the slice is to be used (see SliceIntact).
 struct RecoverySliceRef {
     std::size_t file = 0;  // index in the paths given to the reader
     std::uint64_t dataOffset = 0;
     std::uint32_t exponent = 0;
+    Md5Digest packetHash{};
 };
 
-// One recovery set as the files hold it, every packet checked against its own MD5.
+class PacketScanner;
+
+// One recovery set as the files hold it, every packet but the recovery slices checked against
+// its own MD5.
 struct FoundSet {
     Md5Digest id{};
     std::uint64_t sliceSize = 0;
     std::vector<Md5Digest> fileIds;        // the recoverable files, in coding order
     std::map<Md5Digest, FileEntry> files;  // by id: only files with both description and checksums
-    std::vector<RecoverySliceRef> recovery;  // one per exponent, with data of sliceSize bytes
+    // Recovery slices of sliceSize bytes in the order found, not yet checked: an exponent may
+    // come more than once when a copy was damaged.
+    std::vector<RecoverySliceRef> recovery;
     std::string creator;
 };
 
@@ -94,7 +102,10 @@ struct ReadLimits {
 // the files becomes a path). Damaged and unknown packets are skipped; a packet's length is
 // believed only within what its file still holds and the limits; each file is read at most a few
 // times over whatever it contains, so no file can make the reading hang. The memory held is at
-// most maxHeldBytes plus a small amount per recovery slice.
+// most maxHeldBytes, the small record kept for each recovery slice included. Recovery slices are
+// only located: their data is most of the files and a repair needs few of them, so their MD5 is
+// checked by SliceIntact when one is to be used. Where a recovery packet's length does not lead
+// to another packet or the file's end, the length is in doubt and its MD5 decides at once.
 class PacketReader {
   public:
     explicit PacketReader(ReadLimits limits = {}) : m_limits(limits) {}
@@ -104,6 +115,9 @@ class PacketReader {
     // compared, never opened); nothing when no set names any, or none is complete.
     std::optional<FoundSet> SetFor(const std::vector<std::string>& names) const;
     const std::vector<std::string>& Paths() const { return m_paths; }
+    // Whether the packet of `slice`, a recovery slice of `set`, has the MD5 its header gives;
+    // false too when it can no longer be read. Safe to call from several threads at once.
+    bool SliceIntact(const FoundSet& set, const RecoverySliceRef& slice) const;
 
   private:
     struct Packet {
@@ -113,13 +127,30 @@ class PacketReader {
         RecoverySliceRef slice;
         std::uint64_t sliceSize = 0;
     };
-    void Keep(Packet packet, const Md5Digest& hash);
+    // The size of the packet at `at` when it is sound; nothing when it is not.
+    std::optional<std::uint64_t> ReadPacketAt(PacketScanner& scanner, std::uint64_t at,
+                                              std::size_t fileIndex,
+                                              std::vector<std::uint8_t>& header);
+    void Keep(Packet packet, const Md5Digest& hash, std::uint64_t size);
     std::optional<FoundSet> Assemble(const Md5Digest& setId) const;
 
     ReadLimits m_limits;
     std::vector<std::string> m_paths;
     std::vector<Packet> m_packets;
-    std::set<Md5Digest> m_seen;  // packet hashes kept, to keep each packet once
+    // Only packets that matched their MD5 are kept, so their hashes are true digests, which
+    // nobody chooses: their first bytes spread them out.
+    struct DigestHash {
+        std::size_t operator()(const Md5Digest& digest) const {
+            std::size_t value = 0;
+            for (std::size_t i = 0; i < sizeof value; ++i) {
+                value = value << 8 | digest[i];
+            }
+            return value;
+        }
+    };
+    // Checked packets kept, by hash, with their size: each is kept once, and its copies in
+    // other files are passed over.
+    std::unordered_map<Md5Digest, std::uint64_t, DigestHash> m_seen;
     std::uint64_t m_held = 0;
 };
 

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "engine/io/crc32.h"
@@ -23,7 +25,9 @@ namespace kavendrum::par2 {
 
 namespace {
 
-constexpr std::size_t kBatchBytes = 32u << 20;
+// Input slices read at once (and as many coded meanwhile): enough for the coding to add many
+// inputs into each output while it is in the cache, few enough that its pages cost little.
+constexpr std::size_t kBatchBytes = 8u << 20;
 constexpr std::size_t kReadChunk = 1 << 20;
 
 // Rows of GF(2^16) numbers kept in the kernels' split layout, so that row operations run on the
@@ -234,7 +238,8 @@ struct Solve {
     std::vector<std::uint32_t> missing;      // coding indices of the unknown slices, ascending
     std::vector<std::uint32_t> totalSlices;  // in coding order, for the factor rows
     std::uint32_t inputSlices = 0;
-    std::unique_ptr<GfMatrix> inverse;  // [A | A^-1]
+    std::vector<RecoverySliceRef> recovery;  // as many as missing, each checked
+    std::unique_ptr<GfMatrix> inverse;       // [A | A^-1]
 };
 
 std::vector<std::uint32_t> MissingSlices(const FoundSet& set, const std::vector<PieceState>& states,
@@ -264,7 +269,7 @@ bool SolveMatrix(Solve& solve, GfKernel kernel) {
     const std::size_t m = solve.missing.size();
     solve.inverse = std::make_unique<GfMatrix>(m, 2 * m, kernel);
     for (std::size_t r = 0; r < m; ++r) {
-        const std::uint32_t exponent = solve.set->recovery[r].exponent;
+        const std::uint32_t exponent = solve.recovery[r].exponent;
         for (std::size_t j = 0; j < m; ++j) {
             solve.inverse->Set(r, j, CodingFactor(solve.missing[j], exponent));
         }
@@ -281,7 +286,7 @@ GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& output
     GfMatrix factors(outputs.size() + 1, solve.inputSlices, kernel);
     const std::size_t scratch = outputs.size();
     for (std::size_t r = 0; r < m; ++r) {
-        const std::uint32_t exponent = solve.set->recovery[r].exponent;
+        const std::uint32_t exponent = solve.recovery[r].exponent;
         for (std::uint32_t i = 0; i < solve.inputSlices; ++i) {
             factors.Set(scratch, i, CodingFactor(i, exponent));
         }
@@ -299,19 +304,82 @@ GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& output
 
 namespace {
 
-// The MD5 of each piece taken for good without a look at its bytes, made from the slices as the
-// coding reads them, so that the common repair reads the pieces once.
-class PieceHasher {
+// Checks the slices of the pieces taken for good from the bytes the coding reads, so that the
+// common repair reads the pieces once. By each slice's CRC32 when the pieces rebuilt here hold
+// every unknown slice of the set: every kept slice then enters every rebuilt slice through an
+// invertible matrix, so a kept slice damaged in a way its CRC misses changes some rebuilt piece
+// (its bytes, or the padding of its last slice, which must come out zero), and the rebuilt
+// piece's MD5 rejects it before it takes its place. Otherwise (the set has files that are none
+// of the pieces, whose rebuilt slices nothing checks) by each piece's MD5.
+class KeptCheck {
   public:
     static constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+    enum class By { Crc, Md5 };
 
-    explicit PieceHasher(std::size_t pieces) : m_md5(pieces) {}
+    KeptCheck(const Solve& solve, By by)
+        : m_solve(solve), m_by(by), m_md5(solve.states.size()), m_crcFailed(solve.inputSlices) {}
 
-    // The hashing of a batch as read, with the piece of each slice (kNoPiece for a recovery
-    // slice), as tasks that run beside the coding: one for each piece's run of slices, which
-    // come in order and together. A batch's tasks end before the next batch's begin.
-    std::vector<std::function<void()>> Tasks(const std::vector<SliceRead>& reads,
-                                             const std::vector<std::size_t>& pieces) {
+    By Kind() const { return m_by; }
+
+    // The checking of a batch as read, with the coding index and piece of each slice (kNoPiece
+    // for a recovery slice), as tasks that run beside the coding. A batch's tasks end before the
+    // next batch's begin.
+    std::vector<std::function<void()>> Tasks(
+        const std::vector<SliceRead>& reads,
+        const std::vector<std::pair<bool, std::uint32_t>>& kinds,
+        const std::vector<std::size_t>& pieces) {
+        return m_by == By::Crc ? CrcTasks(reads, kinds, pieces) : Md5Tasks(reads, pieces);
+    }
+
+    // The slices (coding indices) whose CRC32 did not match, ascending.
+    std::vector<std::uint32_t> FailedSlices() const {
+        std::vector<std::uint32_t> failed;
+        for (std::uint32_t i = 0; i < m_crcFailed.size(); ++i) {
+            if (m_crcFailed[i] != 0) {
+                failed.push_back(i);
+            }
+        }
+        return failed;
+    }
+
+    // Whether each piece taken for good has the set's MD5 (when checked by MD5).
+    bool PiecesMatch(const RepairResult& result) {
+        const auto& states = m_solve.states;
+        for (std::size_t p = 0; m_by == By::Md5 && p < states.size(); ++p) {
+            if (states[p].entry != nullptr && result.pieces[p].condition == PieceCondition::Good &&
+                m_md5[p].Finish() != states[p].entry->md5) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    // One task a slice: each writes only its own slice's mark.
+    std::vector<std::function<void()>> CrcTasks(
+        const std::vector<SliceRead>& reads,
+        const std::vector<std::pair<bool, std::uint32_t>>& kinds,
+        const std::vector<std::size_t>& pieces) {
+        std::vector<std::function<void()>> tasks;
+        for (std::size_t r = 0; r < reads.size(); ++r) {
+            if (pieces[r] == kNoPiece) {
+                continue;
+            }
+            tasks.emplace_back([this, &read = reads[r], index = kinds[r].second, p = pieces[r]] {
+                const PieceState& state = m_solve.states[p];
+                const std::uint32_t crc = Crc32ZeroExtend(Crc32Update(0, read.target, read.size),
+                                                          m_solve.set->sliceSize - read.size);
+                if (crc != state.entry->slices[index - state.firstIndex].crc) {
+                    m_crcFailed[index] = 1;
+                }
+            });
+        }
+        return tasks;
+    }
+
+    // One task for each piece's run of slices, which come in order and together.
+    std::vector<std::function<void()>> Md5Tasks(const std::vector<SliceRead>& reads,
+                                                const std::vector<std::size_t>& pieces) {
         std::vector<std::function<void()>> tasks;
         for (std::size_t i = 0; i < reads.size();) {
             std::size_t end = i + 1;
@@ -330,37 +398,31 @@ class PieceHasher {
         return tasks;
     }
 
-    // Whether each piece taken for good has the set's MD5.
-    bool AllMatch(const std::vector<PieceState>& states, const RepairResult& result) {
-        for (std::size_t p = 0; p < states.size(); ++p) {
-            if (states[p].entry != nullptr && result.pieces[p].condition == PieceCondition::Good &&
-                m_md5[p].Finish() != states[p].entry->md5) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-  private:
+    const Solve& m_solve;
+    By m_by;
     std::vector<Md5> m_md5;
+    std::vector<std::uint8_t> m_crcFailed;  // by coding index
 };
 
 // Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches
-// and hands each batch to the combiner (and to the hasher, if any) while the next one is read:
-// the reading and the hashing run as side tasks of the coding, so every core is busy with one or
-// the other and the pieces are read once.
+// and hands each batch to the combiner (and to the check, if any) while the next one is read:
+// the reading and the checking run as side tasks of the coding, so every core is busy with one
+// or the other and the pieces are read once.
 class InputFeeder {
   public:
     InputFeeder(SliceCombiner& combiner, std::size_t sliceBytes,
                 std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> factor,
-                PieceHasher* hasher)
+                KeptCheck* check)
         : m_combiner(combiner),
-          m_hasher(hasher),
+          m_check(check),
           m_sliceBytes(sliceBytes),
           m_factor(std::move(factor)) {
         const std::size_t batch = combiner.BatchFor(kBatchBytes);
         for (Batch& set : m_batches) {
-            set.buffers.assign(batch, std::vector<std::uint8_t>(sliceBytes));
+            for (std::size_t i = 0; i < batch; ++i) {
+                // Left as allocated: every read fills its slice, padding included.
+                set.buffers.emplace_back(new std::uint8_t[sliceBytes]);
+            }
         }
     }
 
@@ -369,7 +431,7 @@ class InputFeeder {
     FileStatus Take(const std::string& path, std::uint64_t offset, std::uint64_t size,
                     bool recovery, std::uint32_t index, std::size_t piece) {
         Batch& gathering = m_batches[m_gathering];
-        std::uint8_t* buffer = gathering.buffers[gathering.reads.size()].data();
+        std::uint8_t* buffer = gathering.buffers[gathering.reads.size()].get();
         gathering.reads.push_back(
             {&path, offset, static_cast<std::size_t>(size), buffer, m_sliceBytes});
         gathering.kinds.emplace_back(recovery, index);
@@ -387,21 +449,21 @@ class InputFeeder {
 
   private:
     struct Batch {
-        std::vector<std::vector<std::uint8_t>> buffers;
+        std::vector<std::unique_ptr<std::uint8_t[]>> buffers;
         std::vector<SliceRead> reads;
         std::vector<std::pair<bool, std::uint32_t>> kinds;
         std::vector<std::size_t> pieces;
     };
 
-    // Codes and hashes the batch read before while the one gathered is read; then the one
+    // Codes and checks the batch read before while the one gathered is read; then the one
     // gathered is the one read.
     FileStatus Cycle() {
         Batch& ready = m_batches[1 - m_gathering];
         Batch& gathering = m_batches[m_gathering];
         ReadFailure failure;
         std::vector<std::function<void()>> tasks = ReadTasks(gathering.reads, failure);
-        if (m_hasher != nullptr) {
-            for (auto& task : m_hasher->Tasks(ready.reads, ready.pieces)) {
+        if (m_check != nullptr) {
+            for (auto& task : m_check->Tasks(ready.reads, ready.kinds, ready.pieces)) {
                 tasks.push_back(std::move(task));
             }
         }
@@ -423,7 +485,7 @@ class InputFeeder {
     }
 
     SliceCombiner& m_combiner;
-    PieceHasher* m_hasher;
+    KeptCheck* m_check;
     std::size_t m_sliceBytes;
     std::function<std::uint16_t(std::size_t, bool, std::uint32_t)> m_factor;
     Batch m_batches[2];
@@ -446,9 +508,9 @@ bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const 
         }
     }
     for (std::uint32_t r = 0; !failure && r < solve.missing.size(); ++r) {
-        const RecoverySliceRef& slice = solve.set->recovery[r];
+        const RecoverySliceRef& slice = solve.recovery[r];
         failure = feeder.Take(reader.Paths()[slice.file], slice.dataOffset, sliceSize, true, r,
-                              PieceHasher::kNoPiece);
+                              KeptCheck::kNoPiece);
     }
     if (!failure) {
         failure = feeder.Flush();
@@ -460,24 +522,42 @@ bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const 
     return true;
 }
 
-// Writes piece `p` new beside its path from its good slices and the rebuilt ones (outputs
-// `firstOutput` on), checks it against the set's MD5 and renames it into place.
-bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::uint64_t sliceSize,
-                       const SliceCombiner& combiner, std::size_t firstOutput,
-                       const std::function<bool(const std::string&)>& accept,
-                       RepairResult& result) {
-    const std::string temporary = path + ".rebuilt";
-    auto created = File::CreateNew(temporary);
+// A rebuilt piece written new beside its own and checked, waiting to take its place.
+struct StagedPiece {
+    std::size_t piece = 0;
+    std::string temporary;
+    FileIdentity identity;
+    std::uint64_t size = 0;
+};
+
+enum class StageOutcome { Staged, Mismatch, Failed };
+
+// Whether the bytes past `size` in a rebuilt slice are zeros, as the padding they rebuild is.
+bool PaddingIsZero(const std::vector<std::uint8_t>& slice, std::size_t size) {
+    return std::all_of(slice.begin() + static_cast<long>(size), slice.end(),
+                       [](std::uint8_t byte) { return byte == 0; });
+}
+
+// Writes the piece at `path` new beside it, from its good slices and the rebuilt ones (outputs
+// `firstOutput` on), and checks it against the set's MD5. Mismatch when the rebuilt bytes are
+// not the piece's: nothing is left behind then.
+StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
+                               std::uint64_t sliceSize, const SliceCombiner& combiner,
+                               std::size_t firstOutput, StagedPiece& staged, RepairResult& result) {
+    staged.temporary = path + ".rebuilt";
+    staged.size = state.entry->length;
+    auto created = File::CreateNew(staged.temporary);
     if (!created.ok()) {
         result.error = created.error();
-        return false;
+        return StageOutcome::Failed;
     }
     File& out = created.value();
     const auto identity = out.Identity();
     auto old = File::OpenSharedForReading(path);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(sliceSize));
     Md5 md5;
-    FileStatus failure;
+    FileStatus failure = identity.ok() ? FileStatus{} : FileStatus{identity.error()};
+    bool padded = true;
     std::size_t output = firstOutput;
     for (std::uint32_t s = 0; !failure && s < state.goodSlices.size(); ++s) {
         const auto size =
@@ -488,44 +568,111 @@ bool WriteRebuiltPiece(const std::string& path, const PieceState& state, std::ui
             failure = read ? FileStatus{} : FileStatus{FileError{FileErrorCause::Generic, path, 0}};
         } else {
             combiner.CopyOutput(output++, buffer.data());
+            padded = padded && PaddingIsZero(buffer, size);
         }
         md5.Update(buffer.data(), size);
         if (!failure) {
             failure = out.Write(buffer.data(), size);
         }
     }
-    const bool checks = !failure && md5.Finish() == state.entry->md5;
+    const bool checks = !failure && padded && md5.Finish() == state.entry->md5;
     if (checks) {
         failure = out.Flush();
     }
     if (auto closed = out.Close(); !failure) {
         failure = closed;
     }
-    if (old.ok()) {
-        old.value().Close();
+    if (checks && !failure) {
+        staged.identity = identity.value();
+        return StageOutcome::Staged;
     }
-    const bool accepted = checks && !failure && (!accept || accept(temporary));
-    if (!accepted || failure || (failure = RenameOver(temporary, path))) {
-        if (identity.ok() && IdentityOf(temporary) == identity.value()) {
-            RemoveFile(temporary);
+    if (identity.ok()) {
+        // Its size is not known after a failed write: the file we made is known by its identity.
+        if (IdentityOf(staged.temporary) == identity.value()) {
+            RemoveFile(staged.temporary);
         }
-        result.error = failure ? *failure : FileError{FileErrorCause::Generic, path, 0};
-        return false;
     }
-    return !FlushFolderEntries(path);
+    if (failure) {
+        result.error = *failure;
+        return StageOutcome::Failed;
+    }
+    return StageOutcome::Mismatch;
+}
+
+void RemoveStaged(const std::vector<StagedPiece>& staged) {
+    for (const StagedPiece& piece : staged) {
+        RemoveIfSame(piece.temporary, piece.identity, piece.size);
+    }
+}
+
+// Puts every staged piece in its place, once all of them have checked.
+bool PutInPlace(const RepairRequest& request, const std::vector<StagedPiece>& staged,
+                RepairResult& result) {
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        const std::string& path = request.piecePaths[staged[i].piece];
+        FileStatus failure = RenameOver(staged[i].temporary, path);
+        if (!failure) {
+            failure = FlushFolderEntries(path);
+        }
+        if (failure) {
+            RemoveStaged({staged.begin() + static_cast<long>(i), staged.end()});
+            result.error = *failure;
+            return false;
+        }
+        result.pieces[staged[i].piece].rebuilt = true;
+    }
+    return true;
 }
 
 }  // namespace
 
 namespace {
 
-enum class GroupOutcome { Rebuilt, Failed, NotAsPresumed };
+// NotAsPresumed: a piece taken for good did not check (nothing was written); SlicesFailed: some
+// kept slices failed their CRC32 (see KeptCheck::FailedSlices; nothing was written).
+enum class GroupOutcome { Rebuilt, Failed, NotAsPresumed, SlicesFailed };
 
-// Rebuilds the pieces `group` in one pass over the inputs. With a hasher, the pieces taken for
-// good are checked from the same bytes before anything is written.
+// Writes the rebuilt pieces of `group` beside their own, checks every one of them (the set's MD5,
+// then the caller's acceptRebuilt) and only then puts them in place, so that a rebuilt piece
+// that shows the kept slices wrong leaves every piece as it was.
+GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
+                           const std::vector<std::size_t>& group, const SliceCombiner& combiner,
+                           RepairResult& result) {
+    std::vector<StagedPiece> staged;
+    std::size_t firstOutput = 0;
+    for (const std::size_t p : group) {
+        StagedPiece piece{p, {}, {}, 0};
+        const StageOutcome outcome =
+            WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
+                              combiner, firstOutput, piece, result);
+        if (outcome == StageOutcome::Staged) {
+            staged.push_back(piece);
+        }
+        if (outcome == StageOutcome::Staged && request.acceptRebuilt &&
+            !request.acceptRebuilt(p, piece.temporary)) {
+            result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+            RemoveStaged(staged);
+            return GroupOutcome::Failed;
+        }
+        if (outcome != StageOutcome::Staged) {
+            RemoveStaged(staged);
+            if (outcome == StageOutcome::Mismatch) {
+                result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+            }
+            return outcome == StageOutcome::Mismatch ? GroupOutcome::NotAsPresumed
+                                                     : GroupOutcome::Failed;
+        }
+        firstOutput +=
+            std::count(solve.states[p].goodSlices.begin(), solve.states[p].goodSlices.end(), false);
+    }
+    return PutInPlace(request, staged, result) ? GroupOutcome::Rebuilt : GroupOutcome::Failed;
+}
+
+// Rebuilds the pieces `group` in one pass over the inputs. With a check, the slices of the
+// pieces taken for good are checked from the same bytes before anything is written.
 GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& reader,
                           const Solve& solve, const std::vector<std::size_t>& group,
-                          RepairResult& result, PieceHasher* hasher = nullptr) {
+                          RepairResult& result, KeptCheck* check = nullptr) {
     std::vector<std::size_t> outputs;  // positions in solve.missing
     for (const std::size_t p : group) {
         const PieceState& state = solve.states[p];
@@ -546,31 +693,23 @@ GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& read
         [&](std::size_t out, bool recovery, std::uint32_t index) {
             return recovery ? solve.inverse->Get(outputs[out], m + index) : known.Get(out, index);
         },
-        hasher);
+        check);
     if (!FeedInputs(request, reader, solve, feeder, result)) {
         // Nothing is written yet: a piece taken for good that cannot be read is for the slice
         // by slice check to judge.
-        return hasher != nullptr ? GroupOutcome::NotAsPresumed : GroupOutcome::Failed;
+        return check != nullptr ? GroupOutcome::NotAsPresumed : GroupOutcome::Failed;
     }
-    if (hasher != nullptr && !hasher->AllMatch(solve.states, result)) {
+    if (check != nullptr && !check->FailedSlices().empty()) {
+        return GroupOutcome::SlicesFailed;
+    }
+    if (check != nullptr && !check->PiecesMatch(result)) {
         return GroupOutcome::NotAsPresumed;
     }
-    std::size_t firstOutput = 0;
-    for (const std::size_t p : group) {
-        std::function<bool(const std::string&)> accept;
-        if (request.acceptRebuilt) {
-            accept = [&request, p](const std::string& rebuilt) {
-                return request.acceptRebuilt(p, rebuilt);
-            };
-        }
-        if (!WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
-                               combiner, firstOutput, accept, result)) {
-            return GroupOutcome::Failed;
-        }
-        result.pieces[p].rebuilt = true;
-        firstOutput += result.pieces[p].badSlices;
-    }
-    return GroupOutcome::Rebuilt;
+    const GroupOutcome outcome = StageAndPlace(request, solve, group, combiner, result);
+    // With the kept pieces checked by their MD5, a rebuilt piece that does not check is a fault
+    // of the files that nothing here can mend.
+    const bool keptChecked = check == nullptr || check->Kind() == KeptCheck::By::Md5;
+    return outcome == GroupOutcome::NotAsPresumed && keptChecked ? GroupOutcome::Failed : outcome;
 }
 
 // The pieces to rebuild, in groups whose rebuilt slices and factor rows fit the memory limit
@@ -610,9 +749,84 @@ std::uint32_t MostSlicesOfAFile(const FoundSet& set) {
 
 namespace {
 
+// The recovery slices a repair uses, each checked against its packet's MD5 when it is first
+// needed: a repair of a few pieces reads a few recovery slices, not every recovery file. A slice
+// that fails is passed over for the next one found. Every slice is checked at most once, in the
+// order found, so a set of many damaged slices costs one reading of them.
+class RecoveryChoice {
+  public:
+    RecoveryChoice(const PacketReader& reader, const FoundSet& set, unsigned threads)
+        : m_reader(reader), m_set(set), m_threads(threads) {}
+
+    // Slices of distinct exponents, unchecked: the most there can be.
+    std::uint32_t Found() const {
+        std::set<std::uint32_t> exponents;
+        for (const RecoverySliceRef& slice : m_set.recovery) {
+            exponents.insert(Row(slice));
+        }
+        return static_cast<std::uint32_t>(exponents.size());
+    }
+
+    // The first `count` sound slices of distinct exponents in the order found, or all there are
+    // when fewer.
+    std::vector<RecoverySliceRef> First(std::size_t count) {
+        while (m_sound.size() < count && m_next < m_set.recovery.size()) {
+            // As many as are still needed, or more once many were damaged, so that a set of
+            // damaged slices takes few rounds of threads.
+            const std::size_t wanted = std::max(count - m_sound.size(), m_damaged);
+            std::vector<std::size_t> batch;
+            for (; batch.size() < wanted && m_next < m_set.recovery.size(); ++m_next) {
+                if (m_rows.count(Row(m_set.recovery[m_next])) == 0) {
+                    batch.push_back(m_next);
+                }
+            }
+            std::vector<std::uint8_t> sound(batch.size(), 0);
+            ParallelFor(batch.size(), m_threads, [&](std::size_t i) {
+                sound[i] = m_reader.SliceIntact(m_set, m_set.recovery[batch[i]]) ? 1 : 0;
+            });
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                if (sound[i] == 0) {
+                    ++m_damaged;
+                } else if (m_rows.insert(Row(m_set.recovery[batch[i]])).second) {
+                    m_sound.push_back(m_set.recovery[batch[i]]);
+                }
+            }
+        }
+        return {m_sound.begin(),
+                m_sound.begin() + static_cast<long>(std::min(count, m_sound.size()))};
+    }
+
+    // The sound slices of distinct exponents, every slice checked.
+    std::uint32_t Usable() {
+        return static_cast<std::uint32_t>(First(m_set.recovery.size()).size());
+    }
+
+  private:
+    // Exponents equal modulo the group's order give equal rows of the coding matrix.
+    static std::uint32_t Row(const RecoverySliceRef& slice) { return slice.exponent % 65535; }
+
+    const PacketReader& m_reader;
+    const FoundSet& m_set;
+    unsigned m_threads;
+    std::size_t m_next = 0;  // slices before it are checked
+    std::size_t m_damaged = 0;
+    std::vector<RecoverySliceRef> m_sound;  // in the order found
+    std::set<std::uint32_t> m_rows;         // of the sound slices
+};
+
+RepairStatus NotEnough(const FoundSet& set, std::uint32_t usable, RepairResult& result) {
+    result.recoverySlices = usable;
+    result.moreSlicesNeeded = result.missingSlices - usable;
+    const std::uint32_t perPiece = MostSlicesOfAFile(set);
+    result.morePiecesNeeded = (result.moreSlicesNeeded + perPiece - 1) / perPiece;
+    return RepairStatus::NotEnough;
+}
+
 // Numbers the set's slices and finds the unknown ones; then says what cannot be done, or
-// inverts the matrix that solves for them and says nothing.
-std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RepairResult& result) {
+// chooses the recovery slices and inverts the matrix that solves for the unknown ones and says
+// nothing.
+std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RecoveryChoice& choice,
+                                      RepairResult& result) {
     const FoundSet& set = *solve.set;
     std::map<Md5Digest, std::uint32_t> firstIndex;
     solve.missing = MissingSlices(set, solve.states, firstIndex);
@@ -629,13 +843,17 @@ std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RepairResul
     if (solve.missing.empty()) {
         return RepairStatus::AllGood;
     }
-    if (set.recovery.size() < solve.missing.size()) {
-        result.moreSlicesNeeded = result.missingSlices - result.recoverySlices;
-        const std::uint32_t perPiece = MostSlicesOfAFile(set);
-        result.morePiecesNeeded = (result.moreSlicesNeeded + perPiece - 1) / perPiece;
-        return RepairStatus::NotEnough;
+    if (choice.Found() < solve.missing.size()) {
+        return NotEnough(set, choice.Usable(), result);
     }
-    if (solve.missing.size() > kMaxSolvedSlices || !SolveMatrix(solve, kernel)) {
+    if (solve.missing.size() > kMaxSolvedSlices) {
+        return RepairStatus::Unsolvable;
+    }
+    solve.recovery = choice.First(solve.missing.size());
+    if (solve.recovery.size() < solve.missing.size()) {
+        return NotEnough(set, choice.Usable(), result);
+    }
+    if (!SolveMatrix(solve, kernel)) {
         return RepairStatus::Unsolvable;
     }
     return std::nullopt;
@@ -666,37 +884,72 @@ bool PresumeFromSizes(const RepairRequest& request, Solve& solve, RepairResult& 
     return true;
 }
 
+// Whether every file of the set is one of the pieces, so that every unknown slice is rebuilt
+// into a piece that is checked.
+bool EveryFileIsAPiece(const Solve& solve) {
+    return std::all_of(solve.set->fileIds.begin(), solve.set->fileIds.end(), [&](const auto& id) {
+        return std::any_of(solve.states.begin(), solve.states.end(), [&](const PieceState& s) {
+            return s.entry != nullptr && s.entry->id == id;
+        });
+    });
+}
+
+// Marks the slices (coding indices) bad in the pieces that hold them.
+void MarkBad(const std::vector<std::uint32_t>& slices, Solve& solve, RepairResult& result) {
+    for (std::size_t p = 0; p < solve.states.size(); ++p) {
+        PieceState& state = solve.states[p];
+        for (const std::uint32_t index : slices) {
+            if (state.entry != nullptr && index >= state.firstIndex &&
+                index - state.firstIndex < state.goodSlices.size()) {
+                state.goodSlices[index - state.firstIndex] = false;
+                result.pieces[p].condition = PieceCondition::Damaged;
+                result.pieces[p].badSlices = static_cast<std::uint32_t>(
+                    std::count(state.goodSlices.begin(), state.goodSlices.end(), false));
+            }
+        }
+    }
+}
+
 // The common repair, pieces lost and the rest sound, in one read of the pieces: the missing
-// pieces are solved for at once, and the others' MD5s are made from the bytes the coding reads.
-// Nothing is written unless every one of them checks; otherwise (and when the rebuilt slices
-// need more than one round) nothing is decided here.
+// pieces are solved for at once, and the others are checked from the bytes the coding reads
+// (see KeptCheck). Slices that fail their CRC32 are bad, and the pass is made again without
+// them. Nothing is written unless every rebuilt piece checks; otherwise (and when the rebuilt
+// slices need more than one round, or too few recovery slices are left) nothing is decided here.
 std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
-                                            const PacketReader& reader, const Solve& checked,
-                                            RepairResult& result) {
+                                            const PacketReader& reader, RecoveryChoice& choice,
+                                            const Solve& checked, RepairResult& result) {
     Solve solve;
     solve.set = checked.set;
     solve.states = checked.states;
     RepairResult presumed = result;
-    if (!PresumeFromSizes(request, solve, presumed) ||
-        PlanSolve(solve, request.kernel, presumed).has_value()) {
+    if (!PresumeFromSizes(request, solve, presumed)) {
         return std::nullopt;
     }
-    const auto groups = Groups(request, solve, presumed);
-    if (groups.size() != 1) {
-        return std::nullopt;
-    }
-    PieceHasher hasher(solve.states.size());
-    switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &hasher)) {
-        case GroupOutcome::NotAsPresumed:
+    const auto by = EveryFileIsAPiece(solve) ? KeptCheck::By::Crc : KeptCheck::By::Md5;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (PlanSolve(solve, request.kernel, choice, presumed).has_value()) {
             return std::nullopt;
-        case GroupOutcome::Failed:
-            result = std::move(presumed);
-            return RepairStatus::Failed;
-        case GroupOutcome::Rebuilt:
-            break;
+        }
+        const auto groups = Groups(request, solve, presumed);
+        if (groups.size() != 1) {
+            return std::nullopt;
+        }
+        KeptCheck check(solve, by);
+        switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &check)) {
+            case GroupOutcome::NotAsPresumed:
+                return std::nullopt;
+            case GroupOutcome::SlicesFailed:
+                MarkBad(check.FailedSlices(), solve, presumed);
+                continue;
+            case GroupOutcome::Failed:
+                result = std::move(presumed);
+                return RepairStatus::Failed;
+            case GroupOutcome::Rebuilt:
+                result = std::move(presumed);
+                return RepairStatus::Repaired;
+        }
     }
-    result = std::move(presumed);
-    return RepairStatus::Repaired;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -718,7 +971,9 @@ RepairResult RepairPieces(const RepairRequest& request) {
         return result;
     }
     result.creator = set->creator;
-    result.recoverySlices = static_cast<std::uint32_t>(set->recovery.size());
+    RecoveryChoice choice(reader, *set, request.threads);
+    // A check says exactly how many can be rebuilt; a repair checks the slices it uses.
+    result.recoverySlices = request.checkOnly ? choice.Usable() : choice.Found();
     result.slicesPerPiece = MostSlicesOfAFile(*set);
     Solve solve;
     solve.set = &*set;
@@ -731,13 +986,13 @@ RepairResult RepairPieces(const RepairRequest& request) {
         }
     }
     if (!request.checkOnly) {
-        if (const auto status = RepairInOnePass(request, reader, solve, result)) {
+        if (const auto status = RepairInOnePass(request, reader, choice, solve, result)) {
             result.status = *status;
             return result;
         }
     }
     CheckPieces(request, *set, solve.states, result);
-    if (const auto status = PlanSolve(solve, request.kernel, result)) {
+    if (const auto status = PlanSolve(solve, request.kernel, choice, result)) {
         result.status = *status;
         return result;
     }

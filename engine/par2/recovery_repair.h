@@ -51,7 +51,9 @@ struct RepairResult {
     RepairStatus status = RepairStatus::Failed;
     std::vector<PieceRepair> pieces;  // in the order of the request's paths
     std::uint32_t missingSlices = 0;
-    std::uint32_t recoverySlices = 0;    // usable recovery slices found
+    // Usable recovery slices found: every one checked in a check only or when there are too
+    // few; otherwise those of distinct exponents, of which only the ones used were checked.
+    std::uint32_t recoverySlices = 0;
     std::uint32_t moreSlicesNeeded = 0;  // when NotEnough
     std::uint32_t morePiecesNeeded = 0;  // the same in recovery files of one slice each
     std::uint32_t slicesPerPiece = 0;    // the slices of the set's largest file
@@ -69,9 +71,12 @@ inline constexpr std::uint32_t kMaxSolvedSlices = 4096;
 // rest of the work is one pass over the good slices. A rebuilt piece is written new beside the
 // old one, checked against the set's MD5 and only then renamed into its place; a good piece is
 // never written, and when the recovery slices do not suffice nothing is written at all. Names in
-// the set are only compared with the pieces' own names. Memory: the rebuilt slices in rounds of
-// at most memoryLimit, plus two batches of input slices of about 32 MiB each (one coded while
-// the next is read), plus the solve's matrix.
+// the set are only compared with the pieces' own names. A check only (checkOnly) hashes every
+// piece and every recovery slice; a repair checks the pieces it keeps by their slices' CRC32 as
+// the coding reads them (the rebuilt pieces prove the rest) and the recovery slices it uses by
+// their MD5. Memory: the rebuilt slices in rounds of at most memoryLimit, plus two batches of
+// input slices of about 8 MiB each (one coded while the next is read), plus the solve's matrix,
+// plus what the reader holds (at most 64 MiB, see ReadLimits).
 RepairResult RepairPieces(const RepairRequest& request);
 
 }  // namespace kavendrum::par2

@@ -52,11 +52,13 @@ std::vector<std::uint8_t> RecoveryPacket(const Md5Digest& setId, std::uint32_t e
 }
 
 std::optional<FoundSet> ReadBack(const TempFolder& folder, const std::vector<std::uint8_t>& bytes,
-                                 const std::vector<std::string>& names = {"p_1.skf"}) {
+                                 const std::vector<std::string>& names = {"p_1.skf"},
+                                 PacketReader* kept = nullptr) {
     testing::WriteBytes(folder / "x.par2", bytes);
     PacketReader reader;
-    EXPECT_TRUE(reader.AddFile(folder / "x.par2"));
-    return reader.SetFor(names);
+    PacketReader& used = kept != nullptr ? *kept : reader;
+    EXPECT_TRUE(used.AddFile(folder / "x.par2"));
+    return used.SetFor(names);
 }
 
 TEST(Par2FormatTest, WhatIsWrittenReadsBackWhole) {
@@ -86,7 +88,7 @@ TEST(Par2FormatTest, WhatIsWrittenReadsBackWhole) {
 }
 
 // Packets are found anywhere, behind junk and damage; a damaged packet is skipped and its
-// copy elsewhere serves.
+// copy elsewhere serves. A recovery slice is located whole or damaged, and its check tells.
 TEST(Par2FormatTest, DamagedPacketsAreSkippedAndCopiesServe) {
     TempFolder folder;
     const SetDescription set = TwoFiles();
@@ -96,15 +98,39 @@ TEST(Par2FormatTest, DamagedPacketsAreSkippedAndCopiesServe) {
     EXPECT_FALSE(ReadBack(folder, damaged));  // the set lacks a file's description now
     auto recovery = RecoveryPacket(id, 3, 64);
     recovery.back() ^= 1;
-    const auto found = ReadBack(
-        folder, Concat({{1, 2, 3}, damaged, {'P', 'A', 'R', '2'}, recovery, CriticalPackets(set)}));
+    PacketReader reader;
+    const auto found = ReadBack(folder,
+                                Concat({{1, 2, 3},
+                                        damaged,
+                                        {'P', 'A', 'R', '2'},
+                                        recovery,
+                                        CriticalPackets(set),
+                                        RecoveryPacket(id, 3, 64)}),
+                                {"p_1.skf"}, &reader);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->files.size(), 2u);
-    EXPECT_TRUE(found->recovery.empty());
+    ASSERT_EQ(found->recovery.size(), 2u);  // the damaged one does not hide its sound copy
+    EXPECT_FALSE(reader.SliceIntact(*found, found->recovery[0]));
+    EXPECT_TRUE(reader.SliceIntact(*found, found->recovery[1]));
+}
+
+// A recovery packet whose length does not lead to another packet is checked when read: a length
+// damaged to a larger one must not hide the packets it would pass over.
+TEST(Par2FormatTest, ARecoveryPacketOfDoubtfulLengthIsCheckedAtOnce) {
+    TempFolder folder;
+    const SetDescription set = TwoFiles();
+    const Md5Digest id = RecoverySetIdOf(set);
+    auto stretched = RecoveryPacket(id, 4, 64);
+    stretched[8] += 8;  // two words longer: into the next packet
+    const auto found = ReadBack(
+        folder, Concat({CriticalPackets(set), stretched, RecoveryPacket(id, 5, 64), {0, 0, 0, 0}}));
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->recovery.size(), 1u);
+    EXPECT_EQ(found->recovery[0].exponent, 5u);
 }
 
 // Lengths that overrun the file, are not multiples of 4 or shorter than a header, a main packet
-// with more files than it holds, recovery slices of the wrong size and repeated exponents.
+// with more files than it holds, recovery slices of the wrong size.
 TEST(Par2FormatTest, HostileFieldsAreNotBelieved) {
     TempFolder folder;
     const SetDescription set = TwoFiles();
@@ -121,7 +147,7 @@ TEST(Par2FormatTest, HostileFieldsAreNotBelieved) {
         ReadBack(folder, Concat({CriticalPackets(set), RecoveryPacket(id, 1, 60),
                                  RecoveryPacket(id, 2, 64), RecoveryPacket(id, 65537, 64)}));
     ASSERT_TRUE(found);
-    ASSERT_EQ(found->recovery.size(), 1u);  // 60 bytes is no slice; 65537 repeats 2
+    ASSERT_EQ(found->recovery.size(), 2u);  // 60 bytes is no slice
     EXPECT_EQ(found->recovery[0].exponent, 2u);
 }
 

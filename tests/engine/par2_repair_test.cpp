@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/io/crc32.h"
+#include "engine/io/file_system.h"
+#include "engine/par2/par2_format.h"
+#include "engine/par2/recovery_files.h"
+#include "engine/par2/recovery_repair.h"
+#ifndef _WIN32
+#include "support/hang_guard.h"
+#endif
+#include "support/temp_folder.h"
+
+namespace kavendrum::par2 {
+namespace {
+
+using testing::TempFolder;
+
+// Pieces of 10000 bytes (two slices of 5000 each) cut from random bytes, with their recovery
+// files; the last piece may be shorter.
+class Pieces {
+  public:
+    Pieces(std::uint64_t total, std::uint32_t wanted, std::uint32_t seed = 1) {
+        const auto bytes = testing::RandomBytes(static_cast<std::size_t>(total), seed);
+        for (std::uint64_t at = 0; at < total; at += kPieceSize) {
+            const auto end = static_cast<long>(std::min(total, at + kPieceSize));
+            m_pieces.emplace_back(bytes.begin() + static_cast<long>(at), bytes.begin() + end);
+            testing::WriteBytes(Path(m_pieces.size() - 1), m_pieces.back());
+        }
+        RecoveryRequest request;
+        request.folder = m_folder.path();
+        request.baseName = "x";
+        request.pieceSize = kPieceSize;
+        request.wantedPieces = wanted;
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            request.pieceNames.push_back(Name(i));
+            request.pieceSizes.push_back(m_pieces[i].size());
+        }
+        const RecoveryResult made = CreateRecoveryFiles(request);
+        EXPECT_EQ(made.status, RecoveryStatus::Written);
+        EXPECT_EQ(made.plan.sliceSize, kSliceSize);
+    }
+
+    static constexpr std::uint64_t kPieceSize = 10000;
+    static constexpr std::uint64_t kSliceSize = 5000;
+
+    std::string Name(std::size_t i) const { return "x_" + std::to_string(i + 1) + ".skf"; }
+    std::string Path(std::size_t i) const { return m_folder / Name(i); }
+    const std::vector<char>& Bytes(std::size_t i) const { return m_pieces[i]; }
+
+    RepairRequest Repair() const {
+        RepairRequest request;
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            request.piecePaths.push_back(Path(i));
+        }
+        request.recoveryPaths = RecoveryFiles();
+        return request;
+    }
+    std::vector<std::string> RecoveryFiles() const {
+        std::vector<std::string> paths;
+        ListFolder(m_folder.path(), [&](const std::string& name) {
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0) {
+                paths.push_back(m_folder / name);
+            }
+        });
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    std::set<std::string> FolderNames() const {
+        std::set<std::string> names;
+        ListFolder(m_folder.path(), [&](const std::string& name) { names.insert(name); });
+        return names;
+    }
+
+    void Lose(std::size_t i) { RemoveFile(Path(i)); }
+    void Put(std::size_t i, const std::vector<char>& bytes) { testing::WriteBytes(Path(i), bytes); }
+    bool Intact() const {
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            if (!testing::Exists(Path(i)) || testing::ReadBytes(Path(i)) != m_pieces[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const TempFolder& Folder() const { return m_folder; }
+
+  private:
+    TempFolder m_folder;
+    std::vector<std::vector<char>> m_pieces;
+};
+
+// The part of the CRC32 that is linear in the bytes: crc(a ^ b) = crc(a) ^ crc(b) ^ crc(zeros).
+std::uint32_t LinearCrc(const std::vector<char>& delta) {
+    const std::vector<char> zeros(delta.size(), 0);
+    return Crc32Of(delta.data(), delta.size()) ^ Crc32Of(zeros.data(), zeros.size());
+}
+
+// Flips byte `at` of the slice [start, start + length) of `bytes` and then the bits among the
+// four bytes at `fix` that bring the slice's CRC32 back to what it was: damage its CRC misses.
+void DamageKeepingCrc(std::vector<char>& bytes, std::size_t start, std::size_t length,
+                      std::size_t at, std::size_t fix) {
+    std::vector<char> delta(length, 0);
+    delta[at - start] = 0x5A;
+    std::uint32_t target = LinearCrc(delta);
+    // Gaussian elimination over GF(2): the 32 bits at `fix` move the CRC through an invertible map.
+    std::array<std::uint32_t, 32> basis{};
+    std::array<std::uint32_t, 32> uses{};
+    for (unsigned bit = 0; bit < 32; ++bit) {
+        std::vector<char> one(length, 0);
+        one[fix - start + bit / 8] = static_cast<char>(1 << (bit % 8));
+        std::uint32_t value = LinearCrc(one);
+        std::uint32_t used = 1u << bit;
+        for (int b = 31; b >= 0 && value != 0; --b) {
+            if ((value >> b & 1) == 0) {
+                continue;
+            }
+            if (basis[b] == 0) {
+                basis[b] = value;
+                uses[b] = used;
+                break;
+            }
+            value ^= basis[b];
+            used ^= uses[b];
+        }
+    }
+    std::uint32_t flips = 0;
+    for (int b = 31; b >= 0; --b) {
+        if ((target >> b & 1) != 0) {
+            ASSERT_NE(basis[b], 0u);
+            target ^= basis[b];
+            flips ^= uses[b];
+        }
+    }
+    const std::uint32_t before = Crc32Of(bytes.data() + start, length);
+    bytes[at] ^= 0x5A;
+    for (unsigned bit = 0; bit < 32; ++bit) {
+        if ((flips >> bit & 1) != 0) {
+            bytes[fix + bit / 8] ^= static_cast<char>(1 << (bit % 8));
+        }
+    }
+    ASSERT_EQ(Crc32Of(bytes.data() + start, length), before);
+}
+
+// Flips a byte of the recovery data in the file at `path`, leaving its other packets whole.
+void DamageRecoveryData(const std::string& path) {
+    auto bytes = testing::ReadBytes(path);
+    const char type[] = "PAR 2.0\0RecvSlic";
+    const auto at = std::search(bytes.begin(), bytes.end(), type, type + 16);
+    ASSERT_NE(at, bytes.end());
+    *(at - 48 + kRecoveryPrefixBytes + 100) ^= 1;
+    testing::WriteBytes(path, bytes);
+}
+
+// Pieces read for the coding are checked by the CRC32 of their slices: a piece whose last slice
+// is short (padded with zeros for its CRC) counts as good and is left alone, and a piece damaged
+// at its own size is found, rebuilt when there is enough and otherwise left as it is.
+TEST(RepairTest, KeptPiecesAreCheckedByTheirSlicesAsTheCodingReadsThem) {
+    for (const std::uint32_t wanted : {1u, 2u}) {
+        Pieces set(3 * Pieces::kPieceSize + 2345, wanted, wanted);
+        set.Lose(0);
+        const auto before = IdentityOf(set.Path(2));
+        RepairResult repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.status, RepairStatus::Repaired);
+        EXPECT_TRUE(set.Intact());
+        EXPECT_EQ(repaired.pieces[3].condition, PieceCondition::Good);
+        EXPECT_FALSE(repaired.pieces[3].rebuilt);
+        EXPECT_EQ(IdentityOf(set.Path(2)), before);
+
+        set.Lose(0);
+        auto damaged = set.Bytes(3);
+        damaged[2000] ^= 1;
+        set.Put(3, damaged);
+        const auto names = set.FolderNames();
+        repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.pieces[3].condition, PieceCondition::Damaged);
+        EXPECT_EQ(repaired.pieces[3].badSlices, 1u);
+        EXPECT_EQ(IdentityOf(set.Path(2)), before);
+        if (wanted == 1) {
+            EXPECT_EQ(repaired.status, RepairStatus::NotEnough);
+            EXPECT_EQ(repaired.moreSlicesNeeded, 1u);
+            EXPECT_EQ(testing::ReadBytes(set.Path(3)), damaged);
+            EXPECT_EQ(set.FolderNames(), names);  // nothing written, nothing left behind
+        } else {
+            EXPECT_EQ(repaired.status, RepairStatus::Repaired);
+            EXPECT_TRUE(set.Intact());
+        }
+    }
+}
+
+// Damage that a slice's CRC32 misses changes the rebuilt slices: in the bytes of a rebuilt piece,
+// which then fails its MD5, or, where the rebuilt slice is the short last one, only in its
+// padding, which must come out zero. Either way nothing is put in place from that pass; the
+// pieces are then checked by their MD5, and the repair ends as it would have with the damage
+// seen at once.
+TEST(RepairTest, DamageThatACrcMissesIsCaughtByTheRebuiltPieces) {
+    struct Case {
+        std::size_t lost, damaged, at, fix;
+        std::uint32_t wanted;
+    };
+    // The damage and the four bytes that hide it from the CRC lie in the first slice of the
+    // damaged piece; in the last two cases beyond the 2345 bytes of the lost last piece.
+    for (const Case& c : {Case{0, 2, 1000, 1200, 2}, Case{0, 2, 1000, 1200, 1},
+                          Case{3, 1, 3000, 4000, 1}, Case{3, 1, 3000, 4000, 2}}) {
+        Pieces set(3 * Pieces::kPieceSize + 2345, c.wanted, 7);
+        set.Lose(c.lost);
+        auto damaged = set.Bytes(c.damaged);
+        DamageKeepingCrc(damaged, 0, Pieces::kSliceSize, c.at, c.fix);
+        set.Put(c.damaged, damaged);
+        const auto names = set.FolderNames();
+        const RepairResult repaired = RepairPieces(set.Repair());
+        EXPECT_EQ(repaired.pieces[c.damaged].condition, PieceCondition::Damaged) << c.at;
+        EXPECT_EQ(repaired.pieces[c.damaged].badSlices, 1u);
+        const bool enough = c.wanted * 2 >= (c.lost == 3 ? 1u : 2u) + 1u;
+        if (enough) {
+            EXPECT_EQ(repaired.status, RepairStatus::Repaired);
+            EXPECT_TRUE(set.Intact());
+        } else {
+            EXPECT_EQ(repaired.status, RepairStatus::NotEnough);
+            EXPECT_FALSE(testing::Exists(set.Path(c.lost)));
+            EXPECT_EQ(testing::ReadBytes(set.Path(c.damaged)), damaged);
+        }
+        auto expected = names;
+        expected.insert(set.Name(c.lost));
+        EXPECT_EQ(set.FolderNames(), enough ? expected : names);
+    }
+}
+
+// Only the recovery slices used are checked: one that fails its packet's MD5 is passed over for
+// the next, a copy of one already chosen is no second row, and when too few are sound the repair
+// says how many, having written nothing.
+TEST(RepairTest, ARecoverySliceThatFailsItsCheckIsPassedOverForTheNext) {
+    Pieces set(6 * Pieces::kPieceSize, 2);
+    const std::vector<std::string> volumes = set.RecoveryFiles();
+    ASSERT_EQ(volumes.size(), 5u);  // x.par2, then four volumes of one slice each
+    testing::WriteBytes(set.Folder() / "x.copy.par2", testing::ReadBytes(volumes[1]));
+    DamageRecoveryData(volumes[2]);
+    DamageRecoveryData(volumes[3]);
+    set.Lose(4);
+    RepairRequest request = set.Repair();
+    // The copy of the first volume comes right after it, the damaged ones before the last.
+    request.recoveryPaths = {volumes[0], volumes[1], set.Folder() / "x.copy.par2",
+                             volumes[2], volumes[3], volumes[4]};
+    const RepairResult repaired = RepairPieces(request);
+    EXPECT_EQ(repaired.status, RepairStatus::Repaired);
+    EXPECT_TRUE(set.Intact());
+
+    DamageRecoveryData(volumes[4]);
+    set.Lose(4);
+    const auto names = set.FolderNames();
+    const RepairResult short1 = RepairPieces(request);
+    EXPECT_EQ(short1.status, RepairStatus::NotEnough);
+    EXPECT_EQ(short1.recoverySlices, 1u);
+    EXPECT_EQ(short1.moreSlicesNeeded, 1u);
+    EXPECT_EQ(set.FolderNames(), names);
+    request.checkOnly = true;
+    EXPECT_EQ(RepairPieces(request).recoverySlices, 1u);
+}
+
+// A set whose recovery file holds many damaged slices (each of them whole in its length, so
+// none is read when the files are) costs one check of each, in few rounds, and ends in
+// NotEnough; a reader keeps no more of them than its limit allows.
+TEST(RepairTest, ManyDamagedRecoverySlicesAreCheckedOnceWithinTheLimits) {
+#ifndef _WIN32
+    testing::HangGuard guard(30);
+#endif
+    TempFolder folder;
+    const std::vector<char> piece = testing::RandomBytes(8, 3);
+    testing::WriteBytes(folder / "p.skf", piece);
+    SetDescription description;
+    description.sliceSize = 4;
+    FileEntry file;
+    file.name = "p.skf";
+    file.length = 8;
+    file.md5 = Md5Of(piece.data(), 8);
+    file.md5Of16k = file.md5;
+    file.id = FileIdOf(file.md5Of16k, 8, file.name);
+    file.slices = {{Md5Of(piece.data(), 4), Crc32Of(piece.data(), 4)},
+                   {Md5Of(piece.data() + 4, 4), Crc32Of(piece.data() + 4, 4)}};
+    description.files = {file};
+    const Md5Digest id = RecoverySetIdOf(description);
+    std::vector<std::uint8_t> bytes = CriticalPackets(description);
+    constexpr std::uint32_t kSlices = 40000;
+    for (std::uint32_t exponent = 0; exponent < kSlices; ++exponent) {
+        const std::uint8_t data[4] = {1, 2, 3, 4};
+        auto prefix = RecoveryPacketPrefix(id, exponent, data, sizeof data);
+        prefix[20] ^= 1;  // its MD5
+        bytes.insert(bytes.end(), prefix.begin(), prefix.end());
+        bytes.insert(bytes.end(), data, data + sizeof data);
+    }
+    testing::WriteBytes(folder / "p.par2", bytes);
+    RemoveFile(folder / "p.skf");
+
+    RepairRequest request;
+    request.piecePaths = {folder / "p.skf"};
+    request.recoveryPaths = {folder / "p.par2"};
+    const RepairResult result = RepairPieces(request);
+    EXPECT_EQ(result.status, RepairStatus::NotEnough);
+    EXPECT_EQ(result.recoverySlices, 0u);
+    EXPECT_EQ(result.moreSlicesNeeded, 2u);
+    EXPECT_FALSE(testing::Exists(folder / "p.skf"));
+
+    ReadLimits limits;
+    limits.maxHeldBytes = 256 << 10;
+    PacketReader reader(limits);
+    ASSERT_TRUE(reader.AddFile(folder / "p.par2"));
+    const auto found = reader.SetFor({"p.skf"});
+    ASSERT_TRUE(found);
+    EXPECT_GT(found->recovery.size(), 0u);
+    EXPECT_LT(found->recovery.size() * sizeof(RecoverySliceRef), limits.maxHeldBytes);
+}
+
+}  // namespace
+}  // namespace kavendrum::par2
