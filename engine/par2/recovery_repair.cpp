@@ -526,8 +526,7 @@ bool FeedInputs(const RepairRequest& request, const PacketReader& reader, const 
 struct StagedPiece {
     std::size_t piece = 0;
     std::string temporary;
-    FileIdentity identity;
-    std::uint64_t size = 0;
+    FileStamp written;  // the file made at `temporary`, for its removal
 };
 
 enum class StageOutcome { Staged, Mismatch, Failed };
@@ -545,7 +544,6 @@ StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
                                std::uint64_t sliceSize, const SliceCombiner& combiner,
                                std::size_t firstOutput, StagedPiece& staged, RepairResult& result) {
     staged.temporary = path + ".rebuilt";
-    staged.size = state.entry->length;
     auto created = File::CreateNew(staged.temporary);
     if (!created.ok()) {
         result.error = created.error();
@@ -553,6 +551,7 @@ StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
     }
     File& out = created.value();
     const auto identity = out.Identity();
+    const std::string generation = out.Generation();
     auto old = File::OpenSharedForReading(path);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(sliceSize));
     Md5 md5;
@@ -579,18 +578,19 @@ StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
     if (checks) {
         failure = out.Flush();
     }
+    // How far the file got, so that the very file made here is the one removed if it fails.
+    const auto reached = out.Length();
     if (auto closed = out.Close(); !failure) {
         failure = closed;
     }
+    if (identity.ok() && reached.ok()) {
+        staged.written = FileStamp{identity.value(), reached.value(), generation};
+    }
     if (checks && !failure) {
-        staged.identity = identity.value();
         return StageOutcome::Staged;
     }
-    if (identity.ok()) {
-        // Its size is not known after a failed write: the file we made is known by its identity.
-        if (IdentityOf(staged.temporary) == identity.value()) {
-            RemoveFile(staged.temporary);
-        }
+    if (identity.ok() && reached.ok()) {
+        (void)RemoveIfSame(staged.temporary, staged.written);
     }
     if (failure) {
         result.error = *failure;
@@ -601,7 +601,7 @@ StageOutcome WriteRebuiltPiece(const std::string& path, const PieceState& state,
 
 void RemoveStaged(const std::vector<StagedPiece>& staged) {
     for (const StagedPiece& piece : staged) {
-        RemoveIfSame(piece.temporary, piece.identity, piece.size);
+        (void)RemoveIfSame(piece.temporary, piece.written);
     }
 }
 
@@ -641,7 +641,7 @@ GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
     std::vector<StagedPiece> staged;
     std::size_t firstOutput = 0;
     for (const std::size_t p : group) {
-        StagedPiece piece{p, {}, {}, 0};
+        StagedPiece piece{p, {}, {}};
         const StageOutcome outcome =
             WriteRebuiltPiece(request.piecePaths[p], solve.states[p], solve.set->sliceSize,
                               combiner, firstOutput, piece, result);
