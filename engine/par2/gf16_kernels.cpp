@@ -1,5 +1,6 @@
 #include "engine/par2/gf16_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/par2/gf16.h"
@@ -19,6 +20,10 @@ namespace kavendrum::par2 {
 namespace {
 
 constexpr std::size_t kHalf = kGfBlockBytes / 2;
+// Outputs that the multi-output kernels share each source load among.
+constexpr std::size_t kGroupOutputs = 4;
+// The words of a factor's two bit-matrix operands.
+constexpr std::size_t kGfniLaneWords = 16;
 
 void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
                     const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
@@ -228,10 +233,10 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddMany(
 
 // Several outputs over many sources: each source block is loaded and has its halves swapped
 // once for all the outputs of a group, so the bit-matrix products, two a block and output, are
-// nearly all the loop does.
-template <std::size_t Outputs, std::size_t Tile>
+// nearly all the loop does. `lanesOf(i, o)` gives the two operands of source i for output o.
+template <std::size_t Outputs, std::size_t Tile, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void GfniGroupTile(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
     std::size_t count, std::size_t offset) {
     __m512i acc[Outputs][Tile];
 #pragma GCC unroll 16
@@ -252,7 +257,7 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
         }
 #pragma GCC unroll 16
         for (std::size_t o = 0; o < Outputs; ++o) {
-            const std::uint64_t* lanes = multipliers[o * count + i].Lanes();
+            const std::uint64_t* lanes = lanesOf(i, o);
             const __m512i same = _mm512_loadu_si512(lanes);
             const __m512i cross = _mm512_loadu_si512(lanes + 8);
 #pragma GCC unroll 16
@@ -272,21 +277,54 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
     }
 }
 
-// Four outputs at a time, four blocks of each in registers: sixteen sums, the four blocks of a
-// source and their swapped halves fill the 32 vector registers without spilling.
-constexpr std::size_t kGroupOutputs = 4;
+// Four blocks of each output of a group in registers: sixteen sums, the four blocks of a source
+// and their swapped halves fill the 32 vector registers without spilling.
 constexpr std::size_t kGroupTile = 4;
 
+// A grid group's operands: source by source, the group's outputs side by side.
+template <std::size_t Outputs>
+struct GridLanes {
+    const std::uint64_t* base;
+    const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
+        return base + (i * Outputs + o) * kGfniLaneWords;
+    }
+};
+
+template <std::size_t Outputs, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
     std::size_t count, std::size_t blocks) {
     std::size_t block = 0;
     for (; block + kGroupTile <= blocks; block += kGroupTile) {
-        GfniGroupTile<kGroupOutputs, kGroupTile>(dsts, sources, multipliers, count,
-                                                 block * kGfBlockBytes);
+        GfniGroupTile<Outputs, kGroupTile>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
     }
     for (; block < blocks; ++block) {
-        GfniGroupTile<kGroupOutputs, 1>(dsts, sources, multipliers, count, block * kGfBlockBytes);
+        GfniGroupTile<Outputs, 1>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
+    }
+}
+
+// A grid's outputs in groups of four, the last group smaller; each group's operands lie
+// together, source by source.
+__attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGrid(
+    std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
+    std::size_t count, const std::uint64_t* lanes, std::size_t blocks) {
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = lanes + first * count * kGfniLaneWords;
+        switch (group) {
+            case 4:
+                GfniMulAddGroup<4>(dsts + first, sources, GridLanes<4>{base}, count, blocks);
+                break;
+            case 3:
+                GfniMulAddGroup<3>(dsts + first, sources, GridLanes<3>{base}, count, blocks);
+                break;
+            case 2:
+                GfniMulAddGroup<2>(dsts + first, sources, GridLanes<2>{base}, count, blocks);
+                break;
+            default:
+                GfniMulAddGroup<1>(dsts + first, sources, GridLanes<1>{base}, count, blocks);
+                break;
+        }
     }
 }
 
@@ -296,20 +334,52 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
 
 #endif
 
+// Bit c of byte r goes to bit r of byte c.
+std::uint64_t Transpose8x8(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    return x ^ t ^ (t << 28);
+}
+
 // The 8x8 matrix that maps input bits `inShift` .. +7 of a word to output bits `outShift` .. +7
 // of its product with the factor whose products with single bits are `columns`, laid out as the
-// bit-matrix instruction reads it: the byte for output bit i sits at byte 7 - i.
+// bit-matrix instruction reads it: the byte for output bit i sits at byte 7 - i, and holds that
+// output bit of each input bit's product.
 std::uint64_t BitMatrix(const std::uint16_t* columns, int inShift, int outShift) {
-    std::uint64_t matrix = 0;
-    for (int out = 0; out < 8; ++out) {
-        std::uint64_t row = 0;
-        for (int in = 0; in < 8; ++in) {
-            row |= static_cast<std::uint64_t>((columns[in + inShift] >> (out + outShift)) & 1)
-                   << in;
-        }
-        matrix |= row << (8 * (7 - out));
+    std::uint64_t byInput = 0;
+    for (int in = 0; in < 8; ++in) {
+        byInput |= static_cast<std::uint64_t>((columns[in + inShift] >> outShift) & 0xFF)
+                   << (8 * in);
     }
-    return matrix;
+    return __builtin_bswap64(Transpose8x8(byInput));
+}
+
+// The factor as four bit matrices: low from low, low from high, high from low, high from high.
+// Grids of factors make thousands of them for every batch of inputs, so the products with single
+// bits come from doubling rather than from the tables.
+void FactorMatrices(std::uint16_t factor, std::uint64_t* matrices) {
+    std::uint16_t columns[16];
+    std::uint32_t column = factor;
+    for (int bit = 0; bit < 16; ++bit) {
+        columns[bit] = static_cast<std::uint16_t>(column);
+        column = (column << 1) ^ ((column & 0x8000) != 0 ? 0x1100B : 0);
+    }
+    matrices[0] = BitMatrix(columns, 0, 0);
+    matrices[1] = BitMatrix(columns, 8, 0);
+    matrices[2] = BitMatrix(columns, 0, 8);
+    matrices[3] = BitMatrix(columns, 8, 8);
+}
+
+// The matrices as the kernel's two operands: for a block as it is (low from low, high from
+// high), then for the block with its halves swapped.
+void MatrixLanes(const std::uint64_t* matrices, std::uint64_t* lanes) {
+    for (int lane = 0; lane < 8; ++lane) {
+        lanes[lane] = matrices[lane < 4 ? 0 : 3];
+        lanes[8 + lane] = matrices[lane < 4 ? 1 : 2];
+    }
 }
 
 bool Supports(GfKernel kernel) {
@@ -479,21 +549,10 @@ GfMultiplier::GfMultiplier(GfKernel kernel, std::uint16_t factor)
                 m_bytes[256 + b] = Gf16::Multiply(factor, static_cast<std::uint16_t>(b << 8));
             }
             break;
-        case GfKernel::Gfni: {
-            std::uint16_t columns[16];
-            for (int bit = 0; bit < 16; ++bit) {
-                columns[bit] = Gf16::Multiply(factor, static_cast<std::uint16_t>(1u << bit));
-            }
-            m_matrices[0] = BitMatrix(columns, 0, 0);
-            m_matrices[1] = BitMatrix(columns, 8, 0);
-            m_matrices[2] = BitMatrix(columns, 0, 8);
-            m_matrices[3] = BitMatrix(columns, 8, 8);
-            for (int lane = 0; lane < 8; ++lane) {
-                m_lanes[lane] = m_matrices[lane < 4 ? 0 : 3];
-                m_lanes[8 + lane] = m_matrices[lane < 4 ? 1 : 2];
-            }
+        case GfKernel::Gfni:
+            FactorMatrices(factor, m_matrices);
+            MatrixLanes(m_matrices, m_lanes);
             break;
-        }
         default:
             for (int position = 0; position < 4; ++position) {
                 for (std::uint32_t n = 0; n < 16; ++n) {
@@ -533,7 +592,11 @@ void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
 #if KAVENDRUM_WIDE_KERNELS
     if (count > 0 && multipliers[0].Kernel() == GfKernel::Gfni) {
         for (; out + kGroupOutputs <= outputs; out += kGroupOutputs) {
-            GfniMulAddGroup(dsts + out, sources, multipliers + out * count, count, blocks);
+            const GfMultiplier* group = multipliers + out * count;
+            const auto lanesOf = [group, count](std::size_t i, std::size_t o) {
+                return group[o * count + i].Lanes();
+            };
+            GfniMulAddGroup<kGroupOutputs>(dsts + out, sources, lanesOf, count, blocks);
         }
     }
 #endif
@@ -555,6 +618,47 @@ void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
     for (std::size_t i = 0; i < count; ++i) {
         multipliers[i].MulAdd(dst, sources[i], blocks);
     }
+}
+
+GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sources,
+                           const Factor& factor)
+    : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable),
+      m_outputs(outputs),
+      m_sources(sources) {
+    if (m_kernel != GfKernel::Gfni) {
+        m_multipliers.reserve(outputs * sources);
+        for (std::size_t o = 0; o < outputs; ++o) {
+            for (std::size_t i = 0; i < sources; ++i) {
+                m_multipliers.emplace_back(m_kernel, factor(o, i));
+            }
+        }
+        return;
+    }
+    m_lanes.resize(outputs * sources * kGfniLaneWords);
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        std::uint64_t* base = m_lanes.data() + first * sources * kGfniLaneWords;
+        for (std::size_t i = 0; i < sources; ++i) {
+            for (std::size_t o = 0; o < group; ++o) {
+                std::uint64_t matrices[4];
+                FactorMatrices(factor(first + o, i), matrices);
+                MatrixLanes(matrices, base + (i * group + o) * kGfniLaneWords);
+            }
+        }
+    }
+}
+
+void GfFactorGrid::MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* sources,
+                          std::size_t blocks) const {
+    if (m_outputs == 0 || m_sources == 0) {
+        return;
+    }
+#if KAVENDRUM_WIDE_KERNELS
+    if (m_kernel == GfKernel::Gfni) {
+        return GfniMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+#endif
+    MulAddOutputs(dsts, m_outputs, sources, m_multipliers.data(), m_sources, blocks);
 }
 
 }  // namespace kavendrum::par2
