@@ -24,6 +24,8 @@ constexpr std::size_t kHalf = kGfBlockBytes / 2;
 constexpr std::size_t kGroupOutputs = 4;
 // The words of a factor's two bit-matrix operands.
 constexpr std::size_t kGfniLaneWords = 16;
+// The words of a factor's four 64-byte tables for the AVX-512 byte shuffles.
+constexpr std::size_t kShuffleTableWords = 32;
 
 void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
                     const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
@@ -282,13 +284,15 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
 constexpr std::size_t kGroupTile = 4;
 
 // A grid group's operands: source by source, the group's outputs side by side.
-template <std::size_t Outputs>
-struct GridLanes {
+template <std::size_t Outputs, std::size_t Words>
+struct GridOperands {
     const std::uint64_t* base;
     const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
-        return base + (i * Outputs + o) * kGfniLaneWords;
+        return base + (i * Outputs + o) * Words;
     }
 };
+template <std::size_t Outputs>
+using GridLanes = GridOperands<Outputs, kGfniLaneWords>;
 
 template <std::size_t Outputs, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
@@ -323,6 +327,109 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGrid(
                 break;
             default:
                 GfniMulAddGroup<1>(dsts + first, sources, GridLanes<1>{base}, count, blocks);
+                break;
+        }
+    }
+}
+
+// The byte-shuffle kernel over several outputs: each source block is loaded, has its halves
+// swapped and is split into its four nibble vectors once for all the outputs of a group; each
+// output then takes four shuffles through its factor's tables. `tablesOf(i, o)` gives the four
+// 64-byte tables of source i for output o, in the order of Avx512MulAdd's.
+template <std::size_t Outputs, std::size_t Tile, typename TablesOf>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void ShuffleGroupTile(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t offset) {
+    const __m512i mask = _mm512_set1_epi8(0x0F);
+    __m512i acc[Outputs][Tile];
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            acc[o][k] = _mm512_loadu_si512(dsts[o] + offset + k * kGfBlockBytes);
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* src = sources[i] + offset;
+        __m512i nibbles[Tile][4];
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            const __m512i x = _mm512_loadu_si512(src + k * kGfBlockBytes);
+            const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
+            nibbles[k][0] = _mm512_and_si512(x, mask);
+            nibbles[k][1] = _mm512_and_si512(_mm512_srli_epi16(x, 4), mask);
+            nibbles[k][2] = _mm512_and_si512(swapped, mask);
+            nibbles[k][3] = _mm512_and_si512(_mm512_srli_epi16(swapped, 4), mask);
+        }
+#pragma GCC unroll 16
+        for (std::size_t o = 0; o < Outputs; ++o) {
+            const std::uint64_t* tables = tablesOf(i, o);
+            __m512i t[4];
+#pragma GCC unroll 4
+            for (std::size_t j = 0; j < 4; ++j) {
+                t[j] = _mm512_loadu_si512(tables + 8 * j);
+            }
+#pragma GCC unroll 16
+            for (std::size_t k = 0; k < Tile; ++k) {
+                const __m512i sum =
+                    _mm512_ternarylogic_epi32(acc[o][k], _mm512_shuffle_epi8(t[0], nibbles[k][0]),
+                                              _mm512_shuffle_epi8(t[1], nibbles[k][1]), 0x96);
+                acc[o][k] =
+                    _mm512_ternarylogic_epi32(sum, _mm512_shuffle_epi8(t[2], nibbles[k][2]),
+                                              _mm512_shuffle_epi8(t[3], nibbles[k][3]), 0x96);
+            }
+        }
+    }
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            _mm512_storeu_si512(dsts[o] + offset + k * kGfBlockBytes, acc[o][k]);
+        }
+    }
+}
+
+// Two blocks of each output of a group in registers: eight sums, eight nibble vectors and a
+// factor's four tables leave room for the temporaries in the 32 vector registers.
+constexpr std::size_t kShuffleTile = 2;
+
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGroup(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t blocks) {
+    std::size_t block = 0;
+    for (; block + kShuffleTile <= blocks; block += kShuffleTile) {
+        ShuffleGroupTile<Outputs, kShuffleTile>(dsts, sources, tablesOf, count,
+                                                block * kGfBlockBytes);
+    }
+    for (; block < blocks; ++block) {
+        ShuffleGroupTile<Outputs, 1>(dsts, sources, tablesOf, count, block * kGfBlockBytes);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGrid(
+    std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
+    std::size_t count, const std::uint64_t* tables, std::size_t blocks) {
+    constexpr std::size_t words = kShuffleTableWords;
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = tables + first * count * words;
+        switch (group) {
+            case 4:
+                ShuffleMulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
+                                      blocks);
+                break;
+            case 3:
+                ShuffleMulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
+                                      blocks);
+                break;
+            case 2:
+                ShuffleMulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
+                                      blocks);
+                break;
+            default:
+                ShuffleMulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
+                                      blocks);
                 break;
         }
     }
@@ -379,6 +486,39 @@ void MatrixLanes(const std::uint64_t* matrices, std::uint64_t* lanes) {
     for (int lane = 0; lane < 8; ++lane) {
         lanes[lane] = matrices[lane < 4 ? 0 : 3];
         lanes[8 + lane] = matrices[lane < 4 ? 1 : 2];
+    }
+}
+
+// The factor's four 64-byte shuffle tables, as Avx512MulAdd makes them: the products of each
+// nibble position's 16 values, low bytes in the two lanes that hold a block's low bytes and high
+// bytes in the other two, for the block as it is and with its halves swapped.
+void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+    std::uint16_t columns[16];
+    std::uint32_t column = factor;
+    for (int bit = 0; bit < 16; ++bit) {
+        columns[bit] = static_cast<std::uint16_t>(column);
+        column = (column << 1) ^ ((column & 0x8000) != 0 ? 0x1100B : 0);
+    }
+    std::uint16_t products[4][16];
+    for (int position = 0; position < 4; ++position) {
+        products[position][0] = 0;
+        for (int n = 1; n < 16; ++n) {
+            products[position][n] = static_cast<std::uint16_t>(
+                products[position][n & (n - 1)] ^ columns[4 * position + __builtin_ctz(n)]);
+        }
+    }
+    // Table j: positions (low lanes, high lanes) = (0, 2), (1, 3), (2, 0), (3, 1); the low
+    // lanes take the products' low bytes, the high lanes their high bytes.
+    static constexpr int kLowPosition[4] = {0, 1, 2, 3};
+    static constexpr int kHighPosition[4] = {2, 3, 0, 1};
+    auto* bytes = reinterpret_cast<std::uint8_t*>(words);
+    for (int j = 0; j < 4; ++j) {
+        for (int n = 0; n < 16; ++n) {
+            const auto low = static_cast<std::uint8_t>(products[kLowPosition[j]][n]);
+            const auto high = static_cast<std::uint8_t>(products[kHighPosition[j]][n] >> 8);
+            bytes[64 * j + n] = bytes[64 * j + 16 + n] = low;
+            bytes[64 * j + 32 + n] = bytes[64 * j + 48 + n] = high;
+        }
     }
 }
 
@@ -625,7 +765,8 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
     : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable),
       m_outputs(outputs),
       m_sources(sources) {
-    if (m_kernel != GfKernel::Gfni) {
+    const bool matrices = m_kernel == GfKernel::Gfni;
+    if (!matrices && m_kernel != GfKernel::Avx512) {
         m_multipliers.reserve(outputs * sources);
         for (std::size_t o = 0; o < outputs; ++o) {
             for (std::size_t i = 0; i < sources; ++i) {
@@ -634,15 +775,21 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
         }
         return;
     }
-    m_lanes.resize(outputs * sources * kGfniLaneWords);
+    const std::size_t words = matrices ? kGfniLaneWords : kShuffleTableWords;
+    m_lanes.resize(outputs * sources * words);
     for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
         const std::size_t group = std::min(kGroupOutputs, outputs - first);
-        std::uint64_t* base = m_lanes.data() + first * sources * kGfniLaneWords;
+        std::uint64_t* base = m_lanes.data() + first * sources * words;
         for (std::size_t i = 0; i < sources; ++i) {
             for (std::size_t o = 0; o < group; ++o) {
-                std::uint64_t matrices[4];
-                FactorMatrices(factor(first + o, i), matrices);
-                MatrixLanes(matrices, base + (i * group + o) * kGfniLaneWords);
+                std::uint64_t* at = base + (i * group + o) * words;
+                if (matrices) {
+                    std::uint64_t four[4];
+                    FactorMatrices(factor(first + o, i), four);
+                    MatrixLanes(four, at);
+                } else {
+                    ShuffleTables(factor(first + o, i), at);
+                }
             }
         }
     }
@@ -656,6 +803,9 @@ void GfFactorGrid::MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* 
 #if KAVENDRUM_WIDE_KERNELS
     if (m_kernel == GfKernel::Gfni) {
         return GfniMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+    if (m_kernel == GfKernel::Avx512) {
+        return ShuffleMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
     }
 #endif
     MulAddOutputs(dsts, m_outputs, sources, m_multipliers.data(), m_sources, blocks);
