@@ -106,8 +106,13 @@ class PieceHashing {
 // A batch of input slices for the coding: where each is read from and into, its coding index,
 // and its piece and slice for the hashing.
 struct CodingBatch {
-    CodingBatch(std::size_t slices, std::size_t sliceBytes)
-        : buffers(slices, std::vector<std::uint8_t>(sliceBytes)), sliceBytes(sliceBytes) {}
+    // Each buffer made on its own: copies of one prototype would read as many bytes again.
+    CodingBatch(std::size_t slices, std::size_t sliceBytes) : sliceBytes(sliceBytes) {
+        buffers.reserve(slices);
+        for (std::size_t i = 0; i < slices; ++i) {
+            buffers.emplace_back(sliceBytes);
+        }
+    }
 
     void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
               std::size_t piece, std::size_t slice) {

@@ -29,8 +29,13 @@ SliceCombiner::SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsign
     : m_sliceBytes(sliceBytes),
       m_blocks(SplitLayoutBytes(sliceBytes) / kGfBlockBytes),
       m_threads(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
-      m_kernel(kernel),
-      m_outputs(outputs, std::vector<std::uint8_t>(SplitLayoutBytes(sliceBytes), 0)) {}
+      m_kernel(kernel) {
+    // Each output made on its own: copies of one prototype would read as many bytes again.
+    m_outputs.reserve(outputs);
+    for (std::size_t out = 0; out < outputs; ++out) {
+        m_outputs.emplace_back(SplitLayoutBytes(sliceBytes));
+    }
+}
 
 std::size_t SliceCombiner::BatchFor(std::size_t bytes) const {
     const std::size_t slice = std::max<std::size_t>(SplitLayoutBytes(m_sliceBytes), 1);
