@@ -26,6 +26,17 @@ constexpr std::size_t kGroupOutputs = 4;
 constexpr std::size_t kGfniLaneWords = 16;
 // The words of a factor's four 64-byte tables for the AVX-512 byte shuffles.
 constexpr std::size_t kShuffleTableWords = 32;
+// The words of a factor's eight 16-byte tables for the AVX2 byte shuffles.
+constexpr std::size_t kAvx2TableWords = 16;
+
+// A grid group's operands: source by source, the group's outputs side by side.
+template <std::size_t Outputs, std::size_t Words>
+struct GridOperands {
+    const std::uint64_t* base;
+    const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
+        return base + (i * Outputs + o) * Words;
+    }
+};
 
 void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
                     const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
@@ -117,6 +128,89 @@ __attribute__((target("avx2"))) void Avx2MulAdd(std::uint8_t* dst, const std::ui
         auto* outHi = reinterpret_cast<__m256i*>(out + kHalf);
         _mm256_storeu_si256(outLo, _mm256_xor_si256(_mm256_loadu_si256(outLo), outLow));
         _mm256_storeu_si256(outHi, _mm256_xor_si256(_mm256_loadu_si256(outHi), outHigh));
+    }
+}
+
+// The AVX2 shuffle kernel over several outputs: each source block is loaded and split into its
+// four nibble vectors once for all the outputs of a group, and each output's block stays in
+// registers over all the sources. `tablesOf(i, o)` gives the eight 16-byte tables of source i
+// for output o: the low bytes' tables for nibble positions 0 to 3, then the high bytes'.
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx2"), always_inline)) inline void Avx2GroupBlock(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t offset) {
+    const __m256i mask = _mm256_set1_epi8(0x0F);
+    __m256i low[Outputs];
+    __m256i high[Outputs];
+#pragma GCC unroll 4
+    for (std::size_t o = 0; o < Outputs; ++o) {
+        low[o] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dsts[o] + offset));
+        high[o] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dsts[o] + offset + kHalf));
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* src = sources[i] + offset;
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + kHalf));
+        const __m256i n[4] = {
+            _mm256_and_si256(lo, mask), _mm256_and_si256(_mm256_srli_epi16(lo, 4), mask),
+            _mm256_and_si256(hi, mask), _mm256_and_si256(_mm256_srli_epi16(hi, 4), mask)};
+#pragma GCC unroll 4
+        for (std::size_t o = 0; o < Outputs; ++o) {
+            const auto* t = reinterpret_cast<const __m128i*>(tablesOf(i, o));
+#pragma GCC unroll 4
+            for (std::size_t p = 0; p < 4; ++p) {
+                low[o] = _mm256_xor_si256(
+                    low[o],
+                    _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(t + p)), n[p]));
+                high[o] = _mm256_xor_si256(
+                    high[o], _mm256_shuffle_epi8(
+                                 _mm256_broadcastsi128_si256(_mm_loadu_si128(t + 4 + p)), n[p]));
+            }
+        }
+    }
+#pragma GCC unroll 4
+    for (std::size_t o = 0; o < Outputs; ++o) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dsts[o] + offset), low[o]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dsts[o] + offset + kHalf), high[o]);
+    }
+}
+
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx2"))) void Avx2MulAddGroup(std::uint8_t* const* dsts,
+                                                     const std::uint8_t* const* sources,
+                                                     const TablesOf& tablesOf, std::size_t count,
+                                                     std::size_t blocks) {
+    for (std::size_t block = 0; block < blocks; ++block) {
+        Avx2GroupBlock<Outputs>(dsts, sources, tablesOf, count, block * kGfBlockBytes);
+    }
+}
+
+__attribute__((target("avx2"))) void Avx2MulAddGrid(std::uint8_t* const* dsts, std::size_t outputs,
+                                                    const std::uint8_t* const* sources,
+                                                    std::size_t count, const std::uint64_t* tables,
+                                                    std::size_t blocks) {
+    constexpr std::size_t words = kAvx2TableWords;
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = tables + first * count * words;
+        switch (group) {
+            case 4:
+                Avx2MulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
+                                   blocks);
+                break;
+            case 3:
+                Avx2MulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
+                                   blocks);
+                break;
+            case 2:
+                Avx2MulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
+                                   blocks);
+                break;
+            default:
+                Avx2MulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
+                                   blocks);
+                break;
+        }
     }
 }
 
@@ -283,14 +377,6 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
 // and their swapped halves fill the 32 vector registers without spilling.
 constexpr std::size_t kGroupTile = 4;
 
-// A grid group's operands: source by source, the group's outputs side by side.
-template <std::size_t Outputs, std::size_t Words>
-struct GridOperands {
-    const std::uint64_t* base;
-    const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
-        return base + (i * Outputs + o) * Words;
-    }
-};
 template <std::size_t Outputs>
 using GridLanes = GridOperands<Outputs, kGfniLaneWords>;
 
@@ -489,17 +575,15 @@ void MatrixLanes(const std::uint64_t* matrices, std::uint64_t* lanes) {
     }
 }
 
-// The factor's four 64-byte shuffle tables, as Avx512MulAdd makes them: the products of each
-// nibble position's 16 values, low bytes in the two lanes that hold a block's low bytes and high
-// bytes in the other two, for the block as it is and with its halves swapped.
-void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+// The products of the factor with each value of each nibble position of a word, by doubling:
+// grids make thousands for every batch of inputs.
+void NibbleProducts(std::uint16_t factor, std::uint16_t (&products)[4][16]) {
     std::uint16_t columns[16];
     std::uint32_t column = factor;
     for (int bit = 0; bit < 16; ++bit) {
         columns[bit] = static_cast<std::uint16_t>(column);
         column = (column << 1) ^ ((column & 0x8000) != 0 ? 0x1100B : 0);
     }
-    std::uint16_t products[4][16];
     for (int position = 0; position < 4; ++position) {
         products[position][0] = 0;
         for (int n = 1; n < 16; ++n) {
@@ -507,6 +591,14 @@ void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
                 products[position][n & (n - 1)] ^ columns[4 * position + __builtin_ctz(n)]);
         }
     }
+}
+
+// The factor's four 64-byte shuffle tables, as Avx512MulAdd makes them: the products of each
+// nibble position's 16 values, low bytes in the two lanes that hold a block's low bytes and high
+// bytes in the other two, for the block as it is and with its halves swapped.
+void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+    std::uint16_t products[4][16];
+    NibbleProducts(factor, products);
     // Table j: positions (low lanes, high lanes) = (0, 2), (1, 3), (2, 0), (3, 1); the low
     // lanes take the products' low bytes, the high lanes their high bytes.
     static constexpr int kLowPosition[4] = {0, 1, 2, 3};
@@ -518,6 +610,20 @@ void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
             const auto high = static_cast<std::uint8_t>(products[kHighPosition[j]][n] >> 8);
             bytes[64 * j + n] = bytes[64 * j + 16 + n] = low;
             bytes[64 * j + 32 + n] = bytes[64 * j + 48 + n] = high;
+        }
+    }
+}
+
+// The factor's eight 16-byte tables for the AVX2 kernel: the products' low bytes for nibble
+// positions 0 to 3, then their high bytes.
+void NarrowShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+    std::uint16_t products[4][16];
+    NibbleProducts(factor, products);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(words);
+    for (int position = 0; position < 4; ++position) {
+        for (int n = 0; n < 16; ++n) {
+            bytes[16 * position + n] = static_cast<std::uint8_t>(products[position][n]);
+            bytes[64 + 16 * position + n] = static_cast<std::uint8_t>(products[position][n] >> 8);
         }
     }
 }
@@ -766,7 +872,8 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
       m_outputs(outputs),
       m_sources(sources) {
     const bool matrices = m_kernel == GfKernel::Gfni;
-    if (!matrices && m_kernel != GfKernel::Avx512) {
+    const bool narrow = m_kernel == GfKernel::Avx2;
+    if (!matrices && !narrow && m_kernel != GfKernel::Avx512) {
         m_multipliers.reserve(outputs * sources);
         for (std::size_t o = 0; o < outputs; ++o) {
             for (std::size_t i = 0; i < sources; ++i) {
@@ -775,7 +882,8 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
         }
         return;
     }
-    const std::size_t words = matrices ? kGfniLaneWords : kShuffleTableWords;
+    const std::size_t words =
+        matrices ? kGfniLaneWords : (narrow ? kAvx2TableWords : kShuffleTableWords);
     m_lanes.resize(outputs * sources * words);
     for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
         const std::size_t group = std::min(kGroupOutputs, outputs - first);
@@ -787,6 +895,8 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
                     std::uint64_t four[4];
                     FactorMatrices(factor(first + o, i), four);
                     MatrixLanes(four, at);
+                } else if (narrow) {
+                    NarrowShuffleTables(factor(first + o, i), at);
                 } else {
                     ShuffleTables(factor(first + o, i), at);
                 }
@@ -806,6 +916,9 @@ void GfFactorGrid::MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* 
     }
     if (m_kernel == GfKernel::Avx512) {
         return ShuffleMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+    if (m_kernel == GfKernel::Avx2) {
+        return Avx2MulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
     }
 #endif
     MulAddOutputs(dsts, m_outputs, sources, m_multipliers.data(), m_sources, blocks);
