@@ -92,9 +92,10 @@ TEST(SliceCombinerTest, SumsOfProductsMatchWordByWordForAnyThreadsAndKernel) {
     }
 }
 
-// Several chunks of steps shared out among threads, outputs in groups and one left over, and
-// side tasks given with the inputs: the sums are those of the field word by word, and every side
-// task runs exactly once, whatever the number of threads.
+// Several chunks of steps shared out among threads, a last step and chunk cut short, outputs in
+// groups and one left over, every kernel, and side tasks given with the inputs: the sums are those
+// of the field word by word, and every side task runs exactly once, whatever the number of
+// threads.
 TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
     const std::size_t sliceBytes = 40 * 8 * kGfBlockBytes + 130;
     const std::size_t outputs = 9;
@@ -108,7 +109,7 @@ TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
         return static_cast<std::uint16_t>(out * 4099 + in * 65521 + 3);
     };
     const auto expected = SumsWordByWord(inputs, outputs, factor);
-    for (const GfKernel kernel : {GfKernel::Portable, FastestKernel()}) {
+    for (const GfKernel kernel : AvailableKernels()) {
         for (const unsigned threads : {1u, 2u, 3u}) {
             SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
             std::vector<std::atomic<int>> runs(10);
