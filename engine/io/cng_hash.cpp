@@ -46,6 +46,12 @@ void CngHash::Update(const void* data, std::size_t size) {
     }
 }
 
+void CngHash::CopyFrom(const CngHash& other) {
+    Drop();
+    m_failed =
+        other.m_failed || !Succeeded(BCryptDuplicateHash(other.m_hash, &m_hash, nullptr, 0, 0));
+}
+
 bool CngHash::Finish(unsigned char* digest, std::size_t size) {
     const bool ok =
         !m_failed && Succeeded(BCryptFinishHash(m_hash, digest, static_cast<ULONG>(size), 0));

@@ -19,6 +19,8 @@ class CngHash {
     CngHash& operator=(const CngHash&) = delete;
 
     void Update(const void* data, std::size_t size);
+    // Continues from where `other` (of the same algorithm) is now.
+    void CopyFrom(const CngHash& other);
     // Writes the digest's `size` bytes and starts over; false when CNG failed at any point since
     // the last start.
     bool Finish(unsigned char* digest, std::size_t size);

@@ -23,6 +23,9 @@ class Md5 {
     Md5& operator=(const Md5&) = delete;
 
     void Update(const void* data, std::size_t size);
+    // A chain that starts where this one is now: the digest of a prefix of the bytes, such as a
+    // piece's first slice, without hashing the prefix again.
+    Md5 Fork() const;
     // The digest of everything given since the start or the last Finish, after which it starts
     // over. Nothing when the library failed at any point.
     std::optional<Md5Digest> Finish();

@@ -16,6 +16,12 @@ void Md5::Update(const void* data, std::size_t size) {
     m_state->hash.Update(data, size);
 }
 
+Md5 Md5::Fork() const {
+    Md5 fork;
+    fork.m_state->hash.CopyFrom(m_state->hash);
+    return fork;
+}
+
 std::optional<Md5Digest> Md5::Finish() {
     Md5Digest digest{};
     if (!m_state->hash.Finish(digest.data(), digest.size())) {

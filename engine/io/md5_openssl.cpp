@@ -26,6 +26,12 @@ void Md5::Update(const void* data, std::size_t size) {
     }
 }
 
+Md5 Md5::Fork() const {
+    Md5 fork;
+    *fork.m_state = *m_state;  // the context is plain data
+    return fork;
+}
+
 std::optional<Md5Digest> Md5::Finish() {
     Md5Digest digest{};
     const bool ok = !m_state->failed && MD5_Final(digest.data(), &m_state->context) == 1;

@@ -1,5 +1,6 @@
 #include "engine/par2/gf16_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/par2/gf16.h"
@@ -19,6 +20,23 @@ namespace kavendrum::par2 {
 namespace {
 
 constexpr std::size_t kHalf = kGfBlockBytes / 2;
+// Outputs that the multi-output kernels share each source load among.
+constexpr std::size_t kGroupOutputs = 4;
+// The words of a factor's two bit-matrix operands.
+constexpr std::size_t kGfniLaneWords = 16;
+// The words of a factor's four 64-byte tables for the AVX-512 byte shuffles.
+constexpr std::size_t kShuffleTableWords = 32;
+// The words of a factor's eight 16-byte tables for the AVX2 byte shuffles.
+constexpr std::size_t kAvx2TableWords = 16;
+
+// A grid group's operands: source by source, the group's outputs side by side.
+template <std::size_t Outputs, std::size_t Words>
+struct GridOperands {
+    const std::uint64_t* base;
+    const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
+        return base + (i * Outputs + o) * Words;
+    }
+};
 
 void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
                     const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
@@ -110,6 +128,89 @@ __attribute__((target("avx2"))) void Avx2MulAdd(std::uint8_t* dst, const std::ui
         auto* outHi = reinterpret_cast<__m256i*>(out + kHalf);
         _mm256_storeu_si256(outLo, _mm256_xor_si256(_mm256_loadu_si256(outLo), outLow));
         _mm256_storeu_si256(outHi, _mm256_xor_si256(_mm256_loadu_si256(outHi), outHigh));
+    }
+}
+
+// The AVX2 shuffle kernel over several outputs: each source block is loaded and split into its
+// four nibble vectors once for all the outputs of a group, and each output's block stays in
+// registers over all the sources. `tablesOf(i, o)` gives the eight 16-byte tables of source i
+// for output o: the low bytes' tables for nibble positions 0 to 3, then the high bytes'.
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx2"), always_inline)) inline void Avx2GroupBlock(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t offset) {
+    const __m256i mask = _mm256_set1_epi8(0x0F);
+    __m256i low[Outputs];
+    __m256i high[Outputs];
+#pragma GCC unroll 4
+    for (std::size_t o = 0; o < Outputs; ++o) {
+        low[o] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dsts[o] + offset));
+        high[o] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dsts[o] + offset + kHalf));
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* src = sources[i] + offset;
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + kHalf));
+        const __m256i n[4] = {
+            _mm256_and_si256(lo, mask), _mm256_and_si256(_mm256_srli_epi16(lo, 4), mask),
+            _mm256_and_si256(hi, mask), _mm256_and_si256(_mm256_srli_epi16(hi, 4), mask)};
+#pragma GCC unroll 4
+        for (std::size_t o = 0; o < Outputs; ++o) {
+            const auto* t = reinterpret_cast<const __m128i*>(tablesOf(i, o));
+#pragma GCC unroll 4
+            for (std::size_t p = 0; p < 4; ++p) {
+                low[o] = _mm256_xor_si256(
+                    low[o],
+                    _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(t + p)), n[p]));
+                high[o] = _mm256_xor_si256(
+                    high[o], _mm256_shuffle_epi8(
+                                 _mm256_broadcastsi128_si256(_mm_loadu_si128(t + 4 + p)), n[p]));
+            }
+        }
+    }
+#pragma GCC unroll 4
+    for (std::size_t o = 0; o < Outputs; ++o) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dsts[o] + offset), low[o]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dsts[o] + offset + kHalf), high[o]);
+    }
+}
+
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx2"))) void Avx2MulAddGroup(std::uint8_t* const* dsts,
+                                                     const std::uint8_t* const* sources,
+                                                     const TablesOf& tablesOf, std::size_t count,
+                                                     std::size_t blocks) {
+    for (std::size_t block = 0; block < blocks; ++block) {
+        Avx2GroupBlock<Outputs>(dsts, sources, tablesOf, count, block * kGfBlockBytes);
+    }
+}
+
+__attribute__((target("avx2"))) void Avx2MulAddGrid(std::uint8_t* const* dsts, std::size_t outputs,
+                                                    const std::uint8_t* const* sources,
+                                                    std::size_t count, const std::uint64_t* tables,
+                                                    std::size_t blocks) {
+    constexpr std::size_t words = kAvx2TableWords;
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = tables + first * count * words;
+        switch (group) {
+            case 4:
+                Avx2MulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
+                                   blocks);
+                break;
+            case 3:
+                Avx2MulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
+                                   blocks);
+                break;
+            case 2:
+                Avx2MulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
+                                   blocks);
+                break;
+            default:
+                Avx2MulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
+                                   blocks);
+                break;
+        }
     }
 }
 
@@ -228,10 +329,10 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddMany(
 
 // Several outputs over many sources: each source block is loaded and has its halves swapped
 // once for all the outputs of a group, so the bit-matrix products, two a block and output, are
-// nearly all the loop does.
-template <std::size_t Outputs, std::size_t Tile>
+// nearly all the loop does. `lanesOf(i, o)` gives the two operands of source i for output o.
+template <std::size_t Outputs, std::size_t Tile, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void GfniGroupTile(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
     std::size_t count, std::size_t offset) {
     __m512i acc[Outputs][Tile];
 #pragma GCC unroll 16
@@ -252,7 +353,7 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
         }
 #pragma GCC unroll 16
         for (std::size_t o = 0; o < Outputs; ++o) {
-            const std::uint64_t* lanes = multipliers[o * count + i].Lanes();
+            const std::uint64_t* lanes = lanesOf(i, o);
             const __m512i same = _mm512_loadu_si512(lanes);
             const __m512i cross = _mm512_loadu_si512(lanes + 8);
 #pragma GCC unroll 16
@@ -272,21 +373,151 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
     }
 }
 
-// Four outputs at a time, four blocks of each in registers: sixteen sums, the four blocks of a
-// source and their swapped halves fill the 32 vector registers without spilling.
-constexpr std::size_t kGroupOutputs = 4;
+// Four blocks of each output of a group in registers: sixteen sums, the four blocks of a source
+// and their swapped halves fill the 32 vector registers without spilling.
 constexpr std::size_t kGroupTile = 4;
 
+template <std::size_t Outputs>
+using GridLanes = GridOperands<Outputs, kGfniLaneWords>;
+
+template <std::size_t Outputs, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const GfMultiplier* multipliers,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
     std::size_t count, std::size_t blocks) {
     std::size_t block = 0;
     for (; block + kGroupTile <= blocks; block += kGroupTile) {
-        GfniGroupTile<kGroupOutputs, kGroupTile>(dsts, sources, multipliers, count,
-                                                 block * kGfBlockBytes);
+        GfniGroupTile<Outputs, kGroupTile>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
     }
     for (; block < blocks; ++block) {
-        GfniGroupTile<kGroupOutputs, 1>(dsts, sources, multipliers, count, block * kGfBlockBytes);
+        GfniGroupTile<Outputs, 1>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
+    }
+}
+
+// A grid's outputs in groups of four, the last group smaller; each group's operands lie
+// together, source by source.
+__attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGrid(
+    std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
+    std::size_t count, const std::uint64_t* lanes, std::size_t blocks) {
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = lanes + first * count * kGfniLaneWords;
+        switch (group) {
+            case 4:
+                GfniMulAddGroup<4>(dsts + first, sources, GridLanes<4>{base}, count, blocks);
+                break;
+            case 3:
+                GfniMulAddGroup<3>(dsts + first, sources, GridLanes<3>{base}, count, blocks);
+                break;
+            case 2:
+                GfniMulAddGroup<2>(dsts + first, sources, GridLanes<2>{base}, count, blocks);
+                break;
+            default:
+                GfniMulAddGroup<1>(dsts + first, sources, GridLanes<1>{base}, count, blocks);
+                break;
+        }
+    }
+}
+
+// The byte-shuffle kernel over several outputs: each source block is loaded, has its halves
+// swapped and is split into its four nibble vectors once for all the outputs of a group; each
+// output then takes four shuffles through its factor's tables. `tablesOf(i, o)` gives the four
+// 64-byte tables of source i for output o, in the order of Avx512MulAdd's.
+template <std::size_t Outputs, std::size_t Tile, typename TablesOf>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline void ShuffleGroupTile(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t offset) {
+    const __m512i mask = _mm512_set1_epi8(0x0F);
+    __m512i acc[Outputs][Tile];
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            acc[o][k] = _mm512_loadu_si512(dsts[o] + offset + k * kGfBlockBytes);
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* src = sources[i] + offset;
+        __m512i nibbles[Tile][4];
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            const __m512i x = _mm512_loadu_si512(src + k * kGfBlockBytes);
+            const __m512i swapped = _mm512_shuffle_i64x2(x, x, 0x4E);
+            nibbles[k][0] = _mm512_and_si512(x, mask);
+            nibbles[k][1] = _mm512_and_si512(_mm512_srli_epi16(x, 4), mask);
+            nibbles[k][2] = _mm512_and_si512(swapped, mask);
+            nibbles[k][3] = _mm512_and_si512(_mm512_srli_epi16(swapped, 4), mask);
+        }
+#pragma GCC unroll 16
+        for (std::size_t o = 0; o < Outputs; ++o) {
+            const std::uint64_t* tables = tablesOf(i, o);
+            __m512i t[4];
+#pragma GCC unroll 4
+            for (std::size_t j = 0; j < 4; ++j) {
+                t[j] = _mm512_loadu_si512(tables + 8 * j);
+            }
+#pragma GCC unroll 16
+            for (std::size_t k = 0; k < Tile; ++k) {
+                const __m512i sum =
+                    _mm512_ternarylogic_epi32(acc[o][k], _mm512_shuffle_epi8(t[0], nibbles[k][0]),
+                                              _mm512_shuffle_epi8(t[1], nibbles[k][1]), 0x96);
+                acc[o][k] =
+                    _mm512_ternarylogic_epi32(sum, _mm512_shuffle_epi8(t[2], nibbles[k][2]),
+                                              _mm512_shuffle_epi8(t[3], nibbles[k][3]), 0x96);
+            }
+        }
+    }
+#pragma GCC unroll 16
+    for (std::size_t o = 0; o < Outputs; ++o) {
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < Tile; ++k) {
+            _mm512_storeu_si512(dsts[o] + offset + k * kGfBlockBytes, acc[o][k]);
+        }
+    }
+}
+
+// Two blocks of each output of a group in registers: eight sums, eight nibble vectors and a
+// factor's four tables leave room for the temporaries in the 32 vector registers.
+constexpr std::size_t kShuffleTile = 2;
+
+template <std::size_t Outputs, typename TablesOf>
+__attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGroup(
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const TablesOf& tablesOf,
+    std::size_t count, std::size_t blocks) {
+    std::size_t block = 0;
+    for (; block + kShuffleTile <= blocks; block += kShuffleTile) {
+        ShuffleGroupTile<Outputs, kShuffleTile>(dsts, sources, tablesOf, count,
+                                                block * kGfBlockBytes);
+    }
+    for (; block < blocks; ++block) {
+        ShuffleGroupTile<Outputs, 1>(dsts, sources, tablesOf, count, block * kGfBlockBytes);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGrid(
+    std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
+    std::size_t count, const std::uint64_t* tables, std::size_t blocks) {
+    constexpr std::size_t words = kShuffleTableWords;
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        const std::uint64_t* base = tables + first * count * words;
+        switch (group) {
+            case 4:
+                ShuffleMulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
+                                      blocks);
+                break;
+            case 3:
+                ShuffleMulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
+                                      blocks);
+                break;
+            case 2:
+                ShuffleMulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
+                                      blocks);
+                break;
+            default:
+                ShuffleMulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
+                                      blocks);
+                break;
+        }
     }
 }
 
@@ -296,20 +527,105 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
 
 #endif
 
+// Bit c of byte r goes to bit r of byte c.
+std::uint64_t Transpose8x8(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    return x ^ t ^ (t << 28);
+}
+
 // The 8x8 matrix that maps input bits `inShift` .. +7 of a word to output bits `outShift` .. +7
 // of its product with the factor whose products with single bits are `columns`, laid out as the
-// bit-matrix instruction reads it: the byte for output bit i sits at byte 7 - i.
+// bit-matrix instruction reads it: the byte for output bit i sits at byte 7 - i, and holds that
+// output bit of each input bit's product.
 std::uint64_t BitMatrix(const std::uint16_t* columns, int inShift, int outShift) {
-    std::uint64_t matrix = 0;
-    for (int out = 0; out < 8; ++out) {
-        std::uint64_t row = 0;
-        for (int in = 0; in < 8; ++in) {
-            row |= static_cast<std::uint64_t>((columns[in + inShift] >> (out + outShift)) & 1)
-                   << in;
-        }
-        matrix |= row << (8 * (7 - out));
+    std::uint64_t byInput = 0;
+    for (int in = 0; in < 8; ++in) {
+        byInput |= static_cast<std::uint64_t>((columns[in + inShift] >> outShift) & 0xFF)
+                   << (8 * in);
     }
-    return matrix;
+    return __builtin_bswap64(Transpose8x8(byInput));
+}
+
+// The factor as four bit matrices: low from low, low from high, high from low, high from high.
+// Grids of factors make thousands of them for every batch of inputs, so the products with single
+// bits come from doubling rather than from the tables.
+void FactorMatrices(std::uint16_t factor, std::uint64_t* matrices) {
+    std::uint16_t columns[16];
+    std::uint32_t column = factor;
+    for (int bit = 0; bit < 16; ++bit) {
+        columns[bit] = static_cast<std::uint16_t>(column);
+        column = (column << 1) ^ ((column & 0x8000) != 0 ? 0x1100B : 0);
+    }
+    matrices[0] = BitMatrix(columns, 0, 0);
+    matrices[1] = BitMatrix(columns, 8, 0);
+    matrices[2] = BitMatrix(columns, 0, 8);
+    matrices[3] = BitMatrix(columns, 8, 8);
+}
+
+// The matrices as the kernel's two operands: for a block as it is (low from low, high from
+// high), then for the block with its halves swapped.
+void MatrixLanes(const std::uint64_t* matrices, std::uint64_t* lanes) {
+    for (int lane = 0; lane < 8; ++lane) {
+        lanes[lane] = matrices[lane < 4 ? 0 : 3];
+        lanes[8 + lane] = matrices[lane < 4 ? 1 : 2];
+    }
+}
+
+// The products of the factor with each value of each nibble position of a word, by doubling:
+// grids make thousands for every batch of inputs.
+void NibbleProducts(std::uint16_t factor, std::uint16_t (&products)[4][16]) {
+    std::uint16_t columns[16];
+    std::uint32_t column = factor;
+    for (int bit = 0; bit < 16; ++bit) {
+        columns[bit] = static_cast<std::uint16_t>(column);
+        column = (column << 1) ^ ((column & 0x8000) != 0 ? 0x1100B : 0);
+    }
+    for (int position = 0; position < 4; ++position) {
+        products[position][0] = 0;
+        for (int n = 1; n < 16; ++n) {
+            products[position][n] = static_cast<std::uint16_t>(
+                products[position][n & (n - 1)] ^ columns[4 * position + __builtin_ctz(n)]);
+        }
+    }
+}
+
+// The factor's four 64-byte shuffle tables, as Avx512MulAdd makes them: the products of each
+// nibble position's 16 values, low bytes in the two lanes that hold a block's low bytes and high
+// bytes in the other two, for the block as it is and with its halves swapped.
+void ShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+    std::uint16_t products[4][16];
+    NibbleProducts(factor, products);
+    // Table j: positions (low lanes, high lanes) = (0, 2), (1, 3), (2, 0), (3, 1); the low
+    // lanes take the products' low bytes, the high lanes their high bytes.
+    static constexpr int kLowPosition[4] = {0, 1, 2, 3};
+    static constexpr int kHighPosition[4] = {2, 3, 0, 1};
+    auto* bytes = reinterpret_cast<std::uint8_t*>(words);
+    for (int j = 0; j < 4; ++j) {
+        for (int n = 0; n < 16; ++n) {
+            const auto low = static_cast<std::uint8_t>(products[kLowPosition[j]][n]);
+            const auto high = static_cast<std::uint8_t>(products[kHighPosition[j]][n] >> 8);
+            bytes[64 * j + n] = bytes[64 * j + 16 + n] = low;
+            bytes[64 * j + 32 + n] = bytes[64 * j + 48 + n] = high;
+        }
+    }
+}
+
+// The factor's eight 16-byte tables for the AVX2 kernel: the products' low bytes for nibble
+// positions 0 to 3, then their high bytes.
+void NarrowShuffleTables(std::uint16_t factor, std::uint64_t* words) {
+    std::uint16_t products[4][16];
+    NibbleProducts(factor, products);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(words);
+    for (int position = 0; position < 4; ++position) {
+        for (int n = 0; n < 16; ++n) {
+            bytes[16 * position + n] = static_cast<std::uint8_t>(products[position][n]);
+            bytes[64 + 16 * position + n] = static_cast<std::uint8_t>(products[position][n] >> 8);
+        }
+    }
 }
 
 bool Supports(GfKernel kernel) {
@@ -479,21 +795,10 @@ GfMultiplier::GfMultiplier(GfKernel kernel, std::uint16_t factor)
                 m_bytes[256 + b] = Gf16::Multiply(factor, static_cast<std::uint16_t>(b << 8));
             }
             break;
-        case GfKernel::Gfni: {
-            std::uint16_t columns[16];
-            for (int bit = 0; bit < 16; ++bit) {
-                columns[bit] = Gf16::Multiply(factor, static_cast<std::uint16_t>(1u << bit));
-            }
-            m_matrices[0] = BitMatrix(columns, 0, 0);
-            m_matrices[1] = BitMatrix(columns, 8, 0);
-            m_matrices[2] = BitMatrix(columns, 0, 8);
-            m_matrices[3] = BitMatrix(columns, 8, 8);
-            for (int lane = 0; lane < 8; ++lane) {
-                m_lanes[lane] = m_matrices[lane < 4 ? 0 : 3];
-                m_lanes[8 + lane] = m_matrices[lane < 4 ? 1 : 2];
-            }
+        case GfKernel::Gfni:
+            FactorMatrices(factor, m_matrices);
+            MatrixLanes(m_matrices, m_lanes);
             break;
-        }
         default:
             for (int position = 0; position < 4; ++position) {
                 for (std::uint32_t n = 0; n < 16; ++n) {
@@ -533,7 +838,11 @@ void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
 #if KAVENDRUM_WIDE_KERNELS
     if (count > 0 && multipliers[0].Kernel() == GfKernel::Gfni) {
         for (; out + kGroupOutputs <= outputs; out += kGroupOutputs) {
-            GfniMulAddGroup(dsts + out, sources, multipliers + out * count, count, blocks);
+            const GfMultiplier* group = multipliers + out * count;
+            const auto lanesOf = [group, count](std::size_t i, std::size_t o) {
+                return group[o * count + i].Lanes();
+            };
+            GfniMulAddGroup<kGroupOutputs>(dsts + out, sources, lanesOf, count, blocks);
         }
     }
 #endif
@@ -555,6 +864,64 @@ void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
     for (std::size_t i = 0; i < count; ++i) {
         multipliers[i].MulAdd(dst, sources[i], blocks);
     }
+}
+
+GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sources,
+                           const Factor& factor)
+    : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable),
+      m_outputs(outputs),
+      m_sources(sources) {
+    const bool matrices = m_kernel == GfKernel::Gfni;
+    const bool narrow = m_kernel == GfKernel::Avx2;
+    if (!matrices && !narrow && m_kernel != GfKernel::Avx512) {
+        m_multipliers.reserve(outputs * sources);
+        for (std::size_t o = 0; o < outputs; ++o) {
+            for (std::size_t i = 0; i < sources; ++i) {
+                m_multipliers.emplace_back(m_kernel, factor(o, i));
+            }
+        }
+        return;
+    }
+    const std::size_t words =
+        matrices ? kGfniLaneWords : (narrow ? kAvx2TableWords : kShuffleTableWords);
+    m_lanes.resize(outputs * sources * words);
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::size_t group = std::min(kGroupOutputs, outputs - first);
+        std::uint64_t* base = m_lanes.data() + first * sources * words;
+        for (std::size_t i = 0; i < sources; ++i) {
+            for (std::size_t o = 0; o < group; ++o) {
+                std::uint64_t* at = base + (i * group + o) * words;
+                if (matrices) {
+                    std::uint64_t four[4];
+                    FactorMatrices(factor(first + o, i), four);
+                    MatrixLanes(four, at);
+                } else if (narrow) {
+                    NarrowShuffleTables(factor(first + o, i), at);
+                } else {
+                    ShuffleTables(factor(first + o, i), at);
+                }
+            }
+        }
+    }
+}
+
+void GfFactorGrid::MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* sources,
+                          std::size_t blocks) const {
+    if (m_outputs == 0 || m_sources == 0) {
+        return;
+    }
+#if KAVENDRUM_WIDE_KERNELS
+    if (m_kernel == GfKernel::Gfni) {
+        return GfniMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+    if (m_kernel == GfKernel::Avx512) {
+        return ShuffleMulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+    if (m_kernel == GfKernel::Avx2) {
+        return Avx2MulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
+    }
+#endif
+    MulAddOutputs(dsts, m_outputs, sources, m_multipliers.data(), m_sources, blocks);
 }
 
 }  // namespace kavendrum::par2

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,5 +82,31 @@ void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
 void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
                    const std::uint8_t* const* sources, const GfMultiplier* multipliers,
                    std::size_t count, std::size_t blocks);
+
+// The factors of a product of many sources into many outputs, prepared once for one kernel and
+// laid out in the order its loop reads them. For the bit-matrix kernel that is just the two
+// 64-byte operands of each factor, by group of four outputs, then source, then output: a group's
+// operands are read front to back and stay in the first-level cache while the group goes over
+// the blocks, where a GfMultiplier per factor (tables for every kernel, far apart) would bring
+// many times the bytes through the caches.
+class GfFactorGrid {
+  public:
+    using Factor = std::function<std::uint16_t(std::size_t output, std::size_t source)>;
+    GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sources, const Factor& factor);
+    GfKernel Kernel() const { return m_kernel; }
+    std::size_t Outputs() const { return m_outputs; }
+    std::size_t Sources() const { return m_sources; }
+    // dsts[o] ^= the sum of factor(o, i) * sources[i] for every output o and source i, over
+    // `blocks` blocks.
+    void MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* sources,
+                std::size_t blocks) const;
+
+  private:
+    GfKernel m_kernel;
+    std::size_t m_outputs;
+    std::size_t m_sources;
+    std::vector<std::uint64_t> m_lanes;       // the bit-matrix kernel's operands
+    std::vector<GfMultiplier> m_multipliers;  // the other kernels': output by output
+};
 
 }  // namespace kavendrum::par2

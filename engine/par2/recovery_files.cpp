@@ -36,8 +36,10 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 
 // The checksums a set records of its pieces, made from the slices as the coding reads them: each
 // slice's MD5 and CRC32 (of the slice padded with zeros, as the reader gives it) and each piece's
-// MD5. Every slice and every piece's run of slices in a batch is a task of its own, so that the
-// chains of MD5, which cannot be split, are shared out among the cores beside the coding.
+// MD5. A piece's first slice is the start of the piece, so its MD5 is forked from the piece's
+// chain instead of made over the same bytes again. Every slice and every piece's run of slices
+// in a batch is a task of its own, so that the chains of MD5, which cannot be split, are shared
+// out among the cores beside the coding.
 class PieceHashing {
   public:
     PieceHashing(const std::vector<FileEntry>& files, std::uint64_t sliceSize)
@@ -58,18 +60,17 @@ class PieceHashing {
             while (end < reads.size() && slices[end].first == slices[i].first) {
                 ++end;
             }
-            tasks.emplace_back([this, &reads, &slices, i, end] {
-                for (std::size_t r = i; r < end; ++r) {
-                    m_whole[slices[r].first].Update(reads[r].target, reads[r].size);
-                }
-            });
+            tasks.emplace_back([this, &reads, &slices, i, end] { HashRun(reads, slices, i, end); });
             i = end;
         }
         for (std::size_t i = 0; i < reads.size(); ++i) {
             tasks.emplace_back([this, &reads, &slices, i] {
                 const SliceRead& read = reads[i];
-                m_slices[slices[i].first][slices[i].second] = {Md5Of(read.target, read.capacity),
-                                                               Crc32Of(read.target, read.capacity)};
+                SliceChecksum& sums = m_slices[slices[i].first][slices[i].second];
+                if (slices[i].second != 0) {
+                    sums.md5 = Md5Of(read.target, read.capacity);
+                }
+                sums.crc = Crc32Of(read.target, read.capacity);
             });
         }
         return tasks;
@@ -83,6 +84,21 @@ class PieceHashing {
     }
 
   private:
+    // One piece's reads [first, end) into its chain; a first slice takes its MD5 from there.
+    void HashRun(const std::vector<SliceRead>& reads,
+                 const std::vector<std::pair<std::size_t, std::size_t>>& slices, std::size_t first,
+                 std::size_t end) {
+        for (std::size_t r = first; r < end; ++r) {
+            const auto [piece, slice] = slices[r];
+            m_whole[piece].Update(reads[r].target, reads[r].size);
+            if (slice == 0) {
+                Md5 padded = m_whole[piece].Fork();
+                padded.Update(reads[r].target + reads[r].size, reads[r].capacity - reads[r].size);
+                m_slices[piece][0].md5 = padded.Finish().value_or(Md5Digest{});
+            }
+        }
+    }
+
     std::vector<Md5> m_whole;
     std::vector<std::vector<SliceChecksum>> m_slices;
 };
@@ -90,8 +106,13 @@ class PieceHashing {
 // A batch of input slices for the coding: where each is read from and into, its coding index,
 // and its piece and slice for the hashing.
 struct CodingBatch {
-    CodingBatch(std::size_t slices, std::size_t sliceBytes)
-        : buffers(slices, std::vector<std::uint8_t>(sliceBytes)), sliceBytes(sliceBytes) {}
+    // Each buffer made on its own: copies of one prototype would read as many bytes again.
+    CodingBatch(std::size_t slices, std::size_t sliceBytes) : sliceBytes(sliceBytes) {
+        buffers.reserve(slices);
+        for (std::size_t i = 0; i < slices; ++i) {
+            buffers.emplace_back(sliceBytes);
+        }
+    }
 
     void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
               std::size_t piece, std::size_t slice) {

@@ -9,15 +9,18 @@ namespace kavendrum::par2 {
 
 namespace {
 
-// Blocks per step: the step's part of a batch of 64 inputs (32 KiB) stays in the first-level
-// cache while every output adds it in; an output's part is loaded and stored once a step.
-constexpr std::size_t kStepBlocks = 8;
+// Blocks per step: the step's part of a batch of 64 inputs (128 KiB) stays in the second-level
+// cache while every output adds it in, and each group of outputs goes over the whole step with
+// its factors' operands in the first-level cache: the operands of all the outputs, too many for
+// the second-level cache when there are hundreds of outputs, are then read once a step, and a
+// longer step reads them less often.
+constexpr std::size_t kStepBlocks = 32;
 // Staged inputs lie this far apart beyond their size, so that they do not all fall in the same
 // cache sets.
 constexpr std::size_t kStagePadding = kGfBlockBytes;
 constexpr std::size_t kStageStride = kStepBlocks * kGfBlockBytes + kStagePadding;
 // Steps a thread takes at a time.
-constexpr std::size_t kChunkSteps = 16;
+constexpr std::size_t kChunkSteps = 4;
 
 }  // namespace
 
@@ -26,8 +29,13 @@ SliceCombiner::SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsign
     : m_sliceBytes(sliceBytes),
       m_blocks(SplitLayoutBytes(sliceBytes) / kGfBlockBytes),
       m_threads(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
-      m_kernel(kernel),
-      m_outputs(outputs, std::vector<std::uint8_t>(SplitLayoutBytes(sliceBytes), 0)) {}
+      m_kernel(kernel) {
+    // Each output made on its own: copies of one prototype would read as many bytes again.
+    m_outputs.reserve(outputs);
+    for (std::size_t out = 0; out < outputs; ++out) {
+        m_outputs.emplace_back(SplitLayoutBytes(sliceBytes));
+    }
+}
 
 std::size_t SliceCombiner::BatchFor(std::size_t bytes) const {
     const std::size_t slice = std::max<std::size_t>(SplitLayoutBytes(m_sliceBytes), 1);
@@ -40,15 +48,7 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
     if (!coding && sideTasks.empty()) {
         return;
     }
-    std::vector<GfMultiplier> multipliers;
-    if (coding) {
-        multipliers.reserve(m_outputs.size() * inputs.size());
-        for (std::size_t out = 0; out < m_outputs.size(); ++out) {
-            for (std::size_t in = 0; in < inputs.size(); ++in) {
-                multipliers.emplace_back(m_kernel, factor(out, in));
-            }
-        }
-    }
+    const GfFactorGrid grid(m_kernel, coding ? m_outputs.size() : 0, inputs.size(), factor);
     // The side tasks first, then the coding in chunks of whole steps (so that no two threads
     // touch one cache line), handed out as threads come free: on a machine shared with other
     // work a fixed share per thread would leave the fastest thread waiting for the slowest.
@@ -65,8 +65,7 @@ void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Fa
             }
             const std::size_t chunk = item - sideTasks.size();
             const std::size_t first = chunk * kChunkSteps * kStepBlocks;
-            Work(first, std::min(m_blocks, first + kChunkSteps * kStepBlocks), inputs, multipliers,
-                 stage);
+            Work(first, std::min(m_blocks, first + kChunkSteps * kStepBlocks), inputs, grid, stage);
         }
     };
     std::vector<std::thread> helpers;
@@ -91,8 +90,8 @@ SliceCombiner::Stage::Stage(std::size_t inputs)
 }
 
 void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
-                         const std::vector<const std::uint8_t*>& inputs,
-                         const std::vector<GfMultiplier>& multipliers, Stage& stage) {
+                         const std::vector<const std::uint8_t*>& inputs, const GfFactorGrid& grid,
+                         Stage& stage) {
     // Each step's part of every input is brought into the split layout just before it is used,
     // into a stage small enough for the first-level cache, where every output then finds it.
     stage.outputs.resize(m_outputs.size());
@@ -106,8 +105,7 @@ void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
         for (std::size_t out = 0; out < m_outputs.size(); ++out) {
             stage.outputs[out] = m_outputs[out].data() + offset;
         }
-        MulAddOutputs(stage.outputs.data(), m_outputs.size(), stage.staged.data(),
-                      multipliers.data(), inputs.size(), count);
+        grid.MulAdd(stage.outputs.data(), stage.staged.data(), count);
     }
 }
 

@@ -44,8 +44,8 @@ class SliceCombiner {
         std::vector<std::uint8_t*> outputs;
     };
     void Work(std::size_t firstBlock, std::size_t endBlock,
-              const std::vector<const std::uint8_t*>& inputs,
-              const std::vector<GfMultiplier>& multipliers, Stage& stage);
+              const std::vector<const std::uint8_t*>& inputs, const GfFactorGrid& grid,
+              Stage& stage);
 
     std::size_t m_sliceBytes;
     std::size_t m_blocks;

@@ -12,11 +12,14 @@
 namespace kavendrum::par2 {
 
 // The checksums a recovery set records of its pieces, made as the pieces' bytes stream past:
-// each piece's MD5 and that of its first 16 KiB on one helper thread, each slice's MD5 and CRC32
-// on another. MD5 cannot be split, so two chains over the same bytes are what two cores can
-// share. The bytes are copied into a small ring, so the caller's buffer is free again on return
-// and the caller goes on while the hashing catches up. Where no thread can be started, the
-// hashing is done in line.
+// each piece's MD5 and, forked from the same chain, that of its first 16 KiB and its first
+// slice on one helper thread, each slice's CRC32 and the other slices' MD5 on another. MD5
+// cannot be split, so chains over the same bytes are what two cores can share. The bytes are copied
+// into a small ring, so the caller's buffer is free again on return and the caller goes on while
+// the hashing catches up. Where no thread can be started, the hashing is done in line. Adds `count`
+// zeros to the chain: a short slice is hashed as if padded to the slice size.
+void UpdateWithZeros(Md5& md5, std::uint64_t count);
+
 class StreamHashes {
   public:
     static constexpr std::size_t kSlotBytes = 1 << 20;

@@ -92,9 +92,10 @@ TEST(SliceCombinerTest, SumsOfProductsMatchWordByWordForAnyThreadsAndKernel) {
     }
 }
 
-// Several chunks of steps shared out among threads, outputs in groups and one left over, and
-// side tasks given with the inputs: the sums are those of the field word by word, and every side
-// task runs exactly once, whatever the number of threads.
+// Several chunks of steps shared out among threads, a last step and chunk cut short, outputs in
+// groups and one left over, every kernel, and side tasks given with the inputs: the sums are those
+// of the field word by word, and every side task runs exactly once, whatever the number of
+// threads.
 TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
     const std::size_t sliceBytes = 40 * 8 * kGfBlockBytes + 130;
     const std::size_t outputs = 9;
@@ -108,7 +109,7 @@ TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
         return static_cast<std::uint16_t>(out * 4099 + in * 65521 + 3);
     };
     const auto expected = SumsWordByWord(inputs, outputs, factor);
-    for (const GfKernel kernel : {GfKernel::Portable, FastestKernel()}) {
+    for (const GfKernel kernel : AvailableKernels()) {
         for (const unsigned threads : {1u, 2u, 3u}) {
             SliceCombiner combiner(outputs, sliceBytes, threads, kernel);
             std::vector<std::atomic<int>> runs(10);
@@ -128,9 +129,10 @@ TEST(SliceCombinerTest, ChunksAndSideTasksLeaveTheSumsAndRunEachTaskOnce) {
 
 // The stream's checksums against those of each piece and each zero-padded slice made directly,
 // whatever the size of the parts the bytes come in: one byte, an odd size, more than a ring slot.
-// Empty pieces (first, in the middle, last) take no bytes and leave no slices.
-TEST(StreamHashesTest, ChecksumsMatchThoseMadeDirectlyForAnyPartSize) {
-    const std::uint64_t sliceSize = 12000;
+// Empty pieces (first, in the middle, last) take no bytes and leave no slices. Slices shorter
+// than 16 KiB and longer: a piece's first slice and first 16 KiB come from its own chain, so
+// pieces of one short slice, of one whole slice, of exactly 16 KiB and of one byte are here.
+TEST(StreamHashesTest, ChecksumsMatchThoseMadeDirectlyForAnyPartAndSliceSize) {
     const std::vector<std::uint64_t> lengths = {0, 30000, 16384, 0, 1, 24000, 40000, 0};
     std::vector<std::vector<std::uint8_t>> pieces;
     std::vector<std::uint8_t> stream;
@@ -138,8 +140,9 @@ TEST(StreamHashesTest, ChecksumsMatchThoseMadeDirectlyForAnyPartSize) {
         pieces.push_back(RandomWords(static_cast<std::size_t>(lengths[p]), 50 + p));
         stream.insert(stream.end(), pieces.back().begin(), pieces.back().end());
     }
-    for (const std::size_t part :
-         {std::size_t{1}, std::size_t{4097}, StreamHashes::kSlotBytes + 3}) {
+    const std::pair<std::size_t, std::uint64_t> runs[] = {
+        {1, 12000}, {4097, 12000}, {StreamHashes::kSlotBytes + 3, 12000}, {999, 40000}};
+    for (const auto& [part, sliceSize] : runs) {
         std::vector<FileEntry> files(lengths.size());
         {
             StreamHashes hashes(lengths, sliceSize);
@@ -161,9 +164,9 @@ TEST(StreamHashesTest, ChecksumsMatchThoseMadeDirectlyForAnyPartSize) {
                 const std::size_t size = std::min<std::size_t>(sliceSize, bytes.size() - from);
                 std::copy_n(bytes.begin() + static_cast<long>(from), size, slice.begin());
                 EXPECT_EQ(files[p].slices[s].md5, Md5Of(slice.data(), slice.size()))
-                    << p << " " << s << " part " << part;
+                    << p << " " << s << " part " << part << " slice size " << sliceSize;
                 EXPECT_EQ(files[p].slices[s].crc, Crc32Of(slice.data(), slice.size()))
-                    << p << " " << s;
+                    << p << " " << s << " slice size " << sliceSize;
             }
         }
     }

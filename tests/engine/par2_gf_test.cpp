@@ -176,9 +176,10 @@ TEST(GfKernelTest, ManySourcesAtOnceMatchOneSourceAtATime) {
     }
 }
 
-// Several outputs at once (whole groups of outputs, groups and some left over, tiles and single
-// blocks, unaligned buffers) against the portable kernel one product at a time.
-TEST(GfKernelTest, ManyOutputsAtOnceMatchOneProductAtATime) {
+// Several outputs at once, through the multipliers and through a grid of factors (whole groups
+// of outputs, groups and one, two or three left over, tiles and single blocks, unaligned
+// buffers, factors 0 and 1) against the portable kernel one product at a time.
+TEST(GfKernelTest, ManyOutputsAtOnceAndFactorGridsMatchOneProductAtATime) {
     std::mt19937 random(22);
     const std::size_t maxBlocks = 9;
     const std::size_t size = maxBlocks * kGfBlockBytes + 64;
@@ -187,33 +188,46 @@ TEST(GfKernelTest, ManyOutputsAtOnceMatchOneProductAtATime) {
         sources.push_back(Random(size, 200 + i));
     }
     for (const GfKernel kernel : AvailableKernels()) {
-        for (const std::size_t outputs : {1u, 4u, 5u, 9u}) {
+        for (const std::size_t outputs : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u}) {
             for (const std::size_t blocks : {0u, 1u, 3u, 4u, 5u, 9u}) {
                 std::vector<const std::uint8_t*> pointers;
                 for (const auto& source : sources) {
                     pointers.push_back(source.data() + random() % 64);
                 }
+                std::vector<std::uint16_t> factors;
                 std::vector<GfMultiplier> multipliers;
                 std::vector<std::vector<std::uint8_t>> expected;
-                std::vector<std::vector<std::uint8_t>> got;
                 for (std::size_t o = 0; o < outputs; ++o) {
                     expected.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
-                    got.push_back(expected.back());
                     for (std::size_t i = 0; i < sources.size(); ++i) {
-                        const auto factor = static_cast<std::uint16_t>(random());
+                        const auto factor = static_cast<std::uint16_t>(i < 2 ? i : random());
+                        factors.push_back(factor);
                         multipliers.emplace_back(kernel, factor);
                         GfMultiplier(GfKernel::Portable, factor)
                             .MulAdd(expected[o].data() + 8, pointers[i], blocks);
                     }
                 }
-                std::vector<std::uint8_t*> dsts;
-                for (auto& out : got) {
-                    dsts.push_back(out.data() + 8);
+                const GfFactorGrid grid(
+                    kernel, outputs, sources.size(),
+                    [&](std::size_t o, std::size_t i) { return factors[o * sources.size() + i]; });
+                for (const bool throughGrid : {false, true}) {
+                    std::vector<std::vector<std::uint8_t>> got;
+                    std::vector<std::uint8_t*> dsts;
+                    for (std::size_t o = 0; o < outputs; ++o) {
+                        got.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
+                    }
+                    for (auto& out : got) {
+                        dsts.push_back(out.data() + 8);
+                    }
+                    if (throughGrid) {
+                        grid.MulAdd(dsts.data(), pointers.data(), blocks);
+                    } else {
+                        MulAddOutputs(dsts.data(), outputs, pointers.data(), multipliers.data(),
+                                      sources.size(), blocks);
+                    }
+                    ASSERT_EQ(got, expected) << KernelName(kernel) << " outputs " << outputs
+                                             << " blocks " << blocks << " grid " << throughGrid;
                 }
-                MulAddOutputs(dsts.data(), outputs, pointers.data(), multipliers.data(),
-                              sources.size(), blocks);
-                ASSERT_EQ(got, expected)
-                    << KernelName(kernel) << " outputs " << outputs << " blocks " << blocks;
             }
         }
     }

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/io/crc32.h"
 #include "engine/io/file_system.h"
+#include "engine/io/md5.h"
 #include "engine/par2/par2_format.h"
 #include "engine/par2/recovery_files.h"
 #include "engine/par2/recovery_repair.h"
@@ -289,6 +291,57 @@ TEST(RecoveryTest, PiecesReadInBatchesAndRoundsGiveTheStreamedFilesAndAChangedSi
     EXPECT_EQ(failed.status, RecoveryStatus::Failed);
     EXPECT_EQ(failed.error.path, other.Path(1));
     EXPECT_FALSE(testing::Exists(other.Folder() / "x.par2"));
+}
+
+// The checksums that reading the pieces gives, as the index file records them, against MD5 and
+// CRC32 made directly over each piece, its first 16 KiB and each zero-padded slice: slices
+// shorter and longer than 16 KiB, a short last slice, a last piece of one short slice, an empty
+// last piece (left out of the set).
+TEST(RecoveryTest, ChecksumsReadFromThePiecesAreThoseOfThePiecesAndSlices) {
+    struct Shape {
+        std::uint64_t total;
+        std::uint64_t pieceSize;
+        bool emptyLast;
+    };
+    for (const Shape& shape :
+         {Shape{2 * 40000 + 30000, 40000, true}, Shape{2 * 40000 + 15000, 40000, false},
+          Shape{3 * 10000 + 2501, 10000, false}}) {
+        PieceSet set(shape.total, shape.pieceSize, 7);
+        if (shape.emptyLast) {
+            set.AddEmptyPiece();
+        }
+        const RecoveryRequest request = set.Request(1);
+        ASSERT_EQ(CreateRecoveryFiles(request).status, RecoveryStatus::Written);
+        PacketReader reader;
+        ASSERT_TRUE(reader.AddFile(set.Folder() / "x.par2"));
+        const auto found = reader.SetFor(request.pieceNames);
+        ASSERT_TRUE(found.has_value());
+        const std::uint64_t sliceSize = found->sliceSize;
+        std::size_t seen = 0;
+        for (const auto& [id, file] : found->files) {
+            const auto bytes = testing::ReadBytes(set.Folder() / file.name);
+            const std::string what = file.name + " of " + std::to_string(shape.total);
+            EXPECT_EQ(file.md5, Md5Of(bytes.data(), bytes.size())) << what;
+            EXPECT_EQ(file.md5Of16k,
+                      Md5Of(bytes.data(), std::min<std::size_t>(bytes.size(), 16384)))
+                << what;
+            ASSERT_EQ(file.slices.size(), SlicesIn(bytes.size(), sliceSize)) << what;
+            for (std::size_t s = 0; s < file.slices.size(); ++s) {
+                std::vector<char> slice(static_cast<std::size_t>(sliceSize), 0);
+                const std::size_t from = s * static_cast<std::size_t>(sliceSize);
+                std::copy(
+                    bytes.begin() + static_cast<long>(from),
+                    bytes.begin() + static_cast<long>(std::min(bytes.size(), from + slice.size())),
+                    slice.begin());
+                EXPECT_EQ(file.slices[s].md5, Md5Of(slice.data(), slice.size()))
+                    << what << " " << s;
+                EXPECT_EQ(file.slices[s].crc, Crc32Of(slice.data(), slice.size()))
+                    << what << " " << s;
+            }
+            ++seen;
+        }
+        EXPECT_EQ(seen, set.Count() - (shape.emptyLast ? 1 : 0));
+    }
 }
 
 TEST(RecoveryTest, TooSmallPiecesAreRefusedWithTheMostThatCanBeHad) {

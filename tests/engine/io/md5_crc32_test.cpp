@@ -48,6 +48,21 @@ TEST(Md5Test, PartsMakeTheSameDigestAsTheWholeAndFinishStartsOver) {
     EXPECT_EQ(Hex(*md5.Finish()), "900150983cd24fb0d6963f7d28e17f72");
 }
 
+// A fork goes on from where its chain was, and the two then go their own ways: a piece's chain
+// gives its first slice's digest on a fork and must still give the whole piece's.
+TEST(Md5Test, AForkContinuesFromItsChainWithoutChangingIt) {
+    const auto bytes = testing::RandomBytes(100000, 3);
+    Md5 chain;
+    chain.Update(bytes.data(), 70001);
+    Md5 fork = chain.Fork();
+    fork.Update(bytes.data() + 90000, 10000);
+    chain.Update(bytes.data() + 70001, bytes.size() - 70001);
+    std::vector<char> forked(bytes.begin(), bytes.begin() + 70001);
+    forked.insert(forked.end(), bytes.begin() + 90000, bytes.end());
+    EXPECT_EQ(fork.Finish(), Md5Of(forked.data(), forked.size()));
+    EXPECT_EQ(chain.Finish(), Md5Of(bytes.data(), bytes.size()));
+}
+
 TEST(Crc32Test, GivesTheCheckValueAndContinuesAndPadsRuns) {
     EXPECT_EQ(Crc32Of("123456789", 9), 0xCBF43926u);
     EXPECT_EQ(Crc32Of("", 0), 0u);
