@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/par2/gf16.h"
 
@@ -32,11 +33,37 @@ constexpr std::size_t kAvx2TableWords = 16;
 // A grid group's operands: source by source, the group's outputs side by side.
 template <std::size_t Outputs, std::size_t Words>
 struct GridOperands {
+    static constexpr std::size_t kOutputs = Outputs;
     const std::uint64_t* base;
     const std::uint64_t* operator()(std::size_t i, std::size_t o) const {
         return base + (i * Outputs + o) * Words;
     }
 };
+
+// A grid's outputs in groups of four, the last group smaller; each group's operands lie
+// together, source by source. `run(dsts, operands)` codes one group, its size in the operands'
+// type, so that every kernel keeps its group's sums in registers.
+template <std::size_t Words, typename RunGroup>
+void ForEachOutputGroup(std::uint8_t* const* dsts, std::size_t outputs, std::size_t count,
+                        const std::uint64_t* operands, const RunGroup& run) {
+    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
+        const std::uint64_t* base = operands + first * count * Words;
+        switch (std::min(kGroupOutputs, outputs - first)) {
+            case 4:
+                run(dsts + first, GridOperands<4, Words>{base});
+                break;
+            case 3:
+                run(dsts + first, GridOperands<3, Words>{base});
+                break;
+            case 2:
+                run(dsts + first, GridOperands<2, Words>{base});
+                break;
+            default:
+                run(dsts + first, GridOperands<1, Words>{base});
+                break;
+        }
+    }
+}
 
 void PortableMulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_t blocks,
                     const std::uint16_t* lowProducts, const std::uint16_t* highProducts) {
@@ -189,29 +216,11 @@ __attribute__((target("avx2"))) void Avx2MulAddGrid(std::uint8_t* const* dsts, s
                                                     const std::uint8_t* const* sources,
                                                     std::size_t count, const std::uint64_t* tables,
                                                     std::size_t blocks) {
-    constexpr std::size_t words = kAvx2TableWords;
-    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
-        const std::size_t group = std::min(kGroupOutputs, outputs - first);
-        const std::uint64_t* base = tables + first * count * words;
-        switch (group) {
-            case 4:
-                Avx2MulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
-                                   blocks);
-                break;
-            case 3:
-                Avx2MulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
-                                   blocks);
-                break;
-            case 2:
-                Avx2MulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
-                                   blocks);
-                break;
-            default:
-                Avx2MulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
-                                   blocks);
-                break;
-        }
-    }
+    ForEachOutputGroup<kAvx2TableWords>(
+        dsts, outputs, count, tables, [&](std::uint8_t* const* group, const auto& operands) {
+            Avx2MulAddGroup<std::decay_t<decltype(operands)>::kOutputs>(group, sources, operands,
+                                                                        count, blocks);
+        });
 }
 
 // GCC 12's AVX-512 headers fill the unused source of masked built-ins with a deliberately
@@ -377,9 +386,6 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
 // and their swapped halves fill the 32 vector registers without spilling.
 constexpr std::size_t kGroupTile = 4;
 
-template <std::size_t Outputs>
-using GridLanes = GridOperands<Outputs, kGfniLaneWords>;
-
 template <std::size_t Outputs, typename LanesOf>
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
     std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
@@ -393,29 +399,14 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
     }
 }
 
-// A grid's outputs in groups of four, the last group smaller; each group's operands lie
-// together, source by source.
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGrid(
     std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
     std::size_t count, const std::uint64_t* lanes, std::size_t blocks) {
-    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
-        const std::size_t group = std::min(kGroupOutputs, outputs - first);
-        const std::uint64_t* base = lanes + first * count * kGfniLaneWords;
-        switch (group) {
-            case 4:
-                GfniMulAddGroup<4>(dsts + first, sources, GridLanes<4>{base}, count, blocks);
-                break;
-            case 3:
-                GfniMulAddGroup<3>(dsts + first, sources, GridLanes<3>{base}, count, blocks);
-                break;
-            case 2:
-                GfniMulAddGroup<2>(dsts + first, sources, GridLanes<2>{base}, count, blocks);
-                break;
-            default:
-                GfniMulAddGroup<1>(dsts + first, sources, GridLanes<1>{base}, count, blocks);
-                break;
-        }
-    }
+    ForEachOutputGroup<kGfniLaneWords>(
+        dsts, outputs, count, lanes, [&](std::uint8_t* const* group, const auto& operands) {
+            GfniMulAddGroup<std::decay_t<decltype(operands)>::kOutputs>(group, sources, operands,
+                                                                        count, blocks);
+        });
 }
 
 // The byte-shuffle kernel over several outputs: each source block is loaded, has its halves
@@ -496,29 +487,11 @@ __attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGroup(
 __attribute__((target("avx512f,avx512bw"))) void ShuffleMulAddGrid(
     std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
     std::size_t count, const std::uint64_t* tables, std::size_t blocks) {
-    constexpr std::size_t words = kShuffleTableWords;
-    for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
-        const std::size_t group = std::min(kGroupOutputs, outputs - first);
-        const std::uint64_t* base = tables + first * count * words;
-        switch (group) {
-            case 4:
-                ShuffleMulAddGroup<4>(dsts + first, sources, GridOperands<4, words>{base}, count,
-                                      blocks);
-                break;
-            case 3:
-                ShuffleMulAddGroup<3>(dsts + first, sources, GridOperands<3, words>{base}, count,
-                                      blocks);
-                break;
-            case 2:
-                ShuffleMulAddGroup<2>(dsts + first, sources, GridOperands<2, words>{base}, count,
-                                      blocks);
-                break;
-            default:
-                ShuffleMulAddGroup<1>(dsts + first, sources, GridOperands<1, words>{base}, count,
-                                      blocks);
-                break;
-        }
-    }
+    ForEachOutputGroup<kShuffleTableWords>(
+        dsts, outputs, count, tables, [&](std::uint8_t* const* group, const auto& operands) {
+            ShuffleMulAddGroup<std::decay_t<decltype(operands)>::kOutputs>(group, sources, operands,
+                                                                           count, blocks);
+        });
 }
 
 #if !defined(__clang__)
