@@ -10,6 +10,7 @@
 #include "engine/par2/recovery_files.h"
 #include "engine/par2/recovery_repair.h"
 #include "engine/par2/slice_combiner.h"
+#include "support/par2_piece_set.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum::par2 {
@@ -17,79 +18,7 @@ namespace {
 
 using testing::TempFolder;
 
-// A folder with pieces cut from random bytes, their recovery files, and the means to lose and
-// damage pieces.
-class PieceSet {
-  public:
-    PieceSet(std::uint64_t total, std::uint64_t pieceSize, std::uint32_t seed = 1)
-        : m_pieceSize(pieceSize) {
-        const auto bytes = testing::RandomBytes(static_cast<std::size_t>(total), seed);
-        for (std::uint64_t at = 0; at < total; at += pieceSize) {
-            const std::uint64_t size = std::min(pieceSize, total - at);
-            m_pieces.emplace_back(bytes.begin() + static_cast<long>(at),
-                                  bytes.begin() + static_cast<long>(at + size));
-        }
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            testing::WriteBytes(Path(i), m_pieces[i]);
-        }
-    }
-    // An empty last piece, as a split of a whole number of pieces writes none but a stream can.
-    void AddEmptyPiece() {
-        m_pieces.emplace_back();
-        testing::WriteBytes(Path(m_pieces.size() - 1), m_pieces.back());
-    }
-
-    std::string Name(std::size_t i) const { return "x_" + std::to_string(i + 1) + ".skf"; }
-    std::string Path(std::size_t i) const { return m_folder / Name(i); }
-    std::size_t Count() const { return m_pieces.size(); }
-
-    RecoveryRequest Request(std::uint32_t wanted) const {
-        RecoveryRequest request;
-        request.folder = m_folder.path();
-        request.baseName = "x";
-        request.pieceSize = m_pieceSize;
-        request.wantedPieces = wanted;
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            request.pieceNames.push_back(Name(i));
-            request.pieceSizes.push_back(m_pieces[i].size());
-        }
-        return request;
-    }
-
-    RepairRequest Repair() const {
-        RepairRequest request;
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            request.piecePaths.push_back(Path(i));
-        }
-        ListFolder(m_folder.path(), [&](const std::string& name) {
-            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0) {
-                request.recoveryPaths.push_back(m_folder / name);
-            }
-        });
-        return request;
-    }
-
-    void Lose(std::size_t i) { RemoveFile(Path(i)); }
-    void Damage(std::size_t i, std::size_t at) {
-        auto bytes = m_pieces[i];
-        bytes[at] ^= 0x5A;
-        testing::WriteBytes(Path(i), bytes);
-    }
-    bool Intact() const {
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            if (!testing::Exists(Path(i)) || testing::ReadBytes(Path(i)) != m_pieces[i]) {
-                return false;
-            }
-        }
-        return true;
-    }
-    const TempFolder& Folder() const { return m_folder; }
-
-  private:
-    TempFolder m_folder;
-    std::uint64_t m_pieceSize;
-    std::vector<std::vector<char>> m_pieces;
-};
+using PieceSet = testing::Par2PieceSet;
 
 TEST(RecoveryPlanTest, SlicesEachPieceInTwoAndKeepsEveryFileWithinThePieceSize) {
     const std::vector<std::string> names = {"a_1", "a_2", "a_3"};

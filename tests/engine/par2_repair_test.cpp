@@ -14,6 +14,7 @@
 #ifndef _WIN32
 #include "support/hang_guard.h"
 #endif
+#include "support/par2_piece_set.h"
 #include "support/temp_folder.h"
 
 namespace kavendrum::par2 {
@@ -23,75 +24,17 @@ using testing::TempFolder;
 
 // Pieces of 10000 bytes (two slices of 5000 each) cut from random bytes, with their recovery
 // files; the last piece may be shorter.
-class Pieces {
+class Pieces : public testing::Par2PieceSet {
   public:
-    Pieces(std::uint64_t total, std::uint32_t wanted, std::uint32_t seed = 1) {
-        const auto bytes = testing::RandomBytes(static_cast<std::size_t>(total), seed);
-        for (std::uint64_t at = 0; at < total; at += kPieceSize) {
-            const auto end = static_cast<long>(std::min(total, at + kPieceSize));
-            m_pieces.emplace_back(bytes.begin() + static_cast<long>(at), bytes.begin() + end);
-            testing::WriteBytes(Path(m_pieces.size() - 1), m_pieces.back());
-        }
-        RecoveryRequest request;
-        request.folder = m_folder.path();
-        request.baseName = "x";
-        request.pieceSize = kPieceSize;
-        request.wantedPieces = wanted;
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            request.pieceNames.push_back(Name(i));
-            request.pieceSizes.push_back(m_pieces[i].size());
-        }
-        const RecoveryResult made = CreateRecoveryFiles(request);
+    Pieces(std::uint64_t total, std::uint32_t wanted, std::uint32_t seed = 1)
+        : Par2PieceSet(total, kPieceSize, seed) {
+        const RecoveryResult made = CreateRecoveryFiles(Request(wanted));
         EXPECT_EQ(made.status, RecoveryStatus::Written);
         EXPECT_EQ(made.plan.sliceSize, kSliceSize);
     }
 
     static constexpr std::uint64_t kPieceSize = 10000;
     static constexpr std::uint64_t kSliceSize = 5000;
-
-    std::string Name(std::size_t i) const { return "x_" + std::to_string(i + 1) + ".skf"; }
-    std::string Path(std::size_t i) const { return m_folder / Name(i); }
-    const std::vector<char>& Bytes(std::size_t i) const { return m_pieces[i]; }
-
-    RepairRequest Repair() const {
-        RepairRequest request;
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            request.piecePaths.push_back(Path(i));
-        }
-        request.recoveryPaths = RecoveryFiles();
-        return request;
-    }
-    std::vector<std::string> RecoveryFiles() const {
-        std::vector<std::string> paths;
-        ListFolder(m_folder.path(), [&](const std::string& name) {
-            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0) {
-                paths.push_back(m_folder / name);
-            }
-        });
-        std::sort(paths.begin(), paths.end());
-        return paths;
-    }
-    std::set<std::string> FolderNames() const {
-        std::set<std::string> names;
-        ListFolder(m_folder.path(), [&](const std::string& name) { names.insert(name); });
-        return names;
-    }
-
-    void Lose(std::size_t i) { RemoveFile(Path(i)); }
-    void Put(std::size_t i, const std::vector<char>& bytes) { testing::WriteBytes(Path(i), bytes); }
-    bool Intact() const {
-        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
-            if (!testing::Exists(Path(i)) || testing::ReadBytes(Path(i)) != m_pieces[i]) {
-                return false;
-            }
-        }
-        return true;
-    }
-    const TempFolder& Folder() const { return m_folder; }
-
-  private:
-    TempFolder m_folder;
-    std::vector<std::vector<char>> m_pieces;
 };
 
 // The part of the CRC32 that is linear in the bytes: crc(a ^ b) = crc(a) ^ crc(b) ^ crc(zeros).
