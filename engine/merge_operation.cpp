@@ -13,6 +13,7 @@
 #include "engine/head_file.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/staged_file.h"
 #include "engine/merge_journal.h"
 #include "engine/paths.h"
 #include "engine/pieces_on_disk.h"
@@ -745,9 +746,11 @@ class FileMerge {
     bool ReadyToCopy();
     bool JournalNameIsFree();
     Outcome Copy();
-    Outcome PutOutputInPlace(File& output, const std::optional<StoredJournal>& journal);
+    FileResult<File*> OpenOutput();
+    Outcome PutOutputInPlace(const std::optional<StoredJournal>& journal);
+    FileStatus NameStagedOutput(bool replace);
     bool DropEmptyJournal(const StoredJournal& journal);
-    void DropPartial(File& partial);
+    void DropPartial();
     bool RemoveSetFiles(const std::optional<StoredJournal>& journal);
     std::uint32_t PiecesResumed() const {
         return m_resumed ? m_resumed->stored.journal.piecesMerged : 0;
@@ -767,6 +770,10 @@ class FileMerge {
     // The recovery files as they were when the merge began: only these go with the set.
     std::vector<std::pair<std::string, FileStamp>> m_recoveryFiles;
     bool m_outputExisted = false;
+    // The file the run writes: one without a name until it is whole, or one under a name of its
+    // own that a journal can name.
+    std::optional<StagedFile> m_staged;
+    File m_partial;
     std::string m_partialPath;
     FileIdentity m_written;  // the rebuilt file
 };
@@ -857,35 +864,36 @@ Outcome FileMerge::Run() {
 // stopped removes that file, unless a journal names it: then it holds the only copy of the
 // pieces already removed, and the next run takes it up.
 Outcome FileMerge::Copy() {
-    auto output = OpenPartial(m_set, m_request.outputPath, m_partialPath);
+    auto output = OpenOutput();
     if (!output.ok()) {
         m_host.Notify({.id = NoticeId::OutputNotCreated,
                        .path = m_request.outputPath,
                        .failure = output.error()});
         return Outcome::Failed;
     }
-    const auto identity = output.value().Identity();
+    File& file = *output.value();
+    const auto identity = file.Identity();
     if (!identity.ok()) {
         m_host.ReportFileError(identity.error());
-        DropPartial(output.value());
+        DropPartial();
         return Outcome::Failed;
     }
     m_written = identity.value();
     std::optional<StoredJournal> journal;
     bool clean = true;
     {
-        MergeRun run(m_set, m_options, m_host, output.value());
+        MergeRun run(m_set, m_options, m_host, file);
         const bool copied = run.CopyPieces();
         journal = run.Journal();
         if (!copied) {
             if (!journal || DropEmptyJournal(*journal)) {
-                DropPartial(output.value());
+                DropPartial();
             }
             return run.Stopped() ? Outcome::Interrupted : Outcome::Failed;
         }
         clean = run.EveryPieceRemoved();
     }
-    if (PutOutputInPlace(output.value(), journal) != Outcome::Succeeded) {
+    if (PutOutputInPlace(journal) != Outcome::Succeeded) {
         return Outcome::Failed;
     }
     m_host.Notify({.id = NoticeId::MergeSucceeded, .path = m_request.outputPath});
@@ -894,19 +902,41 @@ Outcome FileMerge::Copy() {
     return clean ? Outcome::Succeeded : Outcome::Failed;
 }
 
+// A merge that keeps its pieces keeps no journal either: nothing could take its file up after a
+// stop. So that file has no name until it is whole, and goes with the run however it ends.
+FileResult<File*> FileMerge::OpenOutput() {
+    if (m_options.deleteAfterMerge == 0 && !m_set.resumed) {
+        auto staged = StagedFile::Create(m_request.outputPath);
+        if (!staged.ok()) {
+            return staged.error();
+        }
+        m_staged.emplace(std::move(staged.value()));
+        return &m_staged->file();
+    }
+    auto partial = OpenPartial(m_set, m_request.outputPath, m_partialPath);
+    if (!partial.ok()) {
+        return partial.error();
+    }
+    m_partial = std::move(partial.value());
+    return &m_partial;
+}
+
 // The whole file takes the output's name, unless a run taken up had put it there already.
-Outcome FileMerge::PutOutputInPlace(File& output, const std::optional<StoredJournal>& journal) {
+Outcome FileMerge::PutOutputInPlace(const std::optional<StoredJournal>& journal) {
     if (!(m_resumed && m_resumed->inPlace)) {
         // The output's name may be the journal's own (a set of a file named like its journal):
         // the journal is then replaced by the file whose merge it recorded.
         const bool replace =
             m_outputExisted || (journal && StampOf(m_request.outputPath) == journal->file);
-        if (auto failure = PutInPlace(m_partialPath, m_request.outputPath, replace)) {
+        const FileStatus failure = m_staged
+                                       ? NameStagedOutput(replace)
+                                       : PutInPlace(m_partialPath, m_request.outputPath, replace);
+        if (failure) {
             m_host.Notify({.id = NoticeId::OutputNotCreated,
                            .path = m_request.outputPath,
                            .failure = failure});
             if (!journal) {
-                DropPartial(output);
+                DropPartial();
             }
             return Outcome::Failed;
         }
@@ -925,8 +955,22 @@ bool FileMerge::DropEmptyJournal(const StoredJournal& journal) {
     return removed.ok() && removed.value() == Removal::Removed;
 }
 
-void FileMerge::DropPartial(File& partial) {
-    partial.Close();
+// Gives the whole file without a journal the output's name as PutInPlace does.
+FileStatus FileMerge::NameStagedOutput(bool replace) {
+    if (auto failure =
+            m_staged->PutInPlace(replace ? ReplaceOver::Anything() : ReplaceOver::Nothing())) {
+        return failure;
+    }
+    m_staged->Keep();
+    return FlushFolderEntries(m_request.outputPath);
+}
+
+void FileMerge::DropPartial() {
+    if (m_staged) {
+        m_staged->Discard();
+        return;
+    }
+    m_partial.Close();
     const auto stamp = StampOf(m_partialPath);
     if (stamp && stamp->identity == m_written) {
         (void)RemoveIfSame(m_partialPath, *stamp);

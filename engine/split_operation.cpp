@@ -86,7 +86,7 @@ class SplitRun {
     NoticeId CreationFailure(std::uint32_t number, std::uint32_t pieceCount) const;
     StagedFile* CreatePiece(PieceCreator& ahead, std::uint32_t number, std::uint32_t pieceCount);
     bool CopyToPiece(File& piece, std::size_t size);
-    bool ClosePiece(File& piece);
+    bool ClosePiece(StagedFile& piece);
     bool PutPiecesInPlace();
     bool FlushesEachFile() const;
     FileStatus FlushForSourceRemoval(File& output);
@@ -185,7 +185,7 @@ bool SplitRun::CopyPiecesWholeMode(std::uint32_t pieceCount, std::uint32_t lastS
         const bool last = number == pieceCount;
         const std::size_t size = last ? lastSize : pieceSize;
         StagedFile* piece = CreatePiece(ahead, number, pieceCount);
-        if (!piece || !CopyToPiece(piece->file(), size) || !ClosePiece(piece->file())) {
+        if (!piece || !CopyToPiece(piece->file(), size) || !ClosePiece(*piece)) {
             return false;
         }
         if (last) {
@@ -216,7 +216,7 @@ bool SplitRun::CopyPiecesBlockMode(std::uint32_t pieceCount, std::uint32_t lastS
             }
             progress.Step();
         }
-        if (!CopyToPiece(piece->file(), last ? lastRest : rest) || !ClosePiece(piece->file())) {
+        if (!CopyToPiece(piece->file(), last ? lastRest : rest) || !ClosePiece(*piece)) {
             return false;
         }
     }
@@ -305,17 +305,25 @@ Moved SplitRun::Move(File& piece, std::size_t size) {
                : m_transfer.Move(m_source, piece, size);
 }
 
-bool SplitRun::ClosePiece(File& piece) {
+bool SplitRun::ClosePiece(StagedFile& piece) {
     if (m_digests) {
         m_digests->EndPiece();
     }
-    if (auto failure = FlushForSourceRemoval(piece)) {
+    if (auto failure = FlushForSourceRemoval(piece.file())) {
         m_host.ReportFileError(*failure);
         return false;
     }
-    if (auto failure = piece.Close()) {
+    if (auto failure = piece.file().Close()) {
         m_host.ReportFileError(*failure);
         return false;
+    }
+    // The pieces wait for the last to be put in place, and one without a name holds a handle
+    // until then: beyond a few, they wait under temporary names.
+    if (m_pieces.size() > kFilesWaitingUnnamed) {
+        if (auto failure = piece.Park()) {
+            m_host.ReportFileError(*failure);
+            return false;
+        }
     }
     return true;
 }

@@ -107,6 +107,14 @@ bool StreamRun::CopyPieces() {
             m_host.ReportFileError(*failure);
             return false;
         }
+        // Every piece waits for the stream's end to be put in place, and one without a name
+        // holds a handle until then: beyond a few, they wait under temporary names.
+        if (m_pieces.size() > kFilesWaitingUnnamed) {
+            if (auto failure = m_pieces.back().Park()) {
+                m_host.ReportFileError(*failure);
+                return false;
+            }
+        }
         // A piece that is not full is the last: the stream has ended.
         if (*filled < m_request.pieceSize) {
             return true;

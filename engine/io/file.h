@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +73,15 @@ class File {
     // Only a taken name moves on to the next one: any other failure ends the search.
     static FileResult<File> CreateAtFirstFree(const std::vector<std::string>& names,
                                               std::size_t& chosen);
+    // As CreateNew, for a file that is to go when its last handle is closed, also when the process
+    // is killed, until KeepWhenClosed is called. Windows marks it so; elsewhere there is no such
+    // mark for a named file, and this is CreateNew.
+    static FileResult<File> CreateTransient(const std::string& path);
+    // A new file without a name, in the folder that holds `pathInFolder`, held exclusively and
+    // open for reading and writing. It goes with its last handle, however the process ends,
+    // unless LinkAs gives it a name first. Empty where the system or the file system makes no
+    // such file (Linux before 3.11, some network and FUSE file systems, Windows).
+    static FileResult<std::optional<File>> CreateUnnamed(const std::string& pathInFolder);
     // Opens an existing file for reading and writing, held exclusively, without emptying it; a
     // link at the name is not followed.
     static FileResult<File> OpenForUpdate(const std::string& path);
@@ -83,6 +93,14 @@ class File {
     // closing the file leaves the stream itself open. `name` stands for the path in messages.
     enum class Standard { Input, Output };
     static FileResult<File> OpenStandard(Standard stream, const std::string& name);
+
+    // A second handle to the same open file, which stays open until both are closed.
+    FileResult<File> Duplicate() const;
+    // Gives a file made by CreateUnnamed the name `path`, only where nothing stands there yet,
+    // not even a link: false when something does. Never replaces, never follows a link.
+    FileResult<bool> LinkAs(const std::string& path);
+    // Takes back the mark CreateTransient set: the file stays when it is closed.
+    FileStatus KeepWhenClosed();
 
     bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }

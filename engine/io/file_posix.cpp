@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -177,6 +179,87 @@ FileResult<File> File::CreateNew(const std::string& path) {
         return *failure;
     }
     return file;
+}
+
+FileResult<File> File::CreateTransient(const std::string& path) {
+    return CreateNew(path);
+}
+
+namespace {
+
+// The folder part of `path`, as open takes it.
+std::string FolderPartOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// Without the CAP_DAC_READ_SEARCH capability, an unnamed file is named through its entry in
+// /proc; where /proc is not mounted it could not be named at all.
+bool CanNameUnnamedFiles() {
+    return ::access("/proc/self/fd", X_OK) == 0;
+}
+
+}  // namespace
+
+FileResult<std::optional<File>> File::CreateUnnamed(const std::string& pathInFolder) {
+#ifdef O_TMPFILE
+    int handle;
+    do {
+        handle = ::open(FolderPartOf(pathInFolder).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0) {
+        // A kernel without O_TMPFILE takes it for O_DIRECTORY (EISDIR); a file system without
+        // unnamed files refuses them.
+        if (errno == EOPNOTSUPP || errno == ENOTSUP || errno == EISDIR || errno == EINVAL) {
+            return std::optional<File>();
+        }
+        return ErrnoError(pathInFolder);
+    }
+    File file(handle, pathInFolder);
+    if (!CanNameUnnamedFiles()) {
+        return std::optional<File>();
+    }
+    if (auto failure = HoldForWriting(handle, pathInFolder)) {
+        return *failure;
+    }
+    return std::optional<File>(std::move(file));
+#else
+    (void)pathInFolder;
+    return std::optional<File>();
+#endif
+}
+
+FileResult<File> File::Duplicate() const {
+    const int handle = ::fcntl(Fd(), F_DUPFD_CLOEXEC, 0);
+    if (handle < 0) {
+        return ErrnoError(m_path);
+    }
+    return File(handle, m_path);
+}
+
+FileResult<bool> File::LinkAs(const std::string& path) {
+#ifdef __linux__
+    // linkat never replaces what stands at the new name and never follows a link there.
+    int result = ::linkat(Fd(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
+    if (result != 0 && (errno == ENOENT || errno == EPERM)) {
+        // AT_EMPTY_PATH wants a capability most users lack; the path in /proc does not.
+        const std::string own = "/proc/self/fd/" + std::to_string(Fd());
+        result = ::linkat(AT_FDCWD, own.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    }
+    if (result == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    return ErrnoError(path);
+#else
+    return FileError{FileErrorCause::BadPath, path, EOPNOTSUPP};
+#endif
+}
+
+FileStatus File::KeepWhenClosed() {
+    return std::nullopt;
 }
 
 FileResult<File> File::CreateAtFirstFree(const std::vector<std::string>& names,

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
@@ -92,6 +94,61 @@ FileResult<File> File::CreateNew(const std::string& path) {
         return LastWin32Error(path);
     }
     return File(AsNative(handle), path);
+}
+
+namespace {
+
+// With the mark set, the file is deleted once its last handle is closed, and Windows closes the
+// handles of a process however it ends.
+bool MarkForDeletion(HANDLE handle, bool deleteFile) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleteFile ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+}  // namespace
+
+FileResult<File> File::CreateTransient(const std::string& path) {
+    const auto wide = WidePathOf(path);
+    if (!wide.ok()) {
+        return wide.error();
+    }
+    // DELETE access is what the mark needs.
+    const HANDLE handle = CreateFileW(wide.value().c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastWin32Error(path);
+    }
+    File file(AsNative(handle), path);
+    // Without the mark the file is still sound, only left behind by a killed run, as before.
+    (void)MarkForDeletion(handle, true);
+    return file;
+}
+
+FileResult<std::optional<File>> File::CreateUnnamed(const std::string&) {
+    return std::optional<File>();
+}
+
+FileResult<File> File::Duplicate() const {
+    HANDLE copy = nullptr;
+    const HANDLE process = GetCurrentProcess();
+    if (!DuplicateHandle(process, AsHandle(m_handle), process, &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return LastWin32Error(m_path);
+    }
+    return File(AsNative(copy), m_path);
+}
+
+FileResult<bool> File::LinkAs(const std::string& path) {
+    return FileError{FileErrorCause::BadPath, path, ERROR_NOT_SUPPORTED};
+}
+
+FileStatus File::KeepWhenClosed() {
+    if (!MarkForDeletion(AsHandle(m_handle), false)) {
+        return LastWin32Error(m_path);
+    }
+    return std::nullopt;
 }
 
 FileResult<File> File::CreateAtFirstFree(const std::vector<std::string>& names,

@@ -3,11 +3,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,24 @@ inline std::string Slurp(const std::string& path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// Waits (boundedly, ten seconds) until the process `child` has a file in `folder` open, as a run
+// has while it writes there, whether or not that file has a name yet. False when it never had.
+inline bool HasAFileOpenIn(pid_t child, const std::string& folder) {
+    const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+    for (int tries = 0; tries < 20000; ++tries) {
+        std::error_code ignored;
+        for (std::filesystem::directory_iterator entry(fds, ignored), end; entry != end;
+             entry.increment(ignored)) {
+            const auto target = std::filesystem::read_symlink(entry->path(), ignored);
+            if (target.string().rfind(folder + "/", 0) == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
 }
 
 // Runs the program in a folder of its own, with an option file of its own and no terminal.

@@ -61,16 +61,6 @@ class SignalTest : public CliTest {
         posix_spawn_file_actions_destroy(&actions);
         return child;
     }
-    // Waits (boundedly) until something stands in the folder.
-    bool SomethingIn(const std::string& folder) {
-        for (int tries = 0; tries < 20000; ++tries) {
-            if (!Entries(folder).empty()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-        return false;
-    }
     int Wait(pid_t child) {
         int status = 0;
         EXPECT_EQ(waitpid(child, &status, 0), child);
@@ -89,7 +79,7 @@ TEST_F(SignalTest, ASplitStoppedBySigintOrSigtermLeavesNothingAndSaysWhich) {
         SCOPED_TRACE(signal);
         std::filesystem::remove_all(temp / "out");
         const pid_t child = Start({"split", source, temp / "out", "--size", "100M"});
-        ASSERT_TRUE(SomethingIn(temp / "out"));
+        ASSERT_TRUE(testing::HasAFileOpenIn(child, temp / "out"));
         ::kill(child, signal);
         const int status = Wait(child);
         ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
@@ -128,7 +118,8 @@ TEST_F(SignalTest, AStreamSplitAndAMergeStoppedByASignalExitWithItsStatus) {
     testing::WriteBytes(temp / "m.bin", testing::RandomBytes(64 << 20));
     ASSERT_EQ(Cli("split m.bin pieces --size 4M").status, 0);
     const pid_t merge = Start({"merge", temp / "pieces/m.kdh", "--dest", temp / "back"});
-    ASSERT_TRUE(SomethingIn(temp / "back"));
+    // Its file has no name until it is whole: what is seen is that the run holds it open.
+    ASSERT_TRUE(testing::HasAFileOpenIn(merge, temp / "back"));
     ::kill(merge, SIGTERM);
     const int merged = Wait(merge);
     ASSERT_TRUE(WIFEXITED(merged)) << "ended by signal " << WTERMSIG(merged);
