@@ -36,11 +36,9 @@ std::optional<std::string> FolderHeadHint(const std::string& path) {
         }
     });
     const std::string folder = Printable(path);
-    if (listed) {
+    // A folder with none says no more than the reason already given.
+    if (listed || count == 0) {
         return std::nullopt;
-    }
-    if (count == 0) {
-        return folder + " is a folder with no head file (.kdh) in it";
     }
     std::string line = folder + " is a folder; name its head file: ";
     for (std::size_t i = 0; i < heads.size(); ++i) {
