@@ -6,6 +6,7 @@
 
 #include "cli/piece_plan.h"
 #include "cli/size_text.h"
+#include "engine/io/file_system.h"
 #include "engine/paths.h"
 #include "engine/split_operation.h"
 
@@ -69,6 +70,21 @@ void CheckSource(const SplitArguments& arguments) {
     }
 }
 
+// "split movie.avi 25M" means a size far more often than a new folder called 25M: without --size
+// or --pieces, a destination that reads as a size and names nothing yet is refused, not made.
+void CheckDestination(const SplitArguments& arguments) {
+    const std::string& destination = arguments.destination;
+    if (arguments.size || arguments.pieces || !ReadSize(destination) ||
+        LeafName(destination) != destination || KindOf(destination) != FileKind::Missing) {
+        return;
+    }
+    throw CLI::ValidationError("DESTINATION", "'" + destination +
+                                                  "' reads as a piece size and names no folder: "
+                                                  "use --size " +
+                                                  destination + ", or ./" + destination +
+                                                  " for a new folder of that name");
+}
+
 // The piece size --size or --pieces asks for, or the default.
 std::uint32_t PieceSizeOf(const SplitArguments& arguments) {
     if (arguments.size) {
@@ -106,6 +122,7 @@ std::uint64_t MemoryLimitFromText(const std::optional<std::string>& text) {
 
 SplitChoice PlanSplit(const SplitArguments& arguments) {
     CheckSource(arguments);
+    CheckDestination(arguments);
     SplitChoice plan;
     plan.pieceSize = PieceSizeOf(arguments);
     plan.recovery = RecoveryFromArguments(arguments);

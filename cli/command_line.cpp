@@ -9,6 +9,8 @@
 
 #include "cli/argument_checks.h"
 #include "cli/command_hint.h"
+#include "cli/console_host.h"
+#include "cli/folder_hint.h"
 #include "cli/help_text.h"
 #include "cli/merge_command.h"
 #include "cli/options_command.h"
@@ -181,18 +183,32 @@ void CheckBeyondTheParser(CommandLine& line) {
     }
 }
 
+// A command that failed on a HEAD naming a folder ends with the head files in that folder.
+int WithFolderHint(int status, const Settings& settings, const std::string& head) {
+    if (status == kFailed) {
+        if (const auto hint = FolderHeadHint(head)) {
+            ConsoleHost(settings.answering(), settings.voice()).Complain(*hint);
+        }
+    }
+    return status;
+}
+
 int RunCommand(const CommandLine& line) {
     if (*line.splitCommand) {
         return SplitCommand(line.settings, line.split, line.splitChoice);
     }
     if (*line.repairCommand) {
-        return RepairCommand(line.settings, line.repair.head, line.repairMemoryLimit);
+        return WithFolderHint(
+            RepairCommand(line.settings, line.repair.head, line.repairMemoryLimit), line.settings,
+            line.repair.head);
     }
     if (*line.verifyCommand) {
-        return VerifyCommand(line.settings, line.headPath);
+        return WithFolderHint(VerifyCommand(line.settings, line.headPath), line.settings,
+                              line.headPath);
     }
     if (*line.mergeCommand) {
-        return MergeCommand(line.settings, line.merge, line.mergeMemoryLimit);
+        return WithFolderHint(MergeCommand(line.settings, line.merge, line.mergeMemoryLimit),
+                              line.settings, line.merge.head);
     }
     return OptionsCommand(line.settings, line.options);
 }

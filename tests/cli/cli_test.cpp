@@ -703,6 +703,40 @@ TEST_F(CliTest, AHeadFileNotEndingInKdhIsNamedAsTheFault) {
     }
 }
 
+// Two slips of the hand: a folder named where its head file belongs, and a size typed where the
+// destination folder goes.
+TEST_F(CliTest, AFolderForTheHeadFileOrASizeForTheFolderIsNamedAsTheSlip) {
+    testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
+    ASSERT_EQ(Cli("split a.bin out").status, 0);
+    for (const char* command : {"verify", "merge", "repair"}) {
+        CliRun run = Cli(std::string(command) + " out");
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("kavendrum-cli: out is a folder; name its head file: out/a.kdh\n"),
+                  std::string::npos)
+            << command << ": " << run.err;
+    }
+    ASSERT_EQ(Shell("mkdir empty && cp out/a.kdh out/b.kdh"), 0);
+    EXPECT_NE(Cli("verify out").err.find("name its head file: out/a.kdh, out/b.kdh\n"),
+              std::string::npos);
+    EXPECT_EQ(Cli("verify empty/").err.find(" is a folder"), std::string::npos);
+
+    for (const char* size : {"25M", "fat32", "1457664"}) {
+        CliRun split = Cli(std::string("split a.bin ") + size);
+        EXPECT_EQ(split.status, 2) << size;
+        EXPECT_NE(split.err.find("'" + std::string(size) + "' reads as a piece size"),
+                  std::string::npos)
+            << split.err;
+        EXPECT_FALSE(testing::Exists(temp / size)) << size;
+    }
+    // Said plainly, or named as a folder that is there, it is a folder.
+    EXPECT_EQ(Cli("split a.bin ./25M").status, 0);
+    EXPECT_EQ(Cli("split a.bin 30M --size 4").status, 0);
+    EXPECT_TRUE(testing::Exists(temp / "30M/a_3.skf"));
+    ASSERT_EQ(Shell("mkdir 650M"), 0);
+    EXPECT_EQ(Cli("split a.bin 650M").status, 0);
+    EXPECT_TRUE(testing::Exists(temp / "650M/a.kdh"));
+}
+
 TEST_F(CliTest, ADeclinedQuestionNamesItsFileAndSaysHowToAnswer) {
     testing::WriteBytes(temp / "a.bin", testing::RandomBytes(10));
     ASSERT_EQ(Cli("split a.bin out").status, 0);
