@@ -106,23 +106,19 @@ class PieceHashing {
 // A batch of input slices for the coding: where each is read from and into, its coding index,
 // and its piece and slice for the hashing.
 struct CodingBatch {
-    // Each buffer made on its own: copies of one prototype would read as many bytes again.
-    CodingBatch(std::size_t slices, std::size_t sliceBytes) : sliceBytes(sliceBytes) {
-        buffers.reserve(slices);
-        for (std::size_t i = 0; i < slices; ++i) {
-            buffers.emplace_back(sliceBytes);
-        }
-    }
+    // One block of memory for all its slices, kept for every batch and round.
+    CodingBatch(std::size_t slices, std::size_t sliceBytes)
+        : pages(slices * sliceBytes), capacity(slices), sliceBytes(sliceBytes) {}
 
     void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
               std::size_t piece, std::size_t slice) {
-        std::uint8_t* buffer = buffers[reads.size()].data();
+        std::uint8_t* buffer = pages.data() + reads.size() * sliceBytes;
         reads.push_back({path, offset, size, buffer, sliceBytes});
         inputs.push_back(buffer);
         indices.push_back(index);
         slices.emplace_back(piece, slice);
     }
-    bool Full() const { return reads.size() == buffers.size(); }
+    bool Full() const { return reads.size() == capacity; }
     void Clear() {
         reads.clear();
         inputs.clear();
@@ -130,7 +126,8 @@ struct CodingBatch {
         slices.clear();
     }
 
-    std::vector<std::vector<std::uint8_t>> buffers;
+    SlicePages pages;
+    std::size_t capacity;
     std::size_t sliceBytes;
     std::vector<SliceRead> reads;
     std::vector<const std::uint8_t*> inputs;
@@ -354,13 +351,18 @@ RecoveryResult RecoveryEncoder::Encode(bool hashWhileCoding) {
     }
     const std::uint64_t perRound = std::max<std::uint64_t>(
         1, m_request.memoryLimit / SliceCombiner::OutputBytes(m_plan.sliceSize));
+    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
+    const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
+    const std::size_t batch = SliceCombiner::BatchFor(kBatchBytes, sliceBytes);
+    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
     std::optional<SetDescription> set;
     for (std::uint32_t first = 0; first < m_plan.recoverySlices;) {
         const auto count = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(perRound, m_plan.recoverySlices - first));
         SliceCombiner combiner(count, static_cast<std::size_t>(m_plan.sliceSize), m_request.threads,
                                m_request.kernel);
-        if (!Code(firstIndex, first, combiner, first == 0 ? hashing.get() : nullptr, result)) {
+        if (!Code(firstIndex, first, combiner, first == 0 ? hashing.get() : nullptr, batches,
+                  result)) {
             return result;
         }
         if (!set) {
@@ -420,15 +422,13 @@ bool RecoveryEncoder::WriteRound(const SetDescription& set, const SliceCombiner&
 }
 
 bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
-                           SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result) {
+                           SliceCombiner& combiner, PieceHashing* hashing, CodingBatch* batches,
+                           RecoveryResult& result) {
     const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
     std::vector<std::string> paths;
     for (const FileEntry& file : m_files) {
         paths.push_back(InFolder(m_request.folder, file.name));
     }
-    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
-    const std::size_t batch = combiner.BatchFor(kBatchBytes);
-    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
     std::size_t gathering = 0;
     const auto cycle = [&] {
         CodingBatch& ready = batches[1 - gathering];

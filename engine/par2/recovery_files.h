@@ -80,6 +80,7 @@ struct RecoveryResult {
 class StreamHashes;
 class PieceHashing;
 class SliceCombiner;
+struct CodingBatch;
 class RecoveryEncoder {
   public:
     // Where the pieces' checksums come from: the bytes given to Add as a split writes them, or
@@ -107,7 +108,8 @@ class RecoveryEncoder {
     bool WriteRound(const SetDescription& set, const SliceCombiner& combiner, std::uint32_t first,
                     std::uint32_t count, RecoveryResult& result);
     bool Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
-              SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result);
+              SliceCombiner& combiner, PieceHashing* hashing, CodingBatch* batches,
+              RecoveryResult& result);
 
     RecoveryRequest m_request;
     RecoveryPlan m_plan;

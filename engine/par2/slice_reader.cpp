@@ -4,10 +4,18 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "engine/io/file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
 
 namespace kavendrum::par2 {
 
@@ -33,6 +41,57 @@ FileStatus ReadOne(const SliceRead& read) {
 }
 
 }  // namespace
+
+SlicePages::SlicePages(std::size_t bytes) {
+    if (bytes == 0) {
+        return;
+    }
+#ifdef _WIN32
+    void* memory = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+#else
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+#ifdef MADV_HUGEPAGE
+    (void)madvise(memory, bytes, MADV_HUGEPAGE);  // a hint: small pages work as well
+#endif
+#endif
+    m_data = static_cast<std::uint8_t*>(memory);
+    m_size = bytes;
+}
+
+SlicePages::~SlicePages() {
+    Release();
+}
+
+SlicePages::SlicePages(SlicePages&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+
+SlicePages& SlicePages::operator=(SlicePages&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
+}
+
+void SlicePages::Release() {
+    if (m_data == nullptr) {
+        return;
+    }
+#ifdef _WIN32
+    VirtualFree(m_data, 0, MEM_RELEASE);
+#else
+    munmap(m_data, m_size);
+#endif
+    m_data = nullptr;
+    m_size = 0;
+}
 
 FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads) {
     std::atomic<std::size_t> next{0};
