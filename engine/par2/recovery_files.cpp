@@ -1,6 +1,7 @@
 #include "engine/par2/recovery_files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 #include <optional>
@@ -178,8 +179,11 @@ std::string RecoveryFileName(const std::string& baseName, std::uint32_t first, s
            std::to_string(count) + ".par2";
 }
 
-FileStatus WriteFileByRename(const std::string& path,
-                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
+namespace {
+
+// WriteFileByRename but for the flush of the folder, which a run of many files makes once.
+FileStatus WriteFileInPlace(const std::string& path,
+                            const std::vector<std::pair<const void*, std::size_t>>& parts) {
     std::string temporary;
     FileResult<File> created = FileError{};
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -210,6 +214,16 @@ FileStatus WriteFileByRename(const std::string& path,
     }
     if (failure) {
         RemoveFile(temporary);  // our own new file, never renamed into place
+        return failure;
+    }
+    return {};
+}
+
+}  // namespace
+
+FileStatus WriteFileByRename(const std::string& path,
+                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
+    if (auto failure = WriteFileInPlace(path, parts)) {
         return failure;
     }
     return FlushFolderEntries(path);
@@ -402,21 +416,47 @@ bool RecoveryEncoder::WriteRound(const SetDescription& set, const SliceCombiner&
     const std::vector<std::uint8_t> critical =
         m_plan.describedInEachFile ? CriticalPackets(set) : std::vector<std::uint8_t>{};
     const std::vector<std::uint8_t> creator = CreatorPacket(setId);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(m_plan.sliceSize));
-    for (std::uint32_t j = 0; j < count; ++j) {
-        combiner.CopyOutput(j, data.data());
-        const auto prefix = RecoveryPacketPrefix(setId, first + j, data.data(), data.size());
-        const std::string path =
-            InFolder(m_request.folder,
-                     RecoveryFileName(m_request.baseName, first + j, 1, m_plan.recoverySlices));
-        if (auto failure = WriteFileByRename(path, {{prefix.data(), prefix.size()},
-                                                    {data.data(), data.size()},
-                                                    {critical.data(), critical.size()},
-                                                    {creator.data(), creator.size()}})) {
-            result.error = *failure;
-            return false;
+    std::vector<std::string> paths(count);
+    std::vector<FileStatus> outcomes(count);
+    // Every file on its own thread as threads come free: each takes its slice out of the coding
+    // layout and hashes it, work as long as the writing, which would leave the other cores idle
+    // at the end of the run.
+    std::atomic<std::uint32_t> next{0};
+    std::atomic<bool> failed{false};
+    RunOnThreads(m_request.threads, count, [&] {
+        // The packet's header, then its slice, so that they go out in one write.
+        std::vector<std::uint8_t> packet(kRecoveryPrefixBytes +
+                                         static_cast<std::size_t>(m_plan.sliceSize));
+        std::uint8_t* data = packet.data() + kRecoveryPrefixBytes;
+        for (std::uint32_t j = next++; j < count && !failed; j = next++) {
+            combiner.CopyOutput(j, data);
+            const auto prefix = RecoveryPacketPrefix(setId, first + j, data, m_plan.sliceSize);
+            std::copy(prefix.begin(), prefix.end(), packet.begin());
+            paths[j] = InFolder(m_request.folder, RecoveryFileName(m_request.baseName, first + j, 1,
+                                                                   m_plan.recoverySlices));
+            outcomes[j] = WriteFileInPlace(paths[j], {{packet.data(), packet.size()},
+                                                      {critical.data(), critical.size()},
+                                                      {creator.data(), creator.size()}});
+            if (outcomes[j]) {
+                failed = true;
+            }
         }
-        result.written.push_back(path);
+    });
+    const auto firstFailure =
+        std::find_if(outcomes.begin(), outcomes.end(), [](const FileStatus& o) { return !!o; });
+    for (std::uint32_t j = 0; j < count; ++j) {
+        if (!outcomes[j] && !paths[j].empty()) {
+            result.written.push_back(paths[j]);
+        }
+    }
+    if (firstFailure != outcomes.end()) {
+        result.error = **firstFailure;
+        return false;
+    }
+    // One flush of the folder for all the names put in place, each file flushed before its rename.
+    if (auto failure = FlushFolderEntries(result.written.back())) {
+        result.error = *failure;
+        return false;
     }
     return true;
 }

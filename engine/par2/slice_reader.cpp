@@ -109,21 +109,25 @@ FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads) {
             }
         }
     };
+    RunOnThreads(threads, reads.size(), work);
+    return first;
+}
+
+void RunOnThreads(unsigned threads, std::size_t items, const std::function<void()>& work) {
     const std::size_t wanted = std::min<std::size_t>(
-        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()), reads.size());
+        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency()), items);
     std::vector<std::thread> helpers;
     for (std::size_t t = 1; t < wanted; ++t) {
         try {
             helpers.emplace_back(work);
         } catch (const std::system_error&) {
-            break;  // fewer threads read the same slices
+            break;  // fewer threads do the same items
         }
     }
     work();
     for (auto& helper : helpers) {
         helper.join();
     }
-    return first;
 }
 
 void ReadFailure::Note(const FileStatus& failure, const std::string& path) {

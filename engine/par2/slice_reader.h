@@ -50,6 +50,10 @@ struct SliceRead {
 // its path; a short read is a failure.
 FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads);
 
+// Runs `work` on up to `threads` threads (0: one per core) but no more than `items`, the calling
+// thread among them, and returns when every one has returned; `work` takes its items itself.
+void RunOnThreads(unsigned threads, std::size_t items, const std::function<void()>& work);
+
 // The first failure among reads done as tasks on several threads.
 class ReadFailure {
   public:
