@@ -314,26 +314,47 @@ RecoveryResult RecoveryEncoder::FinishFromPieces() {
 }
 
 bool RecoveryEncoder::HashFirstParts(RecoveryResult& result) {
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(k16k));
-    for (FileEntry& entry : m_files) {
-        const std::string path = InFolder(m_request.folder, entry.name);
-        auto file = File::OpenSharedForReading(path);
-        if (!file.ok()) {
-            result.error = file.error();
+    // The files' ids, which order the slices for the coding, take the MD5 of each piece's first
+    // 16 KiB: a small read of every piece before the main pass, shared among the cores because
+    // opening a thousand files costs more than the hashing.
+    std::vector<FileStatus> outcomes(m_files.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    RunOnThreads(m_request.threads, m_files.size(), [&] {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(k16k));
+        for (std::size_t p = next++; p < m_files.size() && !failed; p = next++) {
+            outcomes[p] = HashFirstPart(m_files[p], buffer);
+            if (outcomes[p]) {
+                failed = true;
+            }
+        }
+    });
+    for (const FileStatus& outcome : outcomes) {
+        if (outcome) {
+            result.error = *outcome;
             return false;
         }
-        // The sizes were given with the names; a piece that has changed since would make a
-        // set that describes other bytes than those coded.
-        const auto length = file.value().Length();
-        const auto part = static_cast<std::size_t>(std::min(entry.length, k16k));
-        auto got = file.value().Read(buffer.data(), part);
-        if (!length.ok() || length.value() != entry.length || !got.ok() || got.value() != part) {
-            result.error = FileError{FileErrorCause::Generic, path, 0};
-            return false;
-        }
-        entry.md5Of16k = Md5Of(buffer.data(), part);
     }
     return true;
+}
+
+FileStatus RecoveryEncoder::HashFirstPart(FileEntry& entry,
+                                          std::vector<std::uint8_t>& buffer) const {
+    const std::string path = InFolder(m_request.folder, entry.name);
+    auto file = File::OpenSharedForReading(path);
+    if (!file.ok()) {
+        return file.error();
+    }
+    // The sizes were given with the names; a piece that has changed since would make a set that
+    // describes other bytes than those coded.
+    const auto length = file.value().Length();
+    const auto part = static_cast<std::size_t>(std::min(entry.length, k16k));
+    auto got = file.value().Read(buffer.data(), part);
+    if (!length.ok() || length.value() != entry.length || !got.ok() || got.value() != part) {
+        return FileError{FileErrorCause::Generic, path, 0};
+    }
+    entry.md5Of16k = Md5Of(buffer.data(), part);
+    return {};
 }
 
 std::vector<std::uint32_t> RecoveryEncoder::FirstIndices() const {

@@ -101,6 +101,7 @@ class RecoveryEncoder {
   private:
     std::optional<RecoveryResult> Refusal() const;
     bool HashFirstParts(RecoveryResult& result);
+    FileStatus HashFirstPart(FileEntry& entry, std::vector<std::uint8_t>& buffer) const;
     SetDescription Describe() const;
     std::vector<std::uint32_t> FirstIndices() const;
     RecoveryResult Encode(bool hashWhileCoding);

@@ -21,23 +21,45 @@ namespace kavendrum::par2 {
 
 namespace {
 
-FileStatus ReadOne(const SliceRead& read) {
-    auto file = File::OpenSharedForReading(*read.path);
+// Reads [first, end) of `reads`, a run in one file and in memory (see RunEnd), with one open and
+// one read.
+FileStatus ReadRun(const std::vector<SliceRead>& reads, std::size_t first, std::size_t end) {
+    const SliceRead& start = reads[first];
+    const SliceRead& last = reads[end - 1];
+    auto file = File::OpenSharedForReading(*start.path);
     if (!file.ok()) {
         return file.error();
     }
-    if (auto failure = file.value().SeekTo(read.offset)) {
+    if (auto failure = file.value().SeekTo(start.offset)) {
         return failure;
     }
-    auto got = file.value().Read(read.target, read.size);
+    const auto size = static_cast<std::size_t>(last.target + last.size - start.target);
+    auto got = file.value().Read(start.target, size);
     if (!got.ok()) {
         return got.error();
     }
-    if (got.value() != read.size) {
-        return FileError{FileErrorCause::Generic, *read.path, 0};
+    if (got.value() != size) {
+        return FileError{FileErrorCause::Generic, *start.path, 0};
     }
-    std::memset(read.target + read.size, 0, read.capacity - read.size);
+    std::memset(last.target + last.size, 0, last.capacity - last.size);
     return {};
+}
+
+// Where the run of reads that starts at `first` ends: slices that follow each other in one file
+// and in memory, every one but the last whole, as a piece's slices lie in a batch.
+std::size_t RunEnd(const std::vector<SliceRead>& reads, std::size_t first) {
+    std::size_t end = first + 1;
+    for (; end < reads.size(); ++end) {
+        const SliceRead& before = reads[end - 1];
+        const SliceRead& next = reads[end];
+        const bool follows = before.size == before.capacity &&
+                             next.offset == before.offset + before.size &&
+                             next.target == before.target + before.capacity;
+        if (!follows || *next.path != *before.path) {
+            break;
+        }
+    }
+    return end;
 }
 
 }  // namespace
@@ -99,7 +121,7 @@ FileStatus ReadSlices(const std::vector<SliceRead>& reads, unsigned threads) {
     FileStatus first;
     const auto work = [&] {
         for (std::size_t i = next++; i < reads.size(); i = next++) {
-            if (auto failure = ReadOne(reads[i])) {
+            if (auto failure = ReadRun(reads, i, i + 1)) {
                 std::lock_guard lock(mutex);
                 if (!first) {
                     first = failure;
@@ -146,8 +168,12 @@ FileStatus ReadFailure::First() {
 std::vector<std::function<void()>> ReadTasks(const std::vector<SliceRead>& reads,
                                              ReadFailure& failure) {
     std::vector<std::function<void()>> tasks;
-    for (const SliceRead& read : reads) {
-        tasks.emplace_back([&read, &failure] { failure.Note(ReadOne(read), *read.path); });
+    for (std::size_t first = 0; first < reads.size();) {
+        const std::size_t end = RunEnd(reads, first);
+        tasks.emplace_back([&reads, &failure, first, end] {
+            failure.Note(ReadRun(reads, first, end), *reads[first].path);
+        });
+        first = end;
     }
     return tasks;
 }

@@ -66,7 +66,8 @@ class ReadFailure {
 };
 
 // The reads as tasks to run beside other work (the coding of the batch read before), one a
-// slice; a failure is noted in `failure` with its path.
+// slice, or one for slices that follow each other in one file and in memory; a failure is noted
+// in `failure` with its path.
 std::vector<std::function<void()>> ReadTasks(const std::vector<SliceRead>& reads,
                                              ReadFailure& failure);
 
