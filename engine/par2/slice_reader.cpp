@@ -12,6 +12,9 @@
 #include "engine/io/file.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max below, not the macros
+#endif
 #include <windows.h>
 #else
 #include <sys/mman.h>
