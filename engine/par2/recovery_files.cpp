@@ -1,6 +1,7 @@
 #include "engine/par2/recovery_files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 #include <optional>
@@ -106,23 +107,19 @@ class PieceHashing {
 // A batch of input slices for the coding: where each is read from and into, its coding index,
 // and its piece and slice for the hashing.
 struct CodingBatch {
-    // Each buffer made on its own: copies of one prototype would read as many bytes again.
-    CodingBatch(std::size_t slices, std::size_t sliceBytes) : sliceBytes(sliceBytes) {
-        buffers.reserve(slices);
-        for (std::size_t i = 0; i < slices; ++i) {
-            buffers.emplace_back(sliceBytes);
-        }
-    }
+    // One block of memory for all its slices, kept for every batch and round.
+    CodingBatch(std::size_t slices, std::size_t sliceBytes)
+        : pages(slices * sliceBytes), capacity(slices), sliceBytes(sliceBytes) {}
 
     void Take(const std::string* path, std::uint64_t offset, std::size_t size, std::uint32_t index,
               std::size_t piece, std::size_t slice) {
-        std::uint8_t* buffer = buffers[reads.size()].data();
+        std::uint8_t* buffer = pages.data() + reads.size() * sliceBytes;
         reads.push_back({path, offset, size, buffer, sliceBytes});
         inputs.push_back(buffer);
         indices.push_back(index);
         slices.emplace_back(piece, slice);
     }
-    bool Full() const { return reads.size() == buffers.size(); }
+    bool Full() const { return reads.size() == capacity; }
     void Clear() {
         reads.clear();
         inputs.clear();
@@ -130,7 +127,8 @@ struct CodingBatch {
         slices.clear();
     }
 
-    std::vector<std::vector<std::uint8_t>> buffers;
+    SlicePages pages;
+    std::size_t capacity;
     std::size_t sliceBytes;
     std::vector<SliceRead> reads;
     std::vector<const std::uint8_t*> inputs;
@@ -181,8 +179,11 @@ std::string RecoveryFileName(const std::string& baseName, std::uint32_t first, s
            std::to_string(count) + ".par2";
 }
 
-FileStatus WriteFileByRename(const std::string& path,
-                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
+namespace {
+
+// WriteFileByRename but for the flush of the folder, which a run of many files makes once.
+FileStatus WriteFileInPlace(const std::string& path,
+                            const std::vector<std::pair<const void*, std::size_t>>& parts) {
     std::string temporary;
     FileResult<File> created = FileError{};
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -213,6 +214,16 @@ FileStatus WriteFileByRename(const std::string& path,
     }
     if (failure) {
         RemoveFile(temporary);  // our own new file, never renamed into place
+        return failure;
+    }
+    return {};
+}
+
+}  // namespace
+
+FileStatus WriteFileByRename(const std::string& path,
+                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
+    if (auto failure = WriteFileInPlace(path, parts)) {
         return failure;
     }
     return FlushFolderEntries(path);
@@ -303,26 +314,47 @@ RecoveryResult RecoveryEncoder::FinishFromPieces() {
 }
 
 bool RecoveryEncoder::HashFirstParts(RecoveryResult& result) {
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(k16k));
-    for (FileEntry& entry : m_files) {
-        const std::string path = InFolder(m_request.folder, entry.name);
-        auto file = File::OpenSharedForReading(path);
-        if (!file.ok()) {
-            result.error = file.error();
+    // The files' ids, which order the slices for the coding, take the MD5 of each piece's first
+    // 16 KiB: a small read of every piece before the main pass, shared among the cores because
+    // opening a thousand files costs more than the hashing.
+    std::vector<FileStatus> outcomes(m_files.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    RunOnThreads(m_request.threads, m_files.size(), [&] {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(k16k));
+        for (std::size_t p = next++; p < m_files.size() && !failed; p = next++) {
+            outcomes[p] = HashFirstPart(m_files[p], buffer);
+            if (outcomes[p]) {
+                failed = true;
+            }
+        }
+    });
+    for (const FileStatus& outcome : outcomes) {
+        if (outcome) {
+            result.error = *outcome;
             return false;
         }
-        // The sizes were given with the names; a piece that has changed since would make a
-        // set that describes other bytes than those coded.
-        const auto length = file.value().Length();
-        const auto part = static_cast<std::size_t>(std::min(entry.length, k16k));
-        auto got = file.value().Read(buffer.data(), part);
-        if (!length.ok() || length.value() != entry.length || !got.ok() || got.value() != part) {
-            result.error = FileError{FileErrorCause::Generic, path, 0};
-            return false;
-        }
-        entry.md5Of16k = Md5Of(buffer.data(), part);
     }
     return true;
+}
+
+FileStatus RecoveryEncoder::HashFirstPart(FileEntry& entry,
+                                          std::vector<std::uint8_t>& buffer) const {
+    const std::string path = InFolder(m_request.folder, entry.name);
+    auto file = File::OpenSharedForReading(path);
+    if (!file.ok()) {
+        return file.error();
+    }
+    // The sizes were given with the names; a piece that has changed since would make a set that
+    // describes other bytes than those coded.
+    const auto length = file.value().Length();
+    const auto part = static_cast<std::size_t>(std::min(entry.length, k16k));
+    auto got = file.value().Read(buffer.data(), part);
+    if (!length.ok() || length.value() != entry.length || !got.ok() || got.value() != part) {
+        return FileError{FileErrorCause::Generic, path, 0};
+    }
+    entry.md5Of16k = Md5Of(buffer.data(), part);
+    return {};
 }
 
 std::vector<std::uint32_t> RecoveryEncoder::FirstIndices() const {
@@ -354,13 +386,18 @@ RecoveryResult RecoveryEncoder::Encode(bool hashWhileCoding) {
     }
     const std::uint64_t perRound = std::max<std::uint64_t>(
         1, m_request.memoryLimit / SliceCombiner::OutputBytes(m_plan.sliceSize));
+    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
+    const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
+    const std::size_t batch = SliceCombiner::BatchFor(kBatchBytes, sliceBytes);
+    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
     std::optional<SetDescription> set;
     for (std::uint32_t first = 0; first < m_plan.recoverySlices;) {
         const auto count = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(perRound, m_plan.recoverySlices - first));
         SliceCombiner combiner(count, static_cast<std::size_t>(m_plan.sliceSize), m_request.threads,
                                m_request.kernel);
-        if (!Code(firstIndex, first, combiner, first == 0 ? hashing.get() : nullptr, result)) {
+        if (!Code(firstIndex, first, combiner, first == 0 ? hashing.get() : nullptr, batches,
+                  result)) {
             return result;
         }
         if (!set) {
@@ -400,35 +437,59 @@ bool RecoveryEncoder::WriteRound(const SetDescription& set, const SliceCombiner&
     const std::vector<std::uint8_t> critical =
         m_plan.describedInEachFile ? CriticalPackets(set) : std::vector<std::uint8_t>{};
     const std::vector<std::uint8_t> creator = CreatorPacket(setId);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(m_plan.sliceSize));
-    for (std::uint32_t j = 0; j < count; ++j) {
-        combiner.CopyOutput(j, data.data());
-        const auto prefix = RecoveryPacketPrefix(setId, first + j, data.data(), data.size());
-        const std::string path =
-            InFolder(m_request.folder,
-                     RecoveryFileName(m_request.baseName, first + j, 1, m_plan.recoverySlices));
-        if (auto failure = WriteFileByRename(path, {{prefix.data(), prefix.size()},
-                                                    {data.data(), data.size()},
-                                                    {critical.data(), critical.size()},
-                                                    {creator.data(), creator.size()}})) {
-            result.error = *failure;
-            return false;
+    std::vector<std::string> paths(count);
+    std::vector<FileStatus> outcomes(count);
+    // Every file on its own thread as threads come free: each takes its slice out of the coding
+    // layout and hashes it, work as long as the writing, which would leave the other cores idle
+    // at the end of the run.
+    std::atomic<std::uint32_t> next{0};
+    std::atomic<bool> failed{false};
+    RunOnThreads(m_request.threads, count, [&] {
+        // The packet's header, then its slice, so that they go out in one write.
+        std::vector<std::uint8_t> packet(kRecoveryPrefixBytes +
+                                         static_cast<std::size_t>(m_plan.sliceSize));
+        std::uint8_t* data = packet.data() + kRecoveryPrefixBytes;
+        for (std::uint32_t j = next++; j < count && !failed; j = next++) {
+            combiner.CopyOutput(j, data);
+            const auto prefix = RecoveryPacketPrefix(setId, first + j, data, m_plan.sliceSize);
+            std::copy(prefix.begin(), prefix.end(), packet.begin());
+            paths[j] = InFolder(m_request.folder, RecoveryFileName(m_request.baseName, first + j, 1,
+                                                                   m_plan.recoverySlices));
+            outcomes[j] = WriteFileInPlace(paths[j], {{packet.data(), packet.size()},
+                                                      {critical.data(), critical.size()},
+                                                      {creator.data(), creator.size()}});
+            if (outcomes[j]) {
+                failed = true;
+            }
         }
-        result.written.push_back(path);
+    });
+    const auto firstFailure =
+        std::find_if(outcomes.begin(), outcomes.end(), [](const FileStatus& o) { return !!o; });
+    for (std::uint32_t j = 0; j < count; ++j) {
+        if (!outcomes[j] && !paths[j].empty()) {
+            result.written.push_back(paths[j]);
+        }
+    }
+    if (firstFailure != outcomes.end()) {
+        result.error = **firstFailure;
+        return false;
+    }
+    // One flush of the folder for all the names put in place, each file flushed before its rename.
+    if (auto failure = FlushFolderEntries(result.written.back())) {
+        result.error = *failure;
+        return false;
     }
     return true;
 }
 
 bool RecoveryEncoder::Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
-                           SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result) {
+                           SliceCombiner& combiner, PieceHashing* hashing, CodingBatch* batches,
+                           RecoveryResult& result) {
     const auto sliceBytes = static_cast<std::size_t>(m_plan.sliceSize);
     std::vector<std::string> paths;
     for (const FileEntry& file : m_files) {
         paths.push_back(InFolder(m_request.folder, file.name));
     }
-    // Two batches: the coding (and hashing) of one runs beside the reading of the next.
-    const std::size_t batch = combiner.BatchFor(kBatchBytes);
-    CodingBatch batches[2] = {CodingBatch(batch, sliceBytes), CodingBatch(batch, sliceBytes)};
     std::size_t gathering = 0;
     const auto cycle = [&] {
         CodingBatch& ready = batches[1 - gathering];

@@ -80,6 +80,7 @@ struct RecoveryResult {
 class StreamHashes;
 class PieceHashing;
 class SliceCombiner;
+struct CodingBatch;
 class RecoveryEncoder {
   public:
     // Where the pieces' checksums come from: the bytes given to Add as a split writes them, or
@@ -100,6 +101,7 @@ class RecoveryEncoder {
   private:
     std::optional<RecoveryResult> Refusal() const;
     bool HashFirstParts(RecoveryResult& result);
+    FileStatus HashFirstPart(FileEntry& entry, std::vector<std::uint8_t>& buffer) const;
     SetDescription Describe() const;
     std::vector<std::uint32_t> FirstIndices() const;
     RecoveryResult Encode(bool hashWhileCoding);
@@ -107,7 +109,8 @@ class RecoveryEncoder {
     bool WriteRound(const SetDescription& set, const SliceCombiner& combiner, std::uint32_t first,
                     std::uint32_t count, RecoveryResult& result);
     bool Code(const std::vector<std::uint32_t>& firstIndex, std::uint32_t first,
-              SliceCombiner& combiner, PieceHashing* hashing, RecoveryResult& result);
+              SliceCombiner& combiner, PieceHashing* hashing, CodingBatch* batches,
+              RecoveryResult& result);
 
     RecoveryRequest m_request;
     RecoveryPlan m_plan;

@@ -29,26 +29,23 @@ SliceCombiner::SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsign
     : m_sliceBytes(sliceBytes),
       m_blocks(SplitLayoutBytes(sliceBytes) / kGfBlockBytes),
       m_threads(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
-      m_kernel(kernel) {
-    // Each output made on its own: copies of one prototype would read as many bytes again.
-    m_outputs.reserve(outputs);
-    for (std::size_t out = 0; out < outputs; ++out) {
-        m_outputs.emplace_back(SplitLayoutBytes(sliceBytes));
-    }
-}
+      m_kernel(kernel),
+      m_outputCount(outputs),
+      m_outputBytes(SplitLayoutBytes(sliceBytes)),
+      m_outputs(outputs * m_outputBytes) {}
 
-std::size_t SliceCombiner::BatchFor(std::size_t bytes) const {
-    const std::size_t slice = std::max<std::size_t>(SplitLayoutBytes(m_sliceBytes), 1);
+std::size_t SliceCombiner::BatchFor(std::size_t bytes, std::size_t sliceBytes) {
+    const std::size_t slice = std::max<std::size_t>(SplitLayoutBytes(sliceBytes), 1);
     return std::clamp<std::size_t>(bytes / slice, 1, 64);
 }
 
 void SliceCombiner::Add(const std::vector<const std::uint8_t*>& inputs, const Factor& factor,
                         const std::vector<std::function<void()>>& sideTasks) {
-    const bool coding = !inputs.empty() && !m_outputs.empty() && m_blocks != 0;
+    const bool coding = !inputs.empty() && m_outputCount != 0 && m_blocks != 0;
     if (!coding && sideTasks.empty()) {
         return;
     }
-    const GfFactorGrid grid(m_kernel, coding ? m_outputs.size() : 0, inputs.size(), factor);
+    const GfFactorGrid grid(m_kernel, coding ? m_outputCount : 0, inputs.size(), factor);
     // The side tasks first, then the coding in chunks of whole steps (so that no two threads
     // touch one cache line), handed out as threads come free: on a machine shared with other
     // work a fixed share per thread would leave the fastest thread waiting for the slowest.
@@ -94,7 +91,7 @@ void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
                          Stage& stage) {
     // Each step's part of every input is brought into the split layout just before it is used,
     // into a stage small enough for the first-level cache, where every output then finds it.
-    stage.outputs.resize(m_outputs.size());
+    stage.outputs.resize(m_outputCount);
     for (std::size_t block = firstBlock; block < endBlock; block += kStepBlocks) {
         const std::size_t count = std::min(kStepBlocks, endBlock - block);
         const std::size_t offset = block * kGfBlockBytes;
@@ -102,15 +99,15 @@ void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
         for (std::size_t in = 0; in < inputs.size(); ++in) {
             ToSplitLayout(inputs[in] + offset, bytes, stage.bytes.data() + in * kStageStride);
         }
-        for (std::size_t out = 0; out < m_outputs.size(); ++out) {
-            stage.outputs[out] = m_outputs[out].data() + offset;
+        for (std::size_t out = 0; out < m_outputCount; ++out) {
+            stage.outputs[out] = Output(out) + offset;
         }
         grid.MulAdd(stage.outputs.data(), stage.staged.data(), count);
     }
 }
 
 void SliceCombiner::CopyOutput(std::size_t output, std::uint8_t* words) const {
-    FromSplitLayout(m_outputs[output].data(), m_sliceBytes, words);
+    FromSplitLayout(Output(output), m_sliceBytes, words);
 }
 
 }  // namespace kavendrum::par2

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/par2/gf16_kernels.h"
+#include "engine/par2/slice_reader.h"
 
 namespace kavendrum::par2 {
 
@@ -20,7 +21,8 @@ class SliceCombiner {
                   GfKernel kernel = FastestKernel());
 
     // How many input slices a batch should hold to keep the staging memory near `bytes`.
-    std::size_t BatchFor(std::size_t bytes) const;
+    std::size_t BatchFor(std::size_t bytes) const { return BatchFor(bytes, m_sliceBytes); }
+    static std::size_t BatchFor(std::size_t bytes, std::size_t sliceBytes);
     // Adds factor(output, input) times each input to every output. Each input is `sliceBytes`
     // bytes of little-endian words. The side tasks (which must not touch the outputs) run on the
     // same threads while the coding goes on, so that work such as hashing the inputs keeps every
@@ -30,7 +32,7 @@ class SliceCombiner {
              const std::vector<std::function<void()>>& sideTasks = {});
     // The output as little-endian words.
     void CopyOutput(std::size_t output, std::uint8_t* words) const;
-    std::size_t Outputs() const { return m_outputs.size(); }
+    std::size_t Outputs() const { return m_outputCount; }
     // Bytes the outputs take.
     static std::size_t OutputBytes(std::size_t sliceBytes) { return SplitLayoutBytes(sliceBytes); }
 
@@ -51,7 +53,13 @@ class SliceCombiner {
     std::size_t m_blocks;
     unsigned m_threads;
     GfKernel m_kernel;
-    std::vector<std::vector<std::uint8_t>> m_outputs;  // split layout
+    std::uint8_t* Output(std::size_t output) const {
+        return m_outputs.data() + output * m_outputBytes;
+    }
+
+    std::size_t m_outputCount;
+    std::size_t m_outputBytes;  // each, in the split layout
+    SlicePages m_outputs;       // one after the other
 };
 
 }  // namespace kavendrum::par2

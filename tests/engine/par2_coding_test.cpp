@@ -202,5 +202,49 @@ TEST(SliceReaderTest, ReadsAndPadsSlicesAndNamesTheFileThatFails) {
     EXPECT_EQ(notThere->path, missing);
 }
 
+// Slices that follow each other in one file and in memory are read together; a gap in the file,
+// a short slice, or another file between them must still give each slice its own bytes.
+TEST(SliceReaderTest, SlicesSideBySideAreReadTogetherAndOnlyThose) {
+    testing::TempFolder folder;
+    const std::string a = folder / "a";
+    const std::string b = folder / "b";
+    const auto bytesA = RandomWords(1000, 3);
+    const auto bytesB = RandomWords(1000, 4);
+    testing::WriteBytes(a, bytesA);
+    testing::WriteBytes(b, bytesB);
+    struct Slice {
+        const std::string* path;
+        const std::vector<std::uint8_t>* bytes;
+        std::size_t offset;
+        std::size_t size;
+    };
+    const std::vector<Slice> slices = {
+        {&a, &bytesA, 0, 100},   {&a, &bytesA, 100, 100}, {&a, &bytesA, 300, 100},
+        {&a, &bytesA, 400, 50},  {&a, &bytesA, 450, 100}, {&b, &bytesB, 550, 100},
+        {&b, &bytesB, 650, 100},
+    };
+    std::vector<std::uint8_t> memory(slices.size() * 100, 0xEE);
+    std::vector<SliceRead> reads;
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        reads.push_back(
+            {slices[i].path, slices[i].offset, slices[i].size, memory.data() + i * 100, 100});
+    }
+    ReadFailure failure;
+    const auto tasks = ReadTasks(reads, failure);
+    EXPECT_EQ(tasks.size(), 4u);  // 0-1, 2-3, 4, 5-6
+    for (const auto& task : tasks) {
+        task();
+    }
+    EXPECT_FALSE(failure.First());
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        std::vector<std::uint8_t> expected(100, 0);
+        std::copy_n(slices[i].bytes->begin() + static_cast<long>(slices[i].offset), slices[i].size,
+                    expected.begin());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                               memory.begin() + static_cast<long>(i * 100)))
+            << "slice " << i;
+    }
+}
+
 }  // namespace
 }  // namespace kavendrum::par2

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,27 @@ TEST(RecoveryTest, PiecesReadInBatchesAndRoundsGiveTheStreamedFilesAndAChangedSi
     EXPECT_EQ(failed.status, RecoveryStatus::Failed);
     EXPECT_EQ(failed.error.path, other.Path(1));
     EXPECT_FALSE(testing::Exists(other.Folder() / "x.par2"));
+}
+
+// The recovery files are written by several threads at once: one that cannot be put in place
+// (a folder stands under its name) fails the run, names its file, and leaves no partial file;
+// what is reported written is there.
+TEST(RecoveryTest, ARecoveryFileThatCannotBeWrittenFailsTheRunAndLeavesNoPartialFile) {
+    PieceSet set(60000, 6000);
+    RecoveryRequest request = set.Request(4);
+    request.threads = 3;
+    std::filesystem::create_directory(set.Folder() / "x.vol5+1.par2");
+    const RecoveryResult result = CreateRecoveryFiles(request);
+    EXPECT_EQ(result.status, RecoveryStatus::Failed);
+    EXPECT_NE(result.error.path.find("x.vol5+1.par2"), std::string::npos) << result.error.path;
+    for (const auto& entry : std::filesystem::directory_iterator(set.Folder().path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".new"), std::string::npos) << entry.path();
+    }
+    ASSERT_FALSE(result.written.empty());
+    for (const std::string& path : result.written) {
+        EXPECT_EQ(path.find("x.vol5+1"), std::string::npos);
+        EXPECT_TRUE(testing::Exists(path)) << path;
+    }
 }
 
 // The checksums that reading the pieces gives, as the index file records them, against MD5 and
