@@ -9,6 +9,7 @@
 #include "engine/io/crc32.h"
 #include "engine/io/file.h"
 #include "engine/io/file_system.h"
+#include "engine/io/staged_file.h"
 #include "engine/par2/gf16.h"
 #include "engine/par2/slice_combiner.h"
 #include "engine/par2/slice_reader.h"
@@ -181,41 +182,28 @@ std::string RecoveryFileName(const std::string& baseName, std::uint32_t first, s
 
 namespace {
 
-// WriteFileByRename but for the flush of the folder, which a run of many files makes once.
+// WriteFileByRename but for the flush of the folder, which a run of many files makes once. The
+// file is staged: until it is whole and flushed it has no name (or one of its own that goes with
+// it), so a run stopped at any moment leaves no partial recovery file behind.
 FileStatus WriteFileInPlace(const std::string& path,
                             const std::vector<std::pair<const void*, std::size_t>>& parts) {
-    std::string temporary;
-    FileResult<File> created = FileError{};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = path + ".new" + (attempt == 0 ? "" : std::to_string(attempt));
-        created = File::CreateNew(temporary);
-        if (created.ok() || FileExists(temporary) == false) {
-            break;
-        }
+    auto staged = StagedFile::Create(path);
+    if (!staged.ok()) {
+        return staged.error();
     }
-    if (!created.ok()) {
-        return created.error();
-    }
-    File& file = created.value();
-    FileStatus failure;
+    File& file = staged.value().file();
     for (const auto& [data, size] : parts) {
-        if (!failure) {
-            failure = file.Write(data, size);
+        if (auto failure = file.Write(data, size)) {
+            return failure;
         }
     }
-    if (!failure) {
-        failure = file.Flush();
-    }
-    if (auto closed = file.Close(); !failure) {
-        failure = closed;
-    }
-    if (!failure) {
-        failure = RenameOver(temporary, path);
-    }
-    if (failure) {
-        RemoveFile(temporary);  // our own new file, never renamed into place
+    if (auto failure = file.Flush()) {
         return failure;
     }
+    if (auto failure = staged.value().PutInPlace()) {
+        return failure;
+    }
+    staged.value().Keep();
     return {};
 }
 

@@ -95,21 +95,22 @@ TEST_F(KilledRunTest, AMergeKilledWhileItCopiesLeavesNothingAndTheNextOneSucceed
     EXPECT_EQ(Entries(temp / "pieces"), set);
 }
 
-// A split killed while it writes its pieces leaves the pieces it had finished, each whole under
-// its own name, and no temporary file.
+// A split killed while it writes its pieces or its recovery files leaves the pieces it had
+// finished, each whole under its own name, and no temporary file.
 TEST_F(KilledRunTest, ASplitKilledWhileItWritesLeavesNoTemporaryFile) {
     const auto source = testing::RandomBytes(32 << 20, 6);
     testing::WriteBytes(temp / "s.bin", source);
     int killedWhileWriting = 0;
     for (int round = 0; round < 10; ++round) {
         std::filesystem::remove_all(temp / "out");
-        killedWhileWriting +=
-            KilledWhileWriting({"split", temp / "s.bin", temp / "out", "--size", "4M"},
-                               temp / "out")
-                ? 1
-                : 0;
+        killedWhileWriting += KilledWhileWriting({"split", temp / "s.bin", temp / "out", "--size",
+                                                  "4M", "--recovery", "2"},
+                                                 temp / "out")
+                                  ? 1
+                                  : 0;
         for (const std::string& name : Entries(temp / "out")) {
             EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << ", round " << round;
+            EXPECT_EQ(name.find(".new"), std::string::npos) << name << ", round " << round;
             const auto number = name.rfind("s_", 0) == 0 ? std::stoul(name.substr(2)) : 0;
             if (number != 0 && number < 8) {
                 EXPECT_EQ(testing::SizeOf(temp / ("out/" + name)), 4u << 20) << name;

@@ -235,7 +235,9 @@ TEST(RecoveryTest, ARecoveryFileThatCannotBeWrittenFailsTheRunAndLeavesNoPartial
     EXPECT_EQ(result.status, RecoveryStatus::Failed);
     EXPECT_NE(result.error.path.find("x.vol5+1.par2"), std::string::npos) << result.error.path;
     for (const auto& entry : std::filesystem::directory_iterator(set.Folder().path())) {
-        EXPECT_EQ(entry.path().filename().string().find(".new"), std::string::npos) << entry.path();
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << entry.path();
+        EXPECT_EQ(name.find(".new"), std::string::npos) << entry.path();
     }
     ASSERT_FALSE(result.written.empty());
     for (const std::string& path : result.written) {
