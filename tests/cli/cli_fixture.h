@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,18 @@ struct CliRun {
     std::string out;
     std::string err;
 };
+
+// The names in a folder, sorted; none when it does not exist.
+inline std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (std::filesystem::exists(folder)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -23,16 +23,7 @@ namespace {
 
 using testing::CliTest;
 
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::Entries;
 
 class KilledRunTest : public CliTest {
   protected:

@@ -25,17 +25,7 @@ namespace {
 using testing::CliRun;
 using testing::CliTest;
 
-// The names in a folder; none when it does not exist.
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::Entries;
 
 class SignalTest : public CliTest {
   protected:
