@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,18 +27,6 @@ struct CliRun {
     std::string out;
     std::string err;
 };
-
-// The names in a folder, sorted; none when it does not exist.
-inline std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 inline std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -66,6 +56,33 @@ inline bool HasAFileOpenIn(pid_t child, const std::string& folder) {
 // Runs the program in a folder of its own, with an option file of its own and no terminal.
 class CliTest : public ::testing::Test {
   protected:
+    // Starts the program on `arguments`, answering OK to every question and showing no progress,
+    // with standard input from `input` and standard error into `errors`; standard output is
+    // dropped. The child's id, or 0 when it could not start.
+    pid_t StartCli(std::vector<std::string> arguments, const std::string& input = "/dev/null",
+                   const std::string& errors = "/dev/null") {
+        static const std::string program = KAVENDRUM_CLI_PATH;
+        const std::string options = temp / "k.opt";
+        arguments.insert(arguments.begin(),
+                         {program, "--yes", "--quiet", "--options-file", options});
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t child = 0;
+        const int spawned =
+            posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return spawned == 0 ? child : 0;
+    }
+
     // `arguments` is a shell word list; `before` comes first on the command line (a pipe into the
     // program, or an exec with limits), `after` last (a redirection or a pipe out of it, which
     // then takes standard output).

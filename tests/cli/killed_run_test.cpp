@@ -30,25 +30,8 @@ class KilledRunTest : public CliTest {
     // Starts the program on `arguments`, says yes to every question, and kills it once it has a
     // file open in `writesIn`. True when it was killed then, before its end.
     bool KilledWhileWriting(std::vector<std::string> arguments, const std::string& writesIn) {
-        static const std::string program = KAVENDRUM_CLI_PATH;
-        const std::string options = temp / "k.opt";
-        arguments.insert(arguments.begin(),
-                         {program, "--yes", "--quiet", "--options-file", options});
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t child = 0;
-        const int spawned =
-            posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0 || child <= 0) {
+        const pid_t child = StartCli(std::move(arguments));
+        if (child <= 0) {
             ADD_FAILURE() << "could not start the program";
             return false;
         }

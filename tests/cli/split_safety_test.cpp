@@ -31,24 +31,8 @@ class SignalTest : public CliTest {
   protected:
     // Starts the program on `arguments` with standard input from `input`, its output dropped.
     pid_t Start(std::vector<std::string> arguments, const std::string& input = "/dev/null") {
-        static const std::string program = KAVENDRUM_CLI_PATH;
-        const std::string options = temp / "k.opt";
-        arguments.insert(arguments.begin(),
-                         {program, "--yes", "--quiet", "--options-file", options});
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, (temp / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t child = 0;
-        EXPECT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t child = StartCli(std::move(arguments), input, temp / "stderr");
+        EXPECT_GT(child, 0);
         return child;
     }
     int Wait(pid_t child) {

@@ -28,17 +28,7 @@ using Progress = std::vector<std::string>;
 constexpr const char* kSetFileNameRefused =
     "Can not split a file named like a head, batch, checksum or journal file!";
 
-// The names in a folder, sorted; none when it does not exist.
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::Entries;
 
 // A host that asks the run to stop once it has been asked `polls` times whether to.
 class StoppingHost : public RecordingHost {

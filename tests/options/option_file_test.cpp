@@ -81,14 +81,7 @@ TEST(OptionFileTest, StoreRewritesTheWholeFileAndOnlyThenPutsTheValuesInForce) {
 #endif
 }
 
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::Entries;
 
 TEST(OptionFileTest, AnotherReaderNeitherFailsTheLoadNorResetsTheFile) {
     TempFolder temp;

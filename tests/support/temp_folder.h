@@ -31,5 +31,7 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 std::vector<char> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 std::uint64_t SizeOf(const std::string& path);
+// The names in a folder, sorted; none when it does not exist.
+std::vector<std::string> Entries(const std::string& folder);
 
 }  // namespace kavendrum::testing

@@ -27,15 +27,7 @@
 namespace kavendrum {
 namespace {
 
-// The names in a folder, sorted.
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using testing::Entries;
 
 std::string TextOf(const std::string& path) {
     const auto bytes = testing::ReadBytes(path);
