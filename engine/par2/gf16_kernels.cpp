@@ -23,8 +23,9 @@ namespace {
 constexpr std::size_t kHalf = kGfBlockBytes / 2;
 // Outputs that the multi-output kernels share each source load among.
 constexpr std::size_t kGroupOutputs = 4;
-// The words of a factor's two bit-matrix operands.
-constexpr std::size_t kGfniLaneWords = 16;
+// The words of a factor's operands in a grid, which codes in the lane layout: two pairs of
+// matrices, each pair repeated in every 16-byte lane by the kernel.
+constexpr std::size_t kGfniPairWords = 4;
 // The words of a factor's four 64-byte tables for the AVX-512 byte shuffles.
 constexpr std::size_t kShuffleTableWords = 32;
 // The words of a factor's eight 16-byte tables for the AVX2 byte shuffles.
@@ -336,12 +337,16 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddMany(
     }
 }
 
-// Several outputs over many sources: each source block is loaded and has its halves swapped
-// once for all the outputs of a group, so the bit-matrix products, two a block and output, are
-// nearly all the loop does. `lanesOf(i, o)` gives the two operands of source i for output o.
-template <std::size_t Outputs, std::size_t Tile, typename LanesOf>
+// Several outputs over many sources in the lane layout, where each 16 bytes hold eight words,
+// their low bytes and then their high bytes. One product with the pair (low from low, high from
+// high) in every lane covers a block as it is; the cross terms come from the block with the two
+// halves of each lane swapped, an in-lane shuffle, and the pair (low from high, high from low).
+// A pair is 16 bytes that a broadcast load repeats, so a group's operands take a quarter of the
+// first-level cache that whole 64-byte operands would: with those, the loads of the operands and
+// not the products set the pace. `pairsOf(i, o)` gives the two pairs of source i for output o.
+template <std::size_t Outputs, std::size_t Tile, typename PairsOf>
 __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void GfniGroupTile(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const PairsOf& pairsOf,
     std::size_t count, std::size_t offset) {
     __m512i acc[Outputs][Tile];
 #pragma GCC unroll 16
@@ -358,13 +363,13 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
 #pragma GCC unroll 16
         for (std::size_t k = 0; k < Tile; ++k) {
             x[k] = _mm512_loadu_si512(src + k * kGfBlockBytes);
-            swapped[k] = _mm512_shuffle_i64x2(x[k], x[k], 0x4E);
+            swapped[k] = _mm512_shuffle_epi32(x[k], _MM_PERM_BADC);
         }
 #pragma GCC unroll 16
         for (std::size_t o = 0; o < Outputs; ++o) {
-            const std::uint64_t* lanes = lanesOf(i, o);
-            const __m512i same = _mm512_loadu_si512(lanes);
-            const __m512i cross = _mm512_loadu_si512(lanes + 8);
+            const auto* pairs = reinterpret_cast<const __m128i*>(pairsOf(i, o));
+            const __m512i same = _mm512_broadcast_i32x4(_mm_loadu_si128(pairs));
+            const __m512i cross = _mm512_broadcast_i32x4(_mm_loadu_si128(pairs + 1));
 #pragma GCC unroll 16
             for (std::size_t k = 0; k < Tile; ++k) {
                 acc[o][k] = _mm512_ternarylogic_epi32(
@@ -386,23 +391,23 @@ __attribute__((target("avx512f,avx512bw,gfni"), always_inline)) inline void Gfni
 // and their swapped halves fill the 32 vector registers without spilling.
 constexpr std::size_t kGroupTile = 4;
 
-template <std::size_t Outputs, typename LanesOf>
+template <std::size_t Outputs, typename PairsOf>
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGroup(
-    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const LanesOf& lanesOf,
+    std::uint8_t* const* dsts, const std::uint8_t* const* sources, const PairsOf& pairsOf,
     std::size_t count, std::size_t blocks) {
     std::size_t block = 0;
     for (; block + kGroupTile <= blocks; block += kGroupTile) {
-        GfniGroupTile<Outputs, kGroupTile>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
+        GfniGroupTile<Outputs, kGroupTile>(dsts, sources, pairsOf, count, block * kGfBlockBytes);
     }
     for (; block < blocks; ++block) {
-        GfniGroupTile<Outputs, 1>(dsts, sources, lanesOf, count, block * kGfBlockBytes);
+        GfniGroupTile<Outputs, 1>(dsts, sources, pairsOf, count, block * kGfBlockBytes);
     }
 }
 
 __attribute__((target("avx512f,avx512bw,gfni"))) void GfniMulAddGrid(
     std::uint8_t* const* dsts, std::size_t outputs, const std::uint8_t* const* sources,
     std::size_t count, const std::uint64_t* lanes, std::size_t blocks) {
-    ForEachOutputGroup<kGfniLaneWords>(
+    ForEachOutputGroup<kGfniPairWords>(
         dsts, outputs, count, lanes, [&](std::uint8_t* const* group, const auto& operands) {
             GfniMulAddGroup<std::decay_t<decltype(operands)>::kOutputs>(group, sources, operands,
                                                                         count, blocks);
@@ -548,6 +553,15 @@ void MatrixLanes(const std::uint64_t* matrices, std::uint64_t* lanes) {
     }
 }
 
+// The matrices as a grid's operands: the pair for a lane as it is (low from low, high from high),
+// then the pair for a lane with its halves swapped (low from high, high from low).
+void MatrixPairs(const std::uint64_t* matrices, std::uint64_t* pairs) {
+    pairs[0] = matrices[0];
+    pairs[1] = matrices[3];
+    pairs[2] = matrices[1];
+    pairs[3] = matrices[2];
+}
+
 // The products of the factor with each value of each nibble position of a word, by doubling:
 // grids make thousands for every batch of inputs.
 void NibbleProducts(std::uint16_t factor, std::uint16_t (&products)[4][16]) {
@@ -623,6 +637,11 @@ bool Supports(GfKernel kernel) {
     }
 }
 
+// The kernel that stands for `kernel` on this processor and build.
+GfKernel Usable(GfKernel kernel) {
+    return Supports(kernel) ? kernel : GfKernel::Portable;
+}
+
 }  // namespace
 
 namespace {
@@ -649,7 +668,62 @@ void FromSplitBlocks(const std::uint8_t* split, std::size_t blocks, std::uint8_t
     }
 }
 
+// In the lane layout each 16 bytes are 8 words: the low bytes first, then the high bytes.
+void ToLaneBlocks(const std::uint8_t* words, std::size_t blocks, std::uint8_t* lanes) {
+    for (std::size_t lane = 0; lane < blocks * kGfBlockBytes / 16; ++lane) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            lanes[16 * lane + i] = words[16 * lane + 2 * i];
+            lanes[16 * lane + 8 + i] = words[16 * lane + 2 * i + 1];
+        }
+    }
+}
+
+void FromLaneBlocks(const std::uint8_t* lanes, std::size_t blocks, std::uint8_t* words) {
+    for (std::size_t lane = 0; lane < blocks * kGfBlockBytes / 16; ++lane) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            words[16 * lane + 2 * i] = lanes[16 * lane + i];
+            words[16 * lane + 2 * i + 1] = lanes[16 * lane + 8 + i];
+        }
+    }
+}
+
 #if KAVENDRUM_WIDE_KERNELS
+
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+// The lane layout is one in-lane byte shuffle away from the words, either way.
+__attribute__((target("avx512f,avx512bw"))) void Avx512ShuffleBlocks(const std::uint8_t* in,
+                                                                     std::size_t blocks,
+                                                                     std::uint8_t* out,
+                                                                     const __m128i& order) {
+    const __m512i shuffle = _mm512_broadcast_i32x4(order);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        _mm512_storeu_si512(
+            out + b * kGfBlockBytes,
+            _mm512_shuffle_epi8(_mm512_loadu_si512(in + b * kGfBlockBytes), shuffle));
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void Avx512ToLaneBlocks(const std::uint8_t* words,
+                                                                    std::size_t blocks,
+                                                                    std::uint8_t* lanes) {
+    Avx512ShuffleBlocks(words, blocks, lanes,
+                        _mm_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15));
+}
+
+__attribute__((target("avx512f,avx512bw"))) void Avx512FromLaneBlocks(const std::uint8_t* lanes,
+                                                                      std::size_t blocks,
+                                                                      std::uint8_t* words) {
+    Avx512ShuffleBlocks(lanes, blocks, words,
+                        _mm_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15));
+}
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 // Each 16-byte lane's even bytes, then its odd ones; the lanes are then regrouped.
 __attribute__((target("avx2"))) void Avx2ToSplitBlocks(const std::uint8_t* words,
@@ -727,6 +801,44 @@ void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t*
     }
 }
 
+void ToGridLayout(GfKernel kernel, const std::uint8_t* words, std::size_t bytes,
+                  std::uint8_t* grid) {
+    if (Usable(kernel) != GfKernel::Gfni) {
+        return ToSplitLayout(words, bytes, grid);
+    }
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    Avx512ToLaneBlocks(words, whole, grid);
+#else
+    ToLaneBlocks(words, whole, grid);
+#endif
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes] = {};
+        std::memcpy(last, words + whole * kGfBlockBytes, tail);
+        ToLaneBlocks(last, 1, grid + whole * kGfBlockBytes);
+    }
+}
+
+void FromGridLayout(GfKernel kernel, const std::uint8_t* grid, std::size_t bytes,
+                    std::uint8_t* words) {
+    if (Usable(kernel) != GfKernel::Gfni) {
+        return FromSplitLayout(grid, bytes, words);
+    }
+    const std::size_t whole = bytes / kGfBlockBytes;
+#if KAVENDRUM_WIDE_KERNELS
+    Avx512FromLaneBlocks(grid, whole, words);
+#else
+    FromLaneBlocks(grid, whole, words);
+#endif
+    const std::size_t tail = bytes - whole * kGfBlockBytes;
+    if (tail > 0) {
+        std::uint8_t last[kGfBlockBytes];
+        FromLaneBlocks(grid + whole * kGfBlockBytes, 1, last);
+        std::memcpy(words + whole * kGfBlockBytes, last, tail);
+    }
+}
+
 std::string KernelName(GfKernel kernel) {
     switch (kernel) {
         case GfKernel::Portable:
@@ -759,7 +871,7 @@ GfKernel FastestKernel() {
 }
 
 GfMultiplier::GfMultiplier(GfKernel kernel, std::uint16_t factor)
-    : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable), m_factor(factor) {
+    : m_kernel(Usable(kernel)), m_factor(factor) {
     switch (m_kernel) {
         case GfKernel::Portable:
             m_bytes.resize(512);
@@ -804,26 +916,6 @@ void GfMultiplier::MulAdd(std::uint8_t* dst, const std::uint8_t* src, std::size_
     }
 }
 
-void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
-                   const std::uint8_t* const* sources, const GfMultiplier* multipliers,
-                   std::size_t count, std::size_t blocks) {
-    std::size_t out = 0;
-#if KAVENDRUM_WIDE_KERNELS
-    if (count > 0 && multipliers[0].Kernel() == GfKernel::Gfni) {
-        for (; out + kGroupOutputs <= outputs; out += kGroupOutputs) {
-            const GfMultiplier* group = multipliers + out * count;
-            const auto lanesOf = [group, count](std::size_t i, std::size_t o) {
-                return group[o * count + i].Lanes();
-            };
-            GfniMulAddGroup<kGroupOutputs>(dsts + out, sources, lanesOf, count, blocks);
-        }
-    }
-#endif
-    for (; out < outputs; ++out) {
-        MulAddMany(dsts[out], sources, multipliers + out * count, count, blocks);
-    }
-}
-
 void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
                 const GfMultiplier* multipliers, std::size_t count, std::size_t blocks) {
     if (count == 0) {
@@ -841,9 +933,7 @@ void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
 
 GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sources,
                            const Factor& factor)
-    : m_kernel(Supports(kernel) ? kernel : GfKernel::Portable),
-      m_outputs(outputs),
-      m_sources(sources) {
+    : m_kernel(Usable(kernel)), m_outputs(outputs), m_sources(sources) {
     const bool matrices = m_kernel == GfKernel::Gfni;
     const bool narrow = m_kernel == GfKernel::Avx2;
     if (!matrices && !narrow && m_kernel != GfKernel::Avx512) {
@@ -856,7 +946,7 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
         return;
     }
     const std::size_t words =
-        matrices ? kGfniLaneWords : (narrow ? kAvx2TableWords : kShuffleTableWords);
+        matrices ? kGfniPairWords : (narrow ? kAvx2TableWords : kShuffleTableWords);
     m_lanes.resize(outputs * sources * words);
     for (std::size_t first = 0; first < outputs; first += kGroupOutputs) {
         const std::size_t group = std::min(kGroupOutputs, outputs - first);
@@ -867,7 +957,7 @@ GfFactorGrid::GfFactorGrid(GfKernel kernel, std::size_t outputs, std::size_t sou
                 if (matrices) {
                     std::uint64_t four[4];
                     FactorMatrices(factor(first + o, i), four);
-                    MatrixLanes(four, at);
+                    MatrixPairs(four, at);
                 } else if (narrow) {
                     NarrowShuffleTables(factor(first + o, i), at);
                 } else {
@@ -894,7 +984,9 @@ void GfFactorGrid::MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* 
         return Avx2MulAddGrid(dsts, m_outputs, sources, m_sources, m_lanes.data(), blocks);
     }
 #endif
-    MulAddOutputs(dsts, m_outputs, sources, m_multipliers.data(), m_sources, blocks);
+    for (std::size_t out = 0; out < m_outputs; ++out) {
+        MulAddMany(dsts[out], sources, m_multipliers.data() + out * m_sources, m_sources, blocks);
+    }
 }
 
 }  // namespace kavendrum::par2

@@ -70,24 +70,26 @@ class GfMultiplier {
     std::vector<std::uint16_t> m_bytes;
 };
 
+// A grid codes in its kernel's layout: the split layout, but for the bit-matrix kernel the lane
+// layout, in which each 16 bytes hold 8 words, their 8 low bytes and then their 8 high bytes.
+// Both take the same whole blocks, SplitLayoutBytes(bytes). Unsupported kernels stand for the
+// portable one here as they do in the grid.
+void ToGridLayout(GfKernel kernel, const std::uint8_t* words, std::size_t bytes,
+                  std::uint8_t* grid);
+void FromGridLayout(GfKernel kernel, const std::uint8_t* grid, std::size_t bytes,
+                    std::uint8_t* words);
+
 // dst ^= the sum of multipliers[i] * sources[i] for i < count, over `blocks` blocks: the
 // destination is loaded and stored once for all the sources, and the kernels that can keep a few
 // blocks of it in registers do. Every multiplier has the same kernel.
 void MulAddMany(std::uint8_t* dst, const std::uint8_t* const* sources,
                 const GfMultiplier* multipliers, std::size_t count, std::size_t blocks);
 
-// dsts[o] ^= the sum of multipliers[o * count + i] * sources[i] for i < count, for each o <
-// outputs: the same as MulAddMany for each output, but the kernels that can share each load of a
-// source among several outputs do.
-void MulAddOutputs(std::uint8_t* const* dsts, std::size_t outputs,
-                   const std::uint8_t* const* sources, const GfMultiplier* multipliers,
-                   std::size_t count, std::size_t blocks);
-
 // The factors of a product of many sources into many outputs, prepared once for one kernel and
 // laid out in the order its loop reads them. For the bit-matrix kernel that is just the two
-// 64-byte operands of each factor, by group of four outputs, then source, then output: a group's
-// operands are read front to back and stay in the first-level cache while the group goes over
-// the blocks, where a GfMultiplier per factor (tables for every kernel, far apart) would bring
+// 16-byte matrix pairs of each factor, by group of four outputs, then source, then output: a
+// group's operands are read front to back and stay in the first-level cache while the group goes
+// over the blocks, where a GfMultiplier per factor (tables for every kernel, far apart) would bring
 // many times the bytes through the caches.
 class GfFactorGrid {
   public:
@@ -97,7 +99,7 @@ class GfFactorGrid {
     std::size_t Outputs() const { return m_outputs; }
     std::size_t Sources() const { return m_sources; }
     // dsts[o] ^= the sum of factor(o, i) * sources[i] for every output o and source i, over
-    // `blocks` blocks.
+    // `blocks` blocks, all in the grid layout of the kernel.
     void MulAdd(std::uint8_t* const* dsts, const std::uint8_t* const* sources,
                 std::size_t blocks) const;
 

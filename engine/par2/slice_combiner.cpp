@@ -89,7 +89,7 @@ SliceCombiner::Stage::Stage(std::size_t inputs)
 void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
                          const std::vector<const std::uint8_t*>& inputs, const GfFactorGrid& grid,
                          Stage& stage) {
-    // Each step's part of every input is brought into the split layout just before it is used,
+    // Each step's part of every input is brought into the grid layout just before it is used,
     // into a stage small enough for the first-level cache, where every output then finds it.
     stage.outputs.resize(m_outputCount);
     for (std::size_t block = firstBlock; block < endBlock; block += kStepBlocks) {
@@ -97,7 +97,8 @@ void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
         const std::size_t offset = block * kGfBlockBytes;
         const std::size_t bytes = std::min(count * kGfBlockBytes, m_sliceBytes - offset);
         for (std::size_t in = 0; in < inputs.size(); ++in) {
-            ToSplitLayout(inputs[in] + offset, bytes, stage.bytes.data() + in * kStageStride);
+            ToGridLayout(m_kernel, inputs[in] + offset, bytes,
+                         stage.bytes.data() + in * kStageStride);
         }
         for (std::size_t out = 0; out < m_outputCount; ++out) {
             stage.outputs[out] = Output(out) + offset;
@@ -107,7 +108,7 @@ void SliceCombiner::Work(std::size_t firstBlock, std::size_t endBlock,
 }
 
 void SliceCombiner::CopyOutput(std::size_t output, std::uint8_t* words) const {
-    FromSplitLayout(Output(output), m_sliceBytes, words);
+    FromGridLayout(m_kernel, Output(output), m_sliceBytes, words);
 }
 
 }  // namespace kavendrum::par2

@@ -37,7 +37,7 @@ class SliceCombiner {
     static std::size_t OutputBytes(std::size_t sliceBytes) { return SplitLayoutBytes(sliceBytes); }
 
   private:
-    // A thread's scratch: its inputs' current step in the split layout, and where each output's
+    // A thread's scratch: its inputs' current step in the grid layout, and where each output's
     // step lies.
     struct Stage {
         explicit Stage(std::size_t inputs);
@@ -58,7 +58,7 @@ class SliceCombiner {
     }
 
     std::size_t m_outputCount;
-    std::size_t m_outputBytes;  // each, in the split layout
+    std::size_t m_outputBytes;  // each, in the grid layout
     SlicePages m_outputs;       // one after the other
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -79,6 +80,29 @@ TEST(GfKernelTest, SplitLayoutRoundTripsAndPadsWithZeros) {
         for (std::size_t w = bytes / 2; w < split.size() / 2; ++w) {
             EXPECT_EQ(split[(w / 32) * 64 + w % 32], 0) << bytes;
             EXPECT_EQ(split[(w / 32) * 64 + 32 + w % 32], 0) << bytes;
+        }
+    }
+}
+
+// Each kernel's grid layout holds the words it was given, and zero words after them up to the
+// end of the last block; the lane layout puts a word's two bytes 8 apart in its 16-byte lane.
+TEST(GfKernelTest, GridLayoutsRoundTripAndPadWithZeroWords) {
+    for (const GfKernel kernel : AvailableKernels()) {
+        for (const std::size_t bytes : {0u, 2u, 62u, 64u, 66u, 1000u}) {
+            const auto words = Random(bytes, static_cast<std::uint32_t>(bytes));
+            const std::size_t whole = SplitLayoutBytes(bytes);
+            std::vector<std::uint8_t> grid(whole, 0xAA);
+            ToGridLayout(kernel, words.data(), bytes, grid.data());
+            std::vector<std::uint8_t> back(whole, 0xAA);
+            FromGridLayout(kernel, grid.data(), whole, back.data());
+            EXPECT_TRUE(std::equal(words.begin(), words.end(), back.begin())) << bytes;
+            EXPECT_TRUE(std::all_of(back.begin() + static_cast<std::ptrdiff_t>(bytes), back.end(),
+                                    [](std::uint8_t b) { return b == 0; }))
+                << KernelName(kernel) << " " << bytes;
+            if (kernel == GfKernel::Gfni && bytes >= 64) {
+                EXPECT_EQ(grid[3], words[6]);
+                EXPECT_EQ(grid[8 + 3], words[7]);
+            }
         }
     }
 }
@@ -179,54 +203,69 @@ TEST(GfKernelTest, ManySourcesAtOnceMatchOneSourceAtATime) {
 // Several outputs at once, through the multipliers and through a grid of factors (whole groups
 // of outputs, groups and one, two or three left over, tiles and single blocks, unaligned
 // buffers, factors 0 and 1) against the portable kernel one product at a time.
-TEST(GfKernelTest, ManyOutputsAtOnceAndFactorGridsMatchOneProductAtATime) {
+std::uint16_t WordAt(const std::vector<std::uint8_t>& bytes, std::size_t w) {
+    return static_cast<std::uint16_t>(bytes[2 * w] | bytes[2 * w + 1] << 8);
+}
+
+// A grid of every kernel, in its own layout, gives each output the sum of its sources' products
+// word by word, whatever the number of outputs (whole and partial groups of four) and blocks,
+// and leaves the bytes beyond the blocks alone.
+TEST(GfKernelTest, FactorGridsMatchTheSumOfProductsWordByWord) {
     std::mt19937 random(22);
     const std::size_t maxBlocks = 9;
-    const std::size_t size = maxBlocks * kGfBlockBytes + 64;
+    const std::size_t size = maxBlocks * kGfBlockBytes;
     std::vector<std::vector<std::uint8_t>> sources;
     for (std::uint32_t i = 0; i < 7; ++i) {
         sources.push_back(Random(size, 200 + i));
     }
     for (const GfKernel kernel : AvailableKernels()) {
+        std::vector<std::vector<std::uint8_t>> staged(sources.size());
+        std::vector<const std::uint8_t*> pointers;
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            const std::size_t misalign = random() % 64;
+            staged[i].resize(size + misalign);
+            ToGridLayout(kernel, sources[i].data(), size, staged[i].data() + misalign);
+            pointers.push_back(staged[i].data() + misalign);
+        }
         for (const std::size_t outputs : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u}) {
             for (const std::size_t blocks : {0u, 1u, 3u, 4u, 5u, 9u}) {
-                std::vector<const std::uint8_t*> pointers;
-                for (const auto& source : sources) {
-                    pointers.push_back(source.data() + random() % 64);
-                }
                 std::vector<std::uint16_t> factors;
-                std::vector<GfMultiplier> multipliers;
-                std::vector<std::vector<std::uint8_t>> expected;
-                for (std::size_t o = 0; o < outputs; ++o) {
-                    expected.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
-                    for (std::size_t i = 0; i < sources.size(); ++i) {
-                        const auto factor = static_cast<std::uint16_t>(i < 2 ? i : random());
-                        factors.push_back(factor);
-                        multipliers.emplace_back(kernel, factor);
-                        GfMultiplier(GfKernel::Portable, factor)
-                            .MulAdd(expected[o].data() + 8, pointers[i], blocks);
-                    }
+                for (std::size_t n = 0; n < outputs * sources.size(); ++n) {
+                    factors.push_back(static_cast<std::uint16_t>(n % 7 < 2 ? n % 7 : random()));
                 }
                 const GfFactorGrid grid(
                     kernel, outputs, sources.size(),
                     [&](std::size_t o, std::size_t i) { return factors[o * sources.size() + i]; });
-                for (const bool throughGrid : {false, true}) {
-                    std::vector<std::vector<std::uint8_t>> got;
-                    std::vector<std::uint8_t*> dsts;
-                    for (std::size_t o = 0; o < outputs; ++o) {
-                        got.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
+                std::vector<std::vector<std::uint8_t>> before;
+                std::vector<std::vector<std::uint8_t>> dsts;
+                std::vector<std::uint8_t*> dstPointers;
+                for (std::size_t o = 0; o < outputs; ++o) {
+                    before.push_back(Random(size, 300 + static_cast<std::uint32_t>(o)));
+                    dsts.emplace_back(size + 16, 0x5A);
+                    ToGridLayout(kernel, before[o].data(), size, dsts[o].data() + 8);
+                }
+                for (auto& dst : dsts) {
+                    dstPointers.push_back(dst.data() + 8);
+                }
+                grid.MulAdd(dstPointers.data(), pointers.data(), blocks);
+                for (std::size_t o = 0; o < outputs; ++o) {
+                    std::vector<std::uint8_t> got(size);
+                    FromGridLayout(kernel, dsts[o].data() + 8, size, got.data());
+                    for (std::size_t w = 0; w < size / 2; ++w) {
+                        std::uint16_t want = WordAt(before[o], w);
+                        for (std::size_t i = 0;
+                             w < blocks * kGfBlockBytes / 2 && i < sources.size(); ++i) {
+                            want ^= SlowMultiply(factors[o * sources.size() + i],
+                                                 WordAt(sources[i], w));
+                        }
+                        ASSERT_EQ(WordAt(got, w), want)
+                            << KernelName(kernel) << " outputs " << outputs << " blocks " << blocks
+                            << " output " << o << " word " << w;
                     }
-                    for (auto& out : got) {
-                        dsts.push_back(out.data() + 8);
+                    for (std::size_t b = 0; b < 8; ++b) {
+                        ASSERT_EQ(dsts[o][b], 0x5A);
+                        ASSERT_EQ(dsts[o][8 + size + b], 0x5A);
                     }
-                    if (throughGrid) {
-                        grid.MulAdd(dsts.data(), pointers.data(), blocks);
-                    } else {
-                        MulAddOutputs(dsts.data(), outputs, pointers.data(), multipliers.data(),
-                                      sources.size(), blocks);
-                    }
-                    ASSERT_EQ(got, expected) << KernelName(kernel) << " outputs " << outputs
-                                             << " blocks " << blocks << " grid " << throughGrid;
                 }
             }
         }
