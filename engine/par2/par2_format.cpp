@@ -446,21 +446,37 @@ std::optional<std::uint64_t> PacketReader::ReadPacketAt(PacketScanner& scanner, 
                !ReadCheckedBody(scanner, at, size, header, m_limits, packet.body)) {
         return std::nullopt;
     }
-    Keep(std::move(packet), hash, size);
+    packet.hash = hash;
+    packet.size = size;
+    Keep(std::move(packet));
     return size;
 }
 
-void PacketReader::Keep(Packet packet, const Md5Digest& hash, std::uint64_t size) {
+void PacketReader::Keep(Packet packet) {
     const std::uint64_t bytes = packet.body.size() + sizeof(Packet);
     if (bytes > m_limits.maxHeldBytes - m_held) {
         return;
     }
     // Recovery slices are not checked yet: a damaged one must not hide a sound copy.
-    if (packet.type != kRecoveryType && !m_seen.emplace(hash, size).second) {
+    if (packet.type != kRecoveryType && !m_seen.emplace(packet.hash, packet.size).second) {
         return;
     }
     m_held += bytes;
     m_packets.push_back(std::move(packet));
+}
+
+void PacketReader::Append(PacketReader&& later) {
+    const std::size_t first = m_paths.size();
+    for (std::string& path : later.m_paths) {
+        m_paths.push_back(std::move(path));
+    }
+    for (Packet& packet : later.m_packets) {
+        if (packet.type == kRecoveryType) {
+            packet.slice.file += first;
+        }
+        Keep(std::move(packet));
+    }
+    later = PacketReader(later.m_limits);
 }
 
 namespace {

@@ -114,6 +114,10 @@ class PacketReader {
     // The set whose main packet names the most files among `names` (the set's own piece names,
     // compared, never opened); nothing when no set names any, or none is complete.
     std::optional<FoundSet> SetFor(const std::vector<std::string>& names) const;
+    // Takes over what a reader of further files found, as if this reader had read those files
+    // after its own: their paths follow, and packets this one holds already are passed over.
+    // Readers of runs of files on several cores are joined this way, in the runs' order.
+    void Append(PacketReader&& later);
     const std::vector<std::string>& Paths() const { return m_paths; }
     // Whether the packet of `slice`, a recovery slice of `set`, has the MD5 its header gives;
     // false too when it can no longer be read. Safe to call from several threads at once.
@@ -126,12 +130,14 @@ class PacketReader {
         std::vector<std::uint8_t> body;  // empty for recovery slices
         RecoverySliceRef slice;
         std::uint64_t sliceSize = 0;
+        Md5Digest hash{};  // the MD5 its header gives
+        std::uint64_t size = 0;
     };
     // The size of the packet at `at` when it is sound; nothing when it is not.
     std::optional<std::uint64_t> ReadPacketAt(PacketScanner& scanner, std::uint64_t at,
                                               std::size_t fileIndex,
                                               std::vector<std::uint8_t>& header);
-    void Keep(Packet packet, const Md5Digest& hash, std::uint64_t size);
+    void Keep(Packet packet);
     std::optional<FoundSet> Assemble(const Md5Digest& setId) const;
 
     ReadLimits m_limits;

@@ -954,13 +954,43 @@ std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
 
 }  // namespace
 
+namespace {
+
+// The packets of a set's files, which are hundreds of files for a large set: each core reads a
+// run of them, and the runs are joined in order, so that the packets are those one reader going
+// through the files in order would keep, within the same bound on what is held.
+PacketReader ReadRecoveryFiles(const std::vector<std::string>& paths, unsigned threads) {
+    const unsigned cores =
+        threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t runs = std::min<std::size_t>(cores, paths.size());
+    PacketReader reader;
+    if (runs == 0) {
+        return reader;
+    }
+    ReadLimits share;
+    share.maxHeldBytes /= runs;
+    std::vector<PacketReader> parts(runs, PacketReader(share));
+    std::atomic<std::size_t> next{0};
+    RunOnThreads(threads, runs, [&] {
+        for (std::size_t run = next++; run < runs; run = next++) {
+            for (std::size_t i = run * paths.size() / runs; i < (run + 1) * paths.size() / runs;
+                 ++i) {
+                parts[run].AddFile(paths[i]);  // a file that cannot be read is one that is missing
+            }
+        }
+    });
+    for (PacketReader& part : parts) {
+        reader.Append(std::move(part));
+    }
+    return reader;
+}
+
+}  // namespace
+
 RepairResult RepairPieces(const RepairRequest& request) {
     RepairResult result;
     result.pieces.resize(request.piecePaths.size());
-    PacketReader reader;
-    for (const std::string& path : request.recoveryPaths) {
-        reader.AddFile(path);  // a recovery file that cannot be read is one that is missing
-    }
+    const PacketReader reader = ReadRecoveryFiles(request.recoveryPaths, request.threads);
     std::vector<std::string> names;
     for (const std::string& path : request.piecePaths) {
         names.push_back(LeafName(path));

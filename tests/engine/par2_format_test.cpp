@@ -114,6 +114,51 @@ TEST(Par2FormatTest, DamagedPacketsAreSkippedAndCopiesServe) {
     EXPECT_TRUE(reader.SliceIntact(*found, found->recovery[1]));
 }
 
+// Readers of runs of files, joined in order, find what one reader of all the files finds: the
+// recovery slices point into the right files, a description damaged in the first run is taken
+// from a later one, and copies are kept once.
+TEST(Par2FormatTest, ReadersOfRunsOfFilesJoinedInOrderFindWhatOneReaderFinds) {
+    TempFolder folder;
+    const SetDescription set = TwoFiles();
+    const Md5Digest id = RecoverySetIdOf(set);
+    auto damaged = CriticalPackets(set);
+    damaged[200] ^= 1;
+    auto broken = RecoveryPacket(id, 3, 64);
+    broken.back() ^= 1;
+    const std::vector<std::vector<std::uint8_t>> contents = {
+        Concat({damaged, broken}),
+        Concat({CriticalPackets(set), RecoveryPacket(id, 3, 64), RecoveryPacket(id, 4, 64)}),
+        Concat({RecoveryPacket(id, 5, 64), CriticalPackets(set)})};
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        paths.push_back(folder / ("x" + std::to_string(i) + ".par2"));
+        testing::WriteBytes(paths.back(), contents[i]);
+    }
+    PacketReader whole;
+    for (const auto& path : paths) {
+        ASSERT_TRUE(whole.AddFile(path));
+    }
+    PacketReader joined;
+    PacketReader later;
+    ASSERT_TRUE(joined.AddFile(paths[0]));
+    ASSERT_TRUE(later.AddFile(paths[1]));
+    ASSERT_TRUE(later.AddFile(paths[2]));
+    joined.Append(std::move(later));
+    EXPECT_EQ(joined.Paths(), whole.Paths());
+    const auto expected = whole.SetFor({"p_1.skf"});
+    const auto found = joined.SetFor({"p_1.skf"});
+    ASSERT_TRUE(expected && found);
+    EXPECT_EQ(found->files.size(), 2u);
+    ASSERT_EQ(found->recovery.size(), expected->recovery.size());
+    ASSERT_EQ(found->recovery.size(), 4u);
+    for (std::size_t i = 0; i < found->recovery.size(); ++i) {
+        EXPECT_EQ(found->recovery[i].file, expected->recovery[i].file) << i;
+        EXPECT_EQ(found->recovery[i].dataOffset, expected->recovery[i].dataOffset) << i;
+        EXPECT_EQ(found->recovery[i].exponent, expected->recovery[i].exponent) << i;
+        EXPECT_EQ(joined.SliceIntact(*found, found->recovery[i]), i != 0) << i;
+    }
+}
+
 // A recovery packet whose length does not lead to another packet is checked when read: a length
 // damaged to a larger one must not hide the packets it would pass over.
 TEST(Par2FormatTest, ARecoveryPacketOfDoubtfulLengthIsCheckedAtOnce) {
