@@ -117,6 +117,7 @@ Reasoning ReasoningFor(const Notice& notice) {
         case RepairNotEnough:
         case RepairUnsolvable:
         case PiecesRepairable:
+        case RepairStillBad:
             return kNoLine;
         case InitFailed:
             return Because("the option file is shorter than 24 bytes, or cannot be created");
@@ -232,6 +233,7 @@ bool IsSuccess(NoticeId id) {
         case RepairUnsolvable:
         case RepairFailed:
         case PiecesRepairable:
+        case RepairStillBad:
             break;
     }
     return false;

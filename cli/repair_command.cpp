@@ -32,6 +32,10 @@ int RepairCommand(const Settings& settings, const std::string& headPath,
     RepairOptions options;
     options.memoryLimit = memoryLimit;
     const SetRepair repair = RepairSet(headPath, options);
+    // The pieces still bad come first, as verify names its bad pieces before its summary.
+    for (const std::uint32_t number : repair.stillBad) {
+        std::fprintf(stderr, "%s: still bad\n", repair.piecePaths[number - 1].c_str());
+    }
     return ReportRepair(repair, headPath, host) ? kSucceeded : kFailed;
 }
 
