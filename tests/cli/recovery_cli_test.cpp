@@ -203,6 +203,31 @@ TEST_F(RecoveryCliTest, ARebuiltPieceThatDisagreesWithTheChecksumFileIsNotPutInP
     EXPECT_EQ(Listing(), before);  // no piece 2, and no file left beside it
 }
 
+// A repair ends in success only when verify would pass: a piece the recovery files take for good
+// but whose line in the checksum file differs is named, left as it is, and fails the repair,
+// whether or not another piece was rebuilt beside it.
+TEST_F(RecoveryCliTest, AKeptPieceThatDisagreesWithTheChecksumFileFailsTheRepair) {
+    SplitWithRecovery("1");
+    std::string sums = Slurp(temp / "pieces/movie.sha256");
+    const auto line = sums.find("  movie_3.skf");
+    ASSERT_NE(line, std::string::npos);
+    sums[line - 64] = sums[line - 64] == '0' ? '1' : '0';
+    WriteBytes(temp / "pieces/movie.sha256", std::vector<char>(sums.begin(), sums.end()));
+    fs::remove(Piece(2));
+    for (const bool lost : {true, false}) {
+        const CliRun repair = Cli("repair pieces/movie.kdh");
+        EXPECT_EQ(repair.status, 1) << lost;
+        EXPECT_EQ(repair.out, "") << lost;
+        EXPECT_EQ(repair.err,
+                  "pieces/movie_3.skf: still bad\n"
+                  "kavendrum-cli: Some pieces are still bad, repair failed! Pieces still bad: 1\n")
+            << lost;
+        EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);  // rebuilt: it checks
+        EXPECT_EQ(ReadBytes(Piece(3)), pieces[2]);
+        EXPECT_EQ(Cli("verify pieces/movie.kdh").status, 1);
+    }
+}
+
 TEST_F(RecoveryCliTest, RequestsThatCannotBeMetAreRefusedOrSaidSo) {
     WriteBytes(temp / "movie.avi", RandomBytes(5000, 3));
     for (const char* amount : {"abc", "0%", "101%", "-1", "2x"}) {
