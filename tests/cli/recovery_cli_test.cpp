@@ -75,10 +75,13 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     CliRun verify = Cli("verify pieces/movie.kdh");
     EXPECT_EQ(verify.status, 1);
     EXPECT_NE(verify.out.find("Bad\t32768\tpieces/movie_5.skf\n"), std::string::npos);
-    EXPECT_NE(verify.err.find("2 pieces are bad; 2 can be rebuilt: run kavendrum-cli repair "
-                              "pieces/movie.kdh\n"),
+    // The recovery files can rebuild both: a repair is the advice, with the counts that the
+    // advice to copy them again would have given, and not that advice.
+    EXPECT_NE(verify.err.find("\nkavendrum-cli: 1 missing and 1 bad of 7 pieces; 2 can be rebuilt: "
+                              "run kavendrum-cli repair pieces/movie.kdh\n"),
               std::string::npos)
         << verify.err;
+    EXPECT_EQ(verify.err.find("again"), std::string::npos) << verify.err;
 
     // Declined: the merge stops at its verification and no piece is touched.
     const auto before = Listing();
@@ -88,13 +91,14 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
     // After the rows that failed, the same summary as verify's: what the recovery files can do.
     const std::string summary =
-        "kavendrum-cli: 2 pieces are bad; 2 can be rebuilt: run kavendrum-cli repair "
-        "pieces/movie.kdh\n";
+        "kavendrum-cli: 1 missing and 1 bad of 7 pieces; 2 can be rebuilt: run kavendrum-cli "
+        "repair pieces/movie.kdh\n";
     const auto rows = declined.err.find("Bad\t32768\tpieces/movie_5.skf\n");
     const auto said = declined.err.find(summary);
     ASSERT_NE(said, std::string::npos) << declined.err;
     EXPECT_LT(rows, said) << declined.err;
     EXPECT_EQ(declined.err.find(summary, said + 1), std::string::npos) << declined.err;
+    EXPECT_EQ(declined.err.find("again"), std::string::npos) << declined.err;
     EXPECT_EQ(declined.out, "");
 
     CliRun merge = Cli("merge pieces/movie.kdh --yes");
@@ -171,9 +175,12 @@ TEST_F(RecoveryCliTest, TooFewRecoveryFilesChangeNothingAndSayHowManyMoreAreNeed
     EXPECT_EQ(Listing(), before);
     EXPECT_EQ(ReadBytes(Piece(6)), damaged);
 
+    // Both pieces of advice are needed: one piece can be rebuilt, the other must be copied.
     CliRun verify = Cli("verify pieces/movie.kdh");
     EXPECT_NE(
-        verify.err.find("2 pieces are bad; 1 can be rebuilt: 1 more recovery piece is needed"),
+        verify.err.find("kavendrum-cli: 1 missing and 1 bad of 7 pieces: copy them again "
+                        "into pieces and run again\nkavendrum-cli: 2 pieces are bad; 1 can be "
+                        "rebuilt: 1 more recovery piece is needed\n"),
         std::string::npos)
         << verify.err;
     // The merge does not offer what it cannot do: it fails as it always did, and says what
