@@ -231,8 +231,15 @@ TEST_F(RecoveryCliTest, AKeptPieceThatDisagreesWithTheChecksumFileFailsTheRepair
             << lost;
         EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);  // rebuilt: it checks
         EXPECT_EQ(ReadBytes(Piece(3)), pieces[2]);
-        EXPECT_EQ(Cli("verify pieces/movie.kdh").status, 1);
     }
+    // Nor does verify send the user to a repair that cannot mend it.
+    const CliRun verify = Cli("verify pieces/movie.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("kavendrum-cli: 1 bad of 7 pieces: copy it again into pieces and run "
+                              "again\nkavendrum-cli: 1 piece is bad, yet the recovery files take "
+                              "it for good: repair cannot rebuild it\n"),
+              std::string::npos)
+        << verify.err;
 }
 
 TEST_F(RecoveryCliTest, RequestsThatCannotBeMetAreRefusedOrSaidSo) {
