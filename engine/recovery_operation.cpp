@@ -1,9 +1,12 @@
 #include "engine/recovery_operation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <limits>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "engine/checksum_file.h"
 #include "engine/head_file.h"
@@ -159,22 +162,49 @@ bool KeptPieceChecks(const std::string& path, std::uint64_t size,
     return !expected || DigestOf(file.value()) == expected;
 }
 
-// The pieces a repair kept that fail KeptPieceChecks, by number from 1. A piece whose lines in
+// Whether piece `at`, which a repair kept, fails KeptPieceChecks. A piece whose lines in
 // base.sha256 disagree fails too, as verify counts it bad.
+bool KeptPieceFails(const SetRepair& repair, const HeadFileInfo& info, const ChecksumRead* read,
+                    std::size_t at) {
+    if (repair.result.pieces[at].rebuilt) {
+        return false;  // checked the same way before it took its place
+    }
+    const auto number = static_cast<std::uint32_t>(at + 1);
+    const bool disputed = read && read->checksums && read->checksums->Disputed(number);
+    const auto expected =
+        read && read->checksums ? read->checksums->ForPiece(number) : std::nullopt;
+    return disputed ||
+           !KeptPieceChecks(repair.piecePaths[at], ExpectedPieceSize(info, number), expected);
+}
+
+// The pieces a repair kept that fail KeptPieceChecks, by number from 1. Hashing them again is
+// the longest step of a repair after the coding, so it runs on every core.
 std::vector<std::uint32_t> KeptPiecesStillBad(const SetRepair& repair, const HeadFileInfo& info,
                                               const ChecksumRead* read) {
-    std::vector<std::uint32_t> bad;
-    for (std::size_t at = 0; at < repair.result.pieces.size(); ++at) {
-        if (repair.result.pieces[at].rebuilt) {
-            continue;  // checked the same way before it took its place
+    const std::size_t count = repair.result.pieces.size();
+    std::vector<std::uint8_t> fails(count, 0);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t at = next++; at < count; at = next++) {
+            fails[at] = KeptPieceFails(repair, info, read, at) ? 1 : 0;
         }
-        const auto number = static_cast<std::uint32_t>(at + 1);
-        const bool disputed = read && read->checksums && read->checksums->Disputed(number);
-        const auto expected =
-            read && read->checksums ? read->checksums->ForPiece(number) : std::nullopt;
-        if (disputed ||
-            !KeptPieceChecks(repair.piecePaths[at], ExpectedPieceSize(info, number), expected)) {
-            bad.push_back(number);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < std::thread::hardware_concurrency() && t < count; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads do the same work
+        }
+    }
+    work();
+    for (auto& helper : helpers) {
+        helper.join();
+    }
+    std::vector<std::uint32_t> bad;
+    for (std::size_t at = 0; at < count; ++at) {
+        if (fails[at] != 0) {
+            bad.push_back(static_cast<std::uint32_t>(at + 1));
         }
     }
     return bad;
