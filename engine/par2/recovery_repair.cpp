@@ -175,9 +175,12 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
         goodSlices[s] =
             SliceMatches(file.value(), s * sliceSize, size, sliceSize, entry.slices[s], buffer);
     }
-    // Every slice checks and the whole does not (a set that contradicts itself, or a slice's
-    // checksums fooled): which slice is wrong cannot be told, so none is known.
-    if (std::all_of(goodSlices.begin(), goodSlices.end(), [](bool good) { return good; })) {
+    // Every slice checks and the whole, of the right size, does not (a set that contradicts
+    // itself, or a slice's checksums fooled): which slice is wrong cannot be told, so none is
+    // known. A piece of another size whose slices check is written again from them.
+    const bool rightSize = readable && length.value() == entry.length;
+    if (rightSize &&
+        std::all_of(goodSlices.begin(), goodSlices.end(), [](bool good) { return good; })) {
         goodSlices.assign(entry.slices.size(), false);
     }
     result.badSlices =
@@ -790,13 +793,14 @@ std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RecoveryCho
         }
     }
     result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
-    if (solve.missing.empty()) {
-        // A bad piece without slices (a file of no bytes in a set made elsewhere) is beyond
-        // what slices can rebuild; it is never called good.
-        const bool anyBad = std::any_of(result.pieces.begin(), result.pieces.end(), [](auto& p) {
-            return p.condition == PieceCondition::Missing || p.condition == PieceCondition::Damaged;
-        });
-        return anyBad ? RepairStatus::Unsolvable : RepairStatus::AllGood;
+    // A bad piece may have no unknown slice (bytes added at its end, or a file of no bytes):
+    // it is written again from its own slices, and never called good.
+    const bool anyBad = std::any_of(result.pieces.begin(), result.pieces.end(), [](auto& piece) {
+        return piece.condition == PieceCondition::Missing ||
+               piece.condition == PieceCondition::Damaged;
+    });
+    if (solve.missing.empty() && !anyBad) {
+        return RepairStatus::AllGood;
     }
     if (choice.Found() < solve.missing.size()) {
         return NotEnough(set, choice.Usable(), result);

@@ -368,6 +368,31 @@ TEST(RepairTest, APieceWhoseSlicesCheckButWholeDoesNotIsNotGood) {
     }
 }
 
+// A piece with bytes added at its end, whose slices all check, is bad and is written again from
+// its own slices, with no recovery slice spent on it: alone, and beside a lost piece that takes
+// every recovery slice there is.
+TEST(RepairTest, APieceWithBytesAddedAtItsEndIsWrittenAgainFromItsOwnSlices) {
+    for (const bool lost : {false, true}) {
+        Pieces set(4 * Pieces::kPieceSize + 2345, 1, 13);
+        auto longer = set.Bytes(2);
+        longer.insert(longer.end(), {'j', 'u', 'n', 'k'});
+        set.Put(2, longer);
+        if (lost) {
+            set.Lose(0);
+        }
+        RepairRequest request = set.Repair();
+        request.checkOnly = true;
+        EXPECT_EQ(RepairPieces(request).status, RepairStatus::Repairable) << lost;
+        request.checkOnly = false;
+        const RepairResult repaired = RepairPieces(request);
+        EXPECT_EQ(repaired.status, RepairStatus::Repaired) << lost;
+        EXPECT_EQ(repaired.pieces[2].condition, PieceCondition::Damaged);
+        EXPECT_EQ(repaired.pieces[2].badSlices, 0u);
+        EXPECT_TRUE(repaired.pieces[2].rebuilt);
+        EXPECT_TRUE(set.Intact()) << lost;
+    }
+}
+
 // Only the recovery slices used are checked: one that fails its packet's MD5 is passed over for
 // the next, a copy of one already chosen is no second row, and when too few are sound the repair
 // says how many, having written nothing.
