@@ -1,6 +1,7 @@
 #include "cli/repair_command.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "cli/piece_rows.h"
 
@@ -14,6 +15,14 @@ std::string PiecesText(std::uint64_t count) {
 
 bool IsBad(par2::PieceCondition condition) {
     return condition == par2::PieceCondition::Missing || condition == par2::PieceCondition::Damaged;
+}
+
+// The pieces a repair left bad, one line each on standard error, before the notice that says how
+// many, as verify names its bad pieces before its summary.
+void PrintStillBad(const SetRepair& repair) {
+    for (const std::uint32_t number : repair.stillBad) {
+        std::fprintf(stderr, "%s: still bad\n", repair.piecePaths[number - 1].c_str());
+    }
 }
 
 }  // namespace
@@ -48,10 +57,7 @@ int RepairCommand(const Settings& settings, const std::string& headPath,
     RepairOptions options;
     options.memoryLimit = memoryLimit;
     const SetRepair repair = RepairSet(headPath, options);
-    // The pieces still bad come first, as verify names its bad pieces before its summary.
-    for (const std::uint32_t number : repair.stillBad) {
-        std::fprintf(stderr, "%s: still bad\n", repair.piecePaths[number - 1].c_str());
-    }
+    PrintStillBad(repair);
     return ReportRepair(repair, headPath, host) ? kSucceeded : kFailed;
 }
 
@@ -106,8 +112,13 @@ void PrintRecoverySummary(const Verification& verification, const std::optional<
 RepairOffer OfferRepairBeforeMerge(ConsoleHost& host, const std::string& headPath,
                                    std::uint64_t memoryLimit) {
     host.EnterPhase(RunPhase::Verifying, 0);
-    return OfferRepairFirst(headPath, host, memoryLimit,
-                            [&host] { host.EnterPhase(RunPhase::Repairing, 0); });
+    return OfferRepairFirst(
+        headPath, host, memoryLimit, [&host] { host.EnterPhase(RunPhase::Repairing, 0); },
+        [](const std::function<SetRepair()>& repair) {
+            SetRepair repaired = repair();
+            PrintStillBad(repaired);
+            return repaired;
+        });
 }
 
 }  // namespace kavendrum

@@ -232,6 +232,16 @@ TEST_F(RecoveryCliTest, AKeptPieceThatDisagreesWithTheChecksumFileFailsTheRepair
         EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);  // rebuilt: it checks
         EXPECT_EQ(ReadBytes(Piece(3)), pieces[2]);
     }
+    // A merge told to repair first stops there, and says the same.
+    fs::remove(Piece(2));
+    const CliRun merge = Cli("merge pieces/movie.kdh --yes");
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_NE(merge.err.find("pieces/movie_3.skf: still bad\nkavendrum-cli: Some pieces are still "
+                             "bad, repair failed! Pieces still bad: 1\n"),
+              std::string::npos)
+        << merge.err;
+    EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
+    EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);
     // Nor does verify send the user to a repair that cannot mend it.
     const CliRun verify = Cli("verify pieces/movie.kdh");
     EXPECT_EQ(verify.status, 1);
