@@ -91,14 +91,11 @@ void DamageKeepingCrc(std::vector<char>& bytes, std::size_t start, std::size_t l
     ASSERT_EQ(Crc32Of(bytes.data() + start, length), before);
 }
 
-// Damage in the kept slices `targets` (piece, slice) that keeps each slice's CRC32 and cancels out
-// of whatever the first `rebuilt` recovery slices of the set solve for: one more damaged slice
-// than rebuilt ones leaves the damage of each a fixed multiple, word for word, of one free
-// pattern, and that pattern is chosen so that every slice's CRC32 stays as it was.
-void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
-                         const std::vector<std::pair<std::size_t, std::size_t>>& targets) {
-    ASSERT_EQ(targets.size(), rebuilt + 1);
-    ASSERT_LE(32 * targets.size(), 128u);
+// The coding indices of the slices `targets` (piece, slice) and the exponents of the first
+// `rebuilt` recovery slices of distinct exponents, which a repair of that many slices takes.
+void CodingOf(const Pieces& set, std::size_t rebuilt,
+              const std::vector<std::pair<std::size_t, std::size_t>>& targets,
+              std::vector<std::uint32_t>& indices, std::vector<std::uint32_t>& exponents) {
     PacketReader reader;
     std::vector<std::string> names;
     for (std::size_t i = 0; i < set.Count(); ++i) {
@@ -109,15 +106,12 @@ void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
     }
     const auto found = reader.SetFor(names);
     ASSERT_TRUE(found);
-    std::vector<std::uint32_t> exponents;  // of the recovery slices a repair takes first
     for (const RecoverySliceRef& slice : found->recovery) {
         if (exponents.size() < rebuilt &&
             std::find(exponents.begin(), exponents.end(), slice.exponent) == exponents.end()) {
             exponents.push_back(slice.exponent);
         }
     }
-    ASSERT_EQ(exponents.size(), rebuilt);
-    std::vector<std::uint32_t> indices;  // coding index of each target slice
     for (const auto& [piece, slice] : targets) {
         std::uint32_t first = 0;
         for (const Md5Digest& id : found->fileIds) {
@@ -127,10 +121,13 @@ void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
             first += static_cast<std::uint32_t>(found->files.at(id).slices.size());
         }
     }
-    ASSERT_EQ(indices.size(), targets.size());
-    // The multiples: sum over j of factor(j, e) * gamma_j = 0 for every exponent e, the last
-    // gamma 1, by Gauss-Jordan on [factors of the others | factor of the last].
-    const std::size_t m = rebuilt;
+}
+
+// Multiples g, the last 1, with sum over j of factor(index_j, e) * g_j = 0 for every exponent:
+// Gauss-Jordan on [factors of the others | factor of the last]. Empty when there are none.
+std::vector<std::uint16_t> CancellingMultiples(const std::vector<std::uint32_t>& indices,
+                                               const std::vector<std::uint32_t>& exponents) {
+    const std::size_t m = exponents.size();
     std::vector<std::vector<std::uint16_t>> rows(m, std::vector<std::uint16_t>(m + 1));
     for (std::size_t r = 0; r < m; ++r) {
         for (std::size_t j = 0; j <= m; ++j) {
@@ -142,7 +139,9 @@ void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
         while (pivot < m && rows[pivot][c] == 0) {
             ++pivot;
         }
-        ASSERT_LT(pivot, m);
+        if (pivot == m) {
+            return {};
+        }
         std::swap(rows[c], rows[pivot]);
         const std::uint16_t inverse = Gf16::Inverse(rows[c][c]);
         for (auto& value : rows[c]) {
@@ -155,67 +154,87 @@ void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
             }
         }
     }
-    std::vector<std::uint16_t> gamma;
+    std::vector<std::uint16_t> multiples;
     for (std::size_t j = 0; j < m; ++j) {
-        gamma.push_back(rows[j][m]);
+        multiples.push_back(rows[j][m]);
     }
-    gamma.push_back(1);
-    // The pattern: words from byte 64 on; 16 bits a word against 32 CRC bits a slice.
+    multiples.push_back(1);
+    return multiples;
+}
+
+// A slice's worth of damage: `multiple` times each word of `pattern`, from byte 64 on.
+std::vector<char> DamageOf(std::uint16_t multiple, const std::vector<std::uint16_t>& pattern) {
     constexpr std::size_t kOffset = 64;
-    const std::size_t words = 2 * targets.size() + 1;
-    ASSERT_LE(16 * words, 128u);
-    const auto damageOf = [&](std::uint16_t multiple, const std::vector<std::uint16_t>& pattern) {
-        std::vector<char> delta(Pieces::kSliceSize, 0);
-        for (std::size_t w = 0; w < pattern.size(); ++w) {
-            const std::uint16_t word = Gf16::Multiply(multiple, pattern[w]);
-            delta[kOffset + 2 * w] = static_cast<char>(word & 0xFF);
-            delta[kOffset + 2 * w + 1] = static_cast<char>(word >> 8);
-        }
-        return delta;
-    };
-    // Gaussian elimination over GF(2) until some bits of the pattern move no CRC at all.
+    std::vector<char> delta(Pieces::kSliceSize, 0);
+    for (std::size_t w = 0; w < pattern.size(); ++w) {
+        const std::uint16_t word = Gf16::Multiply(multiple, pattern[w]);
+        delta[kOffset + 2 * w] = static_cast<char>(word & 0xFF);
+        delta[kOffset + 2 * w + 1] = static_cast<char>(word >> 8);
+    }
+    return delta;
+}
+
+// A pattern of `words` words, not all zero, whose damage at every multiple leaves the CRC32 of a
+// slice as it was: Gaussian elimination over GF(2) until some bits of the pattern move no CRC.
+std::vector<std::uint16_t> PatternKeepingCrcs(const std::vector<std::uint16_t>& multiples,
+                                              std::size_t words) {
     std::vector<std::pair<std::bitset<128>, std::bitset<128>>> basis(128);  // by top bit
     std::bitset<128> chosen;
     for (std::size_t bit = 0; bit < 16 * words && chosen.none(); ++bit) {
-        std::vector<std::uint16_t> pattern(words, 0);
-        pattern[bit / 16] = static_cast<std::uint16_t>(1u << (bit % 16));
+        std::vector<std::uint16_t> one(words, 0);
+        one[bit / 16] = static_cast<std::uint16_t>(1u << (bit % 16));
         std::bitset<128> crcs;
-        for (std::size_t j = 0; j < gamma.size(); ++j) {
-            crcs |= std::bitset<128>(LinearCrc(damageOf(gamma[j], pattern))) << (32 * j);
+        for (std::size_t j = 0; j < multiples.size(); ++j) {
+            crcs |= std::bitset<128>(LinearCrc(DamageOf(multiples[j], one))) << (32 * j);
         }
         std::bitset<128> used;
         used.set(bit);
         for (std::size_t top = 128; top-- > 0 && crcs.any();) {
-            if (!crcs.test(top)) {
-                continue;
-            }
-            if (basis[top].first.none()) {
-                basis[top] = {crcs, used};
-                crcs.reset();
+            if (crcs.test(top) && basis[top].first.none()) {
+                basis[top] = {crcs, used};  // independent of those before: no pattern yet
                 used.reset();
                 break;
             }
-            crcs ^= basis[top].first;
-            used ^= basis[top].second;
+            if (crcs.test(top)) {
+                crcs ^= basis[top].first;
+                used ^= basis[top].second;
+            }
         }
-        if (used.any()) {
-            chosen = used;
-        }
+        chosen = used;
     }
-    ASSERT_TRUE(chosen.any());
     std::vector<std::uint16_t> pattern(words, 0);
     for (std::size_t bit = 0; bit < 16 * words; ++bit) {
         if (chosen.test(bit)) {
             pattern[bit / 16] = static_cast<std::uint16_t>(pattern[bit / 16] | 1u << (bit % 16));
         }
     }
+    return pattern;
+}
+
+// Damage in the kept slices `targets` (piece, slice) that keeps each slice's CRC32 and cancels out
+// of whatever the first `rebuilt` recovery slices of the set solve for: one more damaged slice
+// than rebuilt ones leaves the damage of each a fixed multiple, word for word, of one free
+// pattern, and that pattern is chosen so that every slice's CRC32 stays as it was.
+void DamageCancellingOut(Pieces& set, std::size_t rebuilt,
+                         const std::vector<std::pair<std::size_t, std::size_t>>& targets) {
+    ASSERT_EQ(targets.size(), rebuilt + 1);
+    ASSERT_LE(32 * targets.size(), 128u);
+    std::vector<std::uint32_t> indices, exponents;
+    CodingOf(set, rebuilt, targets, indices, exponents);
+    ASSERT_EQ(indices.size(), targets.size());
+    ASSERT_EQ(exponents.size(), rebuilt);
+    const std::vector<std::uint16_t> multiples = CancellingMultiples(indices, exponents);
+    ASSERT_EQ(multiples.size(), targets.size());
+    const std::size_t words = 2 * targets.size() + 1;  // 16 bits a word against 32 a slice
+    const std::vector<std::uint16_t> pattern = PatternKeepingCrcs(multiples, words);
+    ASSERT_NE(pattern, std::vector<std::uint16_t>(words, 0));
     for (std::size_t j = 0; j < targets.size(); ++j) {
         const auto [piece, slice] = targets[j];
         auto bytes = testing::ReadBytes(set.Path(piece));
         const std::size_t start = slice * Pieces::kSliceSize;
         ASSERT_LE(start + Pieces::kSliceSize, bytes.size());
         const std::uint32_t before = Crc32Of(bytes.data() + start, Pieces::kSliceSize);
-        const auto delta = damageOf(gamma[j], pattern);
+        const auto delta = DamageOf(multiples[j], pattern);
         for (std::size_t at = 0; at < delta.size(); ++at) {
             bytes[start + at] = static_cast<char>(bytes[start + at] ^ delta[at]);
         }
