@@ -167,8 +167,11 @@ Reasoning ReasoningFor(const Notice& notice) {
         case OptionFileNotSaved:
         case RecoveryNotCreated:
         case RepairNoRecoveryFiles:
-        case RepairFailed:
             return kFile;
+        case RepairFailed:
+            // Without a failure of the system's, the rebuilt piece did not check.
+            return Because(
+                "rebuilt, it does not match its checksums; the piece was left as it was");
     }
     return kFile;
 }

@@ -395,7 +395,10 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
         case par2::RepairStatus::Failed:
             break;
     }
-    host.Notify(FailureNotice(NoticeId::RepairFailed, result.error));
+    // A rebuilt piece that does not check is no failure of the system's: the notice names the
+    // piece alone.
+    host.Notify(result.rebuiltMismatch ? CountNotice(NoticeId::RepairFailed, result.error.path)
+                                       : FailureNotice(NoticeId::RepairFailed, result.error));
     return false;
 }
 

@@ -608,6 +608,7 @@ GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
         if (outcome == StageOutcome::Staged && request.acceptRebuilt &&
             !request.acceptRebuilt(p, piece.temporary)) {
             result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+            result.rebuiltMismatch = true;
             RemoveStaged(staged);
             return GroupOutcome::Failed;
         }
@@ -615,6 +616,7 @@ GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
             RemoveStaged(staged);
             if (outcome == StageOutcome::Mismatch) {
                 result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+                result.rebuiltMismatch = true;
             }
             return outcome == StageOutcome::Mismatch ? GroupOutcome::NotAsPresumed
                                                      : GroupOutcome::Failed;

@@ -59,6 +59,9 @@ struct RepairResult {
     std::uint32_t slicesPerPiece = 0;    // the slices of the set's largest file
     std::string creator;                 // the creator packet's text, for a set that fails
     FileError error;
+    // Failed because the piece at error.path, rebuilt, did not check (no fault of the system's);
+    // it was left as it was.
+    bool rebuiltMismatch = false;
 };
 
 // The most missing slices one repair solves for: the solve takes time in the cube of their
