@@ -117,6 +117,7 @@ Reasoning ReasoningFor(const Notice& notice) {
         case RepairNotEnough:
         case RepairUnsolvable:
         case PiecesRepairable:
+        case RepairStillBad:
             return kNoLine;
         case InitFailed:
             return Because("the option file is shorter than 24 bytes, or cannot be created");
@@ -166,8 +167,11 @@ Reasoning ReasoningFor(const Notice& notice) {
         case OptionFileNotSaved:
         case RecoveryNotCreated:
         case RepairNoRecoveryFiles:
-        case RepairFailed:
             return kFile;
+        case RepairFailed:
+            // Without a failure of the system's, the rebuilt piece did not check.
+            return Because(
+                "rebuilt, it does not match its checksums; the piece was left as it was");
     }
     return kFile;
 }
@@ -232,6 +236,7 @@ bool IsSuccess(NoticeId id) {
         case RepairUnsolvable:
         case RepairFailed:
         case PiecesRepairable:
+        case RepairStillBad:
             break;
     }
     return false;

@@ -32,7 +32,9 @@ class MergeConsoleHost : public ConsoleHost {
         if (verification.pieces && verification.outcome == VerifyOutcome::Failed) {
             PrintRows(stderr, *verification.pieces, true);
             PrintReasons(checked);
-            PrintBadSummary(verification, m_headPath);
+            if (!RecoveryRebuildsEveryBadPiece(verification, m_recovery)) {
+                PrintBadSummary(verification, m_headPath);
+            }
             PrintNamesakeHints(m_headPath, *this);
             PrintRecoverySummary(verification, m_recovery, m_headPath);
         }

@@ -88,17 +88,18 @@ void PrintReasons(const ContentVerification& checked) {
     }
 }
 
-void PrintBadSummary(const Verification& verification, const std::string& headPath) {
-    std::uint64_t total = 0, missing = 0, bad = 0;
+BadCounts CountBad(const Verification& verification) {
+    BadCounts counts;
     for (const auto& entry : *verification.pieces) {
-        total += entry.count;
+        counts.total += entry.count;
         if (entry.mark == PieceMark::Bad) {
-            (NotThere(entry) ? missing : bad) += entry.count;
+            (NotThere(entry) ? counts.missing : counts.bad) += entry.count;
         }
     }
-    if (missing + bad == 0) {
-        return;
-    }
+    return counts;
+}
+
+std::string BadCounts::Text() const {
     std::string what;
     if (missing > 0) {
         what = std::to_string(missing) + " missing";
@@ -106,10 +107,18 @@ void PrintBadSummary(const Verification& verification, const std::string& headPa
     if (bad > 0) {
         what += (what.empty() ? "" : " and ") + std::to_string(bad) + " bad";
     }
+    return what + " of " + std::to_string(total) + " pieces";
+}
+
+void PrintBadSummary(const Verification& verification, const std::string& headPath) {
+    const BadCounts counts = CountBad(verification);
+    if (counts.None()) {
+        return;
+    }
     std::string folder = GetFolderPart(headPath);
     folder = folder.empty() ? "the current folder" : StripTrailingSeparator(folder);
-    std::fprintf(stderr, "kavendrum-cli: %s of %s pieces: copy %s again into %s and run again\n",
-                 what.c_str(), std::to_string(total).c_str(), missing + bad == 1 ? "it" : "them",
+    std::fprintf(stderr, "kavendrum-cli: %s: copy %s again into %s and run again\n",
+                 counts.Text().c_str(), counts.missing + counts.bad == 1 ? "it" : "them",
                  folder.c_str());
 }
 

@@ -81,7 +81,10 @@ int VerifyCommand(const Settings& settings, const std::string& headPath) {
     }
     PrintRows(stdout, *verification.pieces, false);
     PrintReasons(checked);
-    PrintBadSummary(verification, headPath);
+    // When the recovery files can rebuild every bad piece, their line is the advice.
+    if (!RecoveryRebuildsEveryBadPiece(verification, verified.recovery)) {
+        PrintBadSummary(verification, headPath);
+    }
     if (verification.outcome == VerifyOutcome::Failed) {
         PrintNamesakeHints(headPath, host);
     }

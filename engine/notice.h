@@ -81,6 +81,7 @@ enum class NoticeId {
     RepairUnsolvable,
     RepairFailed,      // path: the piece that could not be rebuilt
     PiecesRepairable,  // needed: the bad pieces, available: how many can be rebuilt
+    RepairStillBad,    // needed: the pieces still bad after a repair; path: the first of them
 };
 
 // What a notice concerns: the file or folder, the piece, the platform's failure with its code,

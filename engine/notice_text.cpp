@@ -137,6 +137,8 @@ Entry EntryOf(NoticeId id) {
             return {"Repair file error!", kError, F};
         case PiecesRepairable:
             return {" can be rebuilt from the recovery files.", kMessage, F};
+        case RepairStillBad:
+            return {"Some pieces are still bad, repair failed! Pieces still bad: ", kError, F};
     }
     return {"", kError, F};
 }
@@ -165,6 +167,7 @@ std::string TextOf(const Notice& notice) {
         case NoticeId::RecoveryWritten:
         case NoticeId::RepairSucceeded:
         case NoticeId::RepairNotEnough:
+        case NoticeId::RepairStillBad:
             return text + std::to_string(notice.needed);
         case NoticeId::PiecesRepairable:
             return std::to_string(notice.needed) +

@@ -1,9 +1,12 @@
 #include "engine/recovery_operation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <limits>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "engine/checksum_file.h"
 #include "engine/head_file.h"
@@ -12,6 +15,7 @@
 #include "engine/io/sha256.h"
 #include "engine/par2/gf16.h"
 #include "engine/paths.h"
+#include "engine/verification.h"
 
 namespace kavendrum {
 
@@ -92,15 +96,11 @@ bool EndsWith(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-std::optional<Sha256Digest> DigestOfFile(const std::string& path) {
-    auto file = File::OpenForReading(path);
-    if (!file.ok()) {
-        return std::nullopt;
-    }
+std::optional<Sha256Digest> DigestOf(File& file) {
     Sha256 sha;
     std::vector<char> buffer(1 << 20);
     for (;;) {
-        auto got = file.value().Read(buffer.data(), buffer.size());
+        auto got = file.Read(buffer.data(), buffer.size());
         if (!got.ok()) {
             return std::nullopt;
         }
@@ -111,17 +111,28 @@ std::optional<Sha256Digest> DigestOfFile(const std::string& path) {
     }
 }
 
-// The check of a rebuilt piece against base.sha256: a piece with no line passes on its PAR2
-// checksums alone; a piece whose lines disagree, or a checksum file that cannot be read, never
-// passes, since no content could be shown to be the one the sender hashed.
-par2::RepairRequest::AcceptRebuilt ChecksumAcceptance(const PieceSet& set,
-                                                      const HeadFileInfo& info) {
+std::optional<Sha256Digest> DigestOfFile(const std::string& path) {
+    auto file = File::OpenForReading(path);
+    return file.ok() ? DigestOf(file.value()) : std::nullopt;
+}
+
+// base.sha256 when it is there; nothing when it is not.
+std::shared_ptr<const ChecksumRead> ReadChecksumsOf(const PieceSet& set, const HeadFileInfo& info) {
     if (!FileExists(set.ChecksumPath())) {
-        return {};
+        return nullptr;
     }
     const ChecksumNames names{set.Base(), info.pieceCount,
                               RebuiltFileName(set.Base(), info.extension)};
-    auto read = std::make_shared<ChecksumRead>(ReadChecksumFile(set.ChecksumPath(), names));
+    return std::make_shared<const ChecksumRead>(ReadChecksumFile(set.ChecksumPath(), names));
+}
+
+// The check of a rebuilt piece against base.sha256: a piece with no line passes on its PAR2
+// checksums alone; a piece whose lines disagree, or a checksum file that cannot be read, never
+// passes, since no content could be shown to be the one the sender hashed.
+par2::RepairRequest::AcceptRebuilt ChecksumAcceptance(std::shared_ptr<const ChecksumRead> read) {
+    if (!read) {
+        return {};
+    }
     return [read](std::size_t piece, const std::string& rebuiltPath) {
         if (!read->checksums) {
             return false;
@@ -133,6 +144,70 @@ par2::RepairRequest::AcceptRebuilt ChecksumAcceptance(const PieceSet& set,
         const auto expected = read->checksums->ForPiece(number);
         return !expected || DigestOfFile(rebuiltPath) == expected;
     };
+}
+
+// Whether the piece at `path` has the size the head file gives it and, when base.sha256 has a
+// line for it, that line's digest. The recovery files vouch for the pieces they describe by their
+// MD5 alone, and not at all for a piece they leave out (an empty last piece).
+bool KeptPieceChecks(const std::string& path, std::uint64_t size,
+                     const std::optional<Sha256Digest>& expected) {
+    auto file = File::OpenSharedForReading(path);
+    if (!file.ok()) {
+        return false;
+    }
+    const auto length = file.value().Length();
+    if (!length.ok() || length.value() != size) {
+        return false;
+    }
+    return !expected || DigestOf(file.value()) == expected;
+}
+
+// Whether piece `at`, which a repair kept, fails KeptPieceChecks. A piece whose lines in
+// base.sha256 disagree fails too, as verify counts it bad.
+bool KeptPieceFails(const SetRepair& repair, const HeadFileInfo& info, const ChecksumRead* read,
+                    std::size_t at) {
+    if (repair.result.pieces[at].rebuilt) {
+        return false;  // checked the same way before it took its place
+    }
+    const auto number = static_cast<std::uint32_t>(at + 1);
+    const bool disputed = read && read->checksums && read->checksums->Disputed(number);
+    const auto expected =
+        read && read->checksums ? read->checksums->ForPiece(number) : std::nullopt;
+    return disputed ||
+           !KeptPieceChecks(repair.piecePaths[at], ExpectedPieceSize(info, number), expected);
+}
+
+// The pieces a repair kept that fail KeptPieceChecks, by number from 1. Hashing them again is
+// the longest step of a repair after the coding, so it runs on every core.
+std::vector<std::uint32_t> KeptPiecesStillBad(const SetRepair& repair, const HeadFileInfo& info,
+                                              const ChecksumRead* read) {
+    const std::size_t count = repair.result.pieces.size();
+    std::vector<std::uint8_t> fails(count, 0);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t at = next++; at < count; at = next++) {
+            fails[at] = KeptPieceFails(repair, info, read, at) ? 1 : 0;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < std::thread::hardware_concurrency() && t < count; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads do the same work
+        }
+    }
+    work();
+    for (auto& helper : helpers) {
+        helper.join();
+    }
+    std::vector<std::uint32_t> bad;
+    for (std::size_t at = 0; at < count; ++at) {
+        if (fails[at] != 0) {
+            bad.push_back(static_cast<std::uint32_t>(at + 1));
+        }
+    }
+    return bad;
 }
 
 bool IsBad(par2::PieceCondition condition) {
@@ -266,10 +341,14 @@ SetRepair RepairSet(const std::string& headPath, const RepairOptions& options) {
     request.recoveryPaths = recovery;
     request.memoryLimit = options.memoryLimit;
     request.checkOnly = options.checkOnly;
-    if (!options.checkOnly) {
-        request.acceptRebuilt = ChecksumAcceptance(*set, *info);
-    }
+    const auto checksums = options.checkOnly ? nullptr : ReadChecksumsOf(*set, *info);
+    request.acceptRebuilt = ChecksumAcceptance(checksums);
     repair.result = par2::RepairPieces(request);
+    const auto status = repair.result.status;
+    if (!options.checkOnly &&
+        (status == par2::RepairStatus::AllGood || status == par2::RepairStatus::Repaired)) {
+        repair.stillBad = KeptPiecesStillBad(repair, *info, checksums.get());
+    }
     return repair;
 }
 
@@ -283,6 +362,12 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
         return false;
     }
     const par2::RepairResult& result = repair.result;
+    if (!repair.stillBad.empty()) {
+        host.Notify(CountNotice(NoticeId::RepairStillBad,
+                                repair.piecePaths[repair.stillBad.front() - 1],
+                                repair.stillBad.size()));
+        return false;
+    }
     switch (result.status) {
         case par2::RepairStatus::AllGood:
             host.Notify(CountNotice(NoticeId::RepairNothingToDo, headPath));
@@ -310,7 +395,10 @@ bool ReportRepair(const SetRepair& repair, const std::string& headPath, Operatio
         case par2::RepairStatus::Failed:
             break;
     }
-    host.Notify(FailureNotice(NoticeId::RepairFailed, result.error));
+    // A rebuilt piece that does not check is no failure of the system's: the notice names the
+    // piece alone.
+    host.Notify(result.rebuiltMismatch ? CountNotice(NoticeId::RepairFailed, result.error.path)
+                                       : FailureNotice(NoticeId::RepairFailed, result.error));
     return false;
 }
 

@@ -72,6 +72,9 @@ struct SetRepair {
     bool hasRecoveryFiles = false;
     std::vector<std::string> piecePaths;
     par2::RepairResult result;
+    // After a repair that rebuilt all it had to: the pieces, by number from 1, that it kept and
+    // that still differ from the head file's size or their line in base.sha256.
+    std::vector<std::uint32_t> stillBad;
 
     // Pieces the recovery files find missing or damaged.
     std::uint32_t BadPieces() const;
@@ -89,7 +92,8 @@ struct RepairOptions {
 
 // Reads the head file and the recovery files beside it and checks, or rebuilds, its pieces. A
 // rebuilt piece is also checked against its line in base.sha256, when it has one, before it
-// takes the piece's place.
+// takes the piece's place; after a repair every piece it kept is checked against its size and
+// its line (see stillBad), so that a repair never ends in success over a piece verify rejects.
 SetRepair RepairSet(const std::string& headPath, const RepairOptions& options);
 
 // Tells the host how a repair ended; false unless every piece is good now.

@@ -175,6 +175,14 @@ PieceRepair CheckPiece(const std::string& path, const FileEntry& entry, std::uin
         goodSlices[s] =
             SliceMatches(file.value(), s * sliceSize, size, sliceSize, entry.slices[s], buffer);
     }
+    // Every slice checks and the whole, of the right size, does not (a set that contradicts
+    // itself, or a slice's checksums fooled): which slice is wrong cannot be told, so none is
+    // known. A piece of another size whose slices check is written again from them.
+    const bool rightSize = readable && length.value() == entry.length;
+    if (rightSize &&
+        std::all_of(goodSlices.begin(), goodSlices.end(), [](bool good) { return good; })) {
+        goodSlices.assign(entry.slices.size(), false);
+    }
     result.badSlices =
         static_cast<std::uint32_t>(std::count(goodSlices.begin(), goodSlices.end(), false));
     return result;
@@ -304,82 +312,21 @@ GfMatrix KnownFactors(const Solve& solve, const std::vector<std::size_t>& output
 
 namespace {
 
-// Checks the slices of the pieces taken for good from the bytes the coding reads, so that the
-// common repair reads the pieces once. By each slice's CRC32 when the pieces rebuilt here hold
-// every unknown slice of the set: every kept slice then enters every rebuilt slice through an
-// invertible matrix, so a kept slice damaged in a way its CRC misses changes some rebuilt piece
-// (its bytes, or the padding of its last slice, which must come out zero), and the rebuilt
-// piece's MD5 rejects it before it takes its place. Otherwise (the set has files that are none
-// of the pieces, whose rebuilt slices nothing checks) by each piece's MD5.
+// Checks the pieces taken for good by their MD5, made from the bytes the coding reads, so that
+// the common repair reads the pieces once. Each kept piece must check on its own: the rebuilt
+// pieces cannot vouch for it, since damage spread over more kept slices than are rebuilt can keep
+// every slice's CRC32 and cancel out of the rebuilt slices.
 class KeptCheck {
   public:
     static constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
-    enum class By { Crc, Md5 };
 
-    KeptCheck(const Solve& solve, By by)
-        : m_solve(solve), m_by(by), m_md5(solve.states.size()), m_crcFailed(solve.inputSlices) {}
+    explicit KeptCheck(const Solve& solve) : m_solve(solve), m_md5(solve.states.size()) {}
 
-    By Kind() const { return m_by; }
-
-    // The checking of a batch as read, with the coding index and piece of each slice (kNoPiece
-    // for a recovery slice), as tasks that run beside the coding. A batch's tasks end before the
-    // next batch's begin.
-    std::vector<std::function<void()>> Tasks(
-        const std::vector<SliceRead>& reads,
-        const std::vector<std::pair<bool, std::uint32_t>>& kinds,
-        const std::vector<std::size_t>& pieces) {
-        return m_by == By::Crc ? CrcTasks(reads, kinds, pieces) : Md5Tasks(reads, pieces);
-    }
-
-    // The slices (coding indices) whose CRC32 did not match, ascending.
-    std::vector<std::uint32_t> FailedSlices() const {
-        std::vector<std::uint32_t> failed;
-        for (std::uint32_t i = 0; i < m_crcFailed.size(); ++i) {
-            if (m_crcFailed[i] != 0) {
-                failed.push_back(i);
-            }
-        }
-        return failed;
-    }
-
-    // Whether each piece taken for good has the set's MD5 (when checked by MD5).
-    bool PiecesMatch(const RepairResult& result) {
-        const auto& states = m_solve.states;
-        for (std::size_t p = 0; m_by == By::Md5 && p < states.size(); ++p) {
-            if (states[p].entry != nullptr && result.pieces[p].condition == PieceCondition::Good &&
-                m_md5[p].Finish() != states[p].entry->md5) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-  private:
-    // One task a slice: each writes only its own slice's mark.
-    std::vector<std::function<void()>> CrcTasks(
-        const std::vector<SliceRead>& reads,
-        const std::vector<std::pair<bool, std::uint32_t>>& kinds,
-        const std::vector<std::size_t>& pieces) {
-        std::vector<std::function<void()>> tasks;
-        for (std::size_t r = 0; r < reads.size(); ++r) {
-            if (pieces[r] == kNoPiece) {
-                continue;
-            }
-            tasks.emplace_back([this, &read = reads[r], index = kinds[r].second, p = pieces[r]] {
-                const PieceState& state = m_solve.states[p];
-                const std::uint32_t crc = Crc32ZeroExtend(Crc32Update(0, read.target, read.size),
-                                                          m_solve.set->sliceSize - read.size);
-                if (crc != state.entry->slices[index - state.firstIndex].crc) {
-                    m_crcFailed[index] = 1;
-                }
-            });
-        }
-        return tasks;
-    }
-
-    // One task for each piece's run of slices, which come in order and together.
-    std::vector<std::function<void()>> Md5Tasks(const std::vector<SliceRead>& reads,
-                                                const std::vector<std::size_t>& pieces) {
+    // The hashing of a batch as read, with the piece of each slice (kNoPiece for a recovery
+    // slice), as tasks that run beside the coding: one for each piece's run of slices, which
+    // come in order and together. A batch's tasks end before the next batch's begin.
+    std::vector<std::function<void()>> Tasks(const std::vector<SliceRead>& reads,
+                                             const std::vector<std::size_t>& pieces) {
         std::vector<std::function<void()>> tasks;
         for (std::size_t i = 0; i < reads.size();) {
             std::size_t end = i + 1;
@@ -398,10 +345,21 @@ class KeptCheck {
         return tasks;
     }
 
+    // Whether each piece taken for good has the set's MD5; once, when every batch is coded.
+    bool PiecesMatch(const RepairResult& result) {
+        const auto& states = m_solve.states;
+        for (std::size_t p = 0; p < states.size(); ++p) {
+            if (states[p].entry != nullptr && result.pieces[p].condition == PieceCondition::Good &&
+                m_md5[p].Finish() != states[p].entry->md5) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
     const Solve& m_solve;
-    By m_by;
     std::vector<Md5> m_md5;
-    std::vector<std::uint8_t> m_crcFailed;  // by coding index
 };
 
 // Gathers the inputs of a round (every good slice, then the chosen recovery slices) in batches
@@ -463,7 +421,7 @@ class InputFeeder {
         ReadFailure failure;
         std::vector<std::function<void()>> tasks = ReadTasks(gathering.reads, failure);
         if (m_check != nullptr) {
-            for (auto& task : m_check->Tasks(ready.reads, ready.kinds, ready.pieces)) {
+            for (auto& task : m_check->Tasks(ready.reads, ready.pieces)) {
                 tasks.push_back(std::move(task));
             }
         }
@@ -628,9 +586,8 @@ bool PutInPlace(const RepairRequest& request, const std::vector<StagedPiece>& st
 
 namespace {
 
-// NotAsPresumed: a piece taken for good did not check (nothing was written); SlicesFailed: some
-// kept slices failed their CRC32 (see KeptCheck::FailedSlices; nothing was written).
-enum class GroupOutcome { Rebuilt, Failed, NotAsPresumed, SlicesFailed };
+// NotAsPresumed: a piece taken for good did not check (nothing was written).
+enum class GroupOutcome { Rebuilt, Failed, NotAsPresumed };
 
 // Writes the rebuilt pieces of `group` beside their own, checks every one of them (the set's MD5,
 // then the caller's acceptRebuilt) and only then puts them in place, so that a rebuilt piece
@@ -651,6 +608,7 @@ GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
         if (outcome == StageOutcome::Staged && request.acceptRebuilt &&
             !request.acceptRebuilt(p, piece.temporary)) {
             result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+            result.rebuiltMismatch = true;
             RemoveStaged(staged);
             return GroupOutcome::Failed;
         }
@@ -658,6 +616,7 @@ GroupOutcome StageAndPlace(const RepairRequest& request, const Solve& solve,
             RemoveStaged(staged);
             if (outcome == StageOutcome::Mismatch) {
                 result.error = FileError{FileErrorCause::Generic, request.piecePaths[p], 0};
+                result.rebuiltMismatch = true;
             }
             return outcome == StageOutcome::Mismatch ? GroupOutcome::NotAsPresumed
                                                      : GroupOutcome::Failed;
@@ -699,17 +658,13 @@ GroupOutcome RebuildGroup(const RepairRequest& request, const PacketReader& read
         // by slice check to judge.
         return check != nullptr ? GroupOutcome::NotAsPresumed : GroupOutcome::Failed;
     }
-    if (check != nullptr && !check->FailedSlices().empty()) {
-        return GroupOutcome::SlicesFailed;
-    }
     if (check != nullptr && !check->PiecesMatch(result)) {
         return GroupOutcome::NotAsPresumed;
     }
     const GroupOutcome outcome = StageAndPlace(request, solve, group, combiner, result);
     // With the kept pieces checked by their MD5, a rebuilt piece that does not check is a fault
     // of the files that nothing here can mend.
-    const bool keptChecked = check == nullptr || check->Kind() == KeptCheck::By::Md5;
-    return outcome == GroupOutcome::NotAsPresumed && keptChecked ? GroupOutcome::Failed : outcome;
+    return outcome == GroupOutcome::NotAsPresumed ? GroupOutcome::Failed : outcome;
 }
 
 // The pieces to rebuild, in groups whose rebuilt slices and factor rows fit the memory limit
@@ -840,7 +795,13 @@ std::optional<RepairStatus> PlanSolve(Solve& solve, GfKernel kernel, RecoveryCho
         }
     }
     result.missingSlices = static_cast<std::uint32_t>(solve.missing.size());
-    if (solve.missing.empty()) {
+    // A bad piece may have no unknown slice (bytes added at its end, or a file of no bytes):
+    // it is written again from its own slices, and never called good.
+    const bool anyBad = std::any_of(result.pieces.begin(), result.pieces.end(), [](auto& piece) {
+        return piece.condition == PieceCondition::Missing ||
+               piece.condition == PieceCondition::Damaged;
+    });
+    if (solve.missing.empty() && !anyBad) {
         return RepairStatus::AllGood;
     }
     if (choice.Found() < solve.missing.size()) {
@@ -884,37 +845,11 @@ bool PresumeFromSizes(const RepairRequest& request, Solve& solve, RepairResult& 
     return true;
 }
 
-// Whether every file of the set is one of the pieces, so that every unknown slice is rebuilt
-// into a piece that is checked.
-bool EveryFileIsAPiece(const Solve& solve) {
-    return std::all_of(solve.set->fileIds.begin(), solve.set->fileIds.end(), [&](const auto& id) {
-        return std::any_of(solve.states.begin(), solve.states.end(), [&](const PieceState& s) {
-            return s.entry != nullptr && s.entry->id == id;
-        });
-    });
-}
-
-// Marks the slices (coding indices) bad in the pieces that hold them.
-void MarkBad(const std::vector<std::uint32_t>& slices, Solve& solve, RepairResult& result) {
-    for (std::size_t p = 0; p < solve.states.size(); ++p) {
-        PieceState& state = solve.states[p];
-        for (const std::uint32_t index : slices) {
-            if (state.entry != nullptr && index >= state.firstIndex &&
-                index - state.firstIndex < state.goodSlices.size()) {
-                state.goodSlices[index - state.firstIndex] = false;
-                result.pieces[p].condition = PieceCondition::Damaged;
-                result.pieces[p].badSlices = static_cast<std::uint32_t>(
-                    std::count(state.goodSlices.begin(), state.goodSlices.end(), false));
-            }
-        }
-    }
-}
-
 // The common repair, pieces lost and the rest sound, in one read of the pieces: the missing
 // pieces are solved for at once, and the others are checked from the bytes the coding reads
-// (see KeptCheck). Slices that fail their CRC32 are bad, and the pass is made again without
-// them. Nothing is written unless every rebuilt piece checks; otherwise (and when the rebuilt
-// slices need more than one round, or too few recovery slices are left) nothing is decided here.
+// (see KeptCheck). Nothing is written unless every kept piece and every rebuilt piece checks;
+// when a kept piece does not (and when the rebuilt slices need more than one round, or too few
+// recovery slices are left) nothing is decided here.
 std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
                                             const PacketReader& reader, RecoveryChoice& choice,
                                             const Solve& checked, RepairResult& result) {
@@ -925,29 +860,23 @@ std::optional<RepairStatus> RepairInOnePass(const RepairRequest& request,
     if (!PresumeFromSizes(request, solve, presumed)) {
         return std::nullopt;
     }
-    const auto by = EveryFileIsAPiece(solve) ? KeptCheck::By::Crc : KeptCheck::By::Md5;
-    for (int pass = 0; pass < 2; ++pass) {
-        if (PlanSolve(solve, request.kernel, choice, presumed).has_value()) {
+    if (PlanSolve(solve, request.kernel, choice, presumed).has_value()) {
+        return std::nullopt;
+    }
+    const auto groups = Groups(request, solve, presumed);
+    if (groups.size() != 1) {
+        return std::nullopt;
+    }
+    KeptCheck check(solve);
+    switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &check)) {
+        case GroupOutcome::NotAsPresumed:
             return std::nullopt;
-        }
-        const auto groups = Groups(request, solve, presumed);
-        if (groups.size() != 1) {
-            return std::nullopt;
-        }
-        KeptCheck check(solve, by);
-        switch (RebuildGroup(request, reader, solve, groups.front(), presumed, &check)) {
-            case GroupOutcome::NotAsPresumed:
-                return std::nullopt;
-            case GroupOutcome::SlicesFailed:
-                MarkBad(check.FailedSlices(), solve, presumed);
-                continue;
-            case GroupOutcome::Failed:
-                result = std::move(presumed);
-                return RepairStatus::Failed;
-            case GroupOutcome::Rebuilt:
-                result = std::move(presumed);
-                return RepairStatus::Repaired;
-        }
+        case GroupOutcome::Failed:
+            result = std::move(presumed);
+            return RepairStatus::Failed;
+        case GroupOutcome::Rebuilt:
+            result = std::move(presumed);
+            return RepairStatus::Repaired;
     }
     return std::nullopt;
 }

@@ -59,6 +59,9 @@ struct RepairResult {
     std::uint32_t slicesPerPiece = 0;    // the slices of the set's largest file
     std::string creator;                 // the creator packet's text, for a set that fails
     FileError error;
+    // Failed because the piece at error.path, rebuilt, did not check (no fault of the system's);
+    // it was left as it was.
+    bool rebuiltMismatch = false;
 };
 
 // The most missing slices one repair solves for: the solve takes time in the cube of their
@@ -72,11 +75,12 @@ inline constexpr std::uint32_t kMaxSolvedSlices = 4096;
 // old one, checked against the set's MD5 and only then renamed into its place; a good piece is
 // never written, and when the recovery slices do not suffice nothing is written at all. Names in
 // the set are only compared with the pieces' own names. A check only (checkOnly) hashes every
-// piece and every recovery slice; a repair checks the pieces it keeps by their slices' CRC32 as
-// the coding reads them (the rebuilt pieces prove the rest) and the recovery slices it uses by
-// their MD5. Memory: the rebuilt slices in rounds of at most memoryLimit, plus two batches of
-// input slices of about 8 MiB each (one coded while the next is read), plus the solve's matrix,
-// plus what the reader holds (at most 64 MiB, see ReadLimits).
+// piece and every recovery slice; a repair checks the pieces it keeps by their MD5 as the coding
+// reads them, and the recovery slices it uses by their MD5: it ends in Repaired or AllGood only
+// when every piece the set describes has the set's size and MD5. Memory: the rebuilt slices in
+// rounds of at most memoryLimit, plus two batches of input slices of about 8 MiB each (one coded
+// while the next is read), plus the solve's matrix, plus what the reader holds (at most 64 MiB, see
+// ReadLimits).
 RepairResult RepairPieces(const RepairRequest& request);
 
 }  // namespace kavendrum::par2

@@ -75,10 +75,13 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     CliRun verify = Cli("verify pieces/movie.kdh");
     EXPECT_EQ(verify.status, 1);
     EXPECT_NE(verify.out.find("Bad\t32768\tpieces/movie_5.skf\n"), std::string::npos);
-    EXPECT_NE(verify.err.find("2 pieces are bad; 2 can be rebuilt: run kavendrum-cli repair "
-                              "pieces/movie.kdh\n"),
+    // The recovery files can rebuild both: a repair is the advice, with the counts that the
+    // advice to copy them again would have given, and not that advice.
+    EXPECT_NE(verify.err.find("\nkavendrum-cli: 1 missing and 1 bad of 7 pieces; 2 can be rebuilt: "
+                              "run kavendrum-cli repair pieces/movie.kdh\n"),
               std::string::npos)
         << verify.err;
+    EXPECT_EQ(verify.err.find("again"), std::string::npos) << verify.err;
 
     // Declined: the merge stops at its verification and no piece is touched.
     const auto before = Listing();
@@ -88,13 +91,14 @@ TEST_F(RecoveryCliTest, LostAndDamagedPiecesAreRebuiltByAMergeThatIsAnsweredYes)
     EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
     // After the rows that failed, the same summary as verify's: what the recovery files can do.
     const std::string summary =
-        "kavendrum-cli: 2 pieces are bad; 2 can be rebuilt: run kavendrum-cli repair "
-        "pieces/movie.kdh\n";
+        "kavendrum-cli: 1 missing and 1 bad of 7 pieces; 2 can be rebuilt: run kavendrum-cli "
+        "repair pieces/movie.kdh\n";
     const auto rows = declined.err.find("Bad\t32768\tpieces/movie_5.skf\n");
     const auto said = declined.err.find(summary);
     ASSERT_NE(said, std::string::npos) << declined.err;
     EXPECT_LT(rows, said) << declined.err;
     EXPECT_EQ(declined.err.find(summary, said + 1), std::string::npos) << declined.err;
+    EXPECT_EQ(declined.err.find("again"), std::string::npos) << declined.err;
     EXPECT_EQ(declined.out, "");
 
     CliRun merge = Cli("merge pieces/movie.kdh --yes");
@@ -171,9 +175,12 @@ TEST_F(RecoveryCliTest, TooFewRecoveryFilesChangeNothingAndSayHowManyMoreAreNeed
     EXPECT_EQ(Listing(), before);
     EXPECT_EQ(ReadBytes(Piece(6)), damaged);
 
+    // Both pieces of advice are needed: one piece can be rebuilt, the other must be copied.
     CliRun verify = Cli("verify pieces/movie.kdh");
     EXPECT_NE(
-        verify.err.find("2 pieces are bad; 1 can be rebuilt: 1 more recovery piece is needed"),
+        verify.err.find("kavendrum-cli: 1 missing and 1 bad of 7 pieces: copy them again "
+                        "into pieces and run again\nkavendrum-cli: 2 pieces are bad; 1 can be "
+                        "rebuilt: 1 more recovery piece is needed\n"),
         std::string::npos)
         << verify.err;
     // The merge does not offer what it cannot do: it fails as it always did, and says what
@@ -199,8 +206,53 @@ TEST_F(RecoveryCliTest, ARebuiltPieceThatDisagreesWithTheChecksumFileIsNotPutInP
     const auto before = Listing();
     CliRun repair = Cli("repair pieces/movie.kdh");
     EXPECT_EQ(repair.status, 1);
-    EXPECT_NE(repair.err.find("Repair file error!"), std::string::npos) << repair.err;
+    // No fault of the system's: the piece is named with what went wrong.
+    EXPECT_EQ(repair.err,
+              "kavendrum-cli: Repair file error!\nkavendrum-cli: pieces/movie_2.skf: rebuilt, it "
+              "does not match its checksums; the piece was left as it was\n");
     EXPECT_EQ(Listing(), before);  // no piece 2, and no file left beside it
+}
+
+// A repair ends in success only when verify would pass: a piece the recovery files take for good
+// but whose line in the checksum file differs is named, left as it is, and fails the repair,
+// whether or not another piece was rebuilt beside it.
+TEST_F(RecoveryCliTest, AKeptPieceThatDisagreesWithTheChecksumFileFailsTheRepair) {
+    SplitWithRecovery("1");
+    std::string sums = Slurp(temp / "pieces/movie.sha256");
+    const auto line = sums.find("  movie_3.skf");
+    ASSERT_NE(line, std::string::npos);
+    sums[line - 64] = sums[line - 64] == '0' ? '1' : '0';
+    WriteBytes(temp / "pieces/movie.sha256", std::vector<char>(sums.begin(), sums.end()));
+    fs::remove(Piece(2));
+    for (const bool lost : {true, false}) {
+        const CliRun repair = Cli("repair pieces/movie.kdh");
+        EXPECT_EQ(repair.status, 1) << lost;
+        EXPECT_EQ(repair.out, "") << lost;
+        EXPECT_EQ(repair.err,
+                  "pieces/movie_3.skf: still bad\n"
+                  "kavendrum-cli: Some pieces are still bad, repair failed! Pieces still bad: 1\n")
+            << lost;
+        EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);  // rebuilt: it checks
+        EXPECT_EQ(ReadBytes(Piece(3)), pieces[2]);
+    }
+    // A merge told to repair first stops there, and says the same.
+    fs::remove(Piece(2));
+    const CliRun merge = Cli("merge pieces/movie.kdh --yes");
+    EXPECT_EQ(merge.status, 1);
+    EXPECT_NE(merge.err.find("pieces/movie_3.skf: still bad\nkavendrum-cli: Some pieces are still "
+                             "bad, repair failed! Pieces still bad: 1\n"),
+              std::string::npos)
+        << merge.err;
+    EXPECT_FALSE(Exists(temp / "pieces/movie.avi"));
+    EXPECT_EQ(ReadBytes(Piece(2)), pieces[1]);
+    // Nor does verify send the user to a repair that cannot mend it.
+    const CliRun verify = Cli("verify pieces/movie.kdh");
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("kavendrum-cli: 1 bad of 7 pieces: copy it again into pieces and run "
+                              "again\nkavendrum-cli: 1 piece is bad, yet the recovery files take "
+                              "it for good: repair cannot rebuild it\n"),
+              std::string::npos)
+        << verify.err;
 }
 
 TEST_F(RecoveryCliTest, RequestsThatCannotBeMetAreRefusedOrSaidSo) {

@@ -125,6 +125,8 @@ Words ExpectedWords(NoticeId id) {
             return {"Repair file error!", "Error"};
         case PiecesRepairable:
             return {"3 pieces are bad; 5 can be rebuilt from the recovery files.", "Message"};
+        case RepairStillBad:
+            return {"Some pieces are still bad, repair failed! Pieces still bad: 3", "Error"};
     }
     return {};
 }
@@ -150,7 +152,7 @@ Notice SampleOf(NoticeId id) {
 }
 
 TEST(NoticeTextTest, EveryNoticeReadsAsTheProgramHasAlwaysShownIt) {
-    for (int raw = 0; raw <= static_cast<int>(NoticeId::PiecesRepairable); ++raw) {
+    for (int raw = 0; raw <= static_cast<int>(NoticeId::RepairStillBad); ++raw) {
         const auto id = static_cast<NoticeId>(raw);
         const Words expected = ExpectedWords(id);
         ASSERT_FALSE(expected.text.empty()) << "notice " << raw << " has no pinned words";
