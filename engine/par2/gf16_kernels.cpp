@@ -765,40 +765,53 @@ bool HasAvx2() {
 
 }  // namespace
 
-void ToSplitLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* split) {
+namespace {
+
+using BlockConversion = void (*)(const std::uint8_t* in, std::size_t blocks, std::uint8_t* out);
+
+// Whole blocks by `fast`; the part block at the end by `plain`, from a copy padded with zeros.
+void IntoLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* out,
+                BlockConversion fast, BlockConversion plain) {
     const std::size_t whole = bytes / kGfBlockBytes;
-#if KAVENDRUM_WIDE_KERNELS
-    if (HasAvx2()) {
-        Avx2ToSplitBlocks(words, whole, split);
-    } else
-#endif
-    {
-        ToSplitBlocks(words, whole, split);
-    }
+    fast(words, whole, out);
     const std::size_t tail = bytes - whole * kGfBlockBytes;
     if (tail > 0) {
         std::uint8_t last[kGfBlockBytes] = {};
         std::memcpy(last, words + whole * kGfBlockBytes, tail);
-        ToSplitBlocks(last, 1, split + whole * kGfBlockBytes);
+        plain(last, 1, out + whole * kGfBlockBytes);
     }
 }
 
-void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t* words) {
+// The first `bytes` back as words: whole blocks by `fast`, the rest through a copy by `plain`.
+void OutOfLayout(const std::uint8_t* in, std::size_t bytes, std::uint8_t* words,
+                 BlockConversion fast, BlockConversion plain) {
     const std::size_t whole = bytes / kGfBlockBytes;
-#if KAVENDRUM_WIDE_KERNELS
-    if (HasAvx2()) {
-        Avx2FromSplitBlocks(split, whole, words);
-    } else
-#endif
-    {
-        FromSplitBlocks(split, whole, words);
-    }
+    fast(in, whole, words);
     const std::size_t tail = bytes - whole * kGfBlockBytes;
     if (tail > 0) {
         std::uint8_t last[kGfBlockBytes];
-        FromSplitBlocks(split + whole * kGfBlockBytes, 1, last);
+        plain(in + whole * kGfBlockBytes, 1, last);
         std::memcpy(words + whole * kGfBlockBytes, last, tail);
     }
+}
+
+}  // namespace
+
+void ToSplitLayout(const std::uint8_t* words, std::size_t bytes, std::uint8_t* split) {
+#if KAVENDRUM_WIDE_KERNELS
+    IntoLayout(words, bytes, split, HasAvx2() ? Avx2ToSplitBlocks : ToSplitBlocks, ToSplitBlocks);
+#else
+    IntoLayout(words, bytes, split, ToSplitBlocks, ToSplitBlocks);
+#endif
+}
+
+void FromSplitLayout(const std::uint8_t* split, std::size_t bytes, std::uint8_t* words) {
+#if KAVENDRUM_WIDE_KERNELS
+    OutOfLayout(split, bytes, words, HasAvx2() ? Avx2FromSplitBlocks : FromSplitBlocks,
+                FromSplitBlocks);
+#else
+    OutOfLayout(split, bytes, words, FromSplitBlocks, FromSplitBlocks);
+#endif
 }
 
 void ToGridLayout(GfKernel kernel, const std::uint8_t* words, std::size_t bytes,
@@ -806,18 +819,11 @@ void ToGridLayout(GfKernel kernel, const std::uint8_t* words, std::size_t bytes,
     if (Usable(kernel) != GfKernel::Gfni) {
         return ToSplitLayout(words, bytes, grid);
     }
-    const std::size_t whole = bytes / kGfBlockBytes;
 #if KAVENDRUM_WIDE_KERNELS
-    Avx512ToLaneBlocks(words, whole, grid);
+    IntoLayout(words, bytes, grid, Avx512ToLaneBlocks, ToLaneBlocks);
 #else
-    ToLaneBlocks(words, whole, grid);
+    IntoLayout(words, bytes, grid, ToLaneBlocks, ToLaneBlocks);
 #endif
-    const std::size_t tail = bytes - whole * kGfBlockBytes;
-    if (tail > 0) {
-        std::uint8_t last[kGfBlockBytes] = {};
-        std::memcpy(last, words + whole * kGfBlockBytes, tail);
-        ToLaneBlocks(last, 1, grid + whole * kGfBlockBytes);
-    }
 }
 
 void FromGridLayout(GfKernel kernel, const std::uint8_t* grid, std::size_t bytes,
@@ -825,18 +831,11 @@ void FromGridLayout(GfKernel kernel, const std::uint8_t* grid, std::size_t bytes
     if (Usable(kernel) != GfKernel::Gfni) {
         return FromSplitLayout(grid, bytes, words);
     }
-    const std::size_t whole = bytes / kGfBlockBytes;
 #if KAVENDRUM_WIDE_KERNELS
-    Avx512FromLaneBlocks(grid, whole, words);
+    OutOfLayout(grid, bytes, words, Avx512FromLaneBlocks, FromLaneBlocks);
 #else
-    FromLaneBlocks(grid, whole, words);
+    OutOfLayout(grid, bytes, words, FromLaneBlocks, FromLaneBlocks);
 #endif
-    const std::size_t tail = bytes - whole * kGfBlockBytes;
-    if (tail > 0) {
-        std::uint8_t last[kGfBlockBytes];
-        FromLaneBlocks(grid + whole * kGfBlockBytes, 1, last);
-        std::memcpy(words + whole * kGfBlockBytes, last, tail);
-    }
 }
 
 std::string KernelName(GfKernel kernel) {
