@@ -6,7 +6,6 @@
 #include <limits>
 #include <memory>
 #include <system_error>
-#include <thread>
 
 #include "engine/checksum_file.h"
 #include "engine/head_file.h"
@@ -14,6 +13,7 @@
 #include "engine/io/file_system.h"
 #include "engine/io/sha256.h"
 #include "engine/par2/gf16.h"
+#include "engine/par2/slice_reader.h"
 #include "engine/paths.h"
 #include "engine/verification.h"
 
@@ -189,18 +189,7 @@ std::vector<std::uint32_t> KeptPiecesStillBad(const SetRepair& repair, const Hea
             fails[at] = KeptPieceFails(repair, info, read, at) ? 1 : 0;
         }
     };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < std::thread::hardware_concurrency() && t < count; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads do the same work
-        }
-    }
-    work();
-    for (auto& helper : helpers) {
-        helper.join();
-    }
+    par2::RunOnThreads(0, count, work);
     std::vector<std::uint32_t> bad;
     for (std::size_t at = 0; at < count; ++at) {
         if (fails[at] != 0) {
